@@ -1,0 +1,45 @@
+# The two commands that matter: `make run` and `make test`. Both install what is missing first.
+BUILD      ?= build
+ASAN_BUILD ?= build-asan
+GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+JOBS       ?= $(shell nproc)
+DIR        ?=
+
+.PHONY: all deps configure build run test test-asan bench demo clean
+
+all: build
+
+deps:
+	@bash scripts/deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+configure: deps $(BUILD)/CMakeCache.txt
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@bash scripts/run.sh "$(BUILD)" "$(DIR)"
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+	$(MAKE) test-asan
+
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build tree.
+test-asan: deps
+	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DVORLANE_SANITIZE=ON
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
+		ctest --output-on-failure -j $(JOBS) --timeout 900
+
+bench: build
+	@bash bench/run_all.sh "$(BUILD)"
+
+demo: build
+	@bash scripts/run.sh "$(BUILD)" "$$(bash scripts/make-demo.sh)"
+
+clean:
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -1,0 +1,17 @@
+# One INTERFACE target carries the language standard, warnings and Qt strictness for all of our code.
+add_library(vorlane_options INTERFACE)
+target_compile_features(vorlane_options INTERFACE cxx_std_20)
+target_compile_options(vorlane_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_definitions(vorlane_options INTERFACE
+  QT_NO_CAST_FROM_ASCII
+  QT_NO_CAST_TO_ASCII
+  QT_NO_CONTEXTLESS_CONNECT
+  QT_NO_KEYWORDS
+  QT_NO_URL_CAST_FROM_STRING)
+
+option(VORLANE_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(VORLANE_SANITIZE)
+  target_compile_options(vorlane_options INTERFACE
+    -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  target_link_options(vorlane_options INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package that building, running, testing and benchmarking Vorlane needs.
+# Idempotent: when everything is present it installs nothing. Fails loudly when a package cannot be had.
+set -euo pipefail
+
+PACKAGES=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config
+  # Qt 6: widgets, concurrency, multimedia (preview player) and its ffmpeg backend
+  qt6-base-dev qt6-multimedia-dev libqt6multimediawidgets6 qt6-qpa-plugins
+  # decoding and encoding
+  libvips-dev libexiv2-dev libraw-dev
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
+  # GIO (move to Trash)
+  libglib2.0-dev
+  # tests and benchmarks
+  libgtest-dev libgmock-dev libbenchmark-dev
+  imagemagick libimage-exiftool-perl ffmpeg libvips-tools trash-cli
+  # windows without a display, fonts for the Chinese interface and the symbols
+  xvfb xauth xdotool x11-apps fonts-noto-cjk fonts-material-design-icons-iconfont
+  # peer tools the benchmarks measure against
+  time bc
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+echo "deps: installing ${missing[*]}" >&2
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "deps: not root and no sudo; install: ${missing[*]}" >&2; exit 1; }
+  SUDO="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq || { echo "deps: apt-get update failed" >&2; exit 1; }
+if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2; then
+  echo "deps: apt-get install failed for: ${missing[*]}" >&2
+  exit 1
+fi

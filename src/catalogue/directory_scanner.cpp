@@ -1,0 +1,186 @@
+#include "catalogue/directory_scanner.h"
+
+#include "catalogue/media_classifier.h"
+#include "catalogue/natural_order.h"
+
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <numeric>
+#include <set>
+
+namespace vorlane::DirectoryScanner {
+namespace {
+
+struct DirCloser
+{
+    void operator()(DIR *d) const { closedir(d); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+constexpr std::string_view kBsideSuffix = "_bside";
+constexpr qsizetype kParallelThreshold = 64;
+
+bool isHiddenName(const char *name) { return name[0] == '.'; }
+
+bool endsWith(const std::string &s, std::string_view suffix)
+{
+    return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// Names listed in a folder's ".hidden" file, one per line, as file managers hide them.
+std::set<std::string> hiddenListOf(const std::filesystem::path &directory)
+{
+    std::set<std::string> names;
+    std::ifstream in(directory / ".hidden", std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty())
+            names.insert(line);
+    }
+    return names;
+}
+
+int64_t sizeBelow(int dirFd)
+{
+    DirHandle dir(fdopendir(dirFd));
+    if (!dir) {
+        close(dirFd);
+        return 0;
+    }
+    int64_t total = 0;
+    while (const dirent *entry = readdir(dir.get())) {
+        if (isHiddenName(entry->d_name))
+            continue;
+        unsigned char type = entry->d_type;
+        struct stat st {};
+        if (type == DT_UNKNOWN || type == DT_REG) {
+            if (fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+                continue;
+            if (S_ISREG(st.st_mode)) {
+                total += int64_t(st.st_size);
+                continue;
+            }
+            type = S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
+        }
+        if (type == DT_DIR) {
+            const int child = openat(::dirfd(dir.get()), entry->d_name,
+                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child >= 0)
+                total += sizeBelow(child);
+        }
+    }
+    return total;
+}
+
+struct Child
+{
+    std::filesystem::path path;
+    MediaKind kind;
+};
+
+} // namespace
+
+int64_t recursiveSize(const std::filesystem::path &folder)
+{
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return 0;
+    return sizeBelow(fd);
+}
+
+ScanResult scan(const std::filesystem::path &directory)
+{
+    const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        throw std::system_error(errno, std::generic_category(), directory.native());
+    DirHandle dir(fdopendir(fd));
+    if (!dir) {
+        const int err = errno;
+        close(fd);
+        throw std::system_error(err, std::generic_category(), directory.native());
+    }
+
+    const std::set<std::string> hidden = hiddenListOf(directory);
+    std::vector<std::filesystem::path> folderPaths;
+    std::vector<Child> mediaPaths;
+    int64_t bytes = 0;
+
+    errno = 0;
+    while (const dirent *entry = readdir(dir.get())) {
+        const char *name = entry->d_name;
+        if (isHiddenName(name) || hidden.count(name))
+            continue;
+        struct stat st {};
+        const bool known = fstatat(::dirfd(dir.get()), name, &st, AT_SYMLINK_NOFOLLOW) == 0;
+        std::filesystem::path child = directory / name;
+        if (known && S_ISDIR(st.st_mode)) {
+            if (!endsWith(name, kBsideSuffix))
+                folderPaths.push_back(std::move(child));
+            continue;
+        }
+        if (known && !S_ISREG(st.st_mode))
+            continue;
+        const auto kind = MediaClassifier::classify(child);
+        if (!kind)
+            continue;
+        if (known)
+            bytes += int64_t(st.st_size);
+        mediaPaths.push_back({std::move(child), *kind});
+    }
+
+    auto naturalSort = [](auto &list, auto nameOf) {
+        std::vector<NaturalKey> keys;
+        keys.reserve(list.size());
+        for (const auto &e : list)
+            keys.emplace_back(nameOf(e).filename().native());
+        std::vector<size_t> order(list.size());
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+        std::remove_reference_t<decltype(list)> sorted;
+        sorted.reserve(list.size());
+        for (size_t i : order)
+            sorted.push_back(std::move(list[i]));
+        list = std::move(sorted);
+    };
+    naturalSort(folderPaths, [](const std::filesystem::path &p) -> const std::filesystem::path & { return p; });
+    naturalSort(mediaPaths, [](const Child &c) -> const std::filesystem::path & { return c.path; });
+
+    ScanResult result;
+    result.currentDirBytes = bytes;
+
+    const auto makeFolder = [](const std::filesystem::path &p) { return FolderEntry(p, recursiveSize(p)); };
+    const auto makeItem = [](const Child &c) { return MediaItem(c.path, c.kind, MediaClassifier::isRaw(c.path)); };
+
+    // Capture dates dominate the cost of a large folder: read them on the pool while this thread sizes the
+    // folders. Each item lands in its own slot, so the order is the sorted order whatever the timing.
+    std::vector<std::optional<MediaItem>> items(mediaPaths.size());
+    std::vector<size_t> indices(mediaPaths.size());
+    std::iota(indices.begin(), indices.end(), size_t(0));
+    const auto fill = [&](size_t i) { items[i].emplace(makeItem(mediaPaths[i])); };
+    const bool parallel = qsizetype(mediaPaths.size()) >= kParallelThreshold;
+    QFuture<void> dating;
+    if (parallel)
+        dating = QtConcurrent::map(indices, fill);
+    for (const auto &p : folderPaths)
+        result.folders.append(makeFolder(p));
+    if (parallel)
+        dating.waitForFinished();
+    else
+        std::for_each(indices.begin(), indices.end(), fill);
+    result.media.reserve(qsizetype(items.size()));
+    for (auto &item : items)
+        result.media.append(std::move(*item));
+    return result;
+}
+
+} // namespace vorlane::DirectoryScanner

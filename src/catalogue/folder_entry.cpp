@@ -1,0 +1,19 @@
+#include "catalogue/folder_entry.h"
+
+#include "catalogue/media_item.h"
+
+#include <QHash>
+
+namespace vorlane {
+
+FolderEntry::FolderEntry(std::filesystem::path url_, int64_t sizeBytes_)
+    : id(QUuid::createUuid())
+    , url(std::move(url_))
+    , name(displayPath(url.filename()))
+    , sizeBytes(sizeBytes_)
+{
+}
+
+size_t qHash(const FolderEntry &entry, size_t seed) { return qHash(entry.id, seed); }
+
+} // namespace vorlane

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "catalogue/media_classifier.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QUuid>
+
+#include <filesystem>
+#include <string>
+
+namespace vorlane {
+
+// One photo or video file of a listing. A plain value: free to copy and pass between threads.
+// The path is kept as bytes (std::filesystem::path), so a name that is not UTF-8 still names its own file;
+// QString forms exist for display only.
+struct MediaItem
+{
+    using Kind = MediaKind;
+
+    // Reads the capture date, so it touches the disk: build items off the interface thread.
+    MediaItem(std::filesystem::path url, Kind kind, bool isRaw);
+
+    QUuid id;
+    std::filesystem::path url;
+    Kind kind = Kind::Image;
+    bool isRaw = false;
+    std::string stemKey; // file name without its last extension, as bytes, case kept
+    QDateTime dateTaken;
+
+    QString displayName() const; // the file name, for display
+    QString filename() const { return displayName(); }
+
+    bool operator==(const MediaItem &) const = default;
+};
+
+// Stem of a file name: everything before the last dot; a name without a dot is its own stem.
+std::string stemOf(const std::filesystem::path &path);
+
+// The path as text for display or JSON; bytes that are not UTF-8 show as U+FFFD.
+QString displayPath(const std::filesystem::path &path);
+
+size_t qHash(const MediaItem &item, size_t seed = 0);
+
+} // namespace vorlane

@@ -1,0 +1,68 @@
+#include "catalogue/media_pair.h"
+
+#include <QHash>
+
+using namespace Qt::StringLiterals;
+
+namespace vorlane {
+namespace {
+
+QString extensionAsSpelled(const MediaItem &item)
+{
+    const QString name = item.displayName();
+    const auto dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+} // namespace
+
+MediaPair::MediaPair(MediaItem jpgItem, MediaItem rawItem)
+    : m_id(QUuid::createUuid())
+    , m_jpgItem(std::move(jpgItem))
+    , m_rawItem(std::move(rawItem))
+{
+}
+
+MediaPair::MediaPair(MediaItem solo)
+    : m_id(QUuid::createUuid())
+    , m_soloItem(std::move(solo))
+{
+}
+
+const MediaItem &MediaPair::primary() const
+{
+    if (m_soloItem)
+        return *m_soloItem;
+    if (m_jpgItem)
+        return *m_jpgItem;
+    return *m_rawItem;
+}
+
+QList<MediaItem> MediaPair::allOriginals() const
+{
+    if (m_soloItem)
+        return {*m_soloItem};
+    return {*m_jpgItem, *m_rawItem};
+}
+
+QString MediaPair::displayName() const
+{
+    if (!isPair())
+        return primary().displayName();
+    const std::string &stem = m_jpgItem->stemKey;
+    return QString::fromUtf8(stem.data(), qsizetype(stem.size())) + u'.' + extensionAsSpelled(*m_rawItem) + u'+'
+        + extensionAsSpelled(*m_jpgItem);
+}
+
+std::optional<MediaItem> MediaPair::rawFile() const
+{
+    if (m_rawItem)
+        return m_rawItem;
+    if (m_soloItem && m_soloItem->isRaw)
+        return m_soloItem;
+    return std::nullopt;
+}
+
+size_t qHash(const MediaPair &pair, size_t seed) { return qHash(pair.id(), seed); }
+
+} // namespace vorlane

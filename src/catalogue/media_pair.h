@@ -1,0 +1,46 @@
+#pragma once
+
+#include "catalogue/media_item.h"
+
+#include <QList>
+#include <QUuid>
+
+#include <optional>
+
+namespace vorlane {
+
+// One grid cell: a RAW file with the image of the same stem, or a single file.
+// Built only through the two constructors, so the shape invariant always holds.
+class MediaPair final
+{
+public:
+    MediaPair(MediaItem jpgItem, MediaItem rawItem);
+    explicit MediaPair(MediaItem solo);
+
+    QUuid id() const { return m_id; }
+    const std::optional<MediaItem> &jpgItem() const { return m_jpgItem; }
+    const std::optional<MediaItem> &rawItem() const { return m_rawItem; }
+    const std::optional<MediaItem> &soloItem() const { return m_soloItem; }
+
+    bool isPair() const { return m_jpgItem && m_rawItem; }
+    const MediaItem &primary() const;
+    bool isVideo() const { return primary().kind == MediaItem::Kind::Video; }
+    QList<MediaItem> allOriginals() const; // image first, then RAW
+    const std::string &stemKey() const { return primary().stemKey; }
+    QString displayName() const;
+    QDateTime dateTaken() const { return primary().dateTaken; }
+    std::optional<MediaItem> rawFile() const;
+    bool containsRaw() const { return rawFile().has_value(); }
+
+    bool operator==(const MediaPair &) const = default;
+
+private:
+    QUuid m_id;
+    std::optional<MediaItem> m_jpgItem;
+    std::optional<MediaItem> m_rawItem;
+    std::optional<MediaItem> m_soloItem;
+};
+
+size_t qHash(const MediaPair &pair, size_t seed = 0);
+
+} // namespace vorlane

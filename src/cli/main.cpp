@@ -1,0 +1,29 @@
+#include "cli/scan_command.h"
+
+#include <QCoreApplication>
+#include <string>
+#include <vector>
+
+#include <cstdio>
+
+namespace {
+
+constexpr const char *kUsage =
+    "usage: vorlane-cli scan DIR [--sort name|date]\n";
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "scan")
+        return vorlane::cli::runScan(args);
+    std::fputs(kUsage, stderr);
+    return 2;
+}

@@ -1,0 +1,118 @@
+#include "cli/scan_command.h"
+
+#include "catalogue/capture_date.h"
+#include "catalogue/directory_scanner.h"
+#include "catalogue/pairing_service.h"
+#include "copies/bside_path_resolver.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimeZone>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+using namespace Qt::StringLiterals;
+
+namespace vorlane::cli {
+namespace {
+
+constexpr const char *kUsage = "usage: vorlane-cli scan DIR [--sort name|date]\n";
+
+QString isoDate(const QDateTime &date)
+{
+    if (date == distantPast())
+        return u"0001-01-01T00:00:00Z"_s;
+    const QDateTime local = date.toLocalTime();
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+QString kindName(MediaKind kind) { return kind == MediaKind::Video ? u"video"_s : u"image"_s; }
+
+QJsonObject cellJson(const MediaPair &pair)
+{
+    QJsonArray originals;
+    for (const MediaItem &item : pair.allOriginals())
+        originals.append(displayPath(item.url));
+    const std::filesystem::path copy = BsidePathResolver::destination(pair.primary().url);
+    std::error_code ec;
+    QJsonObject cell{
+        {u"displayName"_s, pair.displayName()},
+        {u"kind"_s, kindName(pair.primary().kind)},
+        {u"isPair"_s, pair.isPair()},
+        {u"primary"_s, displayPath(pair.primary().url)},
+        {u"originals"_s, originals},
+        {u"rawFile"_s, pair.rawFile() ? QJsonValue(displayPath(pair.rawFile()->url)) : QJsonValue()},
+        {u"dateTaken"_s, isoDate(pair.dateTaken())},
+        {u"copyPath"_s, displayPath(copy)},
+        {u"hasCopy"_s, std::filesystem::exists(copy, ec)},
+    };
+    return cell;
+}
+
+} // namespace
+
+int runScan(const std::vector<std::string> &args)
+{
+    std::string dirArg;
+    std::string sort = "name";
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string &a = args[i];
+        if (a == "--sort") {
+            if (i + 1 >= args.size()) {
+                std::fputs(kUsage, stderr);
+                return 2;
+            }
+            sort = args[++i];
+            if (sort != "name" && sort != "date") {
+                std::fputs(kUsage, stderr);
+                return 2;
+            }
+        } else if (a.rfind("--", 0) == 0 || !dirArg.empty()) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        } else {
+            dirArg = a;
+        }
+    }
+    if (dirArg.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+
+    const std::filesystem::path dir =
+        std::filesystem::absolute(std::filesystem::path(dirArg)).lexically_normal();
+    const std::filesystem::path clean = dir.has_filename() || dir == dir.root_path() ? dir : dir.parent_path();
+
+    DirectoryScanner::ScanResult result;
+    try {
+        result = DirectoryScanner::scan(clean);
+    } catch (const std::system_error &e) {
+        std::fprintf(stderr, "vorlane-cli: cannot read %s: %s\n", clean.c_str(), std::strerror(e.code().value()));
+        return 1;
+    }
+
+    QList<MediaPair> pairs = PairingService::pair(result.media);
+    if (sort == "date")
+        PairingService::sortByDate(pairs);
+
+    QJsonArray folders;
+    for (const FolderEntry &f : result.folders)
+        folders.append(QJsonObject{{u"name"_s, f.name}, {u"path"_s, displayPath(f.url)}, {u"sizeBytes"_s, qint64(f.sizeBytes)}});
+    QJsonArray cells;
+    for (const MediaPair &p : pairs)
+        cells.append(cellJson(p));
+
+    const QJsonObject root{{u"directory"_s, displayPath(clean)},
+                           {u"currentDirBytes"_s, qint64(result.currentDirBytes)},
+                           {u"folders"_s, folders},
+                           {u"cells"_s, cells}};
+    const QByteArray json = QJsonDocument(root).toJson(QJsonDocument::Indented);
+    std::fwrite(json.constData(), 1, size_t(json.size()), stdout);
+    return 0;
+}
+
+} // namespace vorlane::cli
