@@ -1,0 +1,273 @@
+#include "copies/bside_scheduler.h"
+
+#include "copies/cpu_monitor.h"
+#include "copies/thermal_monitor.h"
+
+#include <QThread>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+
+namespace vorlane {
+namespace {
+
+constexpr double kHighLoad = 0.88;
+constexpr double kLowLoad = 0.5;
+constexpr int kWorkerNice = 10;
+
+// Copy work yields to the interface and to the user's other programs: lower this worker thread's
+// scheduling priority once (Linux applies nice values per thread).
+void lowerThisThreadsPriority()
+{
+    thread_local bool lowered = false;
+    if (!lowered) {
+        setpriority(PRIO_PROCESS, id_t(gettid()), kWorkerNice);
+        lowered = true;
+    }
+}
+
+} // namespace
+
+MachineInputs MachineInputs::system()
+{
+    auto cpu = std::make_shared<CpuMonitor>();
+    auto thermal = std::make_shared<ThermalMonitor>();
+    return MachineInputs{QThread::idealThreadCount(), [cpu] { return cpu->overallUsage(); },
+                         [thermal] { return thermal->state(); }};
+}
+
+int64_t BsideScheduler::baselineFor(int processorCount) { return std::clamp<int64_t>(processorCount, 2, 8); }
+
+int64_t BsideScheduler::thermalLimit(int state, int64_t baseline)
+{
+    switch (state) {
+    case 0:
+    case 1:
+        return baseline;
+    case 2:
+        return std::max<int64_t>(1, (baseline + 1) / 2);
+    case 3:
+        return 1;
+    default:
+        return std::max<int64_t>(1, baseline / 2);
+    }
+}
+
+BsideScheduler::BsideScheduler(MachineInputs machine, Options options)
+    : m_baseline(baselineFor(machine.processorCount))
+    , m_cap(m_baseline)
+    , m_maxConcurrency(m_baseline)
+    , m_machine(std::move(machine))
+    , m_options(options)
+{
+    m_pool.setMaxThreadCount(int(m_baseline));
+}
+
+BsideScheduler::~BsideScheduler()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_shuttingDown = true;
+        m_queue.clear();
+        for (auto &[id, source] : m_running)
+            source->request_stop();
+        m_observers.clear();
+    }
+    if (m_sampler.joinable()) {
+        m_sampler.request_stop();
+        m_sampler.join();
+    }
+    m_pool.waitForDone();
+}
+
+QUuid BsideScheduler::enqueue(const QUuid &id, const QString &displayName, Work work)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_shuttingDown)
+        return id;
+    if (!m_monitoring)
+        startMonitoring();
+    m_progress.total += 1;
+    m_progress.queued += 1;
+    m_queue.push_back(QueuedJob{id, std::move(work), displayName});
+    pump();
+    return id;
+}
+
+void BsideScheduler::cancelQueued(const QUuid &id)
+{
+    std::lock_guard lock(m_mutex);
+    const auto it = std::find_if(m_queue.begin(), m_queue.end(), [&](const QueuedJob &j) { return j.id == id; });
+    if (it == m_queue.end())
+        return;
+    m_queue.erase(it);
+    m_progress.queued = std::max<int64_t>(0, m_progress.queued - 1);
+    m_progress.total = std::max<int64_t>(0, m_progress.total - 1);
+    broadcast();
+}
+
+void BsideScheduler::cancelRunning(const QUuid &id)
+{
+    std::lock_guard lock(m_mutex);
+    const auto range = m_running.equal_range(id);
+    for (auto it = range.first; it != range.second; ++it)
+        it->second->request_stop();
+}
+
+uint64_t BsideScheduler::observeProgress(Observer observer)
+{
+    std::lock_guard lock(m_mutex);
+    const uint64_t key = m_nextObserverKey++;
+    observer(m_progress);
+    m_observers.emplace(key, std::move(observer));
+    return key;
+}
+
+void BsideScheduler::stopObserving(uint64_t key)
+{
+    std::lock_guard lock(m_mutex);
+    m_observers.erase(key);
+}
+
+BsideScheduler::Progress BsideScheduler::progress() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_progress;
+}
+
+int64_t BsideScheduler::maxConcurrency() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_maxConcurrency;
+}
+
+void BsideScheduler::capConcurrency(int64_t cap)
+{
+    std::lock_guard lock(m_mutex);
+    m_cap = std::clamp<int64_t>(cap, 1, m_baseline);
+    m_maxConcurrency = std::min(m_maxConcurrency, m_cap);
+    pump();
+}
+
+void BsideScheduler::broadcast()
+{
+    // Copy first: an observer may stop observing from inside its own call.
+    const auto observers = m_observers;
+    for (const auto &[key, observer] : observers)
+        observer(m_progress);
+}
+
+void BsideScheduler::pump()
+{
+    if (m_queue.empty() || m_runningCount >= m_maxConcurrency)
+        return;
+    while (!m_queue.empty()) {
+        QueuedJob job = std::move(m_queue.front());
+        m_queue.pop_front();
+        m_runningCount += 1;
+        m_progress.running = m_runningCount;
+        m_progress.queued = std::max<int64_t>(0, m_progress.queued - 1);
+        m_progress.currentName = job.displayName;
+        broadcast();
+
+        auto source = std::make_shared<std::stop_source>();
+        m_running.emplace(job.id, source);
+        m_pool.start([this, id = job.id, work = std::move(job.work), source] {
+            lowerThisThreadsPriority();
+            try {
+                work(source->get_token());
+            } catch (...) {
+                // The work reports its own outcome; an escaped exception still ends the job.
+            }
+            complete(id, source);
+        });
+        if (m_runningCount >= m_maxConcurrency)
+            return;
+    }
+}
+
+void BsideScheduler::complete(const QUuid &id, const std::shared_ptr<std::stop_source> &source)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_shuttingDown)
+        return;
+    m_runningCount -= 1;
+    m_progress.running = m_runningCount;
+    m_progress.completed += 1;
+    const auto range = m_running.equal_range(id);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second == source) {
+            m_running.erase(it);
+            break;
+        }
+    }
+    if (m_progress.queued >= 1)
+        m_progress.currentName = m_queue.empty() ? std::nullopt : std::optional<QString>(m_queue.front().displayName);
+    else if (m_runningCount == 0)
+        m_progress.currentName = std::nullopt;
+    broadcast();
+    pump();
+}
+
+void BsideScheduler::startMonitoring()
+{
+    m_monitoring = true;
+    // The state at start is the reference: only later changes move the limit.
+    m_lastThermal = m_machine.thermalState ? m_machine.thermalState() : 0;
+    if (!m_options.sampleAutomatically)
+        return;
+    m_sampler = std::jthread([this](std::stop_token stop) {
+        std::mutex waitMutex;
+        std::condition_variable_any wake;
+        while (!stop.stop_requested()) {
+            std::unique_lock waitLock(waitMutex);
+            if (wake.wait_for(waitLock, stop, m_options.samplePeriod, [] { return false; }) || stop.stop_requested())
+                break;
+            waitLock.unlock();
+            sampleMachine();
+        }
+    });
+}
+
+void BsideScheduler::sampleMachine()
+{
+    const double usage = m_machine.loadSample ? m_machine.loadSample() : 0.0;
+    const int thermal = m_machine.thermalState ? m_machine.thermalState() : 0;
+    std::lock_guard lock(m_mutex);
+    if (m_shuttingDown)
+        return;
+    adjustForLoad(usage);
+    if (thermal != m_lastThermal) {
+        m_lastThermal = thermal;
+        applyThermalState(thermal);
+    }
+}
+
+void BsideScheduler::adjustForLoad(double u)
+{
+    if (u > kHighLoad) {
+        m_highCpuStreak += 1;
+        m_lowCpuStreak = 0;
+        if (m_highCpuStreak >= 2 && m_maxConcurrency >= 2)
+            m_maxConcurrency -= 1;
+    } else if (u < kLowLoad) {
+        m_lowCpuStreak += 1;
+        m_highCpuStreak = 0;
+        if (m_lowCpuStreak >= 2 && m_maxConcurrency < m_cap)
+            m_maxConcurrency += 1;
+    } else {
+        m_highCpuStreak = 0;
+        m_lowCpuStreak = 0;
+    }
+}
+
+void BsideScheduler::applyThermalState(int state)
+{
+    m_maxConcurrency = std::min(thermalLimit(state, m_baseline), m_cap);
+    pump();
+}
+
+} // namespace vorlane
