@@ -1,0 +1,211 @@
+#pragma once
+
+#include "catalogue/folder_entry.h"
+#include "catalogue/media_pair.h"
+#include "copies/bside_job.h"
+#include "copies/bside_scheduler.h"
+#include "model/copy_maker.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+namespace vorlane {
+
+struct DirectoryListing;
+
+// One cell of the grid named by identity: a folder entry or a media pair of the current listing.
+struct GridSelection
+{
+    enum class Kind { Folder, Media };
+    Kind kind = Kind::Media;
+    QUuid id;
+
+    static GridSelection folder(const QUuid &id) { return {Kind::Folder, id}; }
+    static GridSelection media(const QUuid &id) { return {Kind::Media, id}; }
+    bool operator==(const GridSelection &) const = default;
+};
+
+// The state of the browser window and every user action on it. Lives on the main thread: every field is
+// read and written there and every operation is entered there. Slow work (listing, sizes, dates, copies,
+// moves to the Trash) runs on other threads and comes back through queued calls that are dropped when the
+// model is gone or a newer navigation has started.
+//
+// Views observe `changed(field)` and call operations; only the display settings, gridColumns, a click's
+// selection and the toast's dismissal are written directly by views.
+//
+// The operations are implemented by concern: browsing.cpp, selection.cpp, marking.cpp, discarding.cpp.
+class AppModel final : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum class ViewMode { Merged, Split };
+    enum class FillMode { Fill, Fit };
+    enum class SortMode { Name, Date };
+    enum class GridDirection { Up, Down, Left, Right };
+
+    enum class Field {
+        RootURL, CurrentURL, Breadcrumb, Folders, Pairs, Selection, ViewMode, FillMode, SortMode, ShowFilenames,
+        ShowRawLabel, AutoScrollOnNav, AutoScrollOnClick, LastSelectionByKeyboard, ThumbnailSize, GridColumns,
+        LoadError, IsLoading, CurrentDirBytes, RootDirBytes, FreeSpaceBytes, PreviewIndex, MarkedPairIds, JobStatus,
+        SchedulerProgress, FailedPairIds, IsTrashing, LastTrashResult, RestoredCompleted
+    };
+    Q_ENUM(Field)
+
+    using Path = std::filesystem::path;
+    using CopyFunction = std::function<CopyOutcome(const CopyRequest &, std::stop_token)>;
+
+    // copy: the encoder call of each copy job; the real encoders unless a test supplies its own.
+    explicit AppModel(QObject *parent = nullptr, MachineInputs machine = MachineInputs::system(),
+                      CopyFunction copy = makeCopy);
+    ~AppModel() override;
+
+    // --- fields (read) ---
+    const std::optional<Path> &rootURL() const { return m_rootURL; }
+    const std::optional<Path> &currentURL() const { return m_currentURL; }
+    const QList<Path> &breadcrumb() const { return m_breadcrumb; }
+    const QList<FolderEntry> &folders() const { return m_folders; }
+    const QList<MediaPair> &pairs() const { return m_pairs; }
+    const std::optional<GridSelection> &selection() const { return m_selection; }
+    ViewMode viewMode() const { return m_viewMode; }
+    FillMode fillMode() const { return m_fillMode; }
+    SortMode sortMode() const { return m_sortMode; }
+    bool showFilenames() const { return m_showFilenames; }
+    bool showRawLabel() const { return m_showRawLabel; }
+    bool autoScrollOnNav() const { return m_autoScrollOnNav; }
+    bool autoScrollOnClick() const { return m_autoScrollOnClick; }
+    bool lastSelectionByKeyboard() const { return m_lastSelectionByKeyboard; }
+    double thumbnailSize() const { return m_thumbnailSize; }
+    int gridColumns() const { return m_gridColumns; }
+    const std::optional<QString> &loadError() const { return m_loadError; }
+    bool isLoading() const { return m_isLoading; }
+    int64_t currentDirBytes() const { return m_currentDirBytes; }
+    int64_t rootDirBytes() const { return m_rootDirBytes; }
+    int64_t freeSpaceBytes() const { return m_freeSpaceBytes; }
+    const std::optional<int> &previewIndex() const { return m_previewIndex; }
+    const QSet<QUuid> &markedPairIds() const { return m_markedPairIds; }
+    const QHash<QUuid, BsideJobStatus> &jobStatus() const { return m_jobStatus; }
+    const BsideScheduler::Progress &schedulerProgress() const { return m_schedulerProgress; }
+    const QSet<QUuid> &failedPairIds() const { return m_failedPairIds; }
+    bool isTrashing() const { return m_isTrashing; }
+    const std::optional<QString> &lastTrashResult() const { return m_lastTrashResult; }
+    const QSet<QUuid> &restoredCompleted() const { return m_restoredCompleted; }
+    BsideScheduler &scheduler() { return *m_scheduler; }
+
+    // --- direct writes by views ---
+    void setViewMode(ViewMode v);
+    void setFillMode(FillMode v);
+    void setShowFilenames(bool v);
+    void setShowRawLabel(bool v);
+    void setAutoScrollOnNav(bool v);
+    void setAutoScrollOnClick(bool v);
+    void setThumbnailSize(double v);
+    void setGridColumns(int v);
+    void selectByClick(const GridSelection &s); // selection, lastSelectionByKeyboard = false
+    void clearLastTrashResult();
+
+    // --- browsing ---
+    void openRoot(const Path &url);
+    void navigate(const Path &url, const std::optional<Path> &selectURL = std::nullopt);
+    void goUp();
+    void openFolder(const FolderEntry &entry);
+    void setSortMode(SortMode mode);
+    static QString formatBytes(int64_t bytes);
+    static int64_t freeSpace(const Path &url);
+    static QList<Path> breadcrumbFor(const Path &url, const Path &root);
+
+    // --- selection and preview ---
+    QList<GridSelection> gridItems() const;
+    std::optional<QUuid> selectedPairId() const;
+    std::optional<QUuid> selectedFolderId() const;
+    void moveSelection(GridDirection direction);
+    void moveSelection(int step);
+    void openSelectedFolder();
+    void openPreview();
+    void closePreview();
+    void previewMove(int step);
+    void markCurrentAndAdvance(bool inPreview);
+
+    // --- marking ---
+    void toggleMark(const QUuid &pairId);
+    std::optional<MediaPair> pair(const QUuid &id) const;
+
+    // --- discarding ---
+    int discardableCount() const;
+    void discardOriginals();
+
+Q_SIGNALS:
+    void changed(vorlane::AppModel::Field field);
+    // Emitted when a navigation's result (or failure) has been applied; tests and the window wait on it.
+    void listingApplied();
+    // Emitted when a discard run's result has been applied.
+    void discardFinished();
+
+private:
+    template<typename T>
+    void set(T &member, T value, Field field)
+    {
+        if (member == value)
+            return;
+        member = std::move(value);
+        Q_EMIT changed(field);
+    }
+    void setSelection(std::optional<GridSelection> s) { set(m_selection, std::move(s), Field::Selection); }
+    int selectionIndex() const;
+    void resortPairs();
+    void applyListing(int token, const Path &url, const std::optional<Path> &select, DirectoryListing listing);
+    void applyListingFailure(int token, const QString &reason);
+
+    void mark(const QUuid &pairId);
+    void unmark(const QUuid &pairId);
+    void jobStarted(const QUuid &pairId);
+    void jobEnded(const QUuid &pairId, const Path &dest, const CopyOutcome &outcome, bool cancelled);
+    void restoreMarkings(const QList<MediaPair> &pairs, const QSet<QUuid> &withCopy);
+    void startProgressObservation();
+    void applyDiscard(const QSet<QUuid> &ids, int trashed, int failed);
+
+    std::optional<Path> m_rootURL;
+    std::optional<Path> m_currentURL;
+    QList<Path> m_breadcrumb;
+    QList<FolderEntry> m_folders;
+    QList<MediaPair> m_pairs;
+    std::optional<GridSelection> m_selection;
+    ViewMode m_viewMode = ViewMode::Merged;
+    FillMode m_fillMode = FillMode::Fill;
+    SortMode m_sortMode = SortMode::Name;
+    bool m_showFilenames = true;
+    bool m_showRawLabel = true;
+    bool m_autoScrollOnNav = true;
+    bool m_autoScrollOnClick = true;
+    bool m_lastSelectionByKeyboard = false;
+    double m_thumbnailSize = 160.0;
+    int m_gridColumns = 1;
+    std::optional<QString> m_loadError;
+    bool m_isLoading = false;
+    int64_t m_currentDirBytes = 0;
+    int64_t m_rootDirBytes = 0;
+    int64_t m_freeSpaceBytes = 0;
+    std::optional<int> m_previewIndex;
+    QSet<QUuid> m_markedPairIds;
+    QHash<QUuid, BsideJobStatus> m_jobStatus;
+    BsideScheduler::Progress m_schedulerProgress;
+    QSet<QUuid> m_failedPairIds;
+    bool m_isTrashing = false;
+    std::optional<QString> m_lastTrashResult;
+    QSet<QUuid> m_restoredCompleted;
+    int m_navToken = 0;
+    CopyFunction m_copy;
+    std::unique_ptr<BsideScheduler> m_scheduler;
+};
+
+size_t qHash(const GridSelection &s, size_t seed = 0);
+
+} // namespace vorlane

@@ -1,0 +1,183 @@
+// Browsing: opening a root, entering directories, the breadcrumb, sorting and the size figures.
+#include "model/app_model.h"
+
+#include "catalogue/directory_scanner.h"
+#include "catalogue/pairing_service.h"
+#include "copies/bside_path_resolver.h"
+#include "model/main_thread.h"
+
+#include <QStorageInfo>
+#include <QThreadPool>
+
+#include <sys/statvfs.h>
+
+#include <cstring>
+
+namespace vorlane {
+
+// A directory's listing as the background task hands it to the main thread.
+struct DirectoryListing
+{
+    DirectoryScanner::ScanResult scan;
+    QList<MediaPair> pairs;
+    QSet<QUuid> withCopy; // pairs whose copy exists on disk, looked up off the main thread
+};
+
+namespace {
+
+std::filesystem::path normalised(const std::filesystem::path &p)
+{
+    std::filesystem::path n = p.lexically_normal();
+    if (!n.has_filename() && n != n.root_path())
+        n = n.parent_path();
+    return n;
+}
+
+} // namespace
+
+void AppModel::openRoot(const Path &url)
+{
+    const Path root = normalised(url);
+    set(m_rootURL, std::optional<Path>(root), Field::RootURL);
+    set(m_currentURL, std::optional<Path>(root), Field::CurrentURL);
+    set(m_breadcrumb, QList<Path>{root}, Field::Breadcrumb);
+    navigate(root);
+
+    const QPointer<AppModel> self(this);
+    QThreadPool::globalInstance()->start([self, root] {
+        const int64_t free = freeSpace(root);
+        postToMain(self, [free](AppModel &model) { model.set(model.m_freeSpaceBytes, free, Field::FreeSpaceBytes); });
+    });
+}
+
+void AppModel::navigate(const Path &target, const std::optional<Path> &selectURL)
+{
+    const Path url = normalised(target);
+    set(m_currentURL, std::optional<Path>(url), Field::CurrentURL);
+    if (m_rootURL)
+        set(m_breadcrumb, breadcrumbFor(url, *m_rootURL), Field::Breadcrumb);
+    set(m_loadError, std::optional<QString>(), Field::LoadError);
+    set(m_isLoading, true, Field::IsLoading);
+    const int token = ++m_navToken;
+
+    const QPointer<AppModel> self(this);
+    QThreadPool::globalInstance()->start([self, url, token, selectURL] {
+        DirectoryListing listing;
+        try {
+            listing.scan = DirectoryScanner::scan(url);
+        } catch (const std::system_error &e) {
+            const QString reason = QString::fromLocal8Bit(std::strerror(e.code().value()));
+            postToMain(self, [token, reason](AppModel &model) { model.applyListingFailure(token, reason); });
+            return;
+        }
+        listing.pairs = PairingService::pair(listing.scan.media);
+        for (const MediaPair &p : listing.pairs) {
+            std::error_code ec;
+            if (std::filesystem::exists(BsidePathResolver::destination(p.primary().url), ec))
+                listing.withCopy.insert(p.id());
+        }
+        postToMain(self, [token, url, selectURL, listing = std::move(listing)](AppModel &model) mutable {
+            model.applyListing(token, url, selectURL, std::move(listing));
+        });
+    });
+}
+
+void AppModel::applyListing(int token, const Path &url, const std::optional<Path> &select, DirectoryListing listing)
+{
+    if (token != m_navToken)
+        return;
+    set(m_folders, listing.scan.folders, Field::Folders);
+    QList<MediaPair> pairs = std::move(listing.pairs);
+    if (m_sortMode == SortMode::Date)
+        PairingService::sortByDate(pairs);
+    set(m_pairs, std::move(pairs), Field::Pairs);
+    set(m_currentDirBytes, listing.scan.currentDirBytes, Field::CurrentDirBytes);
+    if (m_rootURL && *m_rootURL == url)
+        set(m_rootDirBytes, listing.scan.currentDirBytes, Field::RootDirBytes);
+
+    std::optional<GridSelection> selection;
+    if (select) {
+        const Path wanted = normalised(*select);
+        for (const FolderEntry &f : m_folders) {
+            if (f.url == wanted) {
+                selection = GridSelection::folder(f.id);
+                break;
+            }
+        }
+    }
+    if (!selection) {
+        const QList<GridSelection> items = gridItems();
+        if (!items.isEmpty())
+            selection = items.first();
+    }
+    setSelection(selection);
+    restoreMarkings(m_pairs, listing.withCopy);
+    set(m_isLoading, false, Field::IsLoading);
+    Q_EMIT listingApplied();
+}
+
+void AppModel::applyListingFailure(int token, const QString &reason)
+{
+    if (token != m_navToken)
+        return;
+    set(m_folders, QList<FolderEntry>(), Field::Folders);
+    set(m_pairs, QList<MediaPair>(), Field::Pairs);
+    set(m_loadError, std::optional<QString>(QStringLiteral("无法读取目录：") + reason), Field::LoadError);
+    set(m_isLoading, false, Field::IsLoading);
+    Q_EMIT listingApplied();
+}
+
+QList<AppModel::Path> AppModel::breadcrumbFor(const Path &url, const Path &root)
+{
+    QList<Path> list;
+    Path cursor = normalised(url);
+    const Path rootPath = normalised(root);
+    while (cursor != cursor.root_path() && !cursor.empty()) {
+        list.prepend(cursor);
+        if (cursor == rootPath)
+            break;
+        cursor = cursor.parent_path();
+    }
+    if (list.isEmpty() || list.first() != rootPath)
+        list.prepend(rootPath);
+    return list;
+}
+
+void AppModel::goUp()
+{
+    if (m_breadcrumb.size() < 2)
+        return;
+    set(m_previewIndex, std::optional<int>(), Field::PreviewIndex);
+    navigate(m_breadcrumb[m_breadcrumb.size() - 2], m_currentURL);
+}
+
+void AppModel::openFolder(const FolderEntry &entry) { navigate(entry.url); }
+
+void AppModel::setSortMode(SortMode mode)
+{
+    set(m_sortMode, mode, Field::SortMode);
+    resortPairs();
+}
+
+void AppModel::resortPairs()
+{
+    QList<MediaPair> pairs = m_pairs;
+    if (m_sortMode == SortMode::Name)
+        PairingService::sortByName(pairs);
+    else
+        PairingService::sortByDate(pairs);
+    set(m_pairs, std::move(pairs), Field::Pairs);
+}
+
+int64_t AppModel::freeSpace(const Path &url)
+{
+    const QStorageInfo info(QString::fromUtf8(url.native()));
+    if (info.isValid() && info.bytesAvailable() >= 0)
+        return info.bytesAvailable();
+    struct statvfs st {};
+    if (statvfs(url.c_str(), &st) != 0)
+        return 0;
+    return int64_t(st.f_bavail) * int64_t(st.f_frsize);
+}
+
+} // namespace vorlane

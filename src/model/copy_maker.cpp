@@ -1,0 +1,58 @@
+#include "model/copy_maker.h"
+
+#include "copies/bside_path_resolver.h"
+#include "copies/cancellation.h"
+#include "copies/image_compressor.h"
+#include "copies/video_compressor.h"
+
+#include <QThread>
+
+#include <cstring>
+
+namespace vorlane {
+
+CopyRequest CopyRequest::forPair(const MediaPair &pair)
+{
+    CopyRequest request;
+    request.source = pair.primary().url;
+    request.destination = BsidePathResolver::destination(request.source);
+    if (pair.jpgItem())
+        request.preferSource = pair.jpgItem()->url;
+    request.isVideo = pair.isVideo();
+    return request;
+}
+
+CopyOutcome makeCopy(const CopyRequest &request, std::stop_token token)
+{
+    CopyOutcome outcome;
+    try {
+        if (request.isVideo) {
+            const auto info = VideoCompressor::compress(request.source, request.destination, token,
+                                                        std::max(1, QThread::idealThreadCount()));
+            outcome.width = info.width;
+            outcome.height = info.height;
+            outcome.bytes = info.bytes;
+        } else {
+            const auto info = ImageCompressor::compress(request.source, request.destination, request.preferSource, token);
+            outcome.width = info.width;
+            outcome.height = info.height;
+            outcome.bytes = info.bytes;
+        }
+        outcome.result = CopyOutcome::Result::Completed;
+    } catch (const CancelledError &) {
+        outcome.result = CopyOutcome::Result::Cancelled;
+    } catch (const std::filesystem::filesystem_error &e) {
+        outcome.result = CopyOutcome::Result::Failed;
+        outcome.message = QString::fromLocal8Bit(e.code().message()) + QStringLiteral(": ")
+            + QString::fromUtf8(e.path1().native());
+    } catch (const std::exception &e) {
+        outcome.result = CopyOutcome::Result::Failed;
+        outcome.message = QString::fromUtf8(e.what());
+    } catch (...) {
+        outcome.result = CopyOutcome::Result::Failed;
+        outcome.message = QStringLiteral("unknown error");
+    }
+    return outcome;
+}
+
+} // namespace vorlane
