@@ -1,0 +1,72 @@
+#include "app/main_window.h"
+#include "copies/ffi/vips_runtime.h"
+#include "model/app_model.h"
+#include "ui/theme.h"
+#include "ui/thumbnail_cache.h"
+
+#include <QApplication>
+#include <QPalette>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+bool haveDisplay()
+{
+    const char *platform = std::getenv("QT_QPA_PLATFORM");
+    if (platform && *platform)
+        return true;
+    const char *x = std::getenv("DISPLAY");
+    const char *wayland = std::getenv("WAYLAND_DISPLAY");
+    return (x && *x) || (wayland && *wayland);
+}
+
+void applyTheme(QApplication &app)
+{
+    app.setFont(vorlane::Theme::uiFont(10));
+    QPalette palette = app.palette();
+    palette.setColor(QPalette::Highlight, vorlane::Theme::accent());
+    palette.setColor(QPalette::Link, vorlane::Theme::accent());
+    app.setPalette(palette);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (!haveDisplay()) {
+        std::fputs("vorlane: no display to open (DISPLAY and WAYLAND_DISPLAY are unset); "
+                   "try: xvfb-run -a vorlane DIR\n",
+                   stderr);
+        return 1;
+    }
+    // The ffmpeg media backend plays every format the copies handle; it must be chosen before the app exists.
+    setenv("QT_MEDIA_BACKEND", "ffmpeg", 0);
+    vorlane::VipsRuntime::ensureStarted();
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("vorlane"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Vorlane"));
+    QApplication::setDesktopFileName(QStringLiteral("vorlane"));
+    applyTheme(app);
+
+    vorlane::AppModel model;
+    vorlane::MainWindow window(model, vorlane::ThumbnailCache::shared());
+    window.show();
+
+    if (argc > 1) {
+        const std::filesystem::path dir = std::filesystem::absolute(argv[1]);
+        std::error_code ec;
+        if (std::filesystem::is_directory(dir, ec)) {
+            model.openRoot(dir);
+        } else {
+            std::fprintf(stderr, "vorlane: %s is not a folder that can be opened\n", argv[1]);
+            window.autoPickDirectory();
+        }
+    } else {
+        window.autoPickDirectory();
+    }
+    return app.exec();
+}

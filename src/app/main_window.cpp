@@ -1,0 +1,159 @@
+#include "app/main_window.h"
+
+#include "app/key_map.h"
+#include "app/start_screen.h"
+#include "app/toast.h"
+#include "ui/browser_grid.h"
+#include "ui/quick_look_overlay.h"
+#include "ui/theme.h"
+#include "ui/top_bar.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QFrame>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace vorlane {
+
+MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
+    : QMainWindow(parent)
+    , m_model(model)
+    , m_picker([this](const QString &message) { return runDirectoryDialog(this, message); })
+{
+    setWindowTitle(QStringLiteral("Vorlane"));
+    setMinimumSize(900, 600);
+    resize(1200, 800);
+
+    m_stack = new QStackedWidget(this);
+    m_start = new StartScreen(m_stack);
+    connect(m_start, &StartScreen::pickRequested, this, [this] {
+        // The start screen's own dialog: no message line, and any choice goes to the model, which reports
+        // a folder it cannot read.
+        if (const auto chosen = m_picker(QString()))
+            m_model.openRoot(*chosen);
+    });
+
+    m_browser = new QWidget(m_stack);
+    auto *column = new QVBoxLayout(m_browser);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_topBar = new TopBar(model, m_browser);
+    auto *divider = new QFrame(m_browser);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setStyleSheet(QStringLiteral("color: rgba(0,0,0,40);"));
+    m_grid = new BrowserGrid(model, cache, m_browser);
+    column->addWidget(m_topBar);
+    column->addWidget(divider);
+    column->addWidget(m_grid, 1);
+    m_overlay = new QuickLookOverlay(model, m_browser);
+    m_toast = new Toast(m_browser);
+    m_toast->setOnDismiss([this] { m_model.clearLastTrashResult(); });
+    m_browser->installEventFilter(this);
+
+    m_stack->addWidget(m_start);
+    m_stack->addWidget(m_browser);
+    setCentralWidget(m_stack);
+
+    m_keyMap = new KeyMap(model, this);
+    qApp->installEventFilter(m_keyMap);
+
+    buildMenu();
+    connect(&m_model, &AppModel::changed, this, &MainWindow::modelChanged);
+    modelChanged(AppModel::Field::RootURL);
+}
+
+MainWindow::~MainWindow() { qApp->removeEventFilter(m_keyMap); }
+
+bool MainWindow::showsBrowser() const { return m_stack->currentWidget() == m_browser; }
+
+std::optional<std::filesystem::path> MainWindow::runDirectoryDialog(QWidget *parent, const QString &message)
+{
+    QFileDialog dialog(parent);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("选择照片目录"));
+    dialog.setWindowTitle(message.isEmpty() ? QStringLiteral("选择照片目录") : message);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return std::filesystem::path(QFile::encodeName(dialog.selectedFiles().first()).toStdString());
+}
+
+void MainWindow::pickDirectory()
+{
+    const auto chosen = m_picker(QStringLiteral("选择一个包含照片/视频的目录"));
+    std::error_code ec;
+    if (chosen && std::filesystem::is_directory(*chosen, ec))
+        m_model.openRoot(*chosen);
+}
+
+void MainWindow::buildMenu()
+{
+    QMenu *menu = menuBar()->addMenu(QStringLiteral("照片"));
+    QAction *open = menu->addAction(QStringLiteral("打开目录…"));
+    open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    connect(open, &QAction::triggered, this, &MainWindow::pickDirectory);
+
+    m_markAction = menu->addAction(QStringLiteral("标记/撤销丢弃 (D)"));
+    m_markAction->setEnabled(false);
+    connect(m_markAction, &QAction::triggered, this,
+            [this] { m_model.markCurrentAndAdvance(m_model.previewIndex().has_value()); });
+    menu->addSeparator();
+    m_discardAction = menu->addAction(QStringLiteral("丢弃原片"));
+    m_discardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
+    connect(m_discardAction, &QAction::triggered, &m_model, &AppModel::discardOriginals);
+}
+
+void MainWindow::modelChanged(AppModel::Field field)
+{
+    using F = AppModel::Field;
+    switch (field) {
+    case F::RootURL: {
+        const bool browsing = m_model.rootURL().has_value();
+        m_stack->setCurrentWidget(browsing ? m_browser : static_cast<QWidget *>(m_start));
+        m_keyMap->setActive(browsing);
+        if (browsing && QApplication::focusWidget())
+            QApplication::focusWidget()->clearFocus();
+        break;
+    }
+    case F::Selection:
+        m_markAction->setEnabled(m_model.selection().has_value());
+        break;
+    case F::LastTrashResult:
+        if (const auto &message = m_model.lastTrashResult()) {
+            m_toast->showMessage(*message);
+            placeOverlays();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::placeOverlays()
+{
+    const QRect area = m_browser->rect();
+    m_overlay->setGeometry(area);
+    const QSize toast = m_toast->sizeHint();
+    m_toast->setGeometry(area.center().x() - toast.width() / 2, area.bottom() - 24 - toast.height(), toast.width(),
+                         toast.height());
+    m_overlay->raise();
+    m_toast->raise();
+}
+
+bool MainWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_browser && event->type() == QEvent::Resize)
+        placeOverlays();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    placeOverlays();
+}
+
+} // namespace vorlane

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "model/app_model.h"
+
+#include <QMainWindow>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+
+class QAction;
+class QStackedWidget;
+
+namespace vorlane {
+
+class BrowserGrid;
+class KeyMap;
+class QuickLookOverlay;
+class StartScreen;
+class ThumbnailCache;
+class Toast;
+class TopBar;
+
+// The one window: the start screen until a root folder is chosen, then the browser (top bar, grid,
+// preview overlay, toast), the "照片" menu and the key map. Main thread.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    // Shows a directory dialog with a message (empty: no message line) and returns the chosen folder.
+    using DirectoryPicker = std::function<std::optional<std::filesystem::path>(const QString &message)>;
+
+    MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    void setDirectoryPicker(DirectoryPicker picker) { m_picker = std::move(picker); }
+    static std::optional<std::filesystem::path> runDirectoryDialog(QWidget *parent, const QString &message);
+
+    // The menu's "打开目录…" and the dialog shown on a fresh start: opens the choice if it is a folder.
+    void pickDirectory();
+    void autoPickDirectory() { pickDirectory(); }
+
+    BrowserGrid *grid() const { return m_grid; }
+    TopBar *topBar() const { return m_topBar; }
+    Toast *toast() const { return m_toast; }
+    QuickLookOverlay *overlay() const { return m_overlay; }
+    StartScreen *startScreen() const { return m_start; }
+    KeyMap *keyMap() const { return m_keyMap; }
+    QAction *markAction() const { return m_markAction; }
+    QAction *discardAction() const { return m_discardAction; }
+    bool showsBrowser() const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildMenu();
+    void modelChanged(AppModel::Field field);
+    void placeOverlays();
+
+    AppModel &m_model;
+    DirectoryPicker m_picker;
+    QStackedWidget *m_stack = nullptr;
+    StartScreen *m_start = nullptr;
+    QWidget *m_browser = nullptr;
+    TopBar *m_topBar = nullptr;
+    BrowserGrid *m_grid = nullptr;
+    QuickLookOverlay *m_overlay = nullptr;
+    Toast *m_toast = nullptr;
+    KeyMap *m_keyMap = nullptr;
+    QAction *m_markAction = nullptr;
+    QAction *m_discardAction = nullptr;
+};
+
+} // namespace vorlane

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <functional>
+
+namespace vorlane {
+
+// The short message at the bottom of the window after a discard. It dismisses itself 2.5 s after it
+// appeared (a message that replaces another while it shows does not restart the wait). Main thread.
+class Toast final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr int kShowMs = 2500;
+
+    explicit Toast(QWidget *parent = nullptr);
+
+    void showMessage(const QString &message);
+    void setOnDismiss(std::function<void()> onDismiss) { m_onDismiss = std::move(onDismiss); }
+    QString message() const { return m_message; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void dismiss();
+
+    QString m_message;
+    QTimer m_timer;
+    std::function<void()> m_onDismiss;
+};
+
+} // namespace vorlane

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "model/app_model.h"
+#include "ui/grid_geometry.h"
+
+#include <QAbstractScrollArea>
+#include <QPointer>
+#include <QTimer>
+
+class QPropertyAnimation;
+
+namespace vorlane {
+
+class ThumbnailCache;
+
+// The grid of folders and pairs. Cells are painted as data straight from the model (no widget per cell),
+// so ten thousand cells scroll smoothly; thumbnails come from the cache, asked for the visible cells first
+// and about one screen ahead in the direction of scrolling. Writes gridColumns whenever its width or the
+// tile size changes; a click selects; a new selection is scrolled into view by the auto-scroll settings.
+// Main thread.
+class BrowserGrid final : public QAbstractScrollArea
+{
+    Q_OBJECT
+
+public:
+    BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent = nullptr);
+
+    GridGeometry geometryNow() const;
+    // Index in gridItems of the cell at a viewport point, or -1.
+    int indexAt(const QPoint &viewportPoint) const;
+    // The cell's rectangle in viewport coordinates.
+    QRectF cellViewportRect(int index) const;
+    bool spinnerVisible() const { return m_spinner.isActive(); }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    bool viewportEvent(QEvent *event) override;
+
+private:
+    void modelChanged(AppModel::Field field);
+    void relayout();
+    void updateColumns();
+    void scrollToSelection();
+    void requestThumbnails();
+    double loadErrorHeight() const;
+
+    AppModel &m_model;
+    ThumbnailCache &m_cache;
+    QTimer m_spinner;
+    int m_spinnerAngle = 0;
+    int m_lastScrollValue = 0;
+    bool m_scrollingDown = true;
+    QPointer<QPropertyAnimation> m_scrollAnimation;
+};
+
+} // namespace vorlane

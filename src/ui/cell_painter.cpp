@@ -1,0 +1,255 @@
+#include "ui/cell_painter.h"
+
+#include "ui/theme.h"
+
+#include <QApplication>
+#include <QFontMetricsF>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPalette>
+
+namespace vorlane::CellPainter {
+namespace {
+
+constexpr double kBadgeSymbolPx = 13.0; // 11 pt
+constexpr double kBadgeLabelPt = 9.0;
+
+QString elidedMiddle(const QString &text, const QFont &font, double width)
+{
+    return QFontMetricsF(font).elidedText(text, Qt::ElideMiddle, width);
+}
+
+struct BadgeStyle
+{
+    const char *icon;
+    QColor colour;
+    QString label;
+};
+
+BadgeStyle styleOf(Badge b)
+{
+    switch (b) {
+    case Badge::Marked:
+        return {Theme::Icon::trash, Theme::accent(), QStringLiteral("丢弃")};
+    case Badge::Queued:
+        return {Theme::Icon::hourglass, QColor(142, 142, 147), {}};
+    case Badge::Running:
+        return {Theme::Icon::sync, QColor(10, 122, 255), {}};
+    case Badge::Completed:
+        return {Theme::Icon::check, QColor(52, 199, 89), {}};
+    case Badge::Failed:
+        return {Theme::Icon::warning, QColor(255, 149, 0), {}};
+    }
+    return {"", Qt::gray, {}};
+}
+
+QSizeF badgeSize(const BadgeStyle &s)
+{
+    double w = kBadgeSymbolPx + 10;
+    if (!s.label.isEmpty())
+        w += 2 + QFontMetricsF(Theme::uiFont(kBadgeLabelPt, QFont::Bold)).horizontalAdvance(s.label);
+    return {w, kBadgeSymbolPx + 6};
+}
+
+void paintBadge(QPainter &p, const QRectF &r, const BadgeStyle &s)
+{
+    p.save();
+    QColor fill = s.colour;
+    fill.setAlphaF(0.92f);
+    p.setBrush(fill);
+    p.setPen(QPen(QColor(255, 255, 255, 102), 0.5));
+    p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+    const QRectF icon(r.left() + 5, r.top() + 3, kBadgeSymbolPx, kBadgeSymbolPx);
+    Theme::drawIcon(p, icon, QString::fromLatin1(s.icon), Qt::white, kBadgeSymbolPx);
+    if (!s.label.isEmpty()) {
+        p.setFont(Theme::uiFont(kBadgeLabelPt, QFont::Bold));
+        p.setPen(Qt::white);
+        p.drawText(QRectF(icon.right() + 2, r.top(), r.right() - icon.right() - 4, r.height()), Qt::AlignVCenter | Qt::AlignLeft,
+                   s.label);
+    }
+    p.restore();
+}
+
+void paintCapsuleText(QPainter &p, const QPointF &topLeft, const QString &text, const QFont &font, const QColor &textColour,
+                      const QColor &fill, double padX, double padY)
+{
+    const QFontMetricsF fm(font);
+    const QRectF r(topLeft, QSizeF(fm.horizontalAdvance(text) + 2 * padX, fm.height() + 2 * padY));
+    p.save();
+    p.setPen(Qt::NoPen);
+    p.setBrush(fill);
+    p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+    p.setPen(textColour);
+    p.setFont(font);
+    p.drawText(r, Qt::AlignCenter, text);
+    p.restore();
+}
+
+QSizeF capsuleSize(const QString &text, const QFont &font, double padX, double padY)
+{
+    const QFontMetricsF fm(font);
+    return {fm.horizontalAdvance(text) + 2 * padX, fm.height() + 2 * padY};
+}
+
+} // namespace
+
+void paintFolder(QPainter &p, const QPointF &origin, const FolderCell &cell)
+{
+    const double t = cell.size;
+    const QRectF square(origin, QSizeF(t, t));
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient gradient(square.topLeft(), square.bottomLeft());
+    gradient.setColorAt(0, Theme::accent(0.18));
+    gradient.setColorAt(1, Theme::accent(0.06));
+    p.setPen(Qt::NoPen);
+    p.setBrush(gradient);
+    p.drawRoundedRect(square, 8, 8);
+    if (cell.isSelected) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(Theme::accent(), 3));
+        p.drawRoundedRect(square.adjusted(1.5, 1.5, -1.5, -1.5), 6.5, 6.5);
+    }
+    const QString folderGlyph = QString::fromLatin1(Theme::Icon::folder);
+    if (cell.showFilename) {
+        Theme::drawIcon(p, square, folderGlyph, Theme::accent(0.85), 0.42 * t * 1.33);
+    } else {
+        const double iconPx = 0.34 * t * 1.33;
+        const QFont nameFont = Theme::uiFont(std::max(0.12 * t, 9.0), QFont::Medium);
+        const QFontMetricsF fm(nameFont);
+        const double gap = 0.06 * t;
+        const double textH = std::min(2 * fm.lineSpacing(), fm.boundingRect(QRectF(0, 0, t - 12, 1000), Qt::TextWordWrap | Qt::AlignHCenter, cell.folder->name).height());
+        const double total = iconPx + gap + textH;
+        const double y0 = square.top() + (t - total) / 2;
+        Theme::drawIcon(p, QRectF(square.left(), y0, t, iconPx), folderGlyph, Theme::accent(0.85), iconPx);
+        p.setFont(nameFont);
+        p.setPen(QApplication::palette().color(QPalette::WindowText));
+        p.drawText(QRectF(square.left() + 6, y0 + iconPx + gap, t - 12, textH), Qt::AlignHCenter | Qt::TextWordWrap,
+                   cell.folder->name);
+    }
+    if (cell.folder->sizeBytes >= 1) {
+        const QString text = AppModel::formatBytes(cell.folder->sizeBytes);
+        const QFont font = Theme::monoFont(std::max(0.09 * t, 8.0), QFont::DemiBold);
+        const QSizeF s = capsuleSize(text, font, 5, 2);
+        paintCapsuleText(p, QPointF(square.right() - 6 - s.width(), square.bottom() - 6 - s.height()), text, font, Qt::white,
+                         QColor(0, 0, 0, 115), 5, 2);
+    }
+    if (cell.showFilename) {
+        const QFont font = Theme::uiFont(8.5);
+        p.setFont(font);
+        p.setPen(QApplication::palette().color(QPalette::WindowText));
+        p.drawText(QRectF(origin.x(), square.bottom() + 4, t, 16), Qt::AlignHCenter | Qt::AlignVCenter,
+                   elidedMiddle(cell.folder->name, font, t));
+    }
+    p.restore();
+}
+
+QString rawLabel(const MediaCell &cell)
+{
+    if (cell.showFilename || !cell.showRawLabel || cell.pair->isVideo())
+        return {};
+    const auto raw = cell.pair->rawFile();
+    if (!raw)
+        return {};
+    const QString name = raw->displayName();
+    const auto dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1).toUpper();
+}
+
+QList<Badge> badgesFor(const MediaCell &cell)
+{
+    QList<Badge> badges;
+    if (cell.isMarked)
+        badges.append(Badge::Marked);
+    if (cell.jobStatus) {
+        switch (cell.jobStatus->kind()) {
+        case BsideJobStatus::Case::Queued:
+            badges.append(Badge::Queued);
+            break;
+        case BsideJobStatus::Case::Running:
+            badges.append(Badge::Running);
+            break;
+        case BsideJobStatus::Case::Completed:
+            if (cell.isMarked)
+                badges.append(Badge::Completed);
+            break;
+        case BsideJobStatus::Case::Failed:
+            badges.append(Badge::Failed);
+            break;
+        }
+    }
+    return badges;
+}
+
+QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell)
+{
+    QList<QRectF> rects;
+    double y = origin.y() + 4;
+    for (Badge b : badgesFor(cell)) {
+        const QSizeF s = badgeSize(styleOf(b));
+        rects.append(QRectF(QPointF(origin.x() + cell.size - 4 - s.width(), y), s));
+        y += s.height() + 4;
+    }
+    return rects;
+}
+
+void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
+{
+    const double t = cell.size;
+    const QRectF square(origin, QSizeF(t, t));
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    QPainterPath clip;
+    clip.addRoundedRect(square, 3, 3);
+    p.setClipPath(clip);
+    const QPalette palette = QApplication::palette();
+    p.fillRect(square, palette.color(QPalette::Base));
+    if (!cell.image.isNull()) {
+        const QSizeF imageSize = cell.image.deviceIndependentSize();
+        const QSizeF scaled = imageSize.scaled(square.size(), cell.fillMode == AppModel::FillMode::Fill
+                                                                  ? Qt::KeepAspectRatioByExpanding
+                                                                  : Qt::KeepAspectRatio);
+        const QRectF target(square.center().x() - scaled.width() / 2, square.center().y() - scaled.height() / 2,
+                            scaled.width(), scaled.height());
+        p.drawPixmap(target, cell.image, QRectF(QPointF(0, 0), cell.image.size()));
+        if (cell.pair->isVideo()) {
+            const double px = std::min(0.22 * t, 34.0) * 1.33;
+            const QRectF c(square.center().x() - px / 2, square.center().y() - px / 2, px, px);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0, 0, 0, 115));
+            p.drawEllipse(c.adjusted(px * 0.12, px * 0.12, -px * 0.12, -px * 0.12));
+            Theme::drawIcon(p, c, QString::fromLatin1(Theme::Icon::play), QColor(255, 255, 255, 230), px);
+        }
+        const QString raw = rawLabel(cell);
+        if (!raw.isEmpty())
+            paintCapsuleText(p, square.topLeft() + QPointF(4, 4), raw, Theme::monoFont(7, QFont::Bold), QColor(255, 255, 255, 217),
+                             QColor(0, 0, 0, 89), 4, 2);
+    } else {
+        p.fillRect(square, palette.color(QPalette::Button));
+        if (cell.loadFailed)
+            Theme::drawIcon(p, square, QString::fromLatin1(Theme::Icon::brokenImage), palette.color(QPalette::PlaceholderText),
+                            std::max(16.0, t * 0.25));
+    }
+    p.setClipping(false);
+    if (cell.isSelected) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(Theme::accent(), 3));
+        p.drawRoundedRect(square.adjusted(1.5, 1.5, -1.5, -1.5), 2, 2);
+    }
+    const QList<Badge> badges = badgesFor(cell);
+    const QList<QRectF> rects = badgeRects(origin, cell);
+    for (qsizetype i = 0; i < badges.size(); ++i)
+        paintBadge(p, rects[i], styleOf(badges[i]));
+    if (cell.showFilename) {
+        const QFont font = Theme::uiFont(8.5);
+        p.setFont(font);
+        p.setPen(palette.color(QPalette::PlaceholderText));
+        p.drawText(QRectF(origin.x(), square.bottom() + 4, t, 16), Qt::AlignHCenter | Qt::AlignVCenter,
+                   elidedMiddle(cell.pair->displayName(), font, t));
+    }
+    p.restore();
+}
+
+} // namespace vorlane::CellPainter

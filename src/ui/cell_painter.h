@@ -1,0 +1,53 @@
+#pragma once
+
+#include "catalogue/folder_entry.h"
+#include "catalogue/media_pair.h"
+#include "copies/bside_job.h"
+#include "model/app_model.h"
+
+#include <QPixmap>
+#include <QRectF>
+
+#include <optional>
+
+class QPainter;
+
+namespace vorlane::CellPainter {
+
+struct FolderCell
+{
+    const FolderEntry *folder = nullptr;
+    double size = 160;
+    bool isSelected = false;
+    bool showFilename = true;
+};
+
+struct MediaCell
+{
+    const MediaPair *pair = nullptr;
+    bool isSelected = false;
+    bool isMarked = false;
+    std::optional<BsideJobStatus> jobStatus;
+    double size = 160;
+    AppModel::ViewMode viewMode = AppModel::ViewMode::Merged;
+    AppModel::FillMode fillMode = AppModel::FillMode::Fill;
+    bool showFilename = true;
+    bool showRawLabel = true;
+    QPixmap image;
+    bool loadFailed = false;
+};
+
+// Paints a tile whose top-left corner is at origin. Main thread (it draws with the widget's painter).
+void paintFolder(QPainter &painter, const QPointF &origin, const FolderCell &cell);
+void paintMedia(QPainter &painter, const QPointF &origin, const MediaCell &cell);
+
+// Which badges a media tile shows, top to bottom (the mark badge, then at most one job badge).
+enum class Badge { Marked, Queued, Running, Completed, Failed };
+QList<Badge> badgesFor(const MediaCell &cell);
+// The badge rectangles of a tile at origin, in the order of badgesFor (for tooltips).
+QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell);
+
+// The RAW label text, or empty when none is drawn.
+QString rawLabel(const MediaCell &cell);
+
+} // namespace vorlane::CellPainter

@@ -1,0 +1,87 @@
+#pragma once
+
+#include "catalogue/media_item.h"
+#include "ui/thumbnail_service.h"
+
+#include <QCache>
+#include <QHash>
+#include <QObject>
+#include <QPixmap>
+#include <QSet>
+#include <QString>
+#include <QThreadPool>
+
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <stop_token>
+
+namespace vorlane {
+
+// Thumbnails for the grid, kept in memory by key "path|size" (size in points, truncated), least recently
+// used first out once the total passes a byte budget. Requests for one key are merged into one job; jobs
+// run on a small pool in the order the grid wants them (visible cells first, then about a screen ahead),
+// and waits for cells scrolled away are dropped before they start.
+//
+// Main thread only: every method and the ready() signal live there; the decoding happens on the pool.
+class ThumbnailCache final : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr qint64 kDefaultBudgetBytes = qint64(512) << 20;
+
+    explicit ThumbnailCache(QObject *parent = nullptr, qint64 budgetBytes = kDefaultBudgetBytes,
+                            std::shared_ptr<const ThumbnailService> service = {});
+    ~ThumbnailCache() override;
+
+    // The one cache of the application; created on first use, on the main thread.
+    static ThumbnailCache &shared();
+
+    static QString cacheKey(const std::filesystem::path &file, double size);
+    // Pixels asked of the decoder: size × scale, at least 64.
+    static int pixelDimension(double size, double scale);
+
+    // The cached thumbnail or a null pixmap. Never starts work.
+    QPixmap cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferURL, double size);
+    // True when the last attempt for this key produced nothing.
+    bool failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferURL, double size) const;
+
+    // Asks for a thumbnail; ready(key) follows when it is made or has failed. A request already pending or
+    // running is merged. Requests are served in the order of the latest setWanted() call, then in arrival.
+    void request(const MediaItem &item, const std::optional<std::filesystem::path> &preferURL, double size,
+                 double scale);
+    // The keys still wanted, most urgent first; pending requests for any other key are dropped.
+    void setWanted(const QStringList &keysInOrder);
+    // Forget failures so a new listing retries them.
+    void clearFailures();
+
+    qint64 bytesHeld() const { return m_cache.totalCost(); }
+    int jobsStarted() const { return m_jobsStarted; }
+
+Q_SIGNALS:
+    void ready(const QString &key);
+
+private:
+    struct Pending
+    {
+        QString key;
+        std::filesystem::path file;
+        int pixels = 0;
+    };
+
+    void startJobs();
+    void finished(const QString &key, const QImage &image);
+
+    QCache<QString, QPixmap> m_cache;
+    QSet<QString> m_failed;
+    std::deque<Pending> m_pending;
+    QHash<QString, std::shared_ptr<std::stop_source>> m_running;
+    QStringList m_wanted;
+    QThreadPool m_pool;
+    std::shared_ptr<const ThumbnailService> m_service;
+    int m_jobsStarted = 0;
+};
+
+} // namespace vorlane
