@@ -1,4 +1,6 @@
+#include "cli/copy_command.h"
 #include "cli/scan_command.h"
+#include "copies/ffi/vips_runtime.h"
 
 #include <QCoreApplication>
 #include <string>
@@ -9,7 +11,8 @@
 namespace {
 
 constexpr const char *kUsage =
-    "usage: vorlane-cli scan DIR [--sort name|date]\n";
+    "usage: vorlane-cli scan DIR [--sort name|date]\n"
+    "       vorlane-cli copy [--jobs N] [--force] PATH...\n";
 
 } // namespace
 
@@ -24,6 +27,10 @@ int main(int argc, char **argv)
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "scan")
         return vorlane::cli::runScan(args);
+    if (command == "copy") {
+        vorlane::VipsRuntime::ensureStarted();
+        return vorlane::cli::runCopy(args);
+    }
     std::fputs(kUsage, stderr);
     return 2;
 }

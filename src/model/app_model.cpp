@@ -27,7 +27,10 @@ void AppModel::startProgressObservation()
     const QPointer<AppModel> self(this);
     m_scheduler->observeProgress([self](const BsideScheduler::Progress &progress) {
         postToMain(self, [progress](AppModel &model) {
-            model.set(model.m_schedulerProgress, progress, Field::SchedulerProgress);
+            // The scheduler never sees outcomes; the model counts failed copies so the bar can say so.
+            BsideScheduler::Progress shown = progress;
+            shown.failed = model.m_failedJobs;
+            model.set(model.m_schedulerProgress, shown, Field::SchedulerProgress);
         });
     });
 }

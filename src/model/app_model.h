@@ -202,6 +202,7 @@ private:
     std::optional<QString> m_lastTrashResult;
     QSet<QUuid> m_restoredCompleted;
     int m_navToken = 0;
+    int64_t m_failedJobs = 0; // copies that failed in this session, shown with the scheduler's counts
     CopyFunction m_copy;
     std::unique_ptr<BsideScheduler> m_scheduler;
 };

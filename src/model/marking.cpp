@@ -93,10 +93,15 @@ void AppModel::jobEnded(const QUuid &pairId, const Path &dest, const CopyOutcome
             statuses.remove(pairId);
         failed.remove(pairId);
         break;
-    case CopyOutcome::Result::Failed:
+    case CopyOutcome::Result::Failed: {
         statuses.insert(pairId, BsideJobStatus::failed(outcome.message));
         failed.insert(pairId);
+        ++m_failedJobs;
+        BsideScheduler::Progress progress = m_schedulerProgress;
+        progress.failed = m_failedJobs;
+        set(m_schedulerProgress, progress, Field::SchedulerProgress);
         break;
+    }
     }
     set(m_jobStatus, std::move(statuses), Field::JobStatus);
     set(m_failedPairIds, std::move(failed), Field::FailedPairIds);
