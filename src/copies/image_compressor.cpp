@@ -1,0 +1,74 @@
+// vips first: GLib's headers must not meet Qt's keyword macros.
+#include "copies/image_decoder.h"
+
+#include "copies/image_compressor.h"
+
+#include "copies/atomic_file.h"
+#include "copies/bside_path_resolver.h"
+#include "copies/cancellation.h"
+#include "copies/ffi/vips_blob.h"
+#include "copies/image_decode_error.h"
+#include "copies/image_geometry.h"
+#include "copies/image_pipeline.h"
+#include "copies/quality_ladder.h"
+
+namespace vorlane::ImageCompressor {
+namespace {
+
+std::string displayName(const std::filesystem::path &path) { return path.filename().string(); }
+
+// One JPEG encode of the in-memory bitmap: baseline, 4:2:0 below Q 90 (libvips' default), no metadata.
+std::optional<std::string> encodeJpeg(const vips::VImage &picture, int quality)
+{
+    try {
+        const VipsBlobPtr blob(picture.jpegsave_buffer(vips::VImage::option()->set("Q", quality)->set("strip", true)));
+        const std::string_view bytes = blobBytes(blob);
+        if (bytes.empty())
+            return std::nullopt;
+        return std::string(bytes);
+    } catch (const vips::VError &) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+QSize targetSize(int width, int height)
+{
+    const auto size = ImageGeometry::fitWithin(width, height, maxLongEdge);
+    return {size.width, size.height};
+}
+
+CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
+                  const std::optional<std::filesystem::path> &preferSource, std::stop_token token)
+{
+    const std::filesystem::path &input = preferSource ? *preferSource : source;
+    checkCancellation(token);
+
+    vips::VImage picture;
+    try {
+        picture = ImageDecoder::decode(input, int(maxLongEdge), token);
+        // The decoder already scales to the copy size; a picture from elsewhere would be scaled here.
+        const QSize size = targetSize(picture.width(), picture.height());
+        if (size != QSize(picture.width(), picture.height()))
+            picture = ImagePipeline::fromImage(picture, int(maxLongEdge), 1, token);
+    } catch (const ImageDecodeError &error) {
+        throw ImageCompressError(CompressError::DecodeFailed,
+                                 "cannot decode \"" + displayName(input) + "\": " + error.what());
+    }
+
+    checkCancellation(token);
+    BsidePathResolver::ensureParentDir(destination);
+    checkCancellation(token);
+    const auto rung = QualityLadder::walk([&](int quality) { return encodeJpeg(picture, quality); }, targetBytes, token);
+    if (!rung) {
+        throw ImageCompressError(CompressError::WriteFailed,
+                                 "cannot encode a JPEG copy of \"" + displayName(input) + "\"");
+    }
+    checkCancellation(token);
+    writeFileAtomically(destination, rung->bytes);
+    return {picture.width(), picture.height(), int64_t(rung->bytes.size()), rung->quality};
+}
+
+} // namespace vorlane::ImageCompressor

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QSize>
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+namespace vorlane::ImageCompressor {
+
+// Largest long edge of a copy, in pixels.
+inline constexpr double maxLongEdge = 1920.0;
+// A copy encoded at or under this many bytes is accepted at once.
+inline constexpr int64_t targetBytes = 204800;
+// The last rung of the quality ladder (QualityLadder::qualities, 0.85 down to 0.40).
+inline constexpr double minQuality = 0.4;
+
+enum class CompressError { DecodeFailed, WriteFailed };
+
+class ImageCompressError final : public std::exception
+{
+public:
+    ImageCompressError(CompressError code, std::string message)
+        : m_code(code)
+        , m_message(std::move(message))
+    {
+    }
+    CompressError code() const noexcept { return m_code; }
+    const char *what() const noexcept override { return m_message.c_str(); }
+
+private:
+    CompressError m_code;
+    std::string m_message;
+};
+
+struct CopyInfo
+{
+    int width = 0;
+    int height = 0;
+    int64_t bytes = 0;
+    int quality = 0; // the rung that was written, 85 ... 40
+    friend bool operator==(const CopyInfo &, const CopyInfo &) = default;
+};
+
+// Makes the small JPEG copy of one still picture (any decodable image or camera RAW) at destination: the
+// picture of preferSource when given (then source is never opened), else of source; upright, at most
+// maxLongEdge on its long edge, 8-bit sRGB, no metadata at all, at the first ladder quality whose
+// encoding is at most targetBytes (or at 0.40 when none is). The picture is decoded and scaled once; each
+// rung re-encodes the same bitmap in memory. The write is atomic: a temporary file beside the destination
+// renamed over it, so a reader never sees half a copy and a failure leaves any earlier copy untouched.
+//
+// Any thread; several calls at once on different files (each uses about one core). Throws
+// ImageCompressError, CancelledError (at a stop check: before decoding, between the RAW and ordinary
+// decode, before the folder is made, before each rung, before the write; nothing is written then), or
+// std::filesystem::filesystem_error from creating the _bside folder or writing the file.
+CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
+                  const std::optional<std::filesystem::path> &preferSource, std::stop_token token = {});
+
+// The size a width x height (upright) picture is copied at: ImageGeometry::fitWithin at maxLongEdge.
+QSize targetSize(int width, int height);
+
+} // namespace vorlane::ImageCompressor

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+
+namespace vorlane::QualityLadder {
+
+// JPEG qualities (libjpeg's 0-100 scale) tried in order: 0.85 to 0.45 in steps of 0.10, then the floor 0.40.
+inline constexpr std::array<int, 6> qualities{85, 75, 65, 55, 45, 40};
+
+struct Rung
+{
+    std::string bytes;
+    int quality = 0;
+};
+
+// Encodes at each quality in turn (a stop check before each) and returns the first result of at most
+// targetBytes; when none fits, the last one that encoded; nothing when no quality produced bytes.
+// encode returns nothing for a quality it could not encode. Throws CancelledError.
+std::optional<Rung> walk(const std::function<std::optional<std::string>(int quality)> &encode, int64_t targetBytes,
+                         const std::stop_token &token);
+
+} // namespace vorlane::QualityLadder
