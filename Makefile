@@ -5,7 +5,9 @@ GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Un
 JOBS       ?= $(shell nproc)
 DIR        ?=
 
-.PHONY: all deps configure build run test test-asan bench demo clean
+PREFIX     ?= /usr/local
+
+.PHONY: all deps configure build run test test-asan bench demo install uninstall soak clean
 
 all: build
 
@@ -40,6 +42,18 @@ bench: build
 
 demo: build
 	@bash scripts/run.sh "$(BUILD)" "$$(bash scripts/make-demo.sh)"
+
+# `make install DESTDIR=/tmp/stage PREFIX=/usr` stages the files; `make uninstall` removes what was installed.
+install: build
+	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
+
+uninstall:
+	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }
+	xargs -d '\n' rm -fv < $(BUILD)/install_manifest.txt
+
+soak: build
+	@bash bench/soak.sh "$(BUILD)"
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -20,6 +20,8 @@ PACKAGES=(
   xvfb xauth xdotool x11-apps fonts-noto-cjk fonts-material-design-icons-iconfont
   # peer tools the benchmarks measure against
   time bc
+  # validating the desktop entry and the AppStream description
+  desktop-file-utils appstream
 )
 
 missing=()

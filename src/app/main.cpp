@@ -5,6 +5,7 @@
 #include "ui/thumbnail_cache.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QPalette>
 
 #include <cstdio>
@@ -49,7 +50,8 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("vorlane"));
     QApplication::setApplicationDisplayName(QStringLiteral("Vorlane"));
-    QApplication::setDesktopFileName(QStringLiteral("vorlane"));
+    QApplication::setDesktopFileName(QStringLiteral("app.vorlane.Vorlane"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vorlane.Vorlane")));
     applyTheme(app);
 
     vorlane::AppModel model;
