@@ -1,0 +1,203 @@
+#include "copies/video_compressor.h"
+
+#include "copies/atomic_file.h"
+#include "copies/audio_transcoder.h"
+#include "copies/bside_path_resolver.h"
+#include "copies/cancellation.h"
+#include "copies/display_orientation.h"
+#include "copies/ffi/libav_handles.h"
+#include "copies/libav_support.h"
+#include "copies/video_transcoder.h"
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace vorlane::VideoCompressor {
+namespace {
+
+// Rounded to the nearest integer (halves away from zero), raised by one when odd, at least 2.
+int evenInt(double length)
+{
+    const long rounded = std::lround(length);
+    return int(std::max(2L, rounded % 2 ? rounded + 1 : rounded));
+}
+
+[[noreturn]] void fail(CompressError code, const std::string &message)
+{
+    throw VideoCompressError(code, message);
+}
+
+// The first real video stream (cover art attached to audio files does not count) and the first audio
+// stream the demuxer could identify.
+struct Tracks
+{
+    AVStream *video = nullptr;
+    AVStream *audio = nullptr;
+};
+
+Tracks findTracks(const AVFormatContext *input)
+{
+    Tracks tracks;
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        AVStream *stream = input->streams[i];
+        const AVMediaType type = stream->codecpar->codec_type;
+        if (type == AVMEDIA_TYPE_VIDEO && !tracks.video && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            tracks.video = stream;
+        else if (type == AVMEDIA_TYPE_AUDIO && !tracks.audio && stream->codecpar->codec_id != AV_CODEC_ID_NONE)
+            tracks.audio = stream;
+    }
+    return tracks;
+}
+
+ffi::InputFormatPtr openReader(const std::filesystem::path &source)
+{
+    AVFormatContext *raw = nullptr;
+    int rc = avformat_open_input(&raw, source.c_str(), nullptr, nullptr);
+    if (rc < 0) // avformat_open_input frees the context itself on failure
+        fail(CompressError::ReaderCreationFailed, "reader: " + LibavSupport::errorText(rc));
+    ffi::InputFormatPtr input(raw);
+    rc = avformat_find_stream_info(input.get(), nullptr);
+    if (rc < 0)
+        fail(CompressError::ReaderCreationFailed, "reader: " + LibavSupport::errorText(rc));
+    return input;
+}
+
+ffi::OutputFormatPtr openWriter(const std::filesystem::path &file)
+{
+    AVFormatContext *raw = nullptr;
+    // The file name ends in a temporary suffix, so the container is named rather than guessed.
+    const int rc = avformat_alloc_output_context2(&raw, nullptr, "mp4", file.c_str());
+    if (rc < 0 || !raw)
+        fail(CompressError::WriterCreationFailed, "writer: " + LibavSupport::errorText(rc));
+    return ffi::OutputFormatPtr(raw);
+}
+
+// True when the container's index promises noticeably more video than the file holds: a copy that was cut
+// off (an interrupted transfer). The demuxer reports such a file's end as a normal end of file, so without
+// this check its copy would silently be shorter than the original. Streams without an indexed duration
+// (Matroska, MPEG-TS estimates) are not judged.
+bool endsEarly(const AVStream *video, int64_t videoEnd)
+{
+    if (video->duration <= 0 || video->duration == AV_NOPTS_VALUE || videoEnd == AV_NOPTS_VALUE)
+        return false;
+    const int64_t start = video->start_time == AV_NOPTS_VALUE ? 0 : video->start_time;
+    const double missing = av_q2d(video->time_base) * double(start + video->duration - videoEnd);
+    const double length = av_q2d(video->time_base) * double(video->duration);
+    return missing > std::max(0.25, 0.02 * length);
+}
+
+} // namespace
+
+VideoCompressError::VideoCompressError(CompressError code, std::string message)
+    : m_code(code)
+    , m_message(std::move(message))
+{
+}
+
+std::pair<int, int> outputSize(double naturalW, double naturalH, int rotationDegrees)
+{
+    const bool quarterTurn = ((rotationDegrees % 180) + 180) % 180 == 90;
+    const double shownW = std::max(std::abs(quarterTurn ? naturalH : naturalW), 1.0);
+    const double shownH = std::max(std::abs(quarterTurn ? naturalW : naturalH), 1.0);
+    const double scale = std::min(1.0, maxLongEdge / std::max(shownW, shownH));
+    const int w = evenInt(scale * shownW);
+    const int h = evenInt(scale * shownH);
+    return quarterTurn ? std::pair{h, w} : std::pair{w, h};
+}
+
+CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
+                  std::stop_token token, int threads)
+{
+    LibavSupport::silenceLogging();
+    threads = std::max(1, threads);
+
+    std::error_code sizeError;
+    if (std::filesystem::file_size(source, sizeError) == 0 && !sizeError)
+        fail(CompressError::NoReadableTracks, "the file has no video track");
+    const ffi::InputFormatPtr input = openReader(source);
+    const Tracks tracks = findTracks(input.get());
+    if (!tracks.video)
+        fail(CompressError::NoReadableTracks, "the file has no video track");
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        if (input->streams[i] != tracks.video && input->streams[i] != tracks.audio)
+            input->streams[i]->discard = AVDISCARD_ALL;
+    }
+    checkCancellation(token);
+
+    BsidePathResolver::ensureParentDir(destination);
+    std::optional<PendingFile> pending;
+    try {
+        pending.emplace(destination);
+    } catch (const std::filesystem::filesystem_error &error) {
+        fail(CompressError::WriterCreationFailed, std::string("writer: ") + error.what());
+    }
+    // Declared after the pending file, so the muxer has closed the file before an unfinished one is removed.
+    const ffi::OutputFormatPtr output = openWriter(pending->path());
+
+    const AVCodecParameters *coded = tracks.video->codecpar;
+    const AVRational aspect = av_guess_sample_aspect_ratio(input.get(), tracks.video, nullptr);
+    const double pixelAspect = aspect.num > 0 && aspect.den > 0 ? av_q2d(aspect) : 1.0;
+    const DisplayOrientation orientation = DisplayOrientation::of(tracks.video);
+    const auto [width, height] = outputSize(coded->width * pixelAspect, coded->height, orientation.rotation);
+
+    VideoTranscoder video(tracks.video, output.get(), width, height, orientation, threads, input->start_time);
+    std::optional<AudioTranscoder> audio;
+    if (tracks.audio)
+        audio.emplace(tracks.audio, output.get(), input->start_time);
+
+    int rc = avio_open(&output->pb, pending->path().c_str(), AVIO_FLAG_WRITE);
+    if (rc < 0)
+        fail(CompressError::WriterCreationFailed, "writer: " + LibavSupport::errorText(rc));
+    // +faststart: the muxer moves the index in front of the media once it is complete.
+    av_opt_set(output->priv_data, "movflags", "+faststart", 0);
+    rc = avformat_write_header(output.get(), nullptr);
+    if (rc < 0)
+        fail(CompressError::ProcessingFailed, "writer: " + LibavSupport::errorText(rc));
+
+    const ffi::PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        throw std::bad_alloc();
+    int64_t videoEnd = AV_NOPTS_VALUE; // end of the latest video packet, in the stream's time base
+    for (;;) {
+        checkCancellation(token);
+        rc = av_read_frame(input.get(), packet.get());
+        if (rc == AVERROR_EOF)
+            break;
+        if (rc < 0)
+            fail(CompressError::ProcessingFailed, "reader: " + LibavSupport::errorText(rc));
+        if (packet->stream_index == tracks.video->index) {
+            if (packet->pts != AV_NOPTS_VALUE)
+                videoEnd = std::max(videoEnd, packet->pts + std::max<int64_t>(packet->duration, 0));
+            video.push(packet.get());
+        }
+        else if (audio && packet->stream_index == tracks.audio->index)
+            audio->push(packet.get());
+        av_packet_unref(packet.get());
+    }
+    if (endsEarly(tracks.video, videoEnd))
+        fail(CompressError::ProcessingFailed, "reader: the file ends before the end of its video (truncated)");
+    checkCancellation(token);
+    video.finish();
+    if (audio)
+        audio->finish();
+
+    rc = av_write_trailer(output.get());
+    if (rc < 0)
+        fail(CompressError::ProcessingFailed, "writer: " + LibavSupport::errorText(rc));
+    rc = avio_closep(&output->pb);
+    if (rc < 0)
+        fail(CompressError::ProcessingFailed, "writer: " + LibavSupport::errorText(rc));
+    checkCancellation(token);
+
+    pending->commit();
+    std::error_code ignored;
+    const auto bytes = std::filesystem::file_size(destination, ignored);
+    return CopyInfo{width, height, ignored ? 0 : int64_t(bytes)};
+}
+
+} // namespace vorlane::VideoCompressor

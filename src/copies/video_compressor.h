@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <filesystem>
+#include <stop_token>
+#include <string>
+#include <utility>
+
+namespace vorlane::VideoCompressor {
+
+// Largest long edge of the copy's frame, in pixels.
+inline constexpr double maxLongEdge = 1280.0;
+// Average H.264 bit rate of the copy, bits per second.
+inline constexpr int64_t videoBitrate = 2000000;
+// AAC bit rate of the copy's stereo audio, bits per second.
+inline constexpr int64_t audioBitrate = 96000;
+
+enum class CompressError { ProcessingFailed, NoReadableTracks, ReaderCreationFailed, WriterCreationFailed, WriterInputNotReady };
+
+// What a compress call failed with. what() is the text a failed job shows: "reader: …", "video append: …",
+// "audio append: …", "writer: …" (FFmpeg's own description after the prefix), or a plain sentence for the
+// cases without a library error.
+class VideoCompressError final : public std::exception
+{
+public:
+    VideoCompressError(CompressError code, std::string message);
+
+    CompressError code() const noexcept { return m_code; }
+    const char *what() const noexcept override { return m_message.c_str(); }
+
+private:
+    CompressError m_code;
+    std::string m_message;
+};
+
+// The finished copy: its coded frame size (stored orientation, as ffprobe reports width and height; a
+// rotation travels in the display matrix) and its size on disk.
+struct CopyInfo
+{
+    int width = 0;
+    int height = 0;
+    int64_t bytes = 0;
+
+    bool operator==(const CopyInfo &) const = default;
+};
+
+// Re-encodes source into an MP4 at destination: H.264 High (libx264) at videoBitrate with a key frame at
+// least every 60 frames, at most maxLongEdge on the displayed long edge, the source's rotation carried as the
+// display matrix; the first audio track as AAC stereo 44.1 kHz at audioBitrate; moov atom at the front.
+//
+// Runs on the calling thread (a copy job's worker) and blocks it for the whole encode; `threads` is the
+// number of cores the scheduler gives the job, used by the decoder and by x264. Cost: roughly real time or
+// better for 1080p30 on two cores.
+//
+// The copy is written to a hidden temporary file in destination's folder and renamed over destination only
+// when the muxer has finished it, so on any failure or cancellation nothing is left behind and an earlier
+// copy at destination stays untouched.
+//
+// Throws VideoCompressError, CancelledError (the token is checked between packets), or
+// std::filesystem::filesystem_error when the destination folder cannot be made or the copy cannot be moved
+// into place.
+CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
+                  std::stop_token token, int threads = 1);
+
+// The coded (stored-orientation) frame size of the copy of a source whose coded frame is naturalW × naturalH
+// and which is displayed turned by rotationDegrees (any multiple of 90, either sign). The displayed size is
+// scaled so that its long edge is at most maxLongEdge; both sides are even (H.264 4:2:0 cannot carry an odd
+// side), made so by the smallest change, also when no scaling is needed (1000 × 563 → 1000 × 564).
+std::pair<int, int> outputSize(double naturalW, double naturalH, int rotationDegrees);
+
+} // namespace vorlane::VideoCompressor

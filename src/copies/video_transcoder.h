@@ -1,0 +1,51 @@
+#pragma once
+
+#include "copies/display_orientation.h"
+#include "copies/ffi/libav_handles.h"
+
+#include <cstdint>
+
+namespace vorlane {
+
+// x264 speed preset of the copies. "veryfast" keeps a 1080p30 source at about 1.8x real time on two cores
+// (bench/video_bench.sh) while still using CABAC, B-frames and sub-pixel motion search; at a fixed 2 Mbit/s
+// the slower presets buy a little sharpness in a preview copy for a multiple of the time, and copies run in
+// the background beside the browsing user.
+inline constexpr const char *x264Preset = "veryfast";
+
+// Decodes the source's video stream, scales every frame to the copy's coded size (stored orientation) and
+// encodes it with libx264 into a new stream of the muxer. Timestamps are the source's, shifted by the
+// file's start so that audio and video keep their offset; variable frame rates pass through unchanged.
+// All calls come from the compress call's thread; decoder and x264 run `threads` threads of their own.
+class VideoTranscoder final
+{
+public:
+    // Opens the decoder (ReaderCreationFailed on failure) and the encoder and output stream
+    // (WriterCreationFailed). startTime is the first timestamp of the file, in AV_TIME_BASE units.
+    VideoTranscoder(const AVStream *input, AVFormatContext *muxer, int width, int height,
+                    DisplayOrientation orientation, int threads, int64_t startTime);
+
+    // Decodes one demuxed packet of the input stream and encodes what it yields.
+    void push(const AVPacket *packet);
+    // Drains decoder and encoder. Throws when not a single frame could be decoded.
+    void finish();
+
+private:
+    void decodeSent();
+    void encode(AVFrame *decoded);
+
+    const AVStream *m_input;
+    AVFormatContext *m_muxer;
+    AVStream *m_output = nullptr;
+    ffi::CodecContextPtr m_decoder;
+    ffi::CodecContextPtr m_encoder;
+    ffi::SwsPtr m_scaler;
+    ffi::FramePtr m_decoded;
+    ffi::FramePtr m_scaled;
+    ffi::PacketPtr m_packet;
+    int64_t m_startOffset = 0; // in the input stream's time base
+    int64_t m_lastPts = INT64_MIN;
+    int64_t m_frames = 0;
+};
+
+} // namespace vorlane
