@@ -3,6 +3,7 @@
 // Usage: model_stall_bench WORKDIR   (HOME and XDG_DATA_HOME are pointed into WORKDIR for the Trash)
 #include "copies/ffi/vips_runtime.h"
 #include "model/app_model.h"
+#include "bench_support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@
 #include <filesystem>
 
 using namespace vorlane;
+using vorlane::bench::waitFor;
 
 namespace {
 
@@ -21,19 +23,6 @@ bool run(const QString &program, const QStringList &args)
     QProcess p;
     p.start(program, args);
     return p.waitForFinished(-1) && p.exitCode() == 0;
-}
-
-template<typename F>
-bool waitFor(F condition, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "copies/bside_path_resolver.h"
 #include "copies/ffi/vips_runtime.h"
 #include "model/app_model.h"
+#include "bench_support.h"
 #include "model/copy_maker.h"
 #include "ui/browser_grid.h"
 #include "ui/thumbnail_cache.h"
@@ -20,21 +21,9 @@
 #include <set>
 
 using namespace vorlane;
+using vorlane::bench::waitFor;
 
 namespace {
-
-template<typename F>
-bool waitFor(F condition, int timeoutMs)
-{
-    QElapsedTimer t;
-    t.start();
-    while (!condition()) {
-        if (t.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
 
 long statusKib(const char *field)
 {

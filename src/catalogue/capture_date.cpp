@@ -1,29 +1,18 @@
 #include "catalogue/capture_date.h"
 
+#include "catalogue/exiv2_runtime.h"
+
 #include <exiv2/exiv2.hpp>
 
 
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <mutex>
 
 using namespace Qt::StringLiterals;
 
 namespace vorlane {
 namespace {
-
-void initialiseExiv2Once()
-{
-    static std::once_flag once;
-    std::call_once(once, [] {
-        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
-#ifdef EXV_ENABLE_BMFF
-        Exiv2::enableBMFF(true);
-#endif
-    });
-}
 
 QDateTime fromTimestamp(int64_t seconds, uint32_t nanoseconds)
 {
@@ -40,7 +29,7 @@ std::optional<std::string> exifString(const Exiv2::ExifData &exif, const char *k
 
 std::optional<QDateTime> exifDate(const std::filesystem::path &path)
 {
-    initialiseExiv2Once();
+    Exiv2Runtime::ensureStarted();
     try {
         auto image = Exiv2::ImageFactory::open(path.native(), false);
         if (!image.get())

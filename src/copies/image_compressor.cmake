@@ -1,6 +1,5 @@
 # Still-image copies: decoding (libvips, exiv2 previews, LibRaw), the quality ladder and the atomic write.
 target_sources(vorlane_copies PRIVATE
-  ffi/exiv2_runtime.cpp ffi/exiv2_runtime.h
   ffi/libraw_handle.h
   ffi/vips_blob.h
   ffi/vips_kill_switch.cpp ffi/vips_kill_switch.h

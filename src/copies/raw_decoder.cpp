@@ -1,7 +1,7 @@
 #include "copies/raw_decoder.h"
 
 #include "copies/cancellation.h"
-#include "copies/ffi/exiv2_runtime.h"
+#include "catalogue/exiv2_runtime.h"
 #include "copies/ffi/libraw_handle.h"
 #include "copies/image_decode_error.h"
 #include "copies/image_pipeline.h"

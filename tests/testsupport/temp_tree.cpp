@@ -60,3 +60,15 @@ bool haveTool(const char *program)
 }
 
 } // namespace vorlane::test
+
+namespace vorlane::test {
+
+void useTemporaryHome(const std::filesystem::path &home)
+{
+    std::filesystem::create_directories(home / ".local" / "share");
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / ".local" / "share").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+}
+
+} // namespace vorlane::test

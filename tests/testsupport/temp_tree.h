@@ -40,3 +40,11 @@ std::optional<std::filesystem::path> fixturesDir();
 bool haveTool(const char *program);
 
 } // namespace vorlane::test
+
+namespace vorlane::test {
+
+// Points HOME, XDG_DATA_HOME and XDG_CACHE_HOME into home (the Trash and the shared thumbnail cache then live
+// there, on the same file system as the test trees). Call before the first GLib or Qt use of them.
+void useTemporaryHome(const std::filesystem::path &home);
+
+} // namespace vorlane::test

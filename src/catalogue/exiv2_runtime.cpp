@@ -1,4 +1,4 @@
-#include "copies/ffi/exiv2_runtime.h"
+#include "catalogue/exiv2_runtime.h"
 
 #include <exiv2/exiv2.hpp>
 
