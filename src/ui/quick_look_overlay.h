@@ -4,10 +4,19 @@
 
 #include <QWidget>
 
+class QLabel;
+
 namespace vorlane {
 
-// The full-window preview of the pair at previewIndex, laid over the grid; transparent to the mouse while
-// the preview is closed.
+class LargeImageView;
+class VideoPlayerView;
+
+// The full-window preview of the pair at previewIndex, laid over the grid: an almost black backdrop, the
+// picture or the playing video, the pair's name with its mark and a key hint along the top, and "3 / 120"
+// at the bottom. Shown only while previewIndex lies within pairs, and transparent to the mouse otherwise,
+// so clicks reach the grid. Moving between two pictures keeps the image view and reloads it; a change
+// between picture and video, or closing, replaces the media view (which stops a playing video).
+// The keys that drive it belong to the key map. Main thread.
 class QuickLookOverlay final : public QWidget
 {
     Q_OBJECT
@@ -15,8 +24,32 @@ class QuickLookOverlay final : public QWidget
 public:
     explicit QuickLookOverlay(AppModel &model, QWidget *parent = nullptr);
 
+    // The media view now shown, or null.
+    LargeImageView *imageView() const { return m_image; }
+    VideoPlayerView *videoView() const { return m_video; }
+    QLabel *nameLabel() const { return m_name; }
+    QWidget *markLabel() const { return m_mark; }
+    QLabel *hintLabel() const { return m_hint; }
+    QLabel *counterLabel() const { return m_counter; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void modelChanged(AppModel::Field field);
+    void showPreview();
+    void clearMedia();
+    void placeChildren();
+
     AppModel &m_model;
+    LargeImageView *m_image = nullptr;
+    VideoPlayerView *m_video = nullptr;
+    QWidget *m_topLine = nullptr;
+    QLabel *m_name = nullptr;
+    QWidget *m_mark = nullptr;
+    QLabel *m_hint = nullptr;
+    QLabel *m_counter = nullptr;
 };
 
 } // namespace vorlane

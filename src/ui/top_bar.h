@@ -1,21 +1,69 @@
 #pragma once
 
+#include "copies/bside_scheduler.h"
 #include "model/app_model.h"
+#include "ui/settings_panel.h"
 
+#include <QPointer>
 #include <QWidget>
+
+class QHBoxLayout;
+class QLabel;
+class QPushButton;
+class QToolButton;
 
 namespace vorlane {
 
-// The strip above the grid: copy progress, breadcrumb, sizes, settings and the discard button.
+// The strip above the grid: a thin copy-progress line (status text and a 2-pixel bar), then a row with the
+// breadcrumb of the current directory, the three size figures, the settings button with its popover and the
+// discard button with the count of discardable cells. Reads the model on each change it announces; every
+// button calls a model operation. Main thread.
 class TopBar final : public QWidget
 {
     Q_OBJECT
 
 public:
+    static constexpr int kStripHeight = 22;
+
     explicit TopBar(AppModel &model, QWidget *parent = nullptr);
 
+    // What the progress strip shows for a snapshot: the status line, and the bar's fill (none when total is 0).
+    void showProgress(const BsideScheduler::Progress &progress);
+    QString statusText() const { return m_statusText; }
+    double barFraction() const { return m_barFraction; }
+    QColor barFillColor() const { return m_barFill; }
+
+    QList<QToolButton *> breadcrumbButtons() const { return m_crumbs; }
+    QLabel *capacityLabel() const { return m_capacity; }
+    QToolButton *settingsButton() const { return m_settingsButton; }
+    QPushButton *discardButton() const { return m_discard; }
+    QLabel *discardCountLabel() const { return m_discardCount; }
+    // The open settings popover, or null while it is closed.
+    SettingsPanel *settingsPanel() const { return m_panel; }
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void modelChanged(AppModel::Field field);
+    void rebuildBreadcrumb();
+    void showCapacity();
+    void showDiscard();
+    void toggleSettings();
+
     AppModel &m_model;
+    QString m_statusText;
+    double m_barFraction = 0;
+    QColor m_barFill;
+    QWidget *m_breadcrumb = nullptr;
+    QHBoxLayout *m_breadcrumbRow = nullptr;
+    QList<QToolButton *> m_crumbs;
+    QLabel *m_capacity = nullptr;
+    QToolButton *m_settingsButton = nullptr;
+    QPointer<SettingsPanel> m_panel;
+    QPushButton *m_discard = nullptr;
+    QLabel *m_discardCount = nullptr;
 };
 
 } // namespace vorlane

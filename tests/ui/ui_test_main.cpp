@@ -2,8 +2,9 @@
 #include "copies/ffi/vips_runtime.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QTemporaryDir>
+
+#include "testsupport/temp_tree.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +13,10 @@
 int main(int argc, char **argv)
 {
     QTemporaryDir home;
-    const QByteArray homePath = QFile::encodeName(home.path());
-    QDir().mkpath(home.path() + QStringLiteral("/.local/share"));
-    setenv("HOME", homePath.constData(), 1);
-    setenv("XDG_DATA_HOME", (homePath + "/.local/share").constData(), 1);
-    setenv("XDG_CACHE_HOME", (homePath + "/.cache").constData(), 1);
+    vorlane::test::useTemporaryHome(QFile::encodeName(home.path()).toStdString());
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // The preview's player runs on the ffmpeg media backend, which must be chosen before the app exists.
+    setenv("QT_MEDIA_BACKEND", "ffmpeg", 1);
     vorlane::VipsRuntime::ensureStarted();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);

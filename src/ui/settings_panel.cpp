@@ -1,0 +1,194 @@
+#include "ui/settings_panel.h"
+
+#include "ui/theme.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSlider>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace vorlane {
+namespace {
+
+// Sizes below are in the layout's points; Qt's font points are 4/3 of a pixel.
+double pt(double points) { return points * 0.75; }
+
+const QString kSecondary = QStringLiteral("color: rgba(0,0,0,128);");
+
+QLabel *caption(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setFont(Theme::uiFont(pt(11)));
+    label->setStyleSheet(kSecondary);
+    return label;
+}
+
+QLabel *symbol(const char *name, double pixelSize, QWidget *parent)
+{
+    auto *label = new QLabel(QString::fromLatin1(name), parent);
+    label->setFont(Theme::iconFont(pixelSize));
+    label->setStyleSheet(QStringLiteral("color: rgba(0,0,0,77);"));
+    return label;
+}
+
+} // namespace
+
+SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
+    : QWidget(parent)
+    , m_model(model)
+{
+    setFixedWidth(280);
+    setAutoFillBackground(true);
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 16);
+    column->setSpacing(14);
+
+    auto *title = new QLabel(QStringLiteral("显示设置"), this);
+    title->setFont(Theme::uiFont(pt(13), QFont::Bold));
+    column->addWidget(title);
+
+    m_sort = addSegments(column, QStringLiteral("排序方式"), {QStringLiteral("按名称"), QStringLiteral("按拍摄时间")});
+    connect(m_sort, &QButtonGroup::idClicked, this, [this](int id) {
+        m_model.setSortMode(id == 0 ? AppModel::SortMode::Name : AppModel::SortMode::Date);
+    });
+    m_fill = addSegments(column, QStringLiteral("正方形填充"),
+                         {QStringLiteral("填充（裁剪）"), QStringLiteral("适配（完整）")});
+    connect(m_fill, &QButtonGroup::idClicked, this, [this](int id) {
+        m_model.setFillMode(id == 0 ? AppModel::FillMode::Fill : AppModel::FillMode::Fit);
+    });
+    m_pairing = addSegments(column, QStringLiteral("RAW+JPG 配对"), {QStringLiteral("合并"), QStringLiteral("分开")});
+    connect(m_pairing, &QButtonGroup::idClicked, this, [this](int id) {
+        m_model.setViewMode(id == 0 ? AppModel::ViewMode::Merged : AppModel::ViewMode::Split);
+    });
+
+    // Tile size: the slider works in whole steps, so it cannot leave 80…320 or stop between steps of 8.
+    auto *sizeGroup = new QVBoxLayout;
+    sizeGroup->setSpacing(6);
+    auto *sizeHeader = new QHBoxLayout;
+    sizeHeader->addWidget(caption(QStringLiteral("缩略图大小"), this));
+    sizeHeader->addStretch(1);
+    m_sizeLabel = caption(QString(), this);
+    m_sizeLabel->setFont(Theme::monoFont(pt(11)));
+    sizeHeader->addWidget(m_sizeLabel);
+    sizeGroup->addLayout(sizeHeader);
+    auto *sliderRow = new QHBoxLayout;
+    sliderRow->setSpacing(8);
+    sliderRow->addWidget(symbol(Theme::Icon::photo, 10, this));
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setRange(kMinTile / kTileStep, kMaxTile / kTileStep);
+    m_slider->setSingleStep(1);
+    m_slider->setPageStep(1);
+    m_slider->setFocusPolicy(Qt::NoFocus);
+    sliderRow->addWidget(m_slider, 1);
+    sliderRow->addWidget(symbol(Theme::Icon::photo, 14, this));
+    sizeGroup->addLayout(sliderRow);
+    column->addLayout(sizeGroup);
+    connect(m_slider, &QSlider::valueChanged, this,
+            [this](int steps) { m_model.setThumbnailSize(double(steps * kTileStep)); });
+    // The grid recounts its columns from its width; one column for a moment lets it start from scratch at
+    // both ends of a drag.
+    connect(m_slider, &QSlider::sliderPressed, this, [this] { m_model.setGridColumns(1); });
+    connect(m_slider, &QSlider::sliderReleased, this, [this] { m_model.setGridColumns(1); });
+
+    auto *divider = new QFrame(this);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    divider->setStyleSheet(QStringLiteral("color: rgba(0,0,0,30);"));
+    column->addWidget(divider);
+
+    addToggle(column, QStringLiteral("显示文件名"), &AppModel::showFilenames, &AppModel::setShowFilenames);
+    addToggle(column, QStringLiteral("显示 RAW 格式标签（隐藏文件名时）"), &AppModel::showRawLabel,
+              &AppModel::setShowRawLabel);
+    addToggle(column, QStringLiteral("方向键导航时自动滚动"), &AppModel::autoScrollOnNav,
+              &AppModel::setAutoScrollOnNav);
+    addToggle(column, QStringLiteral("点击时自动滚动"), &AppModel::autoScrollOnClick,
+              &AppModel::setAutoScrollOnClick);
+
+    connect(&m_model, &AppModel::changed, this, &SettingsPanel::modelChanged);
+    showModel();
+}
+
+QButtonGroup *SettingsPanel::addSegments(QVBoxLayout *column, const QString &text, const QStringList &choices)
+{
+    auto *group = new QVBoxLayout;
+    group->setSpacing(6);
+    group->addWidget(caption(text, this));
+    auto *frame = new QFrame(this);
+    frame->setObjectName(QStringLiteral("segments"));
+    frame->setStyleSheet(QStringLiteral(
+        "QFrame#segments { background: rgba(0,0,0,18); border-radius: 6px; }"
+        "QToolButton { border: none; border-radius: 5px; padding: 3px 8px; background: transparent; color: #222; }"
+        "QToolButton:checked { background: white; border: 1px solid rgba(0,0,0,25); }"));
+    auto *row = new QHBoxLayout(frame);
+    row->setContentsMargins(2, 2, 2, 2);
+    row->setSpacing(2);
+    auto *buttons = new QButtonGroup(this);
+    buttons->setExclusive(true);
+    for (int i = 0; i < choices.size(); ++i) {
+        auto *button = new QToolButton(frame);
+        button->setText(choices[i]);
+        button->setCheckable(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setFont(Theme::uiFont(pt(12)));
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        buttons->addButton(button, i);
+        row->addWidget(button, 1);
+    }
+    group->addWidget(frame);
+    column->addLayout(group);
+    return buttons;
+}
+
+QCheckBox *SettingsPanel::addToggle(QVBoxLayout *column, const QString &label, bool (AppModel::*get)() const,
+                                    void (AppModel::*set)(bool))
+{
+    auto *box = new QCheckBox(label, this);
+    box->setFont(Theme::uiFont(pt(13)));
+    box->setFocusPolicy(Qt::NoFocus);
+    connect(box, &QCheckBox::toggled, this, [this, set](bool on) { (m_model.*set)(on); });
+    column->addWidget(box);
+    m_toggles.append({box, get});
+    return box;
+}
+
+void SettingsPanel::modelChanged(AppModel::Field field)
+{
+    using F = AppModel::Field;
+    switch (field) {
+    case F::SortMode:
+    case F::FillMode:
+    case F::ViewMode:
+    case F::ThumbnailSize:
+    case F::ShowFilenames:
+    case F::ShowRawLabel:
+    case F::AutoScrollOnNav:
+    case F::AutoScrollOnClick:
+        showModel();
+        break;
+    default:
+        break;
+    }
+}
+
+void SettingsPanel::showModel()
+{
+    m_sort->button(m_model.sortMode() == AppModel::SortMode::Name ? 0 : 1)->setChecked(true);
+    m_fill->button(m_model.fillMode() == AppModel::FillMode::Fill ? 0 : 1)->setChecked(true);
+    m_pairing->button(m_model.viewMode() == AppModel::ViewMode::Merged ? 0 : 1)->setChecked(true);
+    const double size = m_model.thumbnailSize();
+    if (!m_slider->isSliderDown()) {
+        const QSignalBlocker quiet(m_slider);
+        m_slider->setValue(int(std::lround(size / kTileStep)));
+    }
+    m_sizeLabel->setText(QString::number(qint64(size)) + QStringLiteral(" pt"));
+    for (const auto &[box, get] : m_toggles) {
+        const QSignalBlocker quiet(box);
+        box->setChecked((m_model.*get)());
+    }
+}
+
+} // namespace vorlane

@@ -1,0 +1,211 @@
+#include "ui/video_player_view.h"
+
+#include "catalogue/media_item.h"
+#include "copies/ffi/libav_handles.h"
+#include "copies/libav_support.h"
+#include "ui/theme.h"
+
+#include <QAudioDevice>
+#include <QAudioOutput>
+#include <QGraphicsScene>
+#include <QGraphicsVideoItem>
+#include <QGraphicsView>
+#include <QHBoxLayout>
+#include <QMediaDevices>
+#include <QMediaPlayer>
+#include <QSlider>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+
+namespace vorlane {
+namespace {
+
+struct StreamShape
+{
+    DisplayOrientation orientation;
+    QSize stored; // frame size as stored, before any turn
+};
+
+// Reads the first video stream's header: its stored size and display matrix. Only the container's header
+// is parsed, so this costs about a millisecond even for a long file.
+StreamShape probe(const std::filesystem::path &path)
+{
+    LibavSupport::silenceLogging();
+    AVFormatContext *raw = nullptr;
+    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
+        return {};
+    const ffi::InputFormatPtr format(raw);
+    for (unsigned i = 0; i < format->nb_streams; ++i) {
+        const AVStream *stream = format->streams[i];
+        if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
+            continue;
+        return {DisplayOrientation::of(stream), QSize(stream->codecpar->width, stream->codecpar->height)};
+    }
+    return {};
+}
+
+} // namespace
+
+VideoPlayerView::VideoPlayerView(QWidget *parent)
+    : QWidget(parent)
+{
+    auto *column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+
+    m_scene = new QGraphicsScene(this);
+    m_view = new QGraphicsView(m_scene, this);
+    m_view->setFrameShape(QFrame::NoFrame);
+    m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The backdrop's own shade (96 % black over the window), so the video area does not show as a box.
+    m_view->setBackgroundBrush(QColor(10, 10, 10));
+    m_view->setFocusPolicy(Qt::NoFocus);
+    m_view->setRenderHint(QPainter::SmoothPixmapTransform);
+    column->addWidget(m_view, 1);
+
+    auto *controls = new QHBoxLayout;
+    controls->setContentsMargins(40, 0, 40, 0);
+    controls->setSpacing(10);
+    m_playPause = new QToolButton(this);
+    m_playPause->setFont(Theme::iconFont(24));
+    m_playPause->setFocusPolicy(Qt::NoFocus);
+    m_playPause->setAutoRaise(true);
+    m_playPause->setStyleSheet(QStringLiteral("QToolButton { color: rgba(255,255,255,220); border: none; }"));
+    connect(m_playPause, &QToolButton::clicked, this, [this] {
+        if (!m_player)
+            return;
+        if (m_player->playbackState() == QMediaPlayer::PlayingState)
+            m_player->pause();
+        else
+            m_player->play();
+    });
+    controls->addWidget(m_playPause);
+    m_position = new QSlider(Qt::Horizontal, this);
+    m_position->setFocusPolicy(Qt::NoFocus);
+    connect(m_position, &QSlider::sliderMoved, this, [this](int ms) {
+        if (m_player)
+            m_player->setPosition(ms);
+    });
+    controls->addWidget(m_position, 1);
+    column->addLayout(controls);
+
+    m_devices = new QMediaDevices(this);
+    connect(m_devices, &QMediaDevices::audioOutputsChanged, this, &VideoPlayerView::followAudioOutputs);
+    showPlaybackState();
+}
+
+VideoPlayerView::~VideoPlayerView() { detachPlayer(); }
+
+void VideoPlayerView::detachPlayer()
+{
+    if (!m_player)
+        return;
+    m_player->pause();
+    m_player->setVideoOutput(nullptr);
+    m_player->setAudioOutput(nullptr);
+    delete m_player;
+    m_player = nullptr;
+    delete m_audio;
+    m_audio = nullptr;
+}
+
+void VideoPlayerView::setSource(const Path &url)
+{
+    if (m_url == url && m_player)
+        return;
+    detachPlayer();
+    m_url = url;
+
+    // A fresh item too, so the last frame of the previous video never shows under the new one.
+    delete m_item;
+    m_item = new QGraphicsVideoItem;
+    m_item->setAspectRatioMode(Qt::KeepAspectRatio);
+    m_scene->addItem(m_item);
+    connect(m_item, &QGraphicsVideoItem::nativeSizeChanged, this, &VideoPlayerView::layoutVideo);
+
+    const StreamShape shape = probe(url);
+    m_storedSize = shape.stored;
+    m_rotation = (360 - shape.orientation.rotation) % 360;
+    m_mirrored = shape.orientation.mirrored;
+    layoutVideo();
+
+    m_player = new QMediaPlayer(this);
+    m_player->setVideoOutput(m_item);
+    followAudioOutputs();
+    connect(m_player, &QMediaPlayer::playbackStateChanged, this, &VideoPlayerView::showPlaybackState);
+    connect(m_player, &QMediaPlayer::durationChanged, this,
+            [this](qint64 ms) { m_position->setRange(0, int(std::min<qint64>(ms, INT_MAX))); });
+    connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 ms) {
+        if (!m_position->isSliderDown())
+            m_position->setValue(int(std::min<qint64>(ms, INT_MAX)));
+    });
+    m_position->setValue(0);
+    m_player->setSource(QUrl::fromLocalFile(displayPath(url)));
+    m_player->play();
+}
+
+void VideoPlayerView::followAudioOutputs()
+{
+    if (!m_player)
+        return;
+    // Attaching an output when the system has none crashes the ffmpeg backend: play silently instead.
+    const QList<QAudioDevice> outputs = QMediaDevices::audioOutputs();
+    if (outputs.isEmpty()) {
+        if (m_audio) {
+            m_player->setAudioOutput(nullptr);
+            delete m_audio;
+            m_audio = nullptr;
+        }
+        return;
+    }
+    if (!m_audio) {
+        m_audio = new QAudioOutput(QMediaDevices::defaultAudioOutput(), this);
+        m_player->setAudioOutput(m_audio);
+    } else {
+        m_audio->setDevice(QMediaDevices::defaultAudioOutput());
+    }
+}
+
+void VideoPlayerView::showPlaybackState()
+{
+    const bool playing = m_player && m_player->playbackState() == QMediaPlayer::PlayingState;
+    m_playPause->setText(playing ? QStringLiteral("pause") : QStringLiteral("play_arrow"));
+}
+
+void VideoPlayerView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutVideo();
+}
+
+void VideoPlayerView::layoutVideo()
+{
+    const QSizeF area = m_view->viewport()->size();
+    m_scene->setSceneRect(QRectF(QPointF(0, 0), area));
+    if (!m_item)
+        return;
+    QSizeF stored = m_item->nativeSize();
+    if (stored.isEmpty())
+        stored = m_storedSize;
+    if (stored.isEmpty() || area.isEmpty())
+        return;
+    // Fit the picture as displayed (turned a quarter when asked) into the view, then size the item in
+    // stored orientation and turn it about its centre.
+    const bool quarter = m_rotation % 180 != 0;
+    const QSizeF shown = quarter ? stored.transposed() : stored;
+    const double scale = std::min(area.width() / shown.width(), area.height() / shown.height());
+    const QSizeF size = stored * scale;
+    m_item->setSize(size);
+    QTransform t;
+    t.translate(area.width() / 2, area.height() / 2);
+    t.rotate(m_rotation);
+    if (m_mirrored)
+        t.scale(-1, 1);
+    t.translate(-size.width() / 2, -size.height() / 2);
+    m_item->setPos(0, 0);
+    m_item->setTransform(t);
+}
+
+} // namespace vorlane
