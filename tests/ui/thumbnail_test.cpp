@@ -11,6 +11,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 using namespace vorlane;
 using namespace vorlane::test;
 using namespace Qt::StringLiterals;
@@ -81,7 +83,12 @@ TEST_F(Thumbnails, MemoryStaysWithinTheBudget)
         cache.request(itemAt(p), std::nullopt, 320, 1.0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 6; }, 60000));
     EXPECT_LE(cache.bytesHeld(), budget);
-    EXPECT_FALSE(cache.cached(itemAt(photos.back()), std::nullopt, 320).isNull()) << "the newest stays";
+    const QString newest = ready.last().first().toString();
+    const auto newestPhoto = std::find_if(photos.begin(), photos.end(), [&](const std::filesystem::path &p) {
+        return ThumbnailCache::cacheKey(p, 320) == newest;
+    });
+    ASSERT_NE(newestPhoto, photos.end());
+    EXPECT_FALSE(cache.cached(itemAt(*newestPhoto), std::nullopt, 320).isNull()) << "the newest stays";
 }
 
 TEST_F(Thumbnails, ScrolledAwayRequestsAreDropped)
