@@ -100,13 +100,15 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     divider->setStyleSheet(QStringLiteral("color: rgba(0,0,0,30);"));
     column->addWidget(divider);
 
-    addToggle(column, QStringLiteral("显示文件名"), &AppModel::showFilenames, &AppModel::setShowFilenames);
-    addToggle(column, QStringLiteral("显示 RAW 格式标签（隐藏文件名时）"), &AppModel::showRawLabel,
-              &AppModel::setShowRawLabel);
-    addToggle(column, QStringLiteral("方向键导航时自动滚动"), &AppModel::autoScrollOnNav,
-              &AppModel::setAutoScrollOnNav);
-    addToggle(column, QStringLiteral("点击时自动滚动"), &AppModel::autoScrollOnClick,
-              &AppModel::setAutoScrollOnClick);
+    AppModel &m = m_model;
+    addToggle(column, QStringLiteral("显示文件名"), [&m] { return m.showFilenames(); },
+              [&m](bool on) { m.setShowFilenames(on); });
+    addToggle(column, QStringLiteral("显示 RAW 格式标签（隐藏文件名时）"), [&m] { return m.showRawLabel(); },
+              [&m](bool on) { m.setShowRawLabel(on); });
+    addToggle(column, QStringLiteral("方向键导航时自动滚动"), [&m] { return m.autoScrollOnNav(); },
+              [&m](bool on) { m.setAutoScrollOnNav(on); });
+    addToggle(column, QStringLiteral("点击时自动滚动"), [&m] { return m.autoScrollOnClick(); },
+              [&m](bool on) { m.setAutoScrollOnClick(on); });
 
     connect(&m_model, &AppModel::changed, this, &SettingsPanel::modelChanged);
     showModel();
@@ -143,15 +145,15 @@ QButtonGroup *SettingsPanel::addSegments(QVBoxLayout *column, const QString &tex
     return buttons;
 }
 
-QCheckBox *SettingsPanel::addToggle(QVBoxLayout *column, const QString &label, bool (AppModel::*get)() const,
-                                    void (AppModel::*set)(bool))
+QCheckBox *SettingsPanel::addToggle(QVBoxLayout *column, const QString &label, std::function<bool()> get,
+                                    std::function<void(bool)> set)
 {
     auto *box = new QCheckBox(label, this);
     box->setFont(Theme::uiFont(pt(13)));
     box->setFocusPolicy(Qt::NoFocus);
-    connect(box, &QCheckBox::toggled, this, [this, set](bool on) { (m_model.*set)(on); });
+    connect(box, &QCheckBox::toggled, this, [set = std::move(set)](bool on) { set(on); });
     column->addWidget(box);
-    m_toggles.append({box, get});
+    m_toggles.append({box, std::move(get)});
     return box;
 }
 
@@ -187,7 +189,7 @@ void SettingsPanel::showModel()
     m_sizeLabel->setText(QString::number(qint64(size)) + QStringLiteral(" pt"));
     for (const auto &[box, get] : m_toggles) {
         const QSignalBlocker quiet(box);
-        box->setChecked((m_model.*get)());
+        box->setChecked(get());
     }
 }
 

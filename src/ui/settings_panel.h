@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QWidget>
 
+#include <functional>
+
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
@@ -34,8 +36,8 @@ public:
 private:
     // A caption over a row of exclusive choices that looks like one segmented control.
     QButtonGroup *addSegments(QVBoxLayout *column, const QString &caption, const QStringList &choices);
-    QCheckBox *addToggle(QVBoxLayout *column, const QString &label, bool (AppModel::*get)() const,
-                         void (AppModel::*set)(bool));
+    QCheckBox *addToggle(QVBoxLayout *column, const QString &label, std::function<bool()> get,
+                         std::function<void(bool)> set);
     void modelChanged(AppModel::Field field);
     void showModel();
 
@@ -45,7 +47,7 @@ private:
     QButtonGroup *m_pairing = nullptr;
     QSlider *m_slider = nullptr;
     QLabel *m_sizeLabel = nullptr;
-    QList<std::pair<QCheckBox *, bool (AppModel::*)() const>> m_toggles;
+    QList<std::pair<QCheckBox *, std::function<bool()>>> m_toggles;
 };
 
 } // namespace vorlane
