@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "catalogue/capture_date.h"
 #include "copies/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "ui/theme.h"
@@ -45,6 +46,7 @@ int main(int argc, char **argv)
     }
     // The ffmpeg media backend plays every format the copies handle; it must be chosen before the app exists.
     setenv("QT_MEDIA_BACKEND", "ffmpeg", 0);
+    vorlane::pinLocalTimeZone();
     vorlane::VipsRuntime::ensureStarted();
 
     QApplication app(argc, argv);

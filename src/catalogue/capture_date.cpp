@@ -6,7 +6,11 @@
 
 
 #include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
 
 
 using namespace Qt::StringLiterals;
@@ -27,27 +31,74 @@ std::optional<std::string> exifString(const Exiv2::ExifData &exif, const char *k
     return it->toString();
 }
 
+enum class Found { Date, NoDate, NotRead };
+
+// Reads the date tags from an already opened image; NotRead when the metadata could not be parsed.
+Found readDate(Exiv2::Image::AutoPtr image, std::optional<QDateTime> &date)
+{
+    if (!image.get())
+        return Found::NotRead;
+    image->readMetadata();
+    const Exiv2::ExifData &exif = image->exifData();
+    auto text = exifString(exif, "Exif.Photo.DateTimeOriginal");
+    if (!text)
+        text = exifString(exif, "Exif.Photo.DateTimeDigitized");
+    if (!text)
+        return Found::NoDate;
+    date = parseExifDate(QString::fromLatin1(text->c_str()));
+    return Found::Date;
+}
+
+// The first bytes of a file, read with one call: where almost every camera and phone keeps its EXIF block.
+constexpr size_t kHeadBytes = 256 * 1024;
+
+// Returns a view of this thread's buffer; whole is set when the file ended within it.
+std::string_view readHead(const std::filesystem::path &path, bool *whole)
+{
+    thread_local std::string buffer(kHeadBytes, '\0');
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    size_t got = 0;
+    while (got < buffer.size()) {
+        const ssize_t n = ::pread(fd, buffer.data() + got, buffer.size() - got, off_t(got));
+        if (n <= 0)
+            break;
+        got += size_t(n);
+        if (got < buffer.size())
+            break; // a regular file reads short only at its end
+    }
+    ::close(fd);
+    *whole = got < buffer.size();
+    return std::string_view(buffer.data(), got);
+}
+
 std::optional<QDateTime> exifDate(const std::filesystem::path &path)
 {
     Exiv2Runtime::ensureStarted();
+    // Parse the file's head from memory first: one read instead of the library's several opens and seeks.
+    // Only when that finds no date tag (metadata further in, as in some RAW and HEIF files) is the whole
+    // file handed to the library.
+    bool whole = false;
+    const std::string_view head = readHead(path, &whole);
+    if (head.empty())
+        return std::nullopt;
+    std::optional<QDateTime> date;
     try {
-        auto image = Exiv2::ImageFactory::open(path.native(), false);
-        if (!image.get())
-            return std::nullopt;
-        image->readMetadata();
-        const Exiv2::ExifData &exif = image->exifData();
-        if (exif.empty())
-            return std::nullopt;
-        auto text = exifString(exif, "Exif.Photo.DateTimeOriginal");
-        if (!text)
-            text = exifString(exif, "Exif.Photo.DateTimeDigitized");
-        if (!text)
-            return std::nullopt;
-        return parseExifDate(QString::fromLatin1(text->c_str()));
+        const auto found = readDate(
+            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(head.data()), long(head.size())), date);
+        if (found == Found::Date || whole)
+            return date;
     } catch (...) {
-        // Truncated or garbage metadata: fall through to the file system.
+        if (whole)
+            return std::nullopt; // truncated or garbage metadata: fall through to the file system
+    }
+    try {
+        readDate(Exiv2::ImageFactory::open(path.native(), false), date);
+    } catch (...) {
         return std::nullopt;
     }
+    return date;
 }
 
 } // namespace
@@ -78,6 +129,13 @@ QDateTime fileSystemDate(const std::filesystem::path &path)
     if (sx.stx_mask & STATX_MTIME)
         return fromTimestamp(sx.stx_mtime.tv_sec, sx.stx_mtime.tv_nsec);
     return distantPast();
+}
+
+void pinLocalTimeZone()
+{
+    if (!std::getenv("TZ"))
+        setenv("TZ", ":/etc/localtime", 1);
+    tzset();
 }
 
 QDateTime captureDate(const std::filesystem::path &path, bool readExif)

@@ -26,4 +26,9 @@ QDateTime captureDate(const std::filesystem::path &path, bool readExif);
 // File-system part of the rule alone (birth time, modification time, distant past).
 QDateTime fileSystemDate(const std::filesystem::path &path);
 
+// Call once at the start of main, before other threads: names the system's local zone explicitly in TZ
+// (when TZ is unset), so the C library stops re-checking /etc/localtime on every date conversion, a cost
+// that dominated reading thousands of capture dates. Local time itself is unchanged.
+void pinLocalTimeZone();
+
 } // namespace vorlane

@@ -1,3 +1,4 @@
+#include "catalogue/capture_date.h"
 #include "cli/copy_command.h"
 #include "cli/scan_command.h"
 #include "copies/ffi/vips_runtime.h"
@@ -18,6 +19,7 @@ constexpr const char *kUsage =
 
 int main(int argc, char **argv)
 {
+    vorlane::pinLocalTimeZone();
     QCoreApplication app(argc, argv);
     if (argc < 2) {
         std::fputs(kUsage, stderr);

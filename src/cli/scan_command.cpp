@@ -12,6 +12,7 @@
 #include <QTimeZone>
 
 #include <cstdio>
+#include <set>
 #include <cstring>
 #include <filesystem>
 
@@ -32,13 +33,23 @@ QString isoDate(const QDateTime &date)
 
 QString kindName(MediaKind kind) { return kind == MediaKind::Video ? u"video"_s : u"image"_s; }
 
-QJsonObject cellJson(const MediaPair &pair)
+// The names in the directory's copy folder, read once instead of testing every copy path.
+std::set<std::string> copyNames(const std::filesystem::path &dir)
+{
+    std::set<std::string> names;
+    std::error_code ec;
+    const std::filesystem::path folder = dir / (dir.filename().native() + "_bside");
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        names.insert(it->path().filename().native());
+    return names;
+}
+
+QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
 {
     QJsonArray originals;
     for (const MediaItem &item : pair.allOriginals())
         originals.append(displayPath(item.url));
     const std::filesystem::path copy = BsidePathResolver::destination(pair.primary().url);
-    std::error_code ec;
     QJsonObject cell{
         {u"displayName"_s, pair.displayName()},
         {u"kind"_s, kindName(pair.primary().kind)},
@@ -48,7 +59,7 @@ QJsonObject cellJson(const MediaPair &pair)
         {u"rawFile"_s, pair.rawFile() ? QJsonValue(displayPath(pair.rawFile()->url)) : QJsonValue()},
         {u"dateTaken"_s, isoDate(pair.dateTaken())},
         {u"copyPath"_s, displayPath(copy)},
-        {u"hasCopy"_s, std::filesystem::exists(copy, ec)},
+        {u"hasCopy"_s, copies.count(copy.filename().native()) > 0},
     };
     return cell;
 }
@@ -103,8 +114,9 @@ int runScan(const std::vector<std::string> &args)
     for (const FolderEntry &f : result.folders)
         folders.append(QJsonObject{{u"name"_s, f.name}, {u"path"_s, displayPath(f.url)}, {u"sizeBytes"_s, qint64(f.sizeBytes)}});
     QJsonArray cells;
+    const std::set<std::string> copies = copyNames(clean);
     for (const MediaPair &p : pairs)
-        cells.append(cellJson(p));
+        cells.append(cellJson(p, copies));
 
     const QJsonObject root{{u"directory"_s, displayPath(clean)},
                            {u"currentDirBytes"_s, qint64(result.currentDirBytes)},
