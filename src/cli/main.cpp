@@ -1,13 +1,15 @@
 #include "catalogue/capture_date.h"
-#include "cli/copy_command.h"
 #include "cli/scan_command.h"
-#include "copies/ffi/vips_runtime.h"
 
 #include <QCoreApplication>
-#include <string>
-#include <vector>
+
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -15,24 +17,42 @@ constexpr const char *kUsage =
     "usage: vorlane-cli scan DIR [--sort name|date]\n"
     "       vorlane-cli copy [--jobs N] [--force] PATH...\n";
 
+// The encoders live in a companion program, so that listing a folder does not pay for loading every image
+// and video library at start-up. It sits beside this program (build tree) or in libexec/vorlane.
+int execCopy(char **argv)
+{
+    std::error_code ec;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    const std::filesystem::path dir = self.parent_path();
+    for (const std::filesystem::path &candidate :
+         {dir / "vorlane-copy", dir.parent_path() / "libexec" / "vorlane" / "vorlane-copy"}) {
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            argv[0] = const_cast<char *>(candidate.c_str());
+            ::execv(candidate.c_str(), argv);
+            std::fprintf(stderr, "vorlane-cli: cannot start %s: %s\n", candidate.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    std::fputs("vorlane-cli: the copy program (vorlane-copy) is not installed beside vorlane-cli\n", stderr);
+    return 1;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
 {
-    vorlane::pinLocalTimeZone();
-    QCoreApplication app(argc, argv);
     if (argc < 2) {
         std::fputs(kUsage, stderr);
         return 2;
     }
     const std::string command = argv[1];
+    if (command == "copy")
+        return execCopy(argv);
+    vorlane::pinLocalTimeZone();
+    QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "scan")
         return vorlane::cli::runScan(args);
-    if (command == "copy") {
-        vorlane::VipsRuntime::ensureStarted();
-        return vorlane::cli::runCopy(args);
-    }
     std::fputs(kUsage, stderr);
     return 2;
 }

@@ -1,0 +1,21 @@
+// vorlane-copy: the encoding half of vorlane-cli, started by `vorlane-cli copy ...` with the same arguments.
+#include "catalogue/capture_date.h"
+#include "cli/copy_command.h"
+#include "copies/ffi/vips_runtime.h"
+
+#include <QCoreApplication>
+
+#include <string>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    vorlane::pinLocalTimeZone();
+    vorlane::VipsRuntime::ensureStarted();
+    QCoreApplication app(argc, argv);
+    // Called as "vorlane-copy copy ARGS..." (through vorlane-cli) or "vorlane-copy ARGS...".
+    int first = 1;
+    if (argc > 1 && std::string(argv[1]) == "copy")
+        first = 2;
+    return vorlane::cli::runCopy(std::vector<std::string>(argv + first, argv + argc));
+}
