@@ -40,7 +40,13 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
         viewport()->update();
     });
     connect(&m_model, &AppModel::changed, this, &BrowserGrid::modelChanged);
-    connect(&m_cache, &ThumbnailCache::ready, viewport(), qOverload<>(&QWidget::update));
+    m_thumbnailRepaint.setSingleShot(true);
+    m_thumbnailRepaint.setInterval(16);
+    connect(&m_thumbnailRepaint, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+    connect(&m_cache, &ThumbnailCache::ready, this, [this] {
+        if (!m_thumbnailRepaint.isActive())
+            m_thumbnailRepaint.start();
+    });
     relayout();
 }
 

@@ -50,6 +50,7 @@ private:
     AppModel &m_model;
     ThumbnailCache &m_cache;
     QTimer m_spinner;
+    QTimer m_thumbnailRepaint; // thumbnails landing within one frame share one repaint
     int m_spinnerAngle = 0;
     int m_lastScrollValue = 0;
     bool m_scrollingDown = true;

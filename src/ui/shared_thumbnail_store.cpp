@@ -161,7 +161,8 @@ bool SharedThumbnailStore::store(const std::filesystem::path &file, int pixels, 
     {
         QBuffer buffer(&png);
         buffer.open(QIODevice::WriteOnly);
-        if (!image.save(&buffer, "PNG"))
+        // Light compression: thumbnails are written once per file and read often; speed matters more than bytes.
+        if (!image.save(&buffer, "PNG", 80))
             return false;
     }
     // Insert the keys right after the IHDR chunk (8-byte signature + 25-byte IHDR).
