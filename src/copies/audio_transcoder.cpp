@@ -43,21 +43,7 @@ AudioTranscoder::AudioTranscoder(const AVStream *input, AVFormatContext *muxer, 
 {
     if (!m_decoded || !m_converted || !m_packet)
         throw std::bad_alloc();
-    const AVCodecParameters *parameters = input->codecpar;
-    const AVCodec *decoder = avcodec_find_decoder(parameters->codec_id);
-    if (!decoder)
-        fail(CompressError::ReaderCreationFailed,
-             "reader: no decoder for audio codec " + std::string(avcodec_get_name(parameters->codec_id)));
-    m_decoder.reset(avcodec_alloc_context3(decoder));
-    if (!m_decoder)
-        throw std::bad_alloc();
-    int rc = avcodec_parameters_to_context(m_decoder.get(), parameters);
-    if (rc >= 0) {
-        m_decoder->pkt_timebase = input->time_base;
-        rc = avcodec_open2(m_decoder.get(), decoder, nullptr);
-    }
-    if (rc < 0)
-        fail(CompressError::ReaderCreationFailed, "reader: " + LibavSupport::errorText(rc));
+    m_decoder = LibavSupport::openDecoder(input, "audio");
 
     const AVCodec *encoder = avcodec_find_encoder(AV_CODEC_ID_AAC);
     if (!encoder)
@@ -73,7 +59,7 @@ AudioTranscoder::AudioTranscoder(const AVStream *input, AVFormatContext *muxer, 
     enc->time_base = AVRational{1, outputRate};
     if (muxer->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    rc = avcodec_open2(enc, encoder, nullptr);
+    int rc = avcodec_open2(enc, encoder, nullptr);
     if (rc < 0)
         fail(CompressError::WriterCreationFailed, "writer: cannot open the AAC encoder: " + LibavSupport::errorText(rc));
 

@@ -44,6 +44,31 @@ void encodeAndWrite(AVCodecContext *encoder, const AVFrame *frame, AVFormatConte
     }
 }
 
+ffi::CodecContextPtr openDecoder(const AVStream *input, const char *kind, int threads, int threadType)
+{
+    const AVCodecParameters *parameters = input->codecpar;
+    const AVCodec *decoder = avcodec_find_decoder(parameters->codec_id);
+    if (!decoder)
+        throw VideoCompressor::VideoCompressError(VideoCompressor::CompressError::ReaderCreationFailed,
+                                                  std::string("reader: no decoder for ") + kind + " codec "
+                                                      + avcodec_get_name(parameters->codec_id));
+    ffi::CodecContextPtr context(avcodec_alloc_context3(decoder));
+    if (!context)
+        throw std::bad_alloc();
+    int rc = avcodec_parameters_to_context(context.get(), parameters);
+    if (rc >= 0) {
+        context->pkt_timebase = input->time_base;
+        context->thread_count = threads;
+        if (threadType)
+            context->thread_type = threadType;
+        rc = avcodec_open2(context.get(), decoder, nullptr);
+    }
+    if (rc < 0)
+        throw VideoCompressor::VideoCompressError(VideoCompressor::CompressError::ReaderCreationFailed,
+                                                  "reader: " + errorText(rc));
+    return context;
+}
+
 void silenceLogging()
 {
     static std::once_flag once;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "copies/ffi/libav_handles.h"
+
 #include <string>
 
 struct AVCodecContext;
@@ -19,6 +21,11 @@ std::string errorText(int code);
 // prefix + description) when encoding or writing fails. Runs on the compress call's thread.
 void encodeAndWrite(AVCodecContext *encoder, const AVFrame *frame, AVFormatContext *muxer, AVStream *stream,
                     AVPacket *scratch, const char *prefix);
+
+// Opens a decoder for an input stream with the stream's parameters and time base. threads is the decoder's
+// thread count and threadType its FF_THREAD_* mask (0 for the codec's default). Throws
+// VideoCompressError(ReaderCreationFailed, "reader: ...") when there is no decoder or it cannot be opened.
+ffi::CodecContextPtr openDecoder(const AVStream *input, const char *kind, int threads = 1, int threadType = 0);
 
 // Quiets FFmpeg's logging for the whole process (it would otherwise print decoder complaints about damaged
 // files to stderr); errors reach the caller as exceptions instead. Idempotent, thread-safe.

@@ -48,25 +48,9 @@ VideoTranscoder::VideoTranscoder(const AVStream *input, AVFormatContext *muxer, 
 {
     if (!m_decoded || !m_scaled || !m_packet)
         throw std::bad_alloc();
+    // One frame thread more than cores keeps them busy while this thread scales and feeds x264.
+    m_decoder = LibavSupport::openDecoder(input, "video", threads > 1 ? threads + 1 : 1, FF_THREAD_FRAME | FF_THREAD_SLICE);
     const AVCodecParameters *parameters = input->codecpar;
-
-    const AVCodec *decoder = avcodec_find_decoder(parameters->codec_id);
-    if (!decoder)
-        fail(CompressError::ReaderCreationFailed,
-             "reader: no decoder for video codec " + std::string(avcodec_get_name(parameters->codec_id)));
-    m_decoder.reset(avcodec_alloc_context3(decoder));
-    if (!m_decoder)
-        throw std::bad_alloc();
-    int rc = avcodec_parameters_to_context(m_decoder.get(), parameters);
-    if (rc >= 0) {
-        m_decoder->pkt_timebase = input->time_base;
-        // One frame thread more than cores keeps them busy while this thread scales and feeds x264.
-        m_decoder->thread_count = threads > 1 ? threads + 1 : 1;
-        m_decoder->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-        rc = avcodec_open2(m_decoder.get(), decoder, nullptr);
-    }
-    if (rc < 0)
-        fail(CompressError::ReaderCreationFailed, "reader: " + LibavSupport::errorText(rc));
 
     const AVCodec *encoder = avcodec_find_encoder_by_name("libx264");
     if (!encoder)
@@ -98,7 +82,7 @@ VideoTranscoder::VideoTranscoder(const AVStream *input, AVFormatContext *muxer, 
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(enc->priv_data, "preset", x264Preset, 0);
     av_opt_set(enc->priv_data, "profile", "high", 0);
-    rc = avcodec_open2(enc, encoder, nullptr);
+    int rc = avcodec_open2(enc, encoder, nullptr);
     if (rc < 0)
         fail(CompressError::WriterCreationFailed, "writer: cannot open the H.264 encoder: " + LibavSupport::errorText(rc));
 
