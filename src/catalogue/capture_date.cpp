@@ -50,7 +50,7 @@ Found readDate(Exiv2::Image::AutoPtr image, std::optional<QDateTime> &date)
 }
 
 // The first bytes of a file, read with one call: where almost every camera and phone keeps its EXIF block.
-constexpr size_t kHeadBytes = 256 * 1024;
+constexpr size_t kHeadBytes = 64 * 1024;
 
 // Returns a view of this thread's buffer; whole is set when the file ended within it.
 std::string_view readHead(const std::filesystem::path &path, bool *whole)
