@@ -61,13 +61,9 @@ bool writeAll(int fd, const QByteArray &bytes)
 
 // The text keys of a PNG, read from its chunks before the image data. Qt's own reader folds keys that
 // contain "::" (all of this standard's keys), so the chunks are read here: tEXt, and iTXt when uncompressed.
-QHash<QByteArray, QByteArray> pngTextKeys(const std::filesystem::path &png)
+QHash<QByteArray, QByteArray> pngTextKeys(const QByteArray &head)
 {
     QHash<QByteArray, QByteArray> keys;
-    QFile file(QString::fromUtf8(png.native()));
-    if (!file.open(QIODevice::ReadOnly))
-        return keys;
-    const QByteArray head = file.read(256 * 1024);
     if (!head.startsWith("\x89PNG\r\n\x1a\n"))
         return keys;
     qsizetype pos = 8;
@@ -136,10 +132,15 @@ QImage SharedThumbnailStore::lookup(const std::filesystem::path &file, int pixel
         if (flavour.pixels < pixels)
             continue;
         const std::filesystem::path thumb = thumbnailPath(file, flavour);
-        const QHash<QByteArray, QByteArray> keys = pngTextKeys(thumb);
+        // One read serves both the keys and the picture.
+        QFile file(QString::fromUtf8(thumb.native()));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray png = file.readAll();
+        const QHash<QByteArray, QByteArray> keys = pngTextKeys(png);
         if (keys.value("Thumb::URI") != uri || keys.value("Thumb::MTime").toLongLong() != *mtime)
             continue;
-        QImage image(QString::fromUtf8(thumb.native()), "PNG");
+        const QImage image = QImage::fromData(png, "PNG");
         if (!image.isNull())
             return image;
     }
