@@ -105,13 +105,4 @@ TEST(CaptureDateFallback, ModificationTimeOrDistantPast)
     EXPECT_EQ(distantPast().toUTC().date(), QDate(1, 1, 1));
 }
 
-TEST(CaptureDateFallback, ZeroByteAndGarbageFiles)
-{
-    TempTree tree;
-    const auto empty = tree.file("empty.jpg");
-    const auto garbage = tree.file("garbage.jpg", std::string("\xFF\xD8\xFF\xE1\x00\x10" "Exif\0\0MM\0*\0\0\0\x08\xFF\xFF", 22));
-    EXPECT_EQ(captureDate(empty, true), fileSystemDate(empty));
-    EXPECT_EQ(captureDate(garbage, true), fileSystemDate(garbage));
-}
-
 } // namespace

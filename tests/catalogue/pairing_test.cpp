@@ -82,17 +82,6 @@ TEST(MediaPair, PairProperties)
     EXPECT_FALSE(p.isVideo());
 }
 
-TEST(MediaPair, SingleProperties)
-{
-    const QList<MediaPair> raw = PairingService::pair(items({"IMG_2.CR2"}));
-    EXPECT_TRUE(raw.first().containsRaw());
-    EXPECT_EQ(raw.first().displayName().toStdString(), "IMG_2.CR2");
-    const QList<MediaPair> jpg = PairingService::pair(items({"IMG_3.JPG"}));
-    EXPECT_FALSE(jpg.first().containsRaw());
-    const QList<MediaPair> mov = PairingService::pair(items({"clip.MOV"}));
-    EXPECT_TRUE(mov.first().isVideo());
-}
-
 TEST(MediaItem, StemsAndIdentity)
 {
     const MediaItem a("/x/a.b.jpg", MediaKind::Image, false);

@@ -83,25 +83,6 @@ INSTANTIATE_TEST_SUITE_P(
         FixtureRow{"broken/wrong.heic", 500, 500}, FixtureRow{"broken/broken_nom-exif.jpg", 1080, 1920}),
     [](const auto &info) { return std::to_string(info.index); });
 
-TEST(FixtureDecode, OrientationSetComesOutTheSameWayUp)
-{
-    VORLANE_REQUIRE_FIXTURES(fixtures);
-    for (const char *shape : {"landscape", "portrait"}) {
-        const fs::path dir = fixtures / "formats/jpg/orientation";
-        const vips::VImage reference = ImageDecoder::decode(dir / (std::string(shape) + "_1.jpg"), 0);
-        for (int orientation = 2; orientation <= 8; ++orientation) {
-            const auto file = dir / (std::string(shape) + "_" + std::to_string(orientation) + ".jpg");
-            const vips::VImage picture = ImageDecoder::decode(file, 0);
-            ASSERT_EQ(picture.width(), reference.width()) << file;
-            ASSERT_EQ(picture.height(), reference.height()) << file;
-            // The set prints its orientation number on the photo, so even upright the pictures differ a little;
-            // a wrong turn or mirror differs far more.
-            EXPECT_LT((picture - reference).abs().avg(), 20.0) << file;
-            EXPECT_GT((picture.rot180() - reference).abs().avg(), 40.0) << file;
-        }
-    }
-}
-
 class BrokenFixtureTest : public testing::TestWithParam<const char *>
 {
 };

@@ -66,15 +66,6 @@ INSTANTIATE_TEST_SUITE_P(
         RawRow{"broken/fixture.orf", 0, 0, "128-byte header"}),
     [](const auto &info) { return std::to_string(info.index); });
 
-TEST(RawDecoder, UncappedDecodeOfAFullSizePreviewKeepsItsSize)
-{
-    VORLANE_REQUIRE_FIXTURES(fixtures);
-    const auto picture = RawDecoder::decode(fixtures / "formats/nef/NIKON_D7100_head.nef", std::nullopt);
-    ASSERT_TRUE(picture);
-    EXPECT_EQ(picture->width(), 6000);
-    EXPECT_EQ(picture->height(), 4000);
-}
-
 TEST(RawDecoder, ThumbnailCapIsServedBySmallerWork)
 {
     VORLANE_REQUIRE_FIXTURES(fixtures);

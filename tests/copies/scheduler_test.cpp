@@ -114,14 +114,6 @@ TEST(SchedulerLimits, LoadStreaksMoveTheLimit)
     EXPECT_EQ(limits, (std::vector<int64_t>{4, 3, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4}));
 }
 
-TEST(SchedulerLimits, SustainedLoadStopsAtOne)
-{
-    BsideScheduler s(scripted(3, std::vector<double>(10, 0.99)), manual);
-    for (int i = 0; i < 10; ++i)
-        s.sampleMachine();
-    EXPECT_EQ(s.maxConcurrency(), 1);
-}
-
 TEST(SchedulerLimits, ThermalChangeAppliesAtOnceThenLoadRaisesAgain)
 {
     auto thermal = std::make_shared<std::atomic<int>>(0);
@@ -256,22 +248,6 @@ TEST(SchedulerOrder, FifoUnderALimitOfOne)
     EXPECT_EQ(order, expected);
     for (const Progress &p : rec.snapshots())
         EXPECT_LE(p.running, 1);
-}
-
-TEST(SchedulerOrder, CompletionKeepsTheNameWhileOthersRun)
-{
-    Recorder rec;
-    Gate first, second;
-    BsideScheduler s(scripted(2), manual);
-    s.observeProgress(rec.observer());
-    s.enqueue(QUuid::createUuid(), QStringLiteral("one"), first.work());
-    s.enqueue(QUuid::createUuid(), QStringLiteral("two"), second.work());
-    first.open();
-    ASSERT_TRUE(rec.waitFor([](const Progress &p) { return p.completed == 1; }));
-    EXPECT_EQ(rec.snapshots().back().currentName, QStringLiteral("two"));
-    second.open();
-    ASSERT_TRUE(rec.waitFor([](const Progress &p) { return p.completed == 2; }));
-    EXPECT_EQ(rec.snapshots().back().currentName, std::nullopt);
 }
 
 TEST(SchedulerLifetime, DestroyedWhileJobsRun)

@@ -13,7 +13,7 @@ namespace vorlane::test {
 // Runs a program to completion; returns its exit status, or -1 when it could not run.
 int runTool(const QString &program, const QStringList &args, QByteArray *output = nullptr);
 
-// A JPEG of the given size; with a non-empty spec, "-DateTimeOriginal=..." style exiftool assignments.
+// A JPEG of the given size; exiftoolTags are assignments such as "-DateTimeOriginal=...", written after.
 bool makeJpeg(const std::filesystem::path &path, int width, int height, const QStringList &exiftoolTags = {});
 
 // Writes EXIF tags into an existing file with exiftool (no backup file left behind).

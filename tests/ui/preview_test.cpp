@@ -124,27 +124,6 @@ TEST(LargeImageViewTest, ALateResultOfASupersededLoadIsDropped)
     EXPECT_EQ(view.source(), std::filesystem::path("/photos/fast.jpg"));
 }
 
-TEST(LargeImageViewTest, SameSourceDoesNotReloadAndPreferredFileWins)
-{
-    std::atomic<int> calls = 0;
-    std::filesystem::path decoded;
-    std::mutex mutex;
-    LargeImageView view(nullptr, [&](const std::filesystem::path &path, int, std::stop_token) {
-        ++calls;
-        std::lock_guard lock(mutex);
-        decoded = path;
-        return QImage(10, 10, QImage::Format_RGB888);
-    });
-    QSignalSpy changed(&view, &LargeImageView::imageChanged);
-    view.setSource("/p/IMG_1.CR2", std::filesystem::path("/p/IMG_1.JPG"));
-    ASSERT_TRUE(changed.wait(5000));
-    view.setSource("/p/IMG_1.CR2", std::filesystem::path("/p/IMG_1.JPG"));
-    QApplication::processEvents();
-    EXPECT_EQ(calls, 1);
-    std::lock_guard lock(mutex);
-    EXPECT_EQ(decoded, std::filesystem::path("/p/IMG_1.JPG"));
-}
-
 TEST_F(PreviewTest, PortraitPhotoStandsUprightWithinTheScreenCap)
 {
     if (!haveTool("convert") || !haveTool("exiftool"))

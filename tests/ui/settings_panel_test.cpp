@@ -147,26 +147,4 @@ TEST(SettingsPanelSlider, StepsOfEightWithinRangeAndOneColumnAtBothEndsOfADrag)
     EXPECT_EQ(int(m.thumbnailSize()) % 8, 0);
 }
 
-TEST(SettingsPanelInWindow, FilenameToggleReachesTheGrid)
-{
-    TempTree t;
-    t.file("a.jpg", "a");
-    AppModel m{nullptr, quietMachine()};
-    ThumbnailCache cache;
-    MainWindow window{m, cache};
-    window.resize(1000, 700);
-    window.show();
-    ASSERT_TRUE(openAndWait(m, t.root()));
-    SettingsPanel panel(m);
-    panel.show();
-    EXPECT_TRUE(window.grid()->geometryNow().showLabels);
-    QCheckBox *names = withText<QCheckBox>(panel, QStringLiteral("显示文件名"));
-    QTest::mouseClick(names, Qt::LeftButton, Qt::NoModifier, QPoint(8, names->height() / 2));
-    EXPECT_FALSE(window.grid()->geometryNow().showLabels);
-    QSlider *slider = panel.sizeSlider();
-    const int columns = m.gridColumns();
-    slider->setValue(slider->maximum());
-    EXPECT_LT(m.gridColumns(), columns) << "larger tiles, fewer columns";
-}
-
 } // namespace

@@ -94,20 +94,6 @@ TEST_F(WindowTest, KeyboardScrollFollowsTheSettings)
     }, 3000));
 }
 
-TEST_F(WindowTest, ToastShowsTheDiscardSummaryThenClears)
-{
-    ASSERT_TRUE(openAndWait(m, t.root()));
-    Toast *toast = window.toast();
-    t.file("a.jpg", "a");
-    // Drive the summary through a real discard of nothing-yet: set it as the run would.
-    QMetaObject::invokeMethod(&m, [&] { m.clearLastTrashResult(); });
-    EXPECT_FALSE(toast->isVisible());
-    window.toast()->showMessage(QStringLiteral("已丢弃 2 个文件"));
-    EXPECT_TRUE(toast->isVisible());
-    saveScreenshot(window, "toast.png");
-    ASSERT_TRUE(waitUntil([&] { return !toast->isVisible(); }, Toast::kShowMs + 2000));
-}
-
 TEST_F(WindowTest, ScreenshotOfRealPhotos)
 {
     if (!haveTool("convert"))
