@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 
+#include "testsupport/glib_checks.h"
 #include "testsupport/temp_tree.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 
 int main(int argc, char **argv)
 {
+    vorlane::test::failOnGlibCriticals();
     QTemporaryDir home;
     vorlane::test::useTemporaryHome(QFile::encodeName(home.path()).toStdString());
     QCoreApplication app(argc, argv);

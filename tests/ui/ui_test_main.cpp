@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTemporaryDir>
 
+#include "testsupport/glib_checks.h"
 #include "testsupport/temp_tree.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 
 int main(int argc, char **argv)
 {
+    vorlane::test::failOnGlibCriticals();
     QTemporaryDir home;
     vorlane::test::useTemporaryHome(QFile::encodeName(home.path()).toStdString());
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
