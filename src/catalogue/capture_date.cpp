@@ -75,7 +75,6 @@ std::string_view readHead(const std::filesystem::path &path, bool *whole)
 
 std::optional<QDateTime> exifDate(const std::filesystem::path &path)
 {
-    Exiv2Runtime::ensureStarted();
     // Parse the file's head from memory first: one read instead of the library's several opens and seeks.
     // Only when that finds no date tag (metadata further in, as in some RAW and HEIF files) is the whole
     // file handed to the library.
@@ -85,8 +84,9 @@ std::optional<QDateTime> exifDate(const std::filesystem::path &path)
         return std::nullopt;
     std::optional<QDateTime> date;
     try {
-        const auto found = readDate(
-            Exiv2::ImageFactory::open(reinterpret_cast<const Exiv2::byte *>(head.data()), long(head.size())), date);
+        const auto found = readDate(Exiv2Runtime::openStill(head), date);
+        if (found == Found::NotRead)
+            return std::nullopt; // not a still picture by its content: no EXIF, whatever the name says
         if (found == Found::Date || whole)
             return date;
     } catch (...) {
@@ -94,7 +94,7 @@ std::optional<QDateTime> exifDate(const std::filesystem::path &path)
             return std::nullopt; // truncated or garbage metadata: fall through to the file system
     }
     try {
-        readDate(Exiv2::ImageFactory::open(path.native(), false), date);
+        readDate(Exiv2Runtime::openStill(path), date);
     } catch (...) {
         return std::nullopt;
     }

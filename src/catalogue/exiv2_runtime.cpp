@@ -1,6 +1,7 @@
 #include "catalogue/exiv2_runtime.h"
 
 #include <exiv2/exiv2.hpp>
+#include <exiv2/webpimage.hpp>
 
 #include <mutex>
 
@@ -16,6 +17,60 @@ void ensureStarted()
         Exiv2::enableBMFF(true);
 #endif
     });
+}
+
+bool isStillImageType(int type)
+{
+    switch (type) {
+    case Exiv2::ImageType::jpeg:
+    case Exiv2::ImageType::crw:
+    case Exiv2::ImageType::tiff: // also DNG, NEF, PEF, ARW, SR2, SRW
+    case Exiv2::ImageType::mrw:
+    case Exiv2::ImageType::png:
+    case Exiv2::ImageType::cr2:
+    case Exiv2::ImageType::raf:
+    case Exiv2::ImageType::orf:
+    case Exiv2::ImageType::rw2:
+    case Exiv2::ImageType::webp:
+#ifdef EXV_ENABLE_BMFF
+    case Exiv2::ImageType::bmff: // HEIF, AVIF and CR3 brands only; other ISO media files are "qtime"
+#endif
+        return true;
+    default:
+        return false;
+    }
+}
+
+namespace {
+
+// The factory opens by content: its type test reads a few bytes of magic and parses nothing. Whatever it
+// chose is checked again, so a file that changed between the two reads is still refused.
+Exiv2::Image::AutoPtr openIfStill(Exiv2::BasicIo::AutoPtr io)
+{
+    ensureStarted();
+    if (io->open() != 0)
+        return Exiv2::Image::AutoPtr();
+    const bool still = isStillImageType(Exiv2::ImageFactory::getType(*io));
+    io->close();
+    if (!still)
+        return Exiv2::Image::AutoPtr();
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
+    if (!image.get() || !isStillImageType(image->imageType()))
+        return Exiv2::Image::AutoPtr();
+    return image;
+}
+
+} // namespace
+
+Exiv2::Image::AutoPtr openStill(const std::filesystem::path &path)
+{
+    return openIfStill(Exiv2::BasicIo::AutoPtr(new Exiv2::FileIo(path.native())));
+}
+
+Exiv2::Image::AutoPtr openStill(std::string_view bytes)
+{
+    const auto *data = reinterpret_cast<const Exiv2::byte *>(bytes.data());
+    return openIfStill(Exiv2::BasicIo::AutoPtr(new Exiv2::MemIo(data, long(bytes.size()))));
 }
 
 } // namespace vorlane::Exiv2Runtime

@@ -8,6 +8,7 @@ target_sources(vorlane_copies PRIVATE
   image_decode_error.h
   image_decoder.cpp image_decoder.h
   image_geometry.cpp image_geometry.h
+  heif_orientation.cpp heif_orientation.h
   image_pipeline.cpp image_pipeline.h
   quality_ladder.cpp quality_ladder.h
   raw_decoder.cpp raw_decoder.h)

@@ -18,7 +18,7 @@ vips::VImage decode(const std::filesystem::path &path, int maxLongEdge, std::sto
         checkCancellation(token);
         return ImagePipeline::fromFile(path, maxLongEdge, ImagePipeline::Loaders::PlainPhotoFormats, 0, token);
     }
-    return ImagePipeline::fromFile(path, maxLongEdge, ImagePipeline::Loaders::Any, 0, token);
+    return ImagePipeline::fromFile(path, maxLongEdge, ImagePipeline::Loaders::StillPictures, 0, token);
 }
 
 } // namespace vorlane::ImageDecoder

@@ -5,10 +5,12 @@
 #include "copies/ffi/vips_kill_switch.h"
 #include "copies/ffi/vips_runtime.h"
 #include "copies/image_decode_error.h"
+#include "copies/heif_orientation.h"
 #include "copies/image_geometry.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <string>
 
 namespace vorlane::ImagePipeline {
@@ -19,6 +21,12 @@ using vips::VImage;
 constexpr std::array plainPhotoLoaders{std::string_view("jpegload"), std::string_view("pngload"),
                                        std::string_view("webpload"), std::string_view("heifload"),
                                        std::string_view("gifload")};
+constexpr std::array stillPictureLoaders{std::string_view("jpegload"), std::string_view("pngload"),
+                                         std::string_view("webpload"), std::string_view("heifload"),
+                                         std::string_view("gifload"),  std::string_view("tiffload")};
+// libvips has no BMP loader of its own: BMPs go to ImageMagick, which also claims almost any other bytes
+// (video containers, TGA guesses). It is used only for bytes that begin as a BMP does.
+constexpr std::string_view magickLoader("magickload");
 // Loaders that decode strip by strip and so stay small however large the picture.
 constexpr std::array streamingLoaders{std::string_view("jpegload"), std::string_view("pngload"),
                                       std::string_view("gifload"), std::string_view("tiffload")};
@@ -63,16 +71,41 @@ void checkBudget(const VImage &header, std::string_view loader)
     }
 }
 
-int fileOrientation(const VImage &header, std::string_view loader)
+int fileOrientation(const std::filesystem::path *path, const VImage &header, std::string_view loader)
 {
-    // libheif applies the container's irot/imir while decoding; an EXIF Orientation stored beside it
-    // describes the same turn again (or contradicts it), so HEIF pixels are already upright.
+    // libheif applies the container's irot/imir while decoding, and libvips then drops the EXIF tag: the
+    // tag is applied only when the container has no transform of its own (an iPhone 7 stores Orientation 6
+    // with no rotating irot).
     if (isOneOf(loader, std::array{std::string_view("heifload")}))
-        return 1;
+        return path ? HeifOrientation::pendingAfterDecode(*path) : 1;
     if (header.get_typeof(VIPS_META_ORIENTATION) == 0)
         return 1;
     const int orientation = header.get_int(VIPS_META_ORIENTATION);
     return orientation >= 1 && orientation <= 8 ? orientation : 1;
+}
+
+bool startsAsBmp(const std::filesystem::path &path)
+{
+    char magic[2] = {};
+    std::FILE *file = std::fopen(path.c_str(), "rbe");
+    if (!file)
+        return false;
+    const size_t got = std::fread(magic, 1, sizeof magic, file);
+    std::fclose(file);
+    return got == 2 && magic[0] == 'B' && magic[1] == 'M';
+}
+
+std::string acceptedNickname(const char *nickname, Loaders loaders, const auto &startsAsBmpTest)
+{
+    if (!nickname)
+        return {};
+    if (loaders == Loaders::PlainPhotoFormats)
+        return isOneOf(nickname, plainPhotoLoaders) ? nickname : std::string();
+    if (isOneOf(nickname, stillPictureLoaders))
+        return nickname;
+    if (isOneOf(nickname, std::array{magickLoader}) && startsAsBmpTest())
+        return nickname;
+    return {};
 }
 
 // The size to scale to in stored (not yet rotated) axes.
@@ -163,14 +196,19 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
                 const std::stop_token &token)
 {
     return guarded([&] {
+        const std::string accepted = acceptedLoader(path, loaders);
+        if (accepted.empty()) {
+            throw ImageDecodeError(loaders == Loaders::PlainPhotoFormats ? "the camera RAW format is not supported"
+                                                                         : "the file is not a picture");
+        }
         const VImage header = VImage::new_from_file(
             path.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
         const std::string loader = loaderOf(header);
-        if (loaders == Loaders::PlainPhotoFormats && !isOneOf(loader, plainPhotoLoaders))
-            throw ImageDecodeError("the camera RAW format is not supported");
+        if (!isOneOf(loader, std::array{std::string_view(accepted)}))
+            throw ImageDecodeError("the file changed while it was read");
         checkBudget(header, loader);
         if (orientation == 0)
-            orientation = fileOrientation(header, loader);
+            orientation = fileOrientation(&path, header, loader);
         const auto target = storedTarget(header.width(), header.height(), orientation, maxLongEdge);
         checkCancellation(token);
         VImage scaled = VImage::thumbnail(path.c_str(), target.width, thumbnailOptions(target));
@@ -181,13 +219,19 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
 VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, const std::stop_token &token)
 {
     return guarded([&] {
+        const char *typeName = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
+        const bool bmp = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
+        if (!typeName
+            || acceptedNickname(vips_nickname_find(g_type_from_name(typeName)), Loaders::StillPictures, [bmp] { return bmp; })
+                   .empty())
+            throw ImageDecodeError("the embedded picture is not in a photo format");
         const VImage header = VImage::new_from_buffer(
             bytes.data(), bytes.size(), "",
             VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
         const std::string loader = loaderOf(header);
         checkBudget(header, loader);
         if (orientation == 0)
-            orientation = fileOrientation(header, loader);
+            orientation = fileOrientation(nullptr, header, loader);
         const auto target = storedTarget(header.width(), header.height(), orientation, maxLongEdge);
         checkCancellation(token);
         const VipsBlobPtr blob(vips_blob_new(nullptr, bytes.data(), bytes.size()));
@@ -210,16 +254,20 @@ VImage fromImage(const VImage &image, int maxLongEdge, int orientation, const st
     });
 }
 
-bool isPlainPhotoFile(const std::filesystem::path &path)
+std::string acceptedLoader(const std::filesystem::path &path, Loaders loaders)
 {
     VipsRuntime::ensureStarted();
     const char *typeName = vips_foreign_find_load(path.c_str());
     if (!typeName) {
         vips_error_clear();
-        return false;
+        return {};
     }
-    const char *nickname = vips_nickname_find(g_type_from_name(typeName));
-    return nickname && isOneOf(nickname, plainPhotoLoaders);
+    return acceptedNickname(vips_nickname_find(g_type_from_name(typeName)), loaders, [&] { return startsAsBmp(path); });
+}
+
+bool isPlainPhotoFile(const std::filesystem::path &path)
+{
+    return !acceptedLoader(path, Loaders::PlainPhotoFormats).empty();
 }
 
 } // namespace vorlane::ImagePipeline

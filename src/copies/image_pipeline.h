@@ -6,14 +6,18 @@
 #include <cstdint>
 #include <filesystem>
 #include <stop_token>
+#include <string>
 #include <string_view>
 
 namespace vorlane::ImagePipeline {
 
-// Which libvips loaders may read a file. A camera RAW is a TIFF (or worse) underneath, and libvips' TIFF
-// loader would open it as its first, thumbnail-sized IFD; a RAW is only handed to libvips when its bytes are
-// really a plain photo format (a JPEG saved with a .nef extension, say).
-enum class Loaders { Any, PlainPhotoFormats };
+// Which libvips loaders may read a file, chosen from its first bytes (never its name). Still pictures are
+// read only by the loaders of the photo formats (JPEG, PNG, WebP, HEIF, GIF, TIFF) and, for a file whose
+// bytes start as a BMP does, ImageMagick's; anything else, a clip named ".jpg" among them, is refused before
+// a parser sees it. A camera RAW is a TIFF (or worse) underneath, and libvips' TIFF loader would open it as
+// its first, thumbnail-sized IFD; a RAW is only handed to libvips when its bytes are really a plain photo
+// format (a JPEG saved with a .nef extension, say).
+enum class Loaders { StillPictures, PlainPhotoFormats };
 
 // Pixel budgets, checked on the header before a single pixel is decoded. Loaders that stream (JPEG, PNG,
 // GIF, strip/tiled TIFF) hold a few scanlines at a time, so only decode time grows with the area; loaders
@@ -30,8 +34,8 @@ inline constexpr int64_t maxWholePicturePixels = 150'000'000;
 // Costs one decode of the file on the calling thread (plus one libvips worker); throws ImageDecodeError, or
 // CancelledError when the token is stopped during the decode.
 
-// orientation: 0 = take the file's own EXIF Orientation (none for HEIF, whose container transform libheif
-// has already applied); 1-8 = use that one instead.
+// orientation: 0 = take the file's own EXIF Orientation (for HEIF only when the container carries no
+// rotation or mirror of its own, which libheif has already applied); 1-8 = use that one instead.
 vips::VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders loaders, int orientation,
                       const std::stop_token &token);
 
@@ -44,5 +48,9 @@ vips::VImage fromImage(const vips::VImage &image, int maxLongEdge, int orientati
 // True when libvips would read this file with a loader of the plain photo formats (JPEG, PNG, WebP, HEIF,
 // GIF), judged from its first bytes.
 bool isPlainPhotoFile(const std::filesystem::path &path);
+
+// The libvips loader (its nickname, "jpegload") that may read this file under the given rule, judged from
+// its first bytes; empty when none may.
+std::string acceptedLoader(const std::filesystem::path &path, Loaders loaders);
 
 } // namespace vorlane::ImagePipeline

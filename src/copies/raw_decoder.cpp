@@ -36,10 +36,9 @@ struct EmbeddedPreviews
 
 EmbeddedPreviews readPreviews(const std::filesystem::path &path)
 {
-    Exiv2Runtime::ensureStarted();
     EmbeddedPreviews result;
     try {
-        auto image = Exiv2::ImageFactory::open(path.native(), false);
+        auto image = Exiv2Runtime::openStill(path); // by content: a clip named ".CR2" is never parsed
         if (!image.get())
             return result;
         image->readMetadata();

@@ -71,9 +71,10 @@ INSTANTIATE_TEST_SUITE_P(
         FixtureRow{"formats/jpg/IMG_20200124_231153.jpg", 1920, 1440},
         FixtureRow{"formats/jpg/broken_orientation_exif.jpg", 1440, 1920},
         FixtureRow{"formats/jpg/huawei-gps-error.jpg", 500, 375},
-        // HEIF: libheif applies the container's irot; the EXIF Orientation beside it is not applied again.
+        // HEIF: libheif applies the container's irot; the EXIF Orientation beside it is not applied again,
+        // but it is where the container has no rotation of its own (iphone_7: Orientation 6, no irot).
         FixtureRow{"formats/heic/orientation6.heic", 480, 160}, FixtureRow{"formats/heic/classic-car.heic", 1440, 1920},
-        FixtureRow{"formats/heic/Issue 487.heic", 1440, 1920}, FixtureRow{"formats/heic/iphone_7.heic", 1920, 1440},
+        FixtureRow{"formats/heic/Issue 487.heic", 1440, 1920}, FixtureRow{"formats/heic/iphone_7.heic", 1440, 1920},
         FixtureRow{"formats/heif/HMD_Nokia_8.3_5G.heif", 1440, 1920}, FixtureRow{"formats/heif/Canon.HIF", 1920, 1280},
         // Other still formats as phones, cameras and scanners wrote them (16-bit grey, alpha, Orientation 6).
         FixtureRow{"formats/tiff/001.tif", 640, 512}, FixtureRow{"formats/tiff/6.tiff", 43, 65},
@@ -82,6 +83,15 @@ INSTANTIATE_TEST_SUITE_P(
         FixtureRow{"formats/png/Screenshot 2019-05-21 at 10.45.52.png", 1189, 849},
         FixtureRow{"broken/wrong.heic", 500, 500}, FixtureRow{"broken/broken_nom-exif.jpg", 1080, 1920}),
     [](const auto &info) { return std::to_string(info.index); });
+
+TEST(ImageDecoder, HeicWithOnlyAnExifOrientationHasItsSkyOnTop)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    const vips::VImage picture = ImageDecoder::decode(fixtures / "formats/heic/iphone_7.heic", 480);
+    const vips::VImage top = picture.crop(0, 0, picture.width(), picture.height() / 6);
+    const double blueOverRed = top.extract_band(2).avg() - top.extract_band(0).avg();
+    EXPECT_GT(blueOverRed, 80) << "the top band is the blue sky of a picture turned upright";
+}
 
 class BrokenFixtureTest : public testing::TestWithParam<const char *>
 {

@@ -12,15 +12,18 @@ QString q(const std::filesystem::path &p) { return QFile::decodeName(QByteArray:
 
 } // namespace
 
-int runTool(const QString &program, const QStringList &args, QByteArray *output)
+int runTool(const QString &program, const QStringList &args, QByteArray *output, int timeoutMs)
 {
     QProcess process;
     process.setProcessChannelMode(output ? QProcess::SeparateChannels : QProcess::MergedChannels);
     process.start(program, args);
     if (!process.waitForStarted(30000))
         return -1;
-    if (!process.waitForFinished(600000))
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
         return -1;
+    }
     if (output)
         *output = process.readAllStandardOutput();
     if (process.exitStatus() != QProcess::NormalExit)

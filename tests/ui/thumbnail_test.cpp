@@ -1,5 +1,7 @@
 #include "ui/shared_thumbnail_store.h"
 #include "ui/thumbnail_cache.h"
+#include "ui/thumbnail_service.h"
+#include "ui/large_image_view.h"
 
 #include "testsupport/media_maker.h"
 #include "testsupport/temp_tree.h"
@@ -165,6 +167,29 @@ TEST_F(Thumbnails, VideoFramesAndRotation)
     ASSERT_FALSE(frame.isNull());
     EXPECT_LT(frame.width(), frame.height()) << "a rotated clip's thumbnail stands upright";
     EXPECT_EQ(frame.height(), 160);
+}
+
+} // namespace
+
+namespace {
+
+// Clips that crash or stall the EXIF library, renamed as stills and RAWs: the grid's thumbnail and the
+// preview's picture both give up with nothing to show, at once.
+TEST(HostileFiles, ThumbnailAndPreviewGiveUp)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    TempTree t;
+    int n = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(fixtures / "broken" / "exiv2-crash")) {
+        ++n;
+        for (const char *ext : {"jpg", "CR2", "heic", "png", "tif"}) {
+            const auto file = t.root() / ("clip" + std::to_string(n) + "." + ext);
+            std::filesystem::copy_file(entry.path(), file);
+            EXPECT_TRUE(ThumbnailService::decode(file, 256).isNull()) << file;
+            EXPECT_TRUE(LargeImageView::decodeFile(file, 2560, {}).isNull()) << file;
+        }
+    }
+    EXPECT_GT(n, 0);
 }
 
 } // namespace
