@@ -3,6 +3,7 @@
 #include "catalogue/media_classifier.h"
 #include "catalogue/natural_order.h"
 
+#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <dirent.h>
@@ -11,7 +12,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
 #include <memory>
 #include <numeric>
 #include <set>
@@ -28,6 +28,18 @@ using DirHandle = std::unique_ptr<DIR, DirCloser>;
 constexpr std::string_view kBsideSuffix = "_bside";
 constexpr qsizetype kParallelThreshold = 64;
 
+// Capture dates are read on a pool of the scanner's own: a thumbnail or preview decode that takes long on
+// the shared pool must never hold up a listing.
+QThreadPool *datingPool()
+{
+    static QThreadPool *const pool = [] {
+        auto *p = new QThreadPool; // lives as long as the process, like the shared pool
+        p->setObjectName(QStringLiteral("capture dates"));
+        return p;
+    }();
+    return pool;
+}
+
 bool isHiddenName(const char *name) { return name[0] == '.'; }
 
 bool endsWith(const std::string &s, std::string_view suffix)
@@ -35,17 +47,41 @@ bool endsWith(const std::string &s, std::string_view suffix)
     return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// Names listed in a folder's ".hidden" file, one per line, as file managers hide them.
-std::set<std::string> hiddenListOf(const std::filesystem::path &directory)
+// Names listed in a folder's ".hidden" file, one per line, as file managers hide them. Only a regular file
+// is read, opened without blocking (a FIFO named ".hidden" would otherwise stall the listing) and without
+// following a link (one to /dev/zero would never end), and only its first MiB.
+std::set<std::string> hiddenListOf(int dirFd)
 {
+    constexpr size_t kMaxBytes = 1 << 20;
     std::set<std::string> names;
-    std::ifstream in(directory / ".hidden", std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
+    const int fd = openat(dirFd, ".hidden", O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return names;
+    struct stat st {};
+    std::string text;
+    if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        text.resize(size_t(std::min<off_t>(st.st_size, off_t(kMaxBytes))));
+        size_t got = 0;
+        while (got < text.size()) {
+            const ssize_t n = pread(fd, text.data() + got, text.size() - got, off_t(got));
+            if (n <= 0)
+                break;
+            got += size_t(n);
+        }
+        text.resize(got);
+    }
+    close(fd);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
         if (!line.empty())
-            names.insert(line);
+            names.insert(std::move(line));
+        start = end + 1;
     }
     return names;
 }
@@ -110,7 +146,7 @@ ScanResult scan(const std::filesystem::path &directory)
         throw std::system_error(err, std::generic_category(), directory.native());
     }
 
-    const std::set<std::string> hidden = hiddenListOf(directory);
+    const std::set<std::string> hidden = hiddenListOf(::dirfd(dir.get()));
     std::vector<std::filesystem::path> folderPaths;
     std::vector<Child> mediaPaths;
     int64_t bytes = 0;
@@ -170,7 +206,7 @@ ScanResult scan(const std::filesystem::path &directory)
     const bool parallel = qsizetype(mediaPaths.size()) >= kParallelThreshold;
     QFuture<void> dating;
     if (parallel)
-        dating = QtConcurrent::map(indices, fill);
+        dating = QtConcurrent::map(datingPool(), indices, fill);
     for (const auto &p : folderPaths)
         result.folders.append(makeFolder(p));
     if (parallel)

@@ -13,6 +13,10 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyFunction copy)
     , m_copy(std::move(copy))
     , m_scheduler(std::make_unique<BsideScheduler>(std::move(machine)))
 {
+    m_listingPool.setObjectName(QStringLiteral("listing"));
+    m_listingPool.setMaxThreadCount(2);
+    m_discardPool.setObjectName(QStringLiteral("discard"));
+    m_discardPool.setMaxThreadCount(1);
     startProgressObservation();
 }
 

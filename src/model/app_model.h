@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QSet>
+#include <QThreadPool>
 #include <QString>
 #include <QUuid>
 
@@ -205,6 +206,10 @@ private:
     int64_t m_failedJobs = 0; // copies that failed in this session, shown with the scheduler's counts
     CopyFunction m_copy;
     std::unique_ptr<BsideScheduler> m_scheduler;
+    // Listing (and the free-space query) and discarding run on threads of their own, so that decodes of
+    // thumbnails and previews, however long one takes, never leave a folder unlisted or a discard waiting.
+    QThreadPool m_listingPool;
+    QThreadPool m_discardPool;
 };
 
 size_t qHash(const GridSelection &s, size_t seed = 0);

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <csignal>
 #include <thread>
 
 using namespace vorlane;
@@ -59,6 +61,67 @@ TEST(Scanner, HiddenBsideAndNonMedia)
     EXPECT_EQ(folderNames(r), (std::vector<std::string>{"trip_BSIDE", "trip_bside2"}));
     EXPECT_EQ(mediaNames(r), (std::vector<std::string>{"keep.jpg"}));
     EXPECT_EQ(r.currentDirBytes, 1);
+}
+
+// Runs the scan in a child process, so that a scan that blocks or eats memory fails this test in bounded
+// time instead of taking the suite down. Returns the listed media names, or nullopt when the child did not
+// finish within the time (it is killed) or died.
+std::optional<std::vector<std::string>> scanInChild(const std::filesystem::path &dir, int seconds)
+{
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return std::nullopt;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(pipeFds[0]);
+        std::string names;
+        for (const auto &name : mediaNames(DirectoryScanner::scan(dir)))
+            names += name + "\n";
+        const bool ok = write(pipeFds[1], names.data(), names.size()) == ssize_t(names.size());
+        _exit(ok ? 0 : 1);
+    }
+    close(pipeFds[1]);
+    int status = 0;
+    bool exited = false;
+    for (int waited = 0; waited < seconds * 10 && !exited; ++waited) {
+        exited = waitpid(pid, &status, WNOHANG) == pid;
+        if (!exited)
+            usleep(100000);
+    }
+    if (!exited) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(pipeFds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, size_t(n));
+    close(pipeFds[0]);
+    if (!exited || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    std::vector<std::string> names;
+    for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        names.push_back(text.substr(start, end - start));
+    return names;
+}
+
+TEST(Scanner, HiddenListIsReadOnlyFromARegularFile)
+{
+    TempTree fifo;
+    fifo.file("a.jpg", "a");
+    ASSERT_EQ(mkfifo((fifo.root() / ".hidden").c_str(), 0644), 0);
+    EXPECT_EQ(scanInChild(fifo.root(), 20), (std::vector<std::string>{"a.jpg"})) << "a FIFO must not block the scan";
+
+    TempTree endless;
+    endless.file("a.jpg", "a");
+    std::filesystem::create_symlink("/dev/zero", endless.root() / ".hidden");
+    EXPECT_EQ(scanInChild(endless.root(), 20), (std::vector<std::string>{"a.jpg"})) << "/dev/zero must not be read";
+
+    TempTree large;
+    large.file("a.jpg", "a");
+    large.file("b.jpg", "b");
+    large.file(".hidden", "a.jpg\n" + std::string(2 << 20, '\n') + "b.jpg\n");
+    EXPECT_EQ(scanInChild(large.root(), 20), (std::vector<std::string>{"b.jpg"})) << "only the first MiB counts";
 }
 
 TEST(Scanner, RecursiveSizesCountEveryVisibleRegularFile)
