@@ -2,7 +2,7 @@
 
 #include "copies/atomic_file.h"
 #include "copies/audio_transcoder.h"
-#include "copies/bside_path_resolver.h"
+#include "catalogue/bside_path_resolver.h"
 #include "copies/cancellation.h"
 #include "copies/display_orientation.h"
 #include "copies/ffi/libav_handles.h"
@@ -91,7 +91,48 @@ bool endsEarly(const AVStream *video, int64_t videoEnd)
     return missing > std::max(0.25, 0.02 * length);
 }
 
+// The bit rate of the source's video, in bits per second, or 0 when it cannot be told. Containers that
+// record it per stream (MP4, MOV) are believed; for the others (Matroska, WebM, some AVI and MPEG-TS) the
+// video packets are counted in a demuxing pass of their own, which stops as soon as the count passes
+// `enough` bits per second: above that the copy's own ceiling applies anyway.
+int64_t sourceVideoBitrate(const std::filesystem::path &source, const AVFormatContext *input,
+                           const AVStream *video, int64_t enough, const std::stop_token &token)
+{
+    if (video->codecpar->bit_rate > 0)
+        return video->codecpar->bit_rate;
+    const double seconds = input->duration > 0 ? double(input->duration) / AV_TIME_BASE : 0.0;
+    if (seconds <= 0.0)
+        return 0;
+    AVFormatContext *raw = nullptr;
+    if (avformat_open_input(&raw, source.c_str(), nullptr, nullptr) < 0)
+        return 0;
+    const ffi::InputFormatPtr pass(raw);
+    if (video->index >= int(pass->nb_streams))
+        return 0;
+    for (unsigned i = 0; i < pass->nb_streams; ++i)
+        pass->streams[i]->discard = int(i) == video->index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    const ffi::PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        throw std::bad_alloc();
+    const double enoughBytes = double(enough) / 8.0 * seconds;
+    double bytes = 0.0;
+    while (av_read_frame(pass.get(), packet.get()) >= 0) {
+        if (packet->stream_index == video->index)
+            bytes += packet->size;
+        av_packet_unref(packet.get());
+        if (bytes > enoughBytes)
+            return enough + 1;
+        checkCancellation(token);
+    }
+    return int64_t(bytes * 8.0 / seconds);
+}
+
 } // namespace
+
+int64_t copyVideoBitrate(int64_t sourceBitrate)
+{
+    return sourceBitrate > 0 ? std::min(sourceBitrate, videoBitrate) : videoBitrate;
+}
 
 VideoCompressError::VideoCompressError(CompressError code, std::string message)
     : m_code(code)
@@ -145,7 +186,10 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
     const DisplayOrientation orientation = DisplayOrientation::of(tracks.video);
     const auto [width, height] = outputSize(coded->width * pixelAspect, coded->height, orientation.rotation);
 
-    VideoTranscoder video(tracks.video, output.get(), width, height, orientation, threads, input->start_time);
+    const int64_t bitRate =
+        copyVideoBitrate(sourceVideoBitrate(source, input.get(), tracks.video, videoBitrate, token));
+    VideoTranscoder video(tracks.video, output.get(), width, height, orientation, threads, bitRate,
+                          input->start_time);
     std::optional<AudioTranscoder> audio;
     if (tracks.audio)
         audio.emplace(tracks.audio, output.get(), input->start_time);

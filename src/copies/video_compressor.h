@@ -11,7 +11,8 @@ namespace vorlane::VideoCompressor {
 
 // Largest long edge of the copy's frame, in pixels.
 inline constexpr double maxLongEdge = 1280.0;
-// Average H.264 bit rate of the copy, bits per second.
+// Average H.264 bit rate of the copy, bits per second: the ceiling. A source whose video has a lower bit
+// rate is copied at its own rate, so that a copy is never larger than need be (see copyVideoBitrate).
 inline constexpr int64_t videoBitrate = 2000000;
 // AAC bit rate of the copy's stereo audio, bits per second.
 inline constexpr int64_t audioBitrate = 96000;
@@ -45,7 +46,11 @@ struct CopyInfo
     bool operator==(const CopyInfo &) const = default;
 };
 
-// Re-encodes source into an MP4 at destination: H.264 High (libx264) at videoBitrate with a key frame at
+// The copy's average video bit rate for a source whose video runs at sourceBitrate (0 = unknown): the
+// source's own rate, never more than videoBitrate.
+int64_t copyVideoBitrate(int64_t sourceBitrate);
+
+// Re-encodes source into an MP4 at destination: H.264 High (libx264) at copyVideoBitrate() with a key frame at
 // least every 60 frames, at most maxLongEdge on the displayed long edge, the source's rotation carried as the
 // display matrix; the first audio track as AAC stereo 44.1 kHz at audioBitrate; moov atom at the front.
 //

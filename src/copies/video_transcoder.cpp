@@ -39,7 +39,7 @@ bool isFullRangeFormat(AVPixelFormat format)
 } // namespace
 
 VideoTranscoder::VideoTranscoder(const AVStream *input, AVFormatContext *muxer, int width, int height,
-                                 DisplayOrientation orientation, int threads, int64_t startTime)
+                                 DisplayOrientation orientation, int threads, int64_t bitRate, int64_t startTime)
     : m_input(input)
     , m_muxer(muxer)
     , m_decoded(av_frame_alloc())
@@ -66,7 +66,7 @@ VideoTranscoder::VideoTranscoder(const AVStream *input, AVFormatContext *muxer, 
     enc->time_base = input->time_base; // the source's clock: timestamps go through untouched
     const AVRational rate = av_guess_frame_rate(nullptr, const_cast<AVStream *>(input), nullptr);
     enc->framerate = rate.num > 0 && rate.den > 0 ? rate : AVRational{30, 1};
-    enc->bit_rate = VideoCompressor::videoBitrate;
+    enc->bit_rate = bitRate;
     enc->gop_size = 60;
     // x264 keeps about 1.5 threads per core busy (its own default); one core gets exactly one.
     enc->thread_count = threads > 1 ? threads + threads / 2 : 1;

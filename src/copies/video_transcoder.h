@@ -21,9 +21,10 @@ class VideoTranscoder final
 {
 public:
     // Opens the decoder (ReaderCreationFailed on failure) and the encoder and output stream
-    // (WriterCreationFailed). startTime is the first timestamp of the file, in AV_TIME_BASE units.
+    // (WriterCreationFailed). bitRate is the copy's average video bit rate; startTime is the first
+    // timestamp of the file, in AV_TIME_BASE units.
     VideoTranscoder(const AVStream *input, AVFormatContext *muxer, int width, int height,
-                    DisplayOrientation orientation, int threads, int64_t startTime);
+                    DisplayOrientation orientation, int threads, int64_t bitRate, int64_t startTime);
 
     // Decodes one demuxed packet of the input stream and encodes what it yields.
     void push(const AVPacket *packet);

@@ -190,6 +190,45 @@ INSTANTIATE_TEST_SUITE_P(
         ClipRow{"QuarterTurnOtherWay", "h.mp4", testVideo("640x360") + fastH264 + yuv420, "90", 640, 360, false}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// A copy is never encoded above its source's own video bit rate, which 2 Mbit/s caps; the rate of a WebM,
+// which records none per stream, is measured from its packets.
+struct BitrateRow
+{
+    const char *name;
+    const char *file;
+    QStringList args;
+    bool capped; // the source runs above 2 Mbit/s
+};
+class BitrateTest : public VideoCompressorTest, public ::testing::WithParamInterface<BitrateRow>
+{
+};
+TEST_P(BitrateTest, CopyStaysAtOrUnderTheSourceRate)
+{
+    const BitrateRow row = GetParam();
+    const auto source = tree.dir("clips") / row.file;
+    makeClip(source, testVideo("640x360", 6) + row.args);
+    VideoCompressor::compress(source, destination, {});
+    const auto copy = probeMedia(destination);
+    ASSERT_TRUE(copy && copy->video);
+    const double copyKbps = copy->videoString("bit_rate").toDouble() / 1000;
+    if (row.capped) {
+        EXPECT_GT(copyKbps, 1200);
+        EXPECT_LT(copyKbps, 2300);
+        return;
+    }
+    // The source holds 6 s of video and nothing else.
+    const double sourceKbps = double(std::filesystem::file_size(source)) * 8 / 6 / 1000;
+    ASSERT_GT(sourceKbps, 100);
+    EXPECT_LT(copyKbps, sourceKbps * 1.15) << "x264's average may overshoot its target a little, never 2 Mbit/s";
+}
+INSTANTIATE_TEST_SUITE_P(
+    Rows, BitrateTest,
+    ::testing::Values(
+        BitrateRow{"LowRateMp4", "low.mp4", fastH264 + yuv420 + QStringList{u"-b:v"_s, u"250k"_s}, false},
+        BitrateRow{"LowRateWebm", "low.webm", {u"-c:v"_s, u"libvpx"_s, u"-b:v"_s, u"250k"_s}, false},
+        BitrateRow{"HighRateIsCapped", "high.mp4", fastH264 + yuv420 + QStringList{u"-qp"_s, u"4"_s}, true}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(VideoCompressorTest, KeyFramesAreAtMostSixtyFramesApart)
 {
     const auto source = tree.dir("clips") / "long.mp4";
