@@ -4,7 +4,7 @@
 #include "copies/image_compressor.h"
 
 #include "copies/atomic_file.h"
-#include "copies/bside_path_resolver.h"
+#include "catalogue/bside_path_resolver.h"
 #include "copies/cancellation.h"
 #include "copies/ffi/vips_blob.h"
 #include "copies/image_decode_error.h"
@@ -43,19 +43,31 @@ QSize targetSize(int width, int height)
 CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
                   const std::optional<std::filesystem::path> &preferSource, std::stop_token token)
 {
-    const std::filesystem::path &input = preferSource ? *preferSource : source;
     checkCancellation(token);
-
-    vips::VImage picture;
-    try {
-        picture = ImageDecoder::decode(input, int(maxLongEdge), token);
+    const auto decodeToCopySize = [&](const std::filesystem::path &input) {
+        vips::VImage picture = ImageDecoder::decode(input, int(maxLongEdge), token);
         // The decoder already scales to the copy size; a picture from elsewhere would be scaled here.
         const QSize size = targetSize(picture.width(), picture.height());
         if (size != QSize(picture.width(), picture.height()))
             picture = ImagePipeline::fromImage(picture, int(maxLongEdge), 1, token);
+        return picture;
+    };
+
+    const std::filesystem::path &input = preferSource ? *preferSource : source;
+    vips::VImage picture;
+    try {
+        picture = decodeToCopySize(input);
     } catch (const ImageDecodeError &error) {
-        throw ImageCompressError(CompressError::DecodeFailed,
-                                 "cannot decode \"" + displayName(input) + "\": " + error.what());
+        const std::string reason = "cannot decode \"" + displayName(input) + "\": " + error.what();
+        if (!preferSource || *preferSource == source)
+            throw ImageCompressError(CompressError::DecodeFailed, reason);
+        // The image of a RAW+image pair is damaged: the RAW's own previews or sensor data still make a copy.
+        try {
+            picture = decodeToCopySize(source);
+        } catch (const ImageDecodeError &rawError) {
+            throw ImageCompressError(CompressError::DecodeFailed, reason + "; cannot decode \"" + displayName(source)
+                                                                      + "\" either: " + rawError.what());
+        }
     }
 
     checkCancellation(token);

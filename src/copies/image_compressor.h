@@ -46,7 +46,8 @@ struct CopyInfo
 };
 
 // Makes the small JPEG copy of one still picture (any decodable image or camera RAW) at destination: the
-// picture of preferSource when given (then source is never opened), else of source; upright, at most
+// picture of preferSource when given (source is then opened only when preferSource cannot be decoded: the
+// RAW of a RAW+JPEG pair whose JPEG is damaged), else of source; upright, at most
 // maxLongEdge on its long edge, 8-bit sRGB, no metadata at all, at the first ladder quality whose
 // encoding is at most targetBytes (or at 0.40 when none is). The picture is decoded and scaled once; each
 // rung re-encodes the same bitmap in memory. The write is atomic: a temporary file beside the destination

@@ -66,6 +66,20 @@ INSTANTIATE_TEST_SUITE_P(
         RawRow{"broken/fixture.orf", 0, 0, "128-byte header"}),
     [](const auto &info) { return std::to_string(info.index); });
 
+// A RAW+JPEG pair is copied from its JPEG; when that cannot be decoded, from the RAW's own full-size preview.
+TEST(RawDecoder, PairWithABrokenJpegIsCopiedFromItsRaw)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    test::TempTree tree;
+    const fs::path raw = tree.root() / "DSC_1.NEF";
+    fs::copy_file(fixtures / "formats/nef/NIKON_D7100_head.nef", raw);
+    const fs::path jpeg = tree.file("DSC_1.JPG", "cut off before its first scan line");
+    const fs::path copy = tree.root() / "x_bside" / "DSC_1_bside.jpg";
+    const auto info = ImageCompressor::compress(raw, copy, jpeg, {});
+    EXPECT_EQ(info.width, 1920);
+    EXPECT_EQ(test::readHeader(copy).height, 1280);
+}
+
 TEST(RawDecoder, ThumbnailCapIsServedBySmallerWork)
 {
     VORLANE_REQUIRE_FIXTURES(fixtures);
