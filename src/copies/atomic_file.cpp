@@ -1,71 +1,96 @@
 #include "copies/atomic_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
+#include <memory>
 #include <system_error>
 
 namespace vorlane {
 namespace {
+
+constexpr size_t kNameMax = 255; // bytes in one file name on every file system a card or disk uses here
+constexpr std::string_view kPartMarker = ".part-";
+constexpr size_t kRandomChars = 6;
+// A temporary file is locked a moment after it is made; anything younger is left alone.
+constexpr time_t kStaleAfterSeconds = 10;
 
 [[noreturn]] void fail(const char *what, const std::filesystem::path &p, int err)
 {
     throw std::filesystem::filesystem_error(what, p, std::error_code(err, std::generic_category()));
 }
 
+// "." + name + ".part-XXXXXX", the name cut short so the whole stays within kNameMax bytes.
+std::string temporaryPattern(const std::string &name)
+{
+    const size_t room = kNameMax - 1 - kPartMarker.size() - kRandomChars;
+    return "." + name.substr(0, room) + std::string(kPartMarker) + std::string(kRandomChars, 'X');
+}
+
+bool isPartialName(std::string_view name)
+{
+    if (name.size() < 1 + kPartMarker.size() + kRandomChars || name[0] != '.')
+        return false;
+    return name.substr(name.size() - kRandomChars - kPartMarker.size(), kPartMarker.size()) == kPartMarker;
+}
+
+struct DirCloser
+{
+    void operator()(DIR *d) const { closedir(d); }
+};
+
 } // namespace
 
 PendingFile::PendingFile(std::filesystem::path destination)
     : m_destination(std::move(destination))
 {
-    std::string pattern = (m_destination.parent_path() / ("." + m_destination.filename().native() + ".part-XXXXXX")).native();
-    const int fd = mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0)
+    std::string pattern = (m_destination.parent_path() / temporaryPattern(m_destination.filename().native())).native();
+    m_fd = mkostemp(pattern.data(), O_CLOEXEC);
+    if (m_fd < 0)
         fail("cannot create temporary file", m_destination, errno);
-    fchmod(fd, 0644);
-    close(fd);
     m_temporary = pattern;
+    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        ::close(m_fd);
+        ::unlink(m_temporary.c_str());
+        fail("cannot lock temporary file", m_temporary, err);
+    }
+    fchmod(m_fd, 0644);
 }
 
 PendingFile::~PendingFile()
 {
     if (!m_committed)
         ::unlink(m_temporary.c_str());
+    if (m_fd >= 0)
+        ::close(m_fd); // releases the lock, after the name is gone
 }
 
 void PendingFile::write(std::string_view bytes)
 {
-    const int fd = ::open(m_temporary.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0)
-        fail("cannot open temporary file", m_temporary, errno);
+    if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0)
+        fail("cannot write copy", m_temporary, errno);
     size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        const ssize_t n = ::write(m_fd, bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            const int err = errno;
-            ::close(fd);
-            fail("cannot write copy", m_temporary, err);
+            fail("cannot write copy", m_temporary, errno);
         }
         done += size_t(n);
     }
-    if (::close(fd) != 0)
-        fail("cannot write copy", m_temporary, errno);
 }
 
 void PendingFile::commit()
 {
-    const int fd = ::open(m_temporary.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        fail("cannot open temporary file", m_temporary, errno);
-    const int syncResult = ::fsync(fd);
-    const int syncErr = errno;
-    ::close(fd);
-    if (syncResult != 0)
-        fail("cannot flush copy", m_temporary, syncErr);
+    if (::fsync(m_fd) != 0)
+        fail("cannot flush copy", m_temporary, errno);
     if (::rename(m_temporary.c_str(), m_destination.c_str()) != 0)
         fail("cannot move copy into place", m_destination, errno);
     m_committed = true;
@@ -76,6 +101,34 @@ void writeFileAtomically(const std::filesystem::path &destination, std::string_v
     PendingFile file(destination);
     file.write(bytes);
     file.commit();
+}
+
+int removeStalePartials(const std::filesystem::path &folder)
+{
+    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd < 0)
+        return 0;
+    std::unique_ptr<DIR, DirCloser> dir(fdopendir(dirFd));
+    if (!dir) {
+        ::close(dirFd);
+        return 0;
+    }
+    const time_t now = std::time(nullptr);
+    int removed = 0;
+    while (const dirent *entry = readdir(dir.get())) {
+        if (!isPartialName(entry->d_name))
+            continue;
+        const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat st {};
+        // Under the lock nobody else holds it: the writer is gone. The lock is kept until the name is.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= kStaleAfterSeconds
+            && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlinkat(dirFd, entry->d_name, 0) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    return removed;
 }
 
 } // namespace vorlane

@@ -6,9 +6,14 @@
 namespace vorlane {
 
 // A hidden temporary file beside a destination (same folder, so the final rename is atomic and the
-// scanner never lists it). Removed on destruction unless commit() renamed it over the destination, so a
-// failed, cancelled or crashed-into write never leaves a partial copy at the destination and never
-// disturbs an earlier copy there.
+// scanner never lists it), named "." + the destination's name + ".part-XXXXXX", with the name shortened
+// when that would pass the file system's limit of 255 bytes. Removed on destruction unless commit()
+// renamed it over the destination, so a failed or cancelled write never leaves a partial copy at the
+// destination and never disturbs an earlier copy there.
+//
+// The file is held open under an exclusive advisory lock (flock) for as long as this object lives: a
+// writer that was killed or crashed releases it with its process, which is how removeStalePartials() tells
+// the leftovers of an interrupted copy from a copy still being written, by this process or another.
 class PendingFile final
 {
 public:
@@ -31,10 +36,16 @@ public:
 private:
     std::filesystem::path m_destination;
     std::filesystem::path m_temporary;
+    int m_fd = -1;
     bool m_committed = false;
 };
 
 // Convenience: write bytes to destination atomically through a PendingFile.
 void writeFileAtomically(const std::filesystem::path &destination, std::string_view bytes);
+
+// Removes the temporary files that interrupted copies left in folder (a kill, a crash, a card pulled out):
+// every hidden "*.part-XXXXXX" file that no live PendingFile holds locked and that was last written more
+// than a few seconds ago. Returns how many went. Never throws; a folder that does not exist is fine.
+int removeStalePartials(const std::filesystem::path &folder);
 
 } // namespace vorlane
