@@ -3,7 +3,7 @@
 // original must be in place, or in the Trash with its copy present; nothing lost. Runs offscreen.
 // Usage: vorlane-soak WORKDIR [PHOTOS] [MARKS]
 #include "app/main_window.h"
-#include "copies/bside_path_resolver.h"
+#include "catalogue/bside_path_resolver.h"
 #include "copies/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "bench_support.h"

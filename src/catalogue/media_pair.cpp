@@ -1,5 +1,7 @@
 #include "catalogue/media_pair.h"
 
+#include "catalogue/bside_path_resolver.h"
+
 #include <QHash>
 
 using namespace Qt::StringLiterals;
@@ -20,12 +22,14 @@ MediaPair::MediaPair(MediaItem jpgItem, MediaItem rawItem)
     : m_id(QUuid::createUuid())
     , m_jpgItem(std::move(jpgItem))
     , m_rawItem(std::move(rawItem))
+    , m_copyPath(BsidePathResolver::destination(primary().url))
 {
 }
 
 MediaPair::MediaPair(MediaItem solo)
     : m_id(QUuid::createUuid())
     , m_soloItem(std::move(solo))
+    , m_copyPath(BsidePathResolver::destination(primary().url))
 {
 }
 

@@ -32,6 +32,12 @@ public:
     std::optional<MediaItem> rawFile() const;
     bool containsRaw() const { return rawFile().has_value(); }
 
+    // Where this cell's copy goes. A new pair starts with BsidePathResolver::destination() of its primary
+    // file; the listing that holds it then gives it the path that is its own among the listing's cells
+    // (BsidePathResolver::assignCopyPaths), or none when no path can be. Set only while a listing is built.
+    const std::optional<std::filesystem::path> &copyPath() const { return m_copyPath; }
+    void setCopyPath(std::optional<std::filesystem::path> path) { m_copyPath = std::move(path); }
+
     bool operator==(const MediaPair &) const = default;
 
 private:
@@ -39,6 +45,7 @@ private:
     std::optional<MediaItem> m_jpgItem;
     std::optional<MediaItem> m_rawItem;
     std::optional<MediaItem> m_soloItem;
+    std::optional<std::filesystem::path> m_copyPath;
 };
 
 size_t qHash(const MediaPair &pair, size_t seed = 0);

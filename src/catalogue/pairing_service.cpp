@@ -1,5 +1,6 @@
 #include "catalogue/pairing_service.h"
 
+#include "catalogue/bside_path_resolver.h"
 #include "catalogue/natural_order.h"
 
 #include <algorithm>
@@ -53,6 +54,7 @@ QList<MediaPair> pair(const QList<MediaItem> &items)
         }
     }
     sortByName(result);
+    BsidePathResolver::assignCopyPaths(result);
     return result;
 }
 

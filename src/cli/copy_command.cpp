@@ -6,6 +6,8 @@
 #include "copies/bside_scheduler.h"
 #include "model/copy_maker.h"
 #include "model/progress_text.h"
+#include "cli/printable_path.h"
+#include "copies/atomic_file.h"
 
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <set>
 
 namespace vorlane::cli {
 namespace {
@@ -23,7 +26,7 @@ constexpr const char *kUsage = "usage: vorlane-cli copy [--jobs N] [--force] PAT
 struct Cell
 {
     MediaPair pair;
-    CopyRequest request;
+    std::optional<CopyRequest> request; // none when the cell has no copy path of its own
 };
 
 // The cells a path stands for: all of a folder's listing, or the one cell a media file belongs to.
@@ -103,17 +106,26 @@ int runCopy(const std::vector<std::string> &args)
         std::string error;
         std::vector<Cell> found;
         if (!cellsFor(path, found, error)) {
-            printLine("failed " + path.native() + ": " + error + "\n");
+            printLine("failed " + printablePath(path) + ": " + error + "\n");
             anyFailed = true;
             continue;
         }
         for (Cell &c : found) {
-            const bool seen = std::any_of(cells.begin(), cells.end(),
-                                          [&](const Cell &o) { return o.request.destination == c.request.destination; });
+            const bool seen = std::any_of(cells.begin(), cells.end(), [&](const Cell &o) {
+                return o.pair.primary().url == c.pair.primary().url;
+            });
             if (!seen)
                 cells.push_back(std::move(c));
         }
     }
+
+    std::set<std::filesystem::path> copyFolders;
+    for (const Cell &cell : cells) {
+        if (cell.request)
+            copyFolders.insert(cell.request->destination.parent_path());
+    }
+    for (const auto &folder : copyFolders)
+        removeStalePartials(folder); // what interrupted copies left; copies still being written keep theirs
 
     BsideScheduler scheduler;
     if (jobs > 0)
@@ -140,16 +152,21 @@ int runCopy(const std::vector<std::string> &args)
     });
 
     for (const Cell &cell : cells) {
-        const std::string source = cell.pair.primary().url.native();
-        const std::string dest = cell.request.destination.native();
+        const std::string source = printablePath(cell.pair.primary().url);
+        if (!cell.request) {
+            printLine("failed " + source + ": " + noCopyPathMessage().toStdString() + "\n");
+            anyFailed = true;
+            continue;
+        }
+        const std::string dest = printablePath(cell.request->destination);
         std::error_code ec;
-        if (!force && std::filesystem::exists(cell.request.destination, ec)) {
+        if (!force && std::filesystem::exists(cell.request->destination, ec)) {
             printLine("exists " + source + " -> " + dest + "\n");
             continue;
         }
         ++enqueued;
-        scheduler.enqueue(QUuid::createUuid(), QString::fromUtf8(cell.request.destination.filename().native()),
-                          [&, request = cell.request, source, dest](std::stop_token token) {
+        scheduler.enqueue(QUuid::createUuid(), QString::fromUtf8(cell.request->destination.filename().native()),
+                          [&, request = *cell.request, source, dest](std::stop_token token) {
                               const CopyOutcome outcome = makeCopy(request, token);
                               if (outcome.result == CopyOutcome::Result::Completed) {
                                   printLine("ok " + source + " -> " + dest + " " + std::to_string(outcome.width) + "x"

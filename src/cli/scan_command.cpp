@@ -3,7 +3,8 @@
 #include "catalogue/capture_date.h"
 #include "catalogue/directory_scanner.h"
 #include "catalogue/pairing_service.h"
-#include "copies/bside_path_resolver.h"
+#include "cli/printable_path.h"
+#include "catalogue/bside_path_resolver.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -49,7 +50,7 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
     QJsonArray originals;
     for (const MediaItem &item : pair.allOriginals())
         originals.append(displayPath(item.url));
-    const std::filesystem::path copy = BsidePathResolver::destination(pair.primary().url);
+    const std::optional<std::filesystem::path> &copy = pair.copyPath();
     QJsonObject cell{
         {u"displayName"_s, pair.displayName()},
         {u"kind"_s, kindName(pair.primary().kind)},
@@ -58,8 +59,8 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
         {u"originals"_s, originals},
         {u"rawFile"_s, pair.rawFile() ? QJsonValue(displayPath(pair.rawFile()->url)) : QJsonValue()},
         {u"dateTaken"_s, isoDate(pair.dateTaken())},
-        {u"copyPath"_s, displayPath(copy)},
-        {u"hasCopy"_s, copies.count(copy.filename().native()) > 0},
+        {u"copyPath"_s, copy ? QJsonValue(displayPath(*copy)) : QJsonValue()},
+        {u"hasCopy"_s, copy && copies.count(copy->filename().native()) > 0},
     };
     return cell;
 }
@@ -102,7 +103,8 @@ int runScan(const std::vector<std::string> &args)
     try {
         result = DirectoryScanner::scan(clean);
     } catch (const std::system_error &e) {
-        std::fprintf(stderr, "vorlane-cli: cannot read %s: %s\n", clean.c_str(), std::strerror(e.code().value()));
+        std::fprintf(stderr, "vorlane-cli: cannot read %s: %s\n", printablePath(clean).c_str(),
+                     std::strerror(e.code().value()));
         return 1;
     }
 

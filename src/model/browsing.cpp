@@ -3,7 +3,7 @@
 
 #include "catalogue/directory_scanner.h"
 #include "catalogue/pairing_service.h"
-#include "copies/bside_path_resolver.h"
+#include "copies/atomic_file.h"
 #include "model/main_thread.h"
 
 #include <QStorageInfo>
@@ -44,7 +44,7 @@ void AppModel::openRoot(const Path &url)
     navigate(root);
 
     const QPointer<AppModel> self(this);
-    QThreadPool::globalInstance()->start([self, root] {
+    m_listingPool.start([self, root] {
         const int64_t free = freeSpace(root);
         postToMain(self, [free](AppModel &model) { model.set(model.m_freeSpaceBytes, free, Field::FreeSpaceBytes); });
     });
@@ -61,7 +61,7 @@ void AppModel::navigate(const Path &target, const std::optional<Path> &selectURL
     const int token = ++m_navToken;
 
     const QPointer<AppModel> self(this);
-    QThreadPool::globalInstance()->start([self, url, token, selectURL] {
+    m_listingPool.start([self, url, token, selectURL] {
         DirectoryListing listing;
         try {
             listing.scan = DirectoryScanner::scan(url);
@@ -71,9 +71,11 @@ void AppModel::navigate(const Path &target, const std::optional<Path> &selectURL
             return;
         }
         listing.pairs = PairingService::pair(listing.scan.media);
+        // Temporary files of copies that a crash or a pulled card interrupted; running copies keep theirs.
+        removeStalePartials(url / (url.filename().native() + "_bside"));
         for (const MediaPair &p : listing.pairs) {
             std::error_code ec;
-            if (std::filesystem::exists(BsidePathResolver::destination(p.primary().url), ec))
+            if (p.copyPath() && std::filesystem::exists(*p.copyPath(), ec))
                 listing.withCopy.insert(p.id());
         }
         postToMain(self, [token, url, selectURL, listing = std::move(listing)](AppModel &model) mutable {

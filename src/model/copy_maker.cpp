@@ -1,6 +1,5 @@
 #include "model/copy_maker.h"
 
-#include "copies/bside_path_resolver.h"
 #include "copies/cancellation.h"
 #include "copies/image_compressor.h"
 #include "copies/video_compressor.h"
@@ -11,15 +10,22 @@
 
 namespace vorlane {
 
-CopyRequest CopyRequest::forPair(const MediaPair &pair)
+std::optional<CopyRequest> CopyRequest::forPair(const MediaPair &pair)
 {
+    if (!pair.copyPath())
+        return std::nullopt;
     CopyRequest request;
-    request.source = pair.primary().url;
-    request.destination = BsidePathResolver::destination(request.source);
+    request.source = pair.rawItem() ? pair.rawItem()->url : pair.primary().url;
+    request.destination = *pair.copyPath();
     if (pair.jpgItem())
         request.preferSource = pair.jpgItem()->url;
     request.isVideo = pair.isVideo();
     return request;
+}
+
+QString noCopyPathMessage()
+{
+    return QStringLiteral("no copy name of its own: another file of this folder would share it (rename one of them)");
 }
 
 CopyOutcome makeCopy(const CopyRequest &request, std::stop_token token)

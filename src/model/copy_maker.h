@@ -10,7 +10,8 @@
 
 namespace vorlane {
 
-// What one copy job encodes: the pair's primary file into its copy path; a RAW+image pair from its image.
+// What one copy job encodes: the cell's primary file into the cell's copy path; a RAW+image pair from its
+// image (preferSource), or from its RAW (source) when the image cannot be decoded.
 struct CopyRequest
 {
     std::filesystem::path source;
@@ -18,8 +19,12 @@ struct CopyRequest
     std::optional<std::filesystem::path> preferSource;
     bool isVideo = false;
 
-    static CopyRequest forPair(const MediaPair &pair);
+    // Nothing when the cell has no copy path of its own (see BsidePathResolver::assignCopyPaths).
+    static std::optional<CopyRequest> forPair(const MediaPair &pair);
 };
+
+// The failure shown for a cell that has no copy path of its own.
+QString noCopyPathMessage();
 
 struct CopyOutcome
 {

@@ -46,12 +46,12 @@ void AppModel::discardOriginals()
     for (const MediaPair &p : m_pairs) {
         const auto it = m_jobStatus.constFind(p.id());
         if (!m_markedPairIds.contains(p.id()) || it == m_jobStatus.constEnd()
-            || it->kind() != BsideJobStatus::Case::Completed)
+            || it->kind() != BsideJobStatus::Case::Completed || !p.copyPath())
             continue;
         DiscardTarget target;
         for (const MediaItem &item : p.allOriginals())
             target.originals.append(item.url);
-        target.copy = CopyRequest::forPair(p).destination;
+        target.copy = *p.copyPath(); // the cell's own copy, never one another cell of the folder could claim
         targets.append(std::move(target));
         ids.insert(p.id());
     }
@@ -62,7 +62,7 @@ void AppModel::discardOriginals()
     // The moves run off the main thread so a large discard never freezes the window; the result is
     // applied on the main thread in one go.
     const QPointer<AppModel> self(this);
-    QThreadPool::globalInstance()->start([self, targets = std::move(targets), ids] {
+    m_discardPool.start([self, targets = std::move(targets), ids] {
         int trashed = 0;
         int failed = 0;
         for (const DiscardTarget &target : targets) {

@@ -43,8 +43,17 @@ void AppModel::mark(const QUuid &pairId)
     if (status != m_jobStatus.constEnd() && status->kind() == BsideJobStatus::Case::Completed)
         return;
 
-    const CopyRequest request = CopyRequest::forPair(*p);
+    const std::optional<CopyRequest> found = CopyRequest::forPair(*p);
     QHash<QUuid, BsideJobStatus> statuses = m_jobStatus;
+    if (!found) {
+        statuses.insert(pairId, BsideJobStatus::failed(noCopyPathMessage()));
+        set(m_jobStatus, std::move(statuses), Field::JobStatus);
+        QSet<QUuid> failed = m_failedPairIds;
+        failed.insert(pairId);
+        set(m_failedPairIds, std::move(failed), Field::FailedPairIds);
+        return;
+    }
+    const CopyRequest &request = *found;
     statuses.insert(pairId, BsideJobStatus::queued());
     set(m_jobStatus, std::move(statuses), Field::JobStatus);
 
@@ -116,8 +125,8 @@ void AppModel::unmark(const QUuid &pairId)
     const auto found = m_jobStatus.constFind(pairId);
     const std::optional<BsideJobStatus> status =
         found == m_jobStatus.constEnd() ? std::nullopt : std::optional<BsideJobStatus>(*found);
-    if (const auto p = pair(pairId))
-        removeQuietly(CopyRequest::forPair(*p).destination);
+    if (const auto p = pair(pairId); p && p->copyPath())
+        removeQuietly(*p->copyPath());
 
     QHash<QUuid, BsideJobStatus> statuses = m_jobStatus;
     QSet<QUuid> failed = m_failedPairIds;

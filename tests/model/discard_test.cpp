@@ -4,6 +4,8 @@
 #include "testsupport/media_maker.h"
 
 #include <QProcess>
+#include <QSemaphore>
+#include <QThreadPool>
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -111,6 +113,70 @@ TEST_F(Discard, FileThatCannotMoveIsCountedAndTheRestMove)
     ASSERT_TRUE(discardAndWait());
     EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件，1 个失败"_s);
     EXPECT_TRUE(pairNames(m) == (std::vector<std::string>{"b.jpg", "c%20 odd.jpg"}));
+}
+
+} // namespace
+
+namespace {
+
+// photo.jpg and photo.png would share the plain copy path photo_bside.jpg: each cell has its own instead, a
+// copy left at the shared path restores neither, and a discard moves only what was marked.
+TEST(SameStemDiscard, OnlyTheMarkedCellIsRestoredAndMoved)
+{
+    TempTree t;
+    const auto card = t.dir("card");
+    t.file("card/photo.jpg", "jpeg");
+    t.file("card/photo.png", "png");
+    t.file("card/card_bside/photo_bside.jpg", "a copy from before, of one of them");
+    FakeEncoder encoder;
+    encoder.open();
+    {
+        AppModel m(nullptr, quietMachine(), encoder.function());
+        ASSERT_TRUE(openAndWait(m, card));
+        EXPECT_TRUE(m.markedPairIds().isEmpty()) << "a path that two cells could claim restores no mark";
+        m.toggleMark(*pairIdNamed(m, u"photo.png"_s));
+        ASSERT_TRUE(waitUntil([&] { return m.discardableCount() == 1; }));
+    }
+    EXPECT_TRUE(std::filesystem::exists(card / "card_bside" / "photo_png_bside.jpg"));
+
+    AppModel m(nullptr, quietMachine(), encoder.function());
+    ASSERT_TRUE(openAndWait(m, card));
+    ASSERT_EQ(m.markedPairIds().size(), 1);
+    EXPECT_TRUE(m.markedPairIds().contains(*pairIdNamed(m, u"photo.png"_s)));
+    m.discardOriginals();
+    ASSERT_TRUE(waitUntil([&] { return !m.isTrashing() && m.lastTrashResult(); }));
+    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件"_s);
+    EXPECT_TRUE(std::filesystem::exists(card / "photo.jpg"));
+    EXPECT_FALSE(std::filesystem::exists(card / "photo.png"));
+}
+
+// Thumbnails and previews decode on the shared pool; a decode that never returns must leave listing and
+// discarding working.
+TEST(BusySharedPool, ListingAndDiscardStillRun)
+{
+    QThreadPool *shared = QThreadPool::globalInstance();
+    QSemaphore release;
+    for (int i = 0; i < shared->maxThreadCount(); ++i)
+        shared->start([&release] { release.acquire(); });
+
+    TempTree t;
+    t.file("a.jpg", "a");
+    FakeEncoder encoder;
+    encoder.open();
+    AppModel m(nullptr, quietMachine(), encoder.function());
+    m.openRoot(t.root());
+    const bool listed = waitUntil([&] { return !m.isLoading() && m.pairs().size() == 1; }, 10000);
+    bool discarded = false;
+    if (listed) {
+        m.toggleMark(m.pairs()[0].id());
+        discarded = waitUntil([&] { return m.discardableCount() == 1; }, 10000);
+        m.discardOriginals();
+        discarded = discarded && waitUntil([&] { return m.lastTrashResult().has_value(); }, 10000);
+    }
+    release.release(shared->maxThreadCount());
+    shared->waitForDone();
+    EXPECT_TRUE(listed);
+    EXPECT_TRUE(discarded);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "copies/atomic_file.h"
-#include "copies/bside_path_resolver.h"
+#include "catalogue/bside_path_resolver.h"
 #include "model/copy_maker.h"
 
 #include <condition_variable>
