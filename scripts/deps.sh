@@ -17,7 +17,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   imagemagick libimage-exiftool-perl ffmpeg libvips-tools trash-cli
   # windows without a display, fonts for the Chinese interface and the symbols
-  xvfb xauth xdotool x11-apps fonts-noto-cjk fonts-material-design-icons-iconfont
+  xvfb xauth xdotool x11-apps x11-xserver-utils fonts-noto-cjk fonts-material-design-icons-iconfont
   # peer tools the benchmarks measure against
   time bc
   # validating the desktop entry and the AppStream description

@@ -30,22 +30,76 @@ KeyMap::KeyMap(AppModel &model, QObject *parent)
 
 bool KeyMap::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && watched->isWidgetType() && m_active)
-        return handle(*static_cast<QKeyEvent *>(event));
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (!watched->isWidgetType() || !m_active)
+            break;
+        // The same press is filtered once for each widget it propagates to: decide once.
+        if (event != m_lastPress || static_cast<QKeyEvent *>(event)->timestamp() != m_lastPressTime) {
+            m_lastPress = event;
+            m_lastPressTime = static_cast<QKeyEvent *>(event)->timestamp();
+            m_lastPressUsed = handle(*static_cast<QKeyEvent *>(event));
+        }
+        return m_lastPressUsed;
+    case QEvent::KeyRelease:
+        if (watched->isWidgetType())
+            released(*static_cast<QKeyEvent *>(event));
+        break;
+    case QEvent::ApplicationDeactivate:
+        forgetHeldKeys();
+        break;
+    case QEvent::WindowDeactivate:
+        if (watched == m_window)
+            forgetHeldKeys();
+        break;
+    default:
+        break;
+    }
     return QObject::eventFilter(watched, event);
+}
+
+void KeyMap::released(const QKeyEvent &event)
+{
+    if (event.isAutoRepeat())
+        return;
+    m_down.remove(event.key());
+    m_releasedAt.insert(event.key(), event.timestamp());
+}
+
+void KeyMap::forgetHeldKeys()
+{
+    m_down.clear();
+    m_releasedAt.clear();
+}
+
+bool KeyMap::isRepeat(const QKeyEvent &event)
+{
+    const int key = event.key();
+    const bool repeat = event.isAutoRepeat() || m_down.contains(key)
+        || (event.timestamp() != 0 && m_releasedAt.value(key, 0) == event.timestamp());
+    m_down.insert(key, event.timestamp());
+    return repeat;
+}
+
+bool KeyMap::keysAreForTheWindow() const
+{
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget())
+        return false; // a menu, the settings popover or a dialog is open: the keys are its own
+    return !m_window || QApplication::activeWindow() == m_window;
 }
 
 bool KeyMap::handle(const QKeyEvent &event)
 {
     AppModel *model = m_model.data();
-    if (!model || textFieldHasFocus())
+    const bool repeat = isRepeat(event);
+    if (!model || textFieldHasFocus() || !keysAreForTheWindow())
         return false;
     const int key = event.key();
     const QString text = event.text().toLower();
     const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
     const bool commandish = mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
 
-    if ((isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D) && event.isAutoRepeat())
+    if ((isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D || key == Qt::Key_Backspace) && repeat)
         return true;
 
     const bool preview = model->previewIndex().has_value();

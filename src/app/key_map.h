@@ -2,17 +2,25 @@
 
 #include "model/app_model.h"
 
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 
 class QKeyEvent;
+class QWidget;
 
 namespace vorlane {
 
 // The application-wide key map: an event filter on the application that turns key presses into model
-// operations while the browser screen is shown. Auto-repeats of the action keys are swallowed (holding a
-// key acts once), and every key passes on untouched while a text field has the keyboard focus. Menu
-// shortcuts (Ctrl+O, Ctrl+Backspace) are matched by Qt before this filter sees the key. Main thread.
+// operations while the browser screen is shown, and only while the main window is the active window with
+// no menu, popup or modal dialog open (their keys are theirs). Every key passes on untouched while a text
+// field has the keyboard focus. Menu shortcuts (Ctrl+O, Ctrl+Backspace) are matched by Qt before this
+// filter sees the key. Main thread.
+//
+// Holding a key acts once, whatever the X server's repeat mode and however late the event loop runs: the
+// map tracks which keys are down and acts only on a key's first press. A repeat is a press flagged as one,
+// a press of a key that is already down, or a press that comes at the very server time of that key's
+// release (X11 without detectable auto-repeat sends each repeat as a release and a press sharing a time).
 class KeyMap final : public QObject
 {
     Q_OBJECT
@@ -22,16 +30,32 @@ public:
 
     void setActive(bool active) { m_active = active; }
     bool isActive() const { return m_active; }
+    // The window whose keys these are; keys reach the model only while it is the active window.
+    void setWindow(QWidget *window) { m_window = window; }
 
     // Applies one key press; true when it was used (swallowed), false when it passes on.
     bool handle(const QKeyEvent &event);
+    // Notes a key release (a release flagged as an auto-repeat changes nothing).
+    void released(const QKeyEvent &event);
+    // Forgets every key held down (the window lost the keyboard, so their releases will not come here).
+    void forgetHeldKeys();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool keysAreForTheWindow() const;
+    bool isRepeat(const QKeyEvent &event);
+
     QPointer<AppModel> m_model;
+    QPointer<QWidget> m_window;
     bool m_active = false;
+    QHash<int, quint64> m_down;       // key -> server time of its first press
+    QHash<int, quint64> m_releasedAt; // key -> server time of its last release
+    // The press being delivered: the filter sees it again for each widget it propagates to.
+    const QEvent *m_lastPress = nullptr;
+    quint64 m_lastPressTime = 0;
+    bool m_lastPressUsed = false;
 };
 
 } // namespace vorlane

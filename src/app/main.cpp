@@ -61,12 +61,16 @@ int main(int argc, char **argv)
     window.show();
 
     if (argc > 1) {
-        const std::filesystem::path dir = std::filesystem::absolute(argv[1]);
+        // A folder opens as the root; a photo or video ("Open with" in a file manager) opens its folder with
+        // its cell selected.
+        const std::filesystem::path target = std::filesystem::absolute(argv[1]).lexically_normal();
         std::error_code ec;
-        if (std::filesystem::is_directory(dir, ec)) {
-            model.openRoot(dir);
+        if (std::filesystem::is_directory(target, ec)) {
+            model.openRoot(target);
+        } else if (std::filesystem::is_regular_file(target, ec)) {
+            model.openRoot(target.parent_path(), target);
         } else {
-            std::fprintf(stderr, "vorlane: %s is not a folder that can be opened\n", argv[1]);
+            std::fprintf(stderr, "vorlane: %s is not a folder or a file that can be opened\n", argv[1]);
             window.autoPickDirectory();
         }
     } else {

@@ -48,7 +48,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     column->addWidget(m_topBar);
     column->addWidget(divider);
     column->addWidget(m_grid, 1);
-    m_overlay = new QuickLookOverlay(model, m_browser);
+    m_overlay = new QuickLookOverlay(model, cache, m_browser);
     m_toast = new Toast(m_browser);
     m_toast->setOnDismiss([this] { m_model.clearLastTrashResult(); });
     m_browser->installEventFilter(this);
@@ -58,6 +58,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     setCentralWidget(m_stack);
 
     m_keyMap = new KeyMap(model, this);
+    m_keyMap->setWindow(this);
     qApp->installEventFilter(m_keyMap);
 
     buildMenu();

@@ -5,6 +5,8 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace vorlane {
 
 Toast::Toast(QWidget *parent)
@@ -23,7 +25,7 @@ void Toast::showMessage(const QString &message)
     if (!isVisible()) {
         show();
         raise();
-        m_timer.start();
+        m_timer.start(message.contains(u'\n') ? kShowWithReasonsMs : kShowMs);
     }
     adjustSize();
     update();
@@ -39,7 +41,11 @@ void Toast::dismiss()
 QSize Toast::sizeHint() const
 {
     const QFontMetrics fm(Theme::uiFont(12));
-    return QSize(fm.horizontalAdvance(m_message) + 32 + 16, fm.height() + 20 + 16);
+    const QStringList lines = m_message.split(u'\n');
+    int width = 0;
+    for (const QString &line : lines)
+        width = std::max(width, fm.horizontalAdvance(line));
+    return QSize(width + 32 + 16, fm.height() * int(lines.size()) + 20 + 16);
 }
 
 void Toast::paintEvent(QPaintEvent *)
@@ -51,14 +57,23 @@ void Toast::paintEvent(QPaintEvent *)
     for (int i = 4; i > 0; --i) {
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(0, 0, 0, 14));
-        p.drawRoundedRect(capsule.adjusted(-i, -i + 2, i, i + 2), capsule.height() / 2 + i, capsule.height() / 2 + i);
+        p.drawRoundedRect(capsule.adjusted(-i, -i + 2, i, i + 2), std::min(capsule.height() / 2, 18.0) + i,
+                          std::min(capsule.height() / 2, 18.0) + i);
     }
     p.setBrush(QColor(250, 250, 250, 240));
     p.setPen(QPen(QColor(0, 0, 0, 40), 1));
-    p.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
-    p.setPen(QColor(30, 30, 30));
+    const double radius = std::min(capsule.height() / 2, 18.0);
+    p.drawRoundedRect(capsule, radius, radius);
+    // The summary, then the reasons in a quieter grey.
     p.setFont(Theme::uiFont(12));
-    p.drawText(capsule, Qt::AlignCenter, m_message);
+    const QFontMetrics fm(p.font());
+    const QStringList lines = m_message.split(u'\n');
+    double y = capsule.center().y() - fm.height() * lines.size() / 2.0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        p.setPen(i == 0 ? QColor(30, 30, 30) : QColor(90, 90, 90));
+        p.drawText(QRectF(capsule.left(), y, capsule.width(), fm.height()), Qt::AlignCenter, lines[i]);
+        y += fm.height();
+    }
 }
 
 } // namespace vorlane

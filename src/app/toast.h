@@ -7,14 +7,17 @@
 
 namespace vorlane {
 
-// The short message at the bottom of the window after a discard. It dismisses itself 2.5 s after it
-// appeared (a message that replaces another while it shows does not restart the wait). Main thread.
+// The short message at the bottom of the window after a discard: the summary on its first line, and on
+// further lines what stayed behind and why. It dismisses itself 2.5 s after it appeared, or 6 s when it
+// has reasons to read (a message that replaces another while it shows does not restart the wait).
+// Main thread.
 class Toast final : public QWidget
 {
     Q_OBJECT
 
 public:
     static constexpr int kShowMs = 2500;
+    static constexpr int kShowWithReasonsMs = 6000;
 
     explicit Toast(QWidget *parent = nullptr);
 

@@ -97,16 +97,17 @@ QUuid BsideScheduler::enqueue(const QUuid &id, const QString &displayName, Work 
     return id;
 }
 
-void BsideScheduler::cancelQueued(const QUuid &id)
+bool BsideScheduler::cancelQueued(const QUuid &id)
 {
     std::lock_guard lock(m_mutex);
     const auto it = std::find_if(m_queue.begin(), m_queue.end(), [&](const QueuedJob &j) { return j.id == id; });
     if (it == m_queue.end())
-        return;
+        return false;
     m_queue.erase(it);
     m_progress.queued = std::max<int64_t>(0, m_progress.queued - 1);
     m_progress.total = std::max<int64_t>(0, m_progress.total - 1);
     broadcast();
+    return true;
 }
 
 void BsideScheduler::cancelRunning(const QUuid &id)

@@ -73,8 +73,9 @@ public:
     // Queues a job and starts what the limit allows. The work receives a stop token that cancelRunning
     // (or the scheduler's destruction) requests. Returns id.
     QUuid enqueue(const QUuid &id, const QString &displayName, Work work);
-    // Removes the first waiting job with this id; no change when none waits.
-    void cancelQueued(const QUuid &id);
+    // Removes the first waiting job with this id; no change when none waits. True when a job was removed
+    // (its work will never run); false when none was waiting, for instance because it has just started.
+    bool cancelQueued(const QUuid &id);
     // Requests the stop of a started job's work; counters are untouched until the work returns.
     void cancelRunning(const QUuid &id);
 

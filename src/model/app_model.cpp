@@ -31,10 +31,8 @@ void AppModel::startProgressObservation()
     const QPointer<AppModel> self(this);
     m_scheduler->observeProgress([self](const BsideScheduler::Progress &progress) {
         postToMain(self, [progress](AppModel &model) {
-            // The scheduler never sees outcomes; the model counts failed copies so the bar can say so.
-            BsideScheduler::Progress shown = progress;
-            shown.failed = model.m_failedJobs;
-            model.set(model.m_schedulerProgress, shown, Field::SchedulerProgress);
+            model.m_lastSnapshot = progress;
+            model.publishFailures(model.m_failedPairIds);
         });
     });
 }

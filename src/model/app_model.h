@@ -114,7 +114,8 @@ public:
     void clearLastTrashResult();
 
     // --- browsing ---
-    void openRoot(const Path &url);
+    // select: a folder or a media file of url to select once listed (a file opened with the app).
+    void openRoot(const Path &url, const std::optional<Path> &select = std::nullopt);
     void navigate(const Path &url, const std::optional<Path> &selectURL = std::nullopt);
     void goUp();
     void openFolder(const FolderEntry &entry);
@@ -140,8 +141,12 @@ public:
     std::optional<MediaPair> pair(const QUuid &id) const;
 
     // --- discarding ---
+    // The cells a press of the discard button takes: marked cells of this listing whose copy is complete
+    // (while a run moves them, the cells it is moving).
     int discardableCount() const;
     void discardOriginals();
+    // True while a discard run is moving this cell's originals: marking and unmarking it are refused.
+    bool isBeingDiscarded(const QUuid &pairId) const { return m_discarding.contains(pairId); }
 
 Q_SIGNALS:
     void changed(vorlane::AppModel::Field field);
@@ -151,6 +156,26 @@ Q_SIGNALS:
     void discardFinished();
 
 private:
+    // One copy job from its enqueueing to its end. Jobs are known to the scheduler by their own id, and
+    // follow their cell across listings by its copy path: a cell listed again while its copy is being made
+    // shows marked, with the job's state, and unmarking it cancels that job.
+    struct CopyJob
+    {
+        QUuid cellId;                // its cell in the listing shown; null when no listed cell has its copy path
+        std::filesystem::path copy;  // the copy path it writes
+        bool wanted = true;          // false once its cell was unmarked: a copy it still finishes is removed
+        bool started = false;
+    };
+
+    // What a discard run did to one cell.
+    struct DiscardOutcome
+    {
+        QUuid cellId;
+        QList<Path> moved;
+        QList<QPair<Path, QString>> failed; // with the reason each file stayed
+        int64_t movedBytes = 0;
+    };
+
     template<typename T>
     void set(T &member, T value, Field field)
     {
@@ -167,11 +192,15 @@ private:
 
     void mark(const QUuid &pairId);
     void unmark(const QUuid &pairId);
-    void jobStarted(const QUuid &pairId);
-    void jobEnded(const QUuid &pairId, const Path &dest, const CopyOutcome &outcome, bool cancelled);
-    void restoreMarkings(const QList<MediaPair> &pairs, const QSet<QUuid> &withCopy);
+    void jobStarted(const QUuid &jobId);
+    void jobEnded(const QUuid &jobId, const CopyOutcome &outcome, bool cancelled);
+    // The marks and job states of a new listing: from the copies on disk and the jobs still in flight.
+    // Everything kept for cells of earlier listings is dropped.
+    void rebuildMarks(const QList<MediaPair> &pairs, const QSet<QUuid> &withCopy);
     void startProgressObservation();
-    void applyDiscard(const QSet<QUuid> &ids, int trashed, int failed);
+    void publishFailures(QSet<QUuid> failed);
+    void applyDiscard(const QList<DiscardOutcome> &outcomes, const QString &skipped);
+    void refreshFreeSpace();
 
     std::optional<Path> m_rootURL;
     std::optional<Path> m_currentURL;
@@ -203,7 +232,10 @@ private:
     std::optional<QString> m_lastTrashResult;
     QSet<QUuid> m_restoredCompleted;
     int m_navToken = 0;
-    int64_t m_failedJobs = 0; // copies that failed in this session, shown with the scheduler's counts
+    BsideScheduler::Progress m_lastSnapshot; // the scheduler's own, before the model adds its failures
+    QHash<QUuid, CopyJob> m_jobs;       // by job id, every job enqueued and not yet ended
+    QHash<QUuid, QUuid> m_latestJob;    // cell id -> its latest job in flight
+    QSet<QUuid> m_discarding;           // cells whose originals a discard run is moving
     CopyFunction m_copy;
     std::unique_ptr<BsideScheduler> m_scheduler;
     // Listing (and the free-space query) and discarding run on threads of their own, so that decodes of

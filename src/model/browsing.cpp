@@ -35,16 +35,22 @@ std::filesystem::path normalised(const std::filesystem::path &p)
 
 } // namespace
 
-void AppModel::openRoot(const Path &url)
+void AppModel::openRoot(const Path &url, const std::optional<Path> &select)
 {
     const Path root = normalised(url);
     set(m_rootURL, std::optional<Path>(root), Field::RootURL);
     set(m_currentURL, std::optional<Path>(root), Field::CurrentURL);
     set(m_breadcrumb, QList<Path>{root}, Field::Breadcrumb);
-    navigate(root);
+    navigate(root, select);
+    refreshFreeSpace();
+}
 
+void AppModel::refreshFreeSpace()
+{
+    if (!m_rootURL)
+        return;
     const QPointer<AppModel> self(this);
-    m_listingPool.start([self, root] {
+    m_listingPool.start([self, root = *m_rootURL] {
         const int64_t free = freeSpace(root);
         postToMain(self, [free](AppModel &model) { model.set(model.m_freeSpaceBytes, free, Field::FreeSpaceBytes); });
     });
@@ -106,6 +112,12 @@ void AppModel::applyListing(int token, const Path &url, const std::optional<Path
                 break;
             }
         }
+        for (const MediaPair &p : m_pairs) {
+            const QList<MediaItem> originals = p.allOriginals();
+            if (!selection && std::any_of(originals.begin(), originals.end(),
+                                          [&](const MediaItem &item) { return item.url == wanted; }))
+                selection = GridSelection::media(p.id());
+        }
     }
     if (!selection) {
         const QList<GridSelection> items = gridItems();
@@ -113,7 +125,7 @@ void AppModel::applyListing(int token, const Path &url, const std::optional<Path
             selection = items.first();
     }
     setSelection(selection);
-    restoreMarkings(m_pairs, listing.withCopy);
+    rebuildMarks(m_pairs, listing.withCopy);
     set(m_isLoading, false, Field::IsLoading);
     Q_EMIT listingApplied();
 }
@@ -124,6 +136,7 @@ void AppModel::applyListingFailure(int token, const QString &reason)
         return;
     set(m_folders, QList<FolderEntry>(), Field::Folders);
     set(m_pairs, QList<MediaPair>(), Field::Pairs);
+    rebuildMarks({}, {});
     set(m_loadError, std::optional<QString>(QStringLiteral("无法读取目录：") + reason), Field::LoadError);
     set(m_isLoading, false, Field::IsLoading);
     Q_EMIT listingApplied();

@@ -20,8 +20,8 @@ QString progressStatusLine(const BsideScheduler::Progress &p)
         parts << QStringLiteral("排队 ") + QString::number(p.queued);
     if (p.failed >= 1)
         parts << QStringLiteral("失败 ") + QString::number(p.failed);
-    if (p.currentName)
-        parts << QStringLiteral("· ") + *p.currentName;
+    if (p.currentName && !p.currentName->isEmpty())
+        parts << *p.currentName;
     return parts.join(QStringLiteral(" · "));
 }
 

@@ -127,8 +127,8 @@ void AppModel::markCurrentAndAdvance(bool inPreview)
     } else {
         id = selectedPairId();
     }
-    if (!id)
-        return;
+    if (!id || m_discarding.contains(*id))
+        return; // a cell whose originals are being moved can be neither marked nor unmarked
     if (m_markedPairIds.contains(*id)) {
         unmark(*id);
         return;

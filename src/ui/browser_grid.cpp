@@ -40,6 +40,11 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
         viewport()->update();
     });
     connect(&m_model, &AppModel::changed, this, &BrowserGrid::modelChanged);
+    // A listing, even of the same folder, retries the thumbnails that failed (a file still being written).
+    connect(&m_model, &AppModel::listingApplied, this, [this] {
+        m_cache.clearFailures();
+        viewport()->update();
+    });
     m_thumbnailRepaint.setSingleShot(true);
     m_thumbnailRepaint.setInterval(16);
     connect(&m_thumbnailRepaint, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
@@ -70,9 +75,13 @@ void BrowserGrid::modelChanged(AppModel::Field field)
     case F::Pairs:
     case F::ShowFilenames:
     case F::LoadError:
-        if (field == F::Folders)
-            m_cache.clearFailures();
         relayout();
+        break;
+    case F::GridColumns:
+        // Another writer (the tile-size slider) set a count this grid does not lay out: the arrow keys must
+        // keep moving by the rows on screen, so the real count goes back once the writer has finished.
+        if (m_model.gridColumns() != geometryNow().columns())
+            QTimer::singleShot(0, this, &BrowserGrid::updateColumns);
         break;
     case F::ThumbnailSize:
         relayout();

@@ -8,6 +8,7 @@
 #include "copies/image_decode_error.h"
 #include "model/main_thread.h"
 #include "ui/image_conversion.h"
+#include "ui/theme.h"
 
 #include <QPainter>
 #include <QPointer>
@@ -34,16 +35,22 @@ LargeImageView::~LargeImageView()
         m_stop->request_stop();
 }
 
-QImage LargeImageView::decodeFile(const Path &path, int maxLongEdge, std::stop_token token)
+LargeImageView::Picture LargeImageView::decodeFile(const Path &path, int maxLongEdge, std::stop_token token)
 {
     try {
-        return toQImage(ImageDecoder::decode(path, maxLongEdge, std::move(token)));
-    } catch (const ImageDecodeError &) {
+        QImage image = toQImage(ImageDecoder::decode(path, maxLongEdge, std::move(token)));
+        if (image.isNull())
+            return {{}, QStringLiteral("the picture could not be converted")};
+        return {std::move(image), {}};
+    } catch (const ImageDecodeError &error) {
+        return {{}, QString::fromUtf8(error.what())};
     } catch (const CancelledError &) {
-    } catch (const vips::VError &) {
+        return {};
+    } catch (const vips::VError &error) {
+        return {{}, QString::fromUtf8(error.what())};
     } catch (const std::bad_alloc &) {
+        return {{}, QStringLiteral("not enough memory to decode it")};
     }
-    return {};
 }
 
 int LargeImageView::decodeCap() const
@@ -56,13 +63,29 @@ int LargeImageView::decodeCap() const
     return std::clamp(int(std::ceil(edge)), 1, kMaxLongEdge);
 }
 
-void LargeImageView::setSource(const Path &url, const std::optional<Path> &prefer)
+void LargeImageView::setSource(const Path &url, const std::optional<Path> &prefer, const QImage &placeholder)
 {
     const Path target = prefer.value_or(url);
     if (m_target == target)
         return;
     m_target = target;
+    // Never one cell's picture under another's name: the thumbnail (or the spinner) until the decode lands.
+    m_error.clear();
+    showImage(placeholder, true);
     startLoad();
+}
+
+void LargeImageView::showImage(QImage image, bool placeholder)
+{
+    m_image = std::move(image);
+    m_placeholder = placeholder && !m_image.isNull();
+    m_scaled = QPixmap();
+    if (m_image.isNull() && m_error.isEmpty())
+        m_spinner.start();
+    else
+        m_spinner.stop();
+    update();
+    Q_EMIT imageChanged();
 }
 
 void LargeImageView::startLoad()
@@ -74,26 +97,22 @@ void LargeImageView::startLoad()
     const QPointer<LargeImageView> self(this);
     QThreadPool::globalInstance()->start(
         [self, generation, path = *m_target, cap = decodeCap(), decode = m_decode, stop = m_stop] {
-            QImage image = decode(path, cap, stop->get_token());
-            postToMain(self, [generation, image = std::move(image), name = displayPath(path)](LargeImageView &view) mutable {
-                view.finishLoad(generation, std::move(image));
+            Picture picture = decode(path, cap, stop->get_token());
+            postToMain(self, [generation, picture = std::move(picture), name = displayPath(path)](LargeImageView &view) mutable {
+                view.finishLoad(generation, std::move(picture));
                 Q_EMIT view.decodeFinished(name);
             });
         });
 }
 
-void LargeImageView::finishLoad(quint64 generation, QImage image)
+void LargeImageView::finishLoad(quint64 generation, Picture picture)
 {
     if (generation != m_generation)
         return; // a newer source was set meanwhile: its own load decides what is shown
-    m_image = std::move(image);
-    m_scaled = QPixmap();
-    if (m_image.isNull())
-        m_spinner.start();
-    else
-        m_spinner.stop();
-    update();
-    Q_EMIT imageChanged();
+    if (picture.image.isNull() && picture.error.isEmpty())
+        return; // stopped without a result
+    m_error = picture.error;
+    showImage(std::move(picture.image), false);
 }
 
 QRectF LargeImageView::pictureRect() const
@@ -118,6 +137,18 @@ void LargeImageView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
+    if (m_image.isNull() && !m_error.isEmpty()) {
+        QRectF area = QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding);
+        p.setPen(QColor(255, 255, 255, 217));
+        p.setFont(Theme::uiFont(14, QFont::DemiBold));
+        const QRectF title(area.left(), area.center().y() - 30, area.width(), 28);
+        p.drawText(title, Qt::AlignCenter, QStringLiteral("无法显示此文件"));
+        p.setPen(QColor(255, 255, 255, 128));
+        p.setFont(Theme::uiFont(10));
+        p.drawText(QRectF(area.left(), title.bottom() + 6, area.width(), area.bottom() - title.bottom()),
+                   Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_error);
+        return;
+    }
     if (m_image.isNull()) {
         // The spinner: twelve spokes fading behind the leading one, white, a little larger than a control's.
         const QPointF c = QRectF(rect()).center();

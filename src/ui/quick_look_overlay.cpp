@@ -2,6 +2,7 @@
 
 #include "ui/large_image_view.h"
 #include "ui/theme.h"
+#include "ui/thumbnail_cache.h"
 #include "ui/video_player_view.h"
 
 #include <QHBoxLayout>
@@ -29,9 +30,10 @@ QLabel *textLabel(const QString &text, double points, QFont::Weight weight, cons
 
 } // namespace
 
-QuickLookOverlay::QuickLookOverlay(AppModel &model, QWidget *parent)
+QuickLookOverlay::QuickLookOverlay(AppModel &model, ThumbnailCache &thumbnails, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
+    , m_thumbnails(thumbnails)
 {
     m_topLine = new QWidget(this);
     auto *row = new QHBoxLayout(m_topLine);
@@ -105,7 +107,7 @@ void QuickLookOverlay::showPreview()
         std::optional<std::filesystem::path> prefer;
         if (pair.jpgItem())
             prefer = pair.jpgItem()->url;
-        m_image->setSource(pair.primary().url, prefer);
+        m_image->setSource(pair.primary().url, prefer, thumbnailOf(pair));
     }
     m_name->setText(pair.displayName());
     m_mark->setVisible(m_model.markedPairIds().contains(pair.id()));
@@ -114,6 +116,21 @@ void QuickLookOverlay::showPreview()
     placeChildren();
     show();
     raise();
+}
+
+QImage QuickLookOverlay::thumbnailOf(const MediaPair &pair) const
+{
+    // The grid asked for the JPEG of a pair, or for the primary file when pairs are shown apart.
+    const double size = m_model.thumbnailSize();
+    std::optional<std::filesystem::path> jpeg;
+    if (pair.jpgItem())
+        jpeg = pair.jpgItem()->url;
+    for (const auto &prefer : {jpeg, std::optional<std::filesystem::path>()}) {
+        const QPixmap cached = m_thumbnails.cached(pair.primary(), prefer, size);
+        if (!cached.isNull())
+            return cached.toImage();
+    }
+    return {};
 }
 
 void QuickLookOverlay::clearMedia()

@@ -9,12 +9,14 @@ class QLabel;
 namespace vorlane {
 
 class LargeImageView;
+class ThumbnailCache;
 class VideoPlayerView;
 
 // The full-window preview of the pair at previewIndex, laid over the grid: an almost black backdrop, the
 // picture or the playing video, the pair's name with its mark and a key hint along the top, and "3 / 120"
 // at the bottom. Shown only while previewIndex lies within pairs, and transparent to the mouse otherwise,
-// so clicks reach the grid. Moving between two pictures keeps the image view and reloads it; a change
+// so clicks reach the grid. Moving between two pictures keeps the image view and reloads it, showing the
+// new cell's thumbnail from the grid's cache at once so that no picture stays under another's name; a change
 // between picture and video, or closing, replaces the media view (which stops a playing video).
 // The keys that drive it belong to the key map. Main thread.
 class QuickLookOverlay final : public QWidget
@@ -22,7 +24,7 @@ class QuickLookOverlay final : public QWidget
     Q_OBJECT
 
 public:
-    explicit QuickLookOverlay(AppModel &model, QWidget *parent = nullptr);
+    QuickLookOverlay(AppModel &model, ThumbnailCache &thumbnails, QWidget *parent = nullptr);
 
     // The media view now shown, or null.
     LargeImageView *imageView() const { return m_image; }
@@ -41,8 +43,10 @@ private:
     void showPreview();
     void clearMedia();
     void placeChildren();
+    QImage thumbnailOf(const MediaPair &pair) const;
 
     AppModel &m_model;
+    ThumbnailCache &m_thumbnails;
     LargeImageView *m_image = nullptr;
     VideoPlayerView *m_video = nullptr;
     QWidget *m_topLine = nullptr;

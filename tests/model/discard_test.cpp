@@ -7,6 +7,8 @@
 #include <QSemaphore>
 #include <QThreadPool>
 
+#include <fstream>
+
 using namespace vorlane;
 using namespace vorlane::test;
 using namespace Qt::StringLiterals;
@@ -100,10 +102,12 @@ TEST_F(Discard, CopyGoneMissingKeepsTheOriginals)
     markAndWait("b.jpg");
     std::filesystem::remove(t.root() / (t.root().filename().native() + "_bside") / "IMG_1_bside.jpg");
     ASSERT_TRUE(discardAndWait());
-    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件，2 个失败"_s);
+    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件，2 个失败\n未移到废纸篓：IMG_1.JPG：它的副本已不存在 等 2 个文件"_s);
     EXPECT_TRUE(std::filesystem::exists(t.root() / "IMG_1.JPG"));
     EXPECT_TRUE(std::filesystem::exists(t.root() / "IMG_1.CR2"));
     EXPECT_FALSE(std::filesystem::exists(t.root() / "b.jpg"));
+    EXPECT_EQ(pairNames(m), (std::vector<std::string>{"c%20 odd.jpg", "IMG_1.CR2+JPG"})) << "the cell stays";
+    EXPECT_TRUE(m.markedPairIds().contains(*pairIdNamed(m, u"IMG_1.CR2+JPG"_s))) << "with its mark";
 }
 
 TEST_F(Discard, FileThatCannotMoveIsCountedAndTheRestMove)
@@ -111,8 +115,12 @@ TEST_F(Discard, FileThatCannotMoveIsCountedAndTheRestMove)
     markAndWait("IMG_1.CR2+JPG");
     std::filesystem::remove(t.root() / "IMG_1.CR2"); // gone before the run
     ASSERT_TRUE(discardAndWait());
-    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件，1 个失败"_s);
-    EXPECT_TRUE(pairNames(m) == (std::vector<std::string>{"b.jpg", "c%20 odd.jpg"}));
+    EXPECT_TRUE(m.lastTrashResult()->startsWith(u"已丢弃 1 个文件，1 个失败\n未移到废纸篓：IMG_1.CR2："_s));
+    EXPECT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg", "c%20 odd.jpg", "IMG_1.CR2"}))
+        << "what did not move stays, as a cell of its own";
+    const auto rest = pairIdNamed(m, u"IMG_1.CR2"_s);
+    EXPECT_TRUE(m.markedPairIds().contains(*rest));
+    EXPECT_EQ(m.discardableCount(), 1);
 }
 
 } // namespace
@@ -177,6 +185,159 @@ TEST(BusySharedPool, ListingAndDiscardStillRun)
     shared->waitForDone();
     EXPECT_TRUE(listed);
     EXPECT_TRUE(discarded);
+}
+
+} // namespace
+
+namespace {
+
+bool completed(const AppModel &m, const QUuid &id)
+{
+    const auto it = m.jobStatus().constFind(id);
+    return it != m.jobStatus().constEnd() && it->kind() == BsideJobStatus::Case::Completed;
+}
+
+// The count is what a press moves now: marks of a folder left behind are not counted in the next one,
+// and entering a folder again does not count its cells twice.
+TEST(DiscardCount, FollowsTheListingShown)
+{
+    TempTree t;
+    t.file("a/1.jpg", "1");
+    t.file("a/2.jpg", "2");
+    t.file("b/3.jpg", "3");
+    FakeEncoder encoder;
+    encoder.open();
+    AppModel m(nullptr, quietMachine(), encoder.function());
+    ASSERT_TRUE(openAndWait(m, t.root() / "a"));
+    for (const MediaPair &p : m.pairs())
+        m.toggleMark(p.id());
+    ASSERT_TRUE(waitUntil([&] { return m.discardableCount() == 2; }));
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "b"));
+    EXPECT_EQ(m.discardableCount(), 0);
+    EXPECT_TRUE(m.markedPairIds().isEmpty()) << "ids no listing holds are dropped";
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
+        EXPECT_EQ(m.discardableCount(), 2) << "marks are rebuilt from the copies, once";
+    }
+    m.discardOriginals();
+    ASSERT_TRUE(waitUntil([&] { return m.lastTrashResult().has_value(); }));
+    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 2 个文件"_s);
+    EXPECT_EQ(m.discardableCount(), 0);
+}
+
+// A cell listed again while its copy is being made shows marked and copying; unmarking it then cancels
+// that very job, so no copy comes back to mark it again.
+TEST(CopyJobsAcrossListings, FollowTheirCellAndObeyItsUnmark)
+{
+    TempTree t;
+    t.file("a/1.jpg", "1");
+    t.dir("b");
+    FakeEncoder encoder; // holds every job until opened
+    AppModel m(nullptr, quietMachine(), encoder.function());
+    ASSERT_TRUE(openAndWait(m, t.root() / "a"));
+    m.toggleMark(m.pairs()[0].id());
+    ASSERT_TRUE(waitUntil([&] { return encoder.started() == 1; }));
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "b"));
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
+    const QUuid again = m.pairs()[0].id();
+    EXPECT_TRUE(m.markedPairIds().contains(again));
+    EXPECT_EQ(m.jobStatus().value(again, BsideJobStatus::queued()).kind(), BsideJobStatus::Case::Running);
+
+    m.toggleMark(again);
+    encoder.open();
+    ASSERT_TRUE(waitUntil([&] { return m.schedulerProgress().isIdle() && m.jobStatus().isEmpty(); }));
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
+    EXPECT_TRUE(m.markedPairIds().isEmpty());
+    EXPECT_FALSE(std::filesystem::exists(t.root() / "a" / "a_bside" / "1_bside.jpg"));
+}
+
+// A copy finished for a folder the user has left is kept: the mark comes back when the folder is listed.
+TEST(CopyJobsAcrossListings, FinishedInAFolderLeftBehindKeepItsMark)
+{
+    TempTree t;
+    t.file("a/1.jpg", "1");
+    t.dir("b");
+    FakeEncoder encoder;
+    AppModel m(nullptr, quietMachine(), encoder.function());
+    ASSERT_TRUE(openAndWait(m, t.root() / "a"));
+    m.toggleMark(m.pairs()[0].id());
+    ASSERT_TRUE(waitUntil([&] { return encoder.started() == 1; }));
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "b"));
+    encoder.open();
+    ASSERT_TRUE(waitUntil([&] { return m.schedulerProgress().isIdle() && m.schedulerProgress().completed == 1; }));
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
+    EXPECT_EQ(m.discardableCount(), 1);
+}
+
+// Unmarking a cell whose originals are on their way to the Trash would delete its only copy.
+TEST_F(Discard, MarksOfCellsBeingDiscardedCannotChange)
+{
+    markAndWait("b.jpg");
+    const QUuid id = *pairIdNamed(m, u"b.jpg"_s);
+    m.discardOriginals();
+    ASSERT_TRUE(m.isTrashing());
+    m.toggleMark(id); // the result is applied only once events run again: the run is still under way
+    m.selectByClick(GridSelection::media(id));
+    m.markCurrentAndAdvance(false);
+    EXPECT_TRUE(m.markedPairIds().contains(id));
+    EXPECT_TRUE(std::filesystem::exists(t.root() / (t.root().filename().native() + "_bside") / "b_bside.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return !m.isTrashing(); }));
+    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件"_s);
+}
+
+TEST_F(Discard, SkippedCellsAreCountedWithTheirReason)
+{
+    markAndWait("b.jpg");
+    encoder.setMode(FakeEncoder::Mode::Fail);
+    m.toggleMark(*pairIdNamed(m, u"c%20 odd.jpg"_s));
+    ASSERT_TRUE(waitUntil([&] { return !m.failedPairIds().isEmpty(); }));
+    m.scheduler().capConcurrency(0);
+    m.toggleMark(*pairIdNamed(m, u"IMG_1.CR2+JPG"_s)); // stays queued: no job may run
+    const int64_t before = m.currentDirBytes();
+    ASSERT_TRUE(discardAndWait());
+    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件\n跳过 2 个已标记项：副本未完成 1，副本失败 1"_s);
+    EXPECT_EQ(m.currentDirBytes(), before - 1) << "the size figure follows the file that left";
+}
+
+// The failures shown are those that still stand.
+TEST_F(Discard, FailureCountFollowsTheFailedCells)
+{
+    encoder.setMode(FakeEncoder::Mode::Fail);
+    const QUuid id = *pairIdNamed(m, u"b.jpg"_s);
+    m.toggleMark(id);
+    ASSERT_TRUE(waitUntil([&] { return m.schedulerProgress().failed == 1; }));
+    m.toggleMark(id);
+    EXPECT_EQ(m.schedulerProgress().failed, 0);
+}
+
+// A volume the Trash cannot reach (tmpfs is a system mount to GIO): the cells stay, marked, and the
+// message says why.
+TEST(DiscardRefused, CellsStayWithTheirMarkAndTheReasonIsShown)
+{
+    const std::filesystem::path shm = "/dev/shm";
+    if (!std::filesystem::is_directory(shm))
+        GTEST_SKIP() << "no tmpfs at /dev/shm";
+    const auto dir = shm / ("vorlane-test-" + QUuid::createUuid().toString(QUuid::Id128).toStdString());
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "a.jpg") << "a";
+    FakeEncoder encoder;
+    encoder.open();
+    {
+        AppModel m(nullptr, quietMachine(), encoder.function());
+        ASSERT_TRUE(openAndWait(m, dir));
+        const QUuid id = m.pairs()[0].id();
+        m.toggleMark(id);
+        ASSERT_TRUE(waitUntil([&] { return completed(m, id); }));
+        m.discardOriginals();
+        ASSERT_TRUE(waitUntil([&] { return m.lastTrashResult().has_value(); }));
+        EXPECT_TRUE(m.lastTrashResult()->startsWith(u"已丢弃 0 个文件，1 个失败\n未移到废纸篓：a.jpg："_s))
+            << m.lastTrashResult()->toStdString();
+        EXPECT_GT(m.lastTrashResult()->size(), 30) << "GIO's reason follows";
+        EXPECT_EQ(m.pairs().size(), 1);
+        EXPECT_TRUE(m.markedPairIds().contains(id));
+        EXPECT_TRUE(std::filesystem::exists(dir / "a.jpg"));
+    }
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

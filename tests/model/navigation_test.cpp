@@ -86,6 +86,22 @@ TEST_F(Navigation, OpenEnterAndGoUpSelectsTheFolderLeft)
     EXPECT_EQ(m.selection(), atRoot);
 }
 
+// "Open with" on a photo opens its folder with that photo's cell selected, a RAW of a pair included.
+TEST_F(Navigation, OpeningAFileSelectsItsCell)
+{
+    t.file("photos/IMG_1.JPG", "j");
+    t.file("photos/IMG_1.CR2", "r");
+    const auto root = t.root() / "photos";
+    for (const char *file : {"c.jpg", "IMG_1.CR2"}) {
+        m.openRoot(root, root / file);
+        ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
+        ASSERT_TRUE(m.selectedPairId()) << file;
+        const auto selected = m.pair(*m.selectedPairId());
+        const QList<MediaItem> originals = selected->allOriginals();
+        EXPECT_TRUE(std::any_of(originals.begin(), originals.end(), [&](const MediaItem &i) { return i.url == root / file; }));
+    }
+}
+
 TEST_F(Navigation, OnlyTheNewestNavigationIsApplied)
 {
     const auto root = t.root() / "photos";

@@ -62,7 +62,9 @@ TEST_F(PreviewTest, CounterNameMarkAndStaleIndex)
     EXPECT_EQ(o->hintLabel()->text(), QStringLiteral("空格关闭 · ←→ 切换 · D 标记"));
     EXPECT_FALSE(o->markLabel()->isVisible());
     ASSERT_NE(o->imageView(), nullptr);
-    EXPECT_TRUE(o->imageView()->spinnerVisible()) << "an undecodable file leaves the spinner";
+    ASSERT_TRUE(waitUntil([&] { return !o->imageView()->error().isEmpty(); })) << "an undecodable file says so";
+    EXPECT_FALSE(o->imageView()->spinnerVisible());
+    saveScreenshot(window, "preview-undecodable.png");
 
     m.previewMove(-1);
     EXPECT_EQ(o->counterLabel()->text(), QStringLiteral("3 / 3"));
@@ -90,9 +92,9 @@ public:
             if (path.filename() == "slow.jpg") {
                 std::unique_lock lock(m_mutex);
                 m_changed.wait(lock, [this] { return m_open; });
-                return QImage(60, 20, QImage::Format_RGB888);
+                return LargeImageView::Picture{QImage(60, 20, QImage::Format_RGB888), {}};
             }
-            return QImage(20, 60, QImage::Format_RGB888);
+            return LargeImageView::Picture{QImage(20, 60, QImage::Format_RGB888), {}};
         };
     }
     void open()
@@ -152,6 +154,32 @@ TEST_F(PreviewTest, PortraitPhotoStandsUprightWithinTheScreenCap)
     m.previewMove(1);
     EXPECT_EQ(overlay()->imageView(), view);
     ASSERT_TRUE(waitUntil([&] { return view->image().width() > view->image().height(); }));
+}
+
+// A step shows the next cell's thumbnail at once, never the previous picture under the next name, then the
+// full picture.
+TEST_F(PreviewTest, StepShowsTheNextThumbnailAtOnceThenItsPicture)
+{
+    if (!haveTool("convert"))
+        GTEST_SKIP();
+    ASSERT_TRUE(makeJpeg(t.root() / "IMG_1.jpg", 1600, 800));
+    ASSERT_TRUE(makeJpeg(t.root() / "IMG_2.jpg", 600, 1200));
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    const MediaPair second = m.pairs()[1];
+    ASSERT_TRUE(waitUntil([&] { return !cache.cached(second.primary(), std::nullopt, m.thumbnailSize()).isNull(); }))
+        << "the grid has made the thumbnails of the cells on screen";
+    openPreviewAt(0);
+    LargeImageView *view = overlay()->imageView();
+    ASSERT_TRUE(waitUntil([&] { return !view->image().isNull() && !view->showsPlaceholder(); }));
+    ASSERT_GT(view->image().width(), view->image().height());
+
+    m.previewMove(1);
+    EXPECT_EQ(overlay()->nameLabel()->text(), QStringLiteral("IMG_2.jpg"));
+    EXPECT_TRUE(view->showsPlaceholder());
+    EXPECT_LT(view->image().width(), view->image().height()) << "the named cell's own thumbnail";
+    ASSERT_TRUE(waitUntil([&] { return !view->showsPlaceholder(); }));
+    const int height = std::min(1200, view->decodeCap());
+    EXPECT_EQ(view->image().size(), QSize(height / 2, height)) << "the full picture, up to the screen's size";
 }
 
 TEST_F(PreviewTest, VideoPlaysTurnedUprightAndStopsOnClose)

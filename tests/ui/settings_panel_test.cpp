@@ -147,4 +147,24 @@ TEST(SettingsPanelSlider, StepsOfEightWithinRangeAndOneColumnAtBothEndsOfADrag)
     EXPECT_EQ(int(m.thumbnailSize()) % 8, 0);
 }
 
+// The slider's drags write one column; the grid puts its real count back, so up and down keep moving a row.
+TEST(SettingsPanelSlider, GridKeepsItsColumnsAfterADrag)
+{
+    AppModel m{nullptr, quietMachine()};
+    ThumbnailCache cache;
+    MainWindow window(m, cache);
+    window.resize(1200, 800);
+    window.show();
+    TempTree t;
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    ASSERT_TRUE(waitUntil([&] { return m.gridColumns() > 1; }));
+    const int columns = m.gridColumns();
+    SettingsPanel panel(m);
+    panel.show();
+    const QPoint handle = handleCentre(panel.sizeSlider());
+    QTest::mousePress(panel.sizeSlider(), Qt::LeftButton, Qt::NoModifier, handle);
+    QTest::mouseRelease(panel.sizeSlider(), Qt::LeftButton, Qt::NoModifier, handle);
+    EXPECT_TRUE(waitUntil([&] { return m.gridColumns() == columns; }, 2000));
+}
+
 } // namespace

@@ -75,6 +75,20 @@ TEST_F(WindowTest, GridWritesColumnsAndClickSelects)
     EXPECT_FALSE(m.lastSelectionByKeyboard());
 }
 
+// A file still being written when its folder was listed: listing the folder again tries its thumbnail again.
+TEST_F(WindowTest, FailedThumbnailIsRetriedWhenTheFolderIsListedAgain)
+{
+    if (!haveTool("convert"))
+        GTEST_SKIP();
+    const auto photo = t.file("IMG_1.jpg", "the first bytes of a photo being copied");
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    const auto item = [&] { return m.pairs()[0].primary(); };
+    ASSERT_TRUE(waitUntil([&] { return cache.failed(item(), std::nullopt, m.thumbnailSize()); }));
+    ASSERT_TRUE(makeJpeg(photo, 400, 300));
+    ASSERT_TRUE(navigateAndWait(m, t.root()));
+    EXPECT_TRUE(waitUntil([&] { return !cache.cached(item(), std::nullopt, m.thumbnailSize()).isNull(); }, 10000));
+}
+
 TEST_F(WindowTest, KeyboardScrollFollowsTheSettings)
 {
     for (int i = 0; i < 200; ++i)
