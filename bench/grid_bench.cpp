@@ -7,7 +7,7 @@
 //                                               worst), then the whole grid scrolled; peak resident memory
 #include "app/key_map.h"
 #include "app/main_window.h"
-#include "copies/ffi/vips_runtime.h"
+#include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "ui/browser_grid.h"
 #include "ui/thumbnail_cache.h"

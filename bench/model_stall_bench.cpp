@@ -1,7 +1,7 @@
 // A scripted culling session against the real model: 200 camera-size photos, 50 marked at key speed, the
 // copies made, the originals discarded. Measures the longest stall of the main thread while copies run.
 // Usage: model_stall_bench WORKDIR   (HOME and XDG_DATA_HOME are pointed into WORKDIR for the Trash)
-#include "copies/ffi/vips_runtime.h"
+#include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "bench_support.h"
 

@@ -4,10 +4,10 @@
 // Usage: vorlane-soak WORKDIR [PHOTOS] [MARKS]
 #include "app/main_window.h"
 #include "catalogue/bside_path_resolver.h"
-#include "copies/ffi/vips_runtime.h"
+#include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "bench_support.h"
-#include "model/copy_maker.h"
+#include "copies/copy_maker.h"
 #include "ui/browser_grid.h"
 #include "ui/thumbnail_cache.h"
 

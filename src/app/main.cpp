@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 #include "catalogue/capture_date.h"
-#include "copies/ffi/vips_runtime.h"
+#include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "ui/theme.h"
 #include "ui/thumbnail_cache.h"

@@ -4,8 +4,8 @@
 #include "catalogue/media_classifier.h"
 #include "catalogue/pairing_service.h"
 #include "copies/bside_scheduler.h"
-#include "model/copy_maker.h"
-#include "model/progress_text.h"
+#include "copies/copy_maker.h"
+#include "copies/progress_text.h"
 #include "cli/printable_path.h"
 #include "copies/atomic_file.h"
 

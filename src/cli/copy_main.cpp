@@ -1,7 +1,7 @@
 // vorlane-copy: the encoding half of vorlane-cli, started by `vorlane-cli copy ...` with the same arguments.
 #include "catalogue/capture_date.h"
 #include "cli/copy_command.h"
-#include "copies/ffi/vips_runtime.h"
+#include "media/ffi/vips_runtime.h"
 
 #include <QCoreApplication>
 

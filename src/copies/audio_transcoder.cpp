@@ -1,24 +1,14 @@
 #include "copies/audio_transcoder.h"
 
-#include "copies/libav_support.h"
 #include "copies/video_compressor.h"
+#include "media/libav_support.h"
 
 #include <string>
 
 namespace vorlane {
 namespace {
 
-using VideoCompressor::CompressError;
-using VideoCompressor::VideoCompressError;
-
 constexpr int outputRate = 44100;
-
-[[noreturn]] void fail(CompressError code, const std::string &message)
-{
-    throw VideoCompressError(code, message);
-}
-
-bool isDamagedData(int rc) { return rc == AVERROR_INVALIDDATA || rc == AVERROR(EIO); }
 
 // The layout the resampler is told the input has: the stream's own when it names its channels, else the
 // usual layout for that many channels (a stream that only says "6 channels" is mixed down as 5.1).
@@ -35,23 +25,18 @@ AVChannelLayout inputLayout(const AVFrame *frame)
 } // namespace
 
 AudioTranscoder::AudioTranscoder(const AVStream *input, AVFormatContext *muxer, int64_t startTime)
-    : m_input(input)
-    , m_muxer(muxer)
-    , m_decoded(av_frame_alloc())
+    : StreamTranscoder(input, muxer, "audio")
     , m_converted(av_frame_alloc())
-    , m_packet(av_packet_alloc())
 {
-    if (!m_decoded || !m_converted || !m_packet)
+    if (!m_converted)
         throw std::bad_alloc();
-    m_decoder = LibavSupport::openDecoder(input, "audio");
-
     const AVCodec *encoder = avcodec_find_encoder(AV_CODEC_ID_AAC);
     if (!encoder)
-        fail(CompressError::WriterCreationFailed, "writer: no AAC encoder available");
-    m_encoder.reset(avcodec_alloc_context3(encoder));
-    if (!m_encoder)
+        failWriting("no AAC encoder available");
+    ffi::CodecContextPtr context(avcodec_alloc_context3(encoder));
+    if (!context)
         throw std::bad_alloc();
-    AVCodecContext *enc = m_encoder.get();
+    AVCodecContext *enc = context.get();
     enc->sample_fmt = AV_SAMPLE_FMT_FLTP;
     enc->sample_rate = outputRate;
     av_channel_layout_default(&enc->ch_layout, 2);
@@ -59,17 +44,10 @@ AudioTranscoder::AudioTranscoder(const AVStream *input, AVFormatContext *muxer, 
     enc->time_base = AVRational{1, outputRate};
     if (muxer->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-    int rc = avcodec_open2(enc, encoder, nullptr);
+    const int rc = avcodec_open2(enc, encoder, nullptr);
     if (rc < 0)
-        fail(CompressError::WriterCreationFailed, "writer: cannot open the AAC encoder: " + LibavSupport::errorText(rc));
-
-    m_output = avformat_new_stream(muxer, nullptr);
-    if (!m_output)
-        throw std::bad_alloc();
-    m_output->time_base = enc->time_base;
-    rc = avcodec_parameters_from_context(m_output->codecpar, enc);
-    if (rc < 0)
-        fail(CompressError::WriterCreationFailed, "writer: " + LibavSupport::errorText(rc));
+        failWriting("cannot open the AAC encoder: " + LibavSupport::errorText(rc));
+    openOutput(std::move(context));
 
     m_queue.reset(av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels, enc->frame_size * 2));
     if (!m_queue)
@@ -78,38 +56,17 @@ AudioTranscoder::AudioTranscoder(const AVStream *input, AVFormatContext *muxer, 
         m_startOffset = av_rescale_q(startTime, AV_TIME_BASE_Q, input->time_base);
 }
 
-void AudioTranscoder::push(const AVPacket *packet)
+void AudioTranscoder::consume(AVFrame *decoded)
 {
-    const int rc = avcodec_send_packet(m_decoder.get(), packet);
-    if (rc < 0 && !isDamagedData(rc))
-        fail(CompressError::ProcessingFailed, "reader: " + LibavSupport::errorText(rc));
-    decodeSent();
+    convert(decoded);
+    encodeQueued(false);
 }
 
-void AudioTranscoder::finish()
+void AudioTranscoder::decoderDrained()
 {
-    avcodec_send_packet(m_decoder.get(), nullptr);
-    decodeSent();
     if (m_resampler)
         convert(nullptr); // the resampler's delayed tail
     encodeQueued(true);
-    LibavSupport::encodeAndWrite(m_encoder.get(), nullptr, m_muxer, m_output, m_packet.get(), "audio append: ");
-}
-
-void AudioTranscoder::decodeSent()
-{
-    for (;;) {
-        const int rc = avcodec_receive_frame(m_decoder.get(), m_decoded.get());
-        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-            return;
-        if (isDamagedData(rc))
-            continue;
-        if (rc < 0)
-            fail(CompressError::ProcessingFailed, "reader: " + LibavSupport::errorText(rc));
-        convert(m_decoded.get());
-        av_frame_unref(m_decoded.get());
-        encodeQueued(false);
-    }
 }
 
 void AudioTranscoder::convert(const AVFrame *decoded)
@@ -129,7 +86,7 @@ void AudioTranscoder::convert(const AVFrame *decoded)
             if (rc >= 0)
                 rc = swr_init(m_resampler.get());
             if (rc < 0)
-                fail(CompressError::ProcessingFailed, "reader: cannot convert the audio: " + LibavSupport::errorText(rc));
+                failReading("cannot convert the audio: " + LibavSupport::errorText(rc));
             m_inFormat = decoded->format;
             m_inRate = decoded->sample_rate;
             m_inChannels = layout.nb_channels;
@@ -158,7 +115,7 @@ void AudioTranscoder::convert(const AVFrame *decoded)
                                      decoded ? const_cast<const uint8_t **>(decoded->extended_data) : nullptr,
                                      decoded ? decoded->nb_samples : 0);
     if (produced < 0)
-        fail(CompressError::ProcessingFailed, "reader: cannot convert the audio: " + LibavSupport::errorText(produced));
+        failReading("cannot convert the audio: " + LibavSupport::errorText(produced));
     if (produced > 0
         && av_audio_fifo_write(m_queue.get(), reinterpret_cast<void **>(m_converted->data), produced) < produced)
         throw std::bad_alloc();
@@ -185,7 +142,7 @@ void AudioTranscoder::encodeQueued(bool final)
         av_audio_fifo_read(m_queue.get(), reinterpret_cast<void **>(frame->data), count);
         frame->pts = m_nextPts == INT64_MIN ? 0 : m_nextPts;
         m_nextPts = frame->pts + count;
-        LibavSupport::encodeAndWrite(enc, frame.get(), m_muxer, m_output, m_packet.get(), "audio append: ");
+        encode(frame.get());
     }
 }
 

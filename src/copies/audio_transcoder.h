@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copies/ffi/libav_handles.h"
+#include "copies/stream_transcoder.h"
 
 #include <cstdint>
 
@@ -10,31 +10,21 @@ namespace vorlane {
 // planar or packed, integer or float) to stereo planar float at 44.1 kHz, cuts it into the 1024-sample
 // frames the AAC encoder wants and encodes it into a new stream of the muxer at audioBitrate. The first
 // sample keeps its source time (shifted by the file's start like the video), later ones follow on by count.
-// All calls come from the compress call's thread.
-class AudioTranscoder final
+class AudioTranscoder final : public StreamTranscoder
 {
 public:
-    // Opens the decoder (ReaderCreationFailed) and the encoder and output stream (WriterCreationFailed).
+    // Opens the decoder and the encoder and output stream (CopyError on failure).
     AudioTranscoder(const AVStream *input, AVFormatContext *muxer, int64_t startTime);
 
-    void push(const AVPacket *packet);
-    void finish();
-
 private:
-    void decodeSent();
+    void consume(AVFrame *decoded) override;
+    void decoderDrained() override;
     void convert(const AVFrame *decoded);
     void encodeQueued(bool final);
 
-    const AVStream *m_input;
-    AVFormatContext *m_muxer;
-    AVStream *m_output = nullptr;
-    ffi::CodecContextPtr m_decoder;
-    ffi::CodecContextPtr m_encoder;
     ffi::SwrPtr m_resampler;
     ffi::AudioFifoPtr m_queue;
-    ffi::FramePtr m_decoded;
     ffi::FramePtr m_converted;
-    ffi::PacketPtr m_packet;
     // The resampler's input shape, so a stream that changes format midway gets a new one.
     int m_inFormat = -1;
     int m_inRate = 0;

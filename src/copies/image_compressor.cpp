@@ -1,15 +1,16 @@
 // vips first: GLib's headers must not meet Qt's keyword macros.
-#include "copies/image_decoder.h"
+#include "media/image_decoder.h"
 
 #include "copies/image_compressor.h"
 
 #include "copies/atomic_file.h"
+#include "copies/copy_error.h"
 #include "catalogue/bside_path_resolver.h"
-#include "copies/cancellation.h"
-#include "copies/ffi/vips_blob.h"
-#include "copies/image_decode_error.h"
-#include "copies/image_geometry.h"
-#include "copies/image_pipeline.h"
+#include "media/cancellation.h"
+#include "media/ffi/vips_blob.h"
+#include "media/decode_error.h"
+#include "media/image_geometry.h"
+#include "media/image_pipeline.h"
 #include "copies/quality_ladder.h"
 
 namespace vorlane::ImageCompressor {
@@ -40,8 +41,10 @@ QSize targetSize(int width, int height)
     return {size.width, size.height};
 }
 
-CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
-                  const std::optional<std::filesystem::path> &preferSource, std::stop_token token)
+namespace {
+
+CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path &destination,
+                const std::optional<std::filesystem::path> &preferSource, const std::stop_token &token)
 {
     checkCancellation(token);
     const auto decodeToCopySize = [&](const std::filesystem::path &input) {
@@ -57,15 +60,15 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
     vips::VImage picture;
     try {
         picture = decodeToCopySize(input);
-    } catch (const ImageDecodeError &error) {
+    } catch (const DecodeError &error) {
         const std::string reason = "cannot decode \"" + displayName(input) + "\": " + error.what();
         if (!preferSource || *preferSource == source)
-            throw ImageCompressError(CompressError::DecodeFailed, reason);
+            throw CopyError(CopyError::Reason::DecodeFailed, reason);
         // The image of a RAW+image pair is damaged: the RAW's own previews or sensor data still make a copy.
         try {
             picture = decodeToCopySize(source);
-        } catch (const ImageDecodeError &rawError) {
-            throw ImageCompressError(CompressError::DecodeFailed, reason + "; cannot decode \"" + displayName(source)
+        } catch (const DecodeError &rawError) {
+            throw CopyError(CopyError::Reason::DecodeFailed, reason + "; cannot decode \"" + displayName(source)
                                                                       + "\" either: " + rawError.what());
         }
     }
@@ -75,12 +78,24 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
     checkCancellation(token);
     const auto rung = QualityLadder::walk([&](int quality) { return encodeJpeg(picture, quality); }, targetBytes, token);
     if (!rung) {
-        throw ImageCompressError(CompressError::WriteFailed,
+        throw CopyError(CopyError::Reason::WriteFailed,
                                  "cannot encode a JPEG copy of \"" + displayName(input) + "\"");
     }
     checkCancellation(token);
     writeFileAtomically(destination, rung->bytes);
     return {picture.width(), picture.height(), int64_t(rung->bytes.size()), rung->quality};
+}
+
+} // namespace
+
+CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
+                  const std::optional<std::filesystem::path> &preferSource, std::stop_token token)
+{
+    try {
+        return encode(source, destination, preferSource, token);
+    } catch (const std::filesystem::filesystem_error &error) {
+        throw CopyError::fromFileSystem(error);
+    }
 }
 
 } // namespace vorlane::ImageCompressor

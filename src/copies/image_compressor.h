@@ -3,11 +3,9 @@
 #include <QSize>
 
 #include <cstdint>
-#include <exception>
 #include <filesystem>
 #include <optional>
 #include <stop_token>
-#include <string>
 
 namespace vorlane::ImageCompressor {
 
@@ -17,24 +15,6 @@ inline constexpr double maxLongEdge = 1920.0;
 inline constexpr int64_t targetBytes = 204800;
 // The last rung of the quality ladder (QualityLadder::qualities, 0.85 down to 0.40).
 inline constexpr double minQuality = 0.4;
-
-enum class CompressError { DecodeFailed, WriteFailed };
-
-class ImageCompressError final : public std::exception
-{
-public:
-    ImageCompressError(CompressError code, std::string message)
-        : m_code(code)
-        , m_message(std::move(message))
-    {
-    }
-    CompressError code() const noexcept { return m_code; }
-    const char *what() const noexcept override { return m_message.c_str(); }
-
-private:
-    CompressError m_code;
-    std::string m_message;
-};
 
 struct CopyInfo
 {
@@ -53,10 +33,10 @@ struct CopyInfo
 // rung re-encodes the same bitmap in memory. The write is atomic: a temporary file beside the destination
 // renamed over it, so a reader never sees half a copy and a failure leaves any earlier copy untouched.
 //
-// Any thread; several calls at once on different files (each uses about one core). Throws
-// ImageCompressError, CancelledError (at a stop check: before decoding, between the RAW and ordinary
-// decode, before the folder is made, before each rung, before the write; nothing is written then), or
-// std::filesystem::filesystem_error from creating the _bside folder or writing the file.
+// Any thread; several calls at once on different files (each uses about one core). Throws CopyError
+// (DecodeFailed; WriteFailed when no rung produced data or the _bside folder or the file cannot be made)
+// or CancelledError (at a stop check: before decoding, between the RAW and ordinary decode, before the
+// folder is made, before each rung, before the write; nothing is written then).
 CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
                   const std::optional<std::filesystem::path> &preferSource, std::stop_token token = {});
 

@@ -1,6 +1,6 @@
 #include "copies/quality_ladder.h"
 
-#include "copies/cancellation.h"
+#include "media/cancellation.h"
 
 namespace vorlane::QualityLadder {
 

@@ -3,10 +3,12 @@
 #include "copies/atomic_file.h"
 #include "copies/audio_transcoder.h"
 #include "catalogue/bside_path_resolver.h"
-#include "copies/cancellation.h"
-#include "copies/display_orientation.h"
-#include "copies/ffi/libav_handles.h"
-#include "copies/libav_support.h"
+#include "copies/copy_error.h"
+#include "media/cancellation.h"
+#include "media/decode_error.h"
+#include "media/display_orientation.h"
+#include "media/ffi/libav_handles.h"
+#include "media/libav_support.h"
 #include "copies/video_transcoder.h"
 
 extern "C" {
@@ -27,13 +29,9 @@ int evenInt(double length)
     return int(std::max(2L, rounded % 2 ? rounded + 1 : rounded));
 }
 
-[[noreturn]] void fail(CompressError code, const std::string &message)
-{
-    throw VideoCompressError(code, message);
-}
+[[noreturn]] void fail(CopyError::Reason reason, const std::string &message) { throw CopyError(reason, message); }
 
-// The first real video stream (cover art attached to audio files does not count) and the first audio
-// stream the demuxer could identify.
+// The file's video stream (LibavSupport::videoStream) and the first audio stream the demuxer could identify.
 struct Tracks
 {
     AVStream *video = nullptr;
@@ -42,13 +40,10 @@ struct Tracks
 
 Tracks findTracks(const AVFormatContext *input)
 {
-    Tracks tracks;
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
+    Tracks tracks{LibavSupport::videoStream(input), nullptr};
+    for (unsigned i = 0; i < input->nb_streams && !tracks.audio; ++i) {
         AVStream *stream = input->streams[i];
-        const AVMediaType type = stream->codecpar->codec_type;
-        if (type == AVMEDIA_TYPE_VIDEO && !tracks.video && !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            tracks.video = stream;
-        else if (type == AVMEDIA_TYPE_AUDIO && !tracks.audio && stream->codecpar->codec_id != AV_CODEC_ID_NONE)
+        if (stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && stream->codecpar->codec_id != AV_CODEC_ID_NONE)
             tracks.audio = stream;
     }
     return tracks;
@@ -56,15 +51,11 @@ Tracks findTracks(const AVFormatContext *input)
 
 ffi::InputFormatPtr openReader(const std::filesystem::path &source)
 {
-    AVFormatContext *raw = nullptr;
-    int rc = avformat_open_input(&raw, source.c_str(), nullptr, nullptr);
-    if (rc < 0) // avformat_open_input frees the context itself on failure
-        fail(CompressError::ReaderCreationFailed, "reader: " + LibavSupport::errorText(rc));
-    ffi::InputFormatPtr input(raw);
-    rc = avformat_find_stream_info(input.get(), nullptr);
-    if (rc < 0)
-        fail(CompressError::ReaderCreationFailed, "reader: " + LibavSupport::errorText(rc));
-    return input;
+    try {
+        return LibavSupport::openInput(source);
+    } catch (const DecodeError &error) {
+        fail(CopyError::Reason::ReadFailed, std::string("reader: ") + error.what());
+    }
 }
 
 ffi::OutputFormatPtr openWriter(const std::filesystem::path &file)
@@ -73,7 +64,7 @@ ffi::OutputFormatPtr openWriter(const std::filesystem::path &file)
     // The file name ends in a temporary suffix, so the container is named rather than guessed.
     const int rc = avformat_alloc_output_context2(&raw, nullptr, "mp4", file.c_str());
     if (rc < 0 || !raw)
-        fail(CompressError::WriterCreationFailed, "writer: " + LibavSupport::errorText(rc));
+        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
     return ffi::OutputFormatPtr(raw);
 }
 
@@ -134,12 +125,6 @@ int64_t copyVideoBitrate(int64_t sourceBitrate)
     return sourceBitrate > 0 ? std::min(sourceBitrate, videoBitrate) : videoBitrate;
 }
 
-VideoCompressError::VideoCompressError(CompressError code, std::string message)
-    : m_code(code)
-    , m_message(std::move(message))
-{
-}
-
 std::pair<int, int> outputSize(double naturalW, double naturalH, int rotationDegrees)
 {
     const bool quarterTurn = ((rotationDegrees % 180) + 180) % 180 == 90;
@@ -151,19 +136,21 @@ std::pair<int, int> outputSize(double naturalW, double naturalH, int rotationDeg
     return quarterTurn ? std::pair{h, w} : std::pair{w, h};
 }
 
-CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
-                  std::stop_token token, int threads)
+namespace {
+
+CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path &destination,
+                const std::stop_token &token, int threads)
 {
     LibavSupport::silenceLogging();
     threads = std::max(1, threads);
 
     std::error_code sizeError;
     if (std::filesystem::file_size(source, sizeError) == 0 && !sizeError)
-        fail(CompressError::NoReadableTracks, "the file has no video track");
+        fail(CopyError::Reason::NoVideoTrack, "the file has no video track");
     const ffi::InputFormatPtr input = openReader(source);
     const Tracks tracks = findTracks(input.get());
     if (!tracks.video)
-        fail(CompressError::NoReadableTracks, "the file has no video track");
+        fail(CopyError::Reason::NoVideoTrack, "the file has no video track");
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         if (input->streams[i] != tracks.video && input->streams[i] != tracks.audio)
             input->streams[i]->discard = AVDISCARD_ALL;
@@ -172,11 +159,7 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
 
     BsidePathResolver::ensureParentDir(destination);
     std::optional<PendingFile> pending;
-    try {
-        pending.emplace(destination);
-    } catch (const std::filesystem::filesystem_error &error) {
-        fail(CompressError::WriterCreationFailed, std::string("writer: ") + error.what());
-    }
+    pending.emplace(destination);
     // Declared after the pending file, so the muxer has closed the file before an unfinished one is removed.
     const ffi::OutputFormatPtr output = openWriter(pending->path());
 
@@ -196,12 +179,12 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
 
     int rc = avio_open(&output->pb, pending->path().c_str(), AVIO_FLAG_WRITE);
     if (rc < 0)
-        fail(CompressError::WriterCreationFailed, "writer: " + LibavSupport::errorText(rc));
+        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
     // +faststart: the muxer moves the index in front of the media once it is complete.
     av_opt_set(output->priv_data, "movflags", "+faststart", 0);
     rc = avformat_write_header(output.get(), nullptr);
     if (rc < 0)
-        fail(CompressError::ProcessingFailed, "writer: " + LibavSupport::errorText(rc));
+        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
 
     const ffi::PacketPtr packet(av_packet_alloc());
     if (!packet)
@@ -213,7 +196,7 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
         if (rc == AVERROR_EOF)
             break;
         if (rc < 0)
-            fail(CompressError::ProcessingFailed, "reader: " + LibavSupport::errorText(rc));
+            fail(CopyError::Reason::ReadFailed, "reader: " + LibavSupport::errorText(rc));
         if (packet->stream_index == tracks.video->index) {
             if (packet->pts != AV_NOPTS_VALUE)
                 videoEnd = std::max(videoEnd, packet->pts + std::max<int64_t>(packet->duration, 0));
@@ -224,7 +207,7 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
         av_packet_unref(packet.get());
     }
     if (endsEarly(tracks.video, videoEnd))
-        fail(CompressError::ProcessingFailed, "reader: the file ends before the end of its video (truncated)");
+        fail(CopyError::Reason::ReadFailed, "reader: the file ends before the end of its video (truncated)");
     checkCancellation(token);
     video.finish();
     if (audio)
@@ -232,16 +215,28 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
 
     rc = av_write_trailer(output.get());
     if (rc < 0)
-        fail(CompressError::ProcessingFailed, "writer: " + LibavSupport::errorText(rc));
+        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
     rc = avio_closep(&output->pb);
     if (rc < 0)
-        fail(CompressError::ProcessingFailed, "writer: " + LibavSupport::errorText(rc));
+        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
     checkCancellation(token);
 
     pending->commit();
     std::error_code ignored;
     const auto bytes = std::filesystem::file_size(destination, ignored);
     return CopyInfo{width, height, ignored ? 0 : int64_t(bytes)};
+}
+
+} // namespace
+
+CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
+                  std::stop_token token, int threads)
+{
+    try {
+        return encode(source, destination, token, threads);
+    } catch (const std::filesystem::filesystem_error &error) {
+        throw CopyError::fromFileSystem(error);
+    }
 }
 
 } // namespace vorlane::VideoCompressor

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <filesystem>
 #include <stop_token>
 #include <string>
@@ -16,24 +15,6 @@ inline constexpr double maxLongEdge = 1280.0;
 inline constexpr int64_t videoBitrate = 2000000;
 // AAC bit rate of the copy's stereo audio, bits per second.
 inline constexpr int64_t audioBitrate = 96000;
-
-enum class CompressError { ProcessingFailed, NoReadableTracks, ReaderCreationFailed, WriterCreationFailed, WriterInputNotReady };
-
-// What a compress call failed with. what() is the text a failed job shows: "reader: …", "video append: …",
-// "audio append: …", "writer: …" (FFmpeg's own description after the prefix), or a plain sentence for the
-// cases without a library error.
-class VideoCompressError final : public std::exception
-{
-public:
-    VideoCompressError(CompressError code, std::string message);
-
-    CompressError code() const noexcept { return m_code; }
-    const char *what() const noexcept override { return m_message.c_str(); }
-
-private:
-    CompressError m_code;
-    std::string m_message;
-};
 
 // The finished copy: its coded frame size (stored orientation, as ffprobe reports width and height; a
 // rotation travels in the display matrix) and its size on disk.
@@ -62,9 +43,9 @@ int64_t copyVideoBitrate(int64_t sourceBitrate);
 // when the muxer has finished it, so on any failure or cancellation nothing is left behind and an earlier
 // copy at destination stays untouched.
 //
-// Throws VideoCompressError, CancelledError (the token is checked between packets), or
-// std::filesystem::filesystem_error when the destination folder cannot be made or the copy cannot be moved
-// into place.
+// Throws CopyError (NoVideoTrack; ReadFailed "reader: …"; WriteFailed "writer: …", "video append: …",
+// "audio append: …", or a folder or file that cannot be made) or CancelledError (the token is checked
+// between packets).
 CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
                   std::stop_token token, int threads = 1);
 

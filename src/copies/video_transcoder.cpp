@@ -1,7 +1,7 @@
 #include "copies/video_transcoder.h"
 
-#include "copies/libav_support.h"
 #include "copies/video_compressor.h"
+#include "media/libav_support.h"
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -12,17 +12,6 @@ extern "C" {
 
 namespace vorlane {
 namespace {
-
-using VideoCompressor::CompressError;
-using VideoCompressor::VideoCompressError;
-
-[[noreturn]] void fail(CompressError code, const std::string &message)
-{
-    throw VideoCompressError(code, message);
-}
-
-// A damaged packet in the middle of a file is skipped, as players do; anything else ends the copy.
-bool isDamagedData(int rc) { return rc == AVERROR_INVALIDDATA || rc == AVERROR(EIO); }
 
 bool isYuv(AVPixelFormat format)
 {
@@ -40,25 +29,21 @@ bool isFullRangeFormat(AVPixelFormat format)
 
 VideoTranscoder::VideoTranscoder(const AVStream *input, AVFormatContext *muxer, int width, int height,
                                  DisplayOrientation orientation, int threads, int64_t bitRate, int64_t startTime)
-    : m_input(input)
-    , m_muxer(muxer)
-    , m_decoded(av_frame_alloc())
-    , m_scaled(av_frame_alloc())
-    , m_packet(av_packet_alloc())
-{
-    if (!m_decoded || !m_scaled || !m_packet)
-        throw std::bad_alloc();
     // One frame thread more than cores keeps them busy while this thread scales and feeds x264.
-    m_decoder = LibavSupport::openDecoder(input, "video", threads > 1 ? threads + 1 : 1, FF_THREAD_FRAME | FF_THREAD_SLICE);
+    : StreamTranscoder(input, muxer, "video", threads > 1 ? threads + 1 : 1, FF_THREAD_FRAME | FF_THREAD_SLICE)
+    , m_scaled(av_frame_alloc())
+{
+    if (!m_scaled)
+        throw std::bad_alloc();
     const AVCodecParameters *parameters = input->codecpar;
 
     const AVCodec *encoder = avcodec_find_encoder_by_name("libx264");
     if (!encoder)
-        fail(CompressError::WriterCreationFailed, "writer: the libx264 H.264 encoder is not available");
-    m_encoder.reset(avcodec_alloc_context3(encoder));
-    if (!m_encoder)
+        failWriting("the libx264 H.264 encoder is not available");
+    ffi::CodecContextPtr context(avcodec_alloc_context3(encoder));
+    if (!context)
         throw std::bad_alloc();
-    AVCodecContext *enc = m_encoder.get();
+    AVCodecContext *enc = context.get();
     enc->width = width;
     enc->height = height;
     enc->pix_fmt = AV_PIX_FMT_YUV420P;
@@ -82,17 +67,10 @@ VideoTranscoder::VideoTranscoder(const AVStream *input, AVFormatContext *muxer, 
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     av_opt_set(enc->priv_data, "preset", x264Preset, 0);
     av_opt_set(enc->priv_data, "profile", "high", 0);
-    int rc = avcodec_open2(enc, encoder, nullptr);
+    const int rc = avcodec_open2(enc, encoder, nullptr);
     if (rc < 0)
-        fail(CompressError::WriterCreationFailed, "writer: cannot open the H.264 encoder: " + LibavSupport::errorText(rc));
-
-    m_output = avformat_new_stream(muxer, nullptr);
-    if (!m_output)
-        throw std::bad_alloc();
-    m_output->time_base = enc->time_base;
-    rc = avcodec_parameters_from_context(m_output->codecpar, enc);
-    if (rc < 0)
-        fail(CompressError::WriterCreationFailed, "writer: " + LibavSupport::errorText(rc));
+        failWriting("cannot open the H.264 encoder: " + LibavSupport::errorText(rc));
+    openOutput(std::move(context));
     orientation.applyTo(m_output);
 
     if (startTime != AV_NOPTS_VALUE)
@@ -101,44 +79,17 @@ VideoTranscoder::VideoTranscoder(const AVStream *input, AVFormatContext *muxer, 
     m_scaled->format = enc->pix_fmt;
     m_scaled->width = width;
     m_scaled->height = height;
-    rc = av_frame_get_buffer(m_scaled.get(), 0);
-    if (rc < 0)
+    if (av_frame_get_buffer(m_scaled.get(), 0) < 0)
         throw std::bad_alloc();
 }
 
-void VideoTranscoder::push(const AVPacket *packet)
+void VideoTranscoder::decoderDrained()
 {
-    const int rc = avcodec_send_packet(m_decoder.get(), packet);
-    if (rc < 0 && !isDamagedData(rc))
-        fail(CompressError::ProcessingFailed, "reader: " + LibavSupport::errorText(rc));
-    decodeSent();
-}
-
-void VideoTranscoder::finish()
-{
-    avcodec_send_packet(m_decoder.get(), nullptr);
-    decodeSent();
     if (m_frames == 0)
-        fail(CompressError::ProcessingFailed, "reader: no video frame could be decoded");
-    LibavSupport::encodeAndWrite(m_encoder.get(), nullptr, m_muxer, m_output, m_packet.get(), "video append: ");
+        failReading("no video frame could be decoded");
 }
 
-void VideoTranscoder::decodeSent()
-{
-    for (;;) {
-        const int rc = avcodec_receive_frame(m_decoder.get(), m_decoded.get());
-        if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF)
-            return;
-        if (isDamagedData(rc))
-            continue;
-        if (rc < 0)
-            fail(CompressError::ProcessingFailed, "reader: " + LibavSupport::errorText(rc));
-        encode(m_decoded.get());
-        av_frame_unref(m_decoded.get());
-    }
-}
-
-void VideoTranscoder::encode(AVFrame *decoded)
+void VideoTranscoder::consume(AVFrame *decoded)
 {
     AVCodecContext *enc = m_encoder.get();
     // Source timestamps, moved to start at the file's start; the encoder needs them strictly increasing.
@@ -158,11 +109,9 @@ void VideoTranscoder::encode(AVFrame *decoded)
                                             AVPixelFormat(decoded->format), enc->width, enc->height,
                                             enc->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
         if (!m_scaler)
-            fail(CompressError::ProcessingFailed,
-                 "reader: cannot convert frames of " + std::to_string(decoded->width) + "x"
-                     + std::to_string(decoded->height));
-        int rc = av_frame_make_writable(m_scaled.get()); // the encoder may still hold the previous one
-        if (rc < 0)
+            failReading("cannot convert frames of " + std::to_string(decoded->width) + "x"
+                        + std::to_string(decoded->height));
+        if (av_frame_make_writable(m_scaled.get()) < 0) // the encoder may still hold the previous one
             throw std::bad_alloc();
         sws_scale(m_scaler.get(), decoded->data, decoded->linesize, 0, decoded->height, m_scaled->data,
                   m_scaled->linesize);
@@ -172,7 +121,7 @@ void VideoTranscoder::encode(AVFrame *decoded)
     frame->pict_type = AV_PICTURE_TYPE_NONE; // the encoder picks its own key frames
     frame->sample_aspect_ratio = enc->sample_aspect_ratio;
     ++m_frames;
-    LibavSupport::encodeAndWrite(enc, frame, m_muxer, m_output, m_packet.get(), "video append: ");
+    encode(frame);
 }
 
 } // namespace vorlane

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "copies/display_orientation.h"
-#include "copies/ffi/libav_handles.h"
+#include "copies/stream_transcoder.h"
+#include "media/display_orientation.h"
 
 #include <cstdint>
 
@@ -16,34 +16,22 @@ inline constexpr const char *x264Preset = "veryfast";
 // Decodes the source's video stream, scales every frame to the copy's coded size (stored orientation) and
 // encodes it with libx264 into a new stream of the muxer. Timestamps are the source's, shifted by the
 // file's start so that audio and video keep their offset; variable frame rates pass through unchanged.
-// All calls come from the compress call's thread; decoder and x264 run `threads` threads of their own.
-class VideoTranscoder final
+// Decoder and x264 run `threads` threads of their own.
+class VideoTranscoder final : public StreamTranscoder
 {
 public:
-    // Opens the decoder (ReaderCreationFailed on failure) and the encoder and output stream
-    // (WriterCreationFailed). bitRate is the copy's average video bit rate; startTime is the first
-    // timestamp of the file, in AV_TIME_BASE units.
+    // Opens the decoder and the encoder and output stream (CopyError on failure). bitRate is the copy's
+    // average video bit rate; startTime is the first timestamp of the file, in AV_TIME_BASE units.
     VideoTranscoder(const AVStream *input, AVFormatContext *muxer, int width, int height,
                     DisplayOrientation orientation, int threads, int64_t bitRate, int64_t startTime);
 
-    // Decodes one demuxed packet of the input stream and encodes what it yields.
-    void push(const AVPacket *packet);
-    // Drains decoder and encoder. Throws when not a single frame could be decoded.
-    void finish();
-
 private:
-    void decodeSent();
-    void encode(AVFrame *decoded);
+    void consume(AVFrame *decoded) override;
+    // Fails (ReadFailed) when not a single frame could be decoded.
+    void decoderDrained() override;
 
-    const AVStream *m_input;
-    AVFormatContext *m_muxer;
-    AVStream *m_output = nullptr;
-    ffi::CodecContextPtr m_decoder;
-    ffi::CodecContextPtr m_encoder;
     ffi::SwsPtr m_scaler;
-    ffi::FramePtr m_decoded;
     ffi::FramePtr m_scaled;
-    ffi::PacketPtr m_packet;
     int64_t m_startOffset = 0; // in the input stream's time base
     int64_t m_lastPts = INT64_MIN;
     int64_t m_frames = 0;

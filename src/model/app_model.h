@@ -2,9 +2,9 @@
 
 #include "catalogue/folder_entry.h"
 #include "catalogue/media_pair.h"
-#include "copies/bside_job.h"
+#include "model/job_status.h"
 #include "copies/bside_scheduler.h"
-#include "model/copy_maker.h"
+#include "copies/copy_maker.h"
 
 #include <QHash>
 #include <QObject>

@@ -2,7 +2,7 @@
 
 #include "catalogue/folder_entry.h"
 #include "catalogue/media_pair.h"
-#include "copies/bside_job.h"
+#include "model/job_status.h"
 #include "model/app_model.h"
 
 #include <QPixmap>

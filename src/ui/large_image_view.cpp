@@ -1,13 +1,10 @@
-// vips first: GLib's headers must not meet Qt's keyword macros.
-#include "copies/image_decoder.h"
-
 #include "ui/large_image_view.h"
 
 #include "catalogue/media_item.h"
-#include "copies/cancellation.h"
-#include "copies/image_decode_error.h"
+#include "media/cancellation.h"
+#include "media/decode_error.h"
+#include "media/picture.h"
 #include "model/main_thread.h"
-#include "ui/image_conversion.h"
 #include "ui/theme.h"
 
 #include <QPainter>
@@ -38,16 +35,11 @@ LargeImageView::~LargeImageView()
 LargeImageView::Picture LargeImageView::decodeFile(const Path &path, int maxLongEdge, std::stop_token token)
 {
     try {
-        QImage image = toQImage(ImageDecoder::decode(path, maxLongEdge, std::move(token)));
-        if (image.isNull())
-            return {{}, QStringLiteral("the picture could not be converted")};
-        return {std::move(image), {}};
-    } catch (const ImageDecodeError &error) {
+        return {vorlane::Picture::still(path, maxLongEdge, std::move(token)), {}};
+    } catch (const DecodeError &error) {
         return {{}, QString::fromUtf8(error.what())};
     } catch (const CancelledError &) {
         return {};
-    } catch (const vips::VError &error) {
-        return {{}, QString::fromUtf8(error.what())};
     } catch (const std::bad_alloc &) {
         return {{}, QStringLiteral("not enough memory to decode it")};
     }

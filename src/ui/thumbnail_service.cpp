@@ -1,10 +1,9 @@
 #include "ui/thumbnail_service.h"
 
 #include "catalogue/media_classifier.h"
-#include "copies/cancellation.h"
-#include "copies/image_decoder.h"
-#include "copies/video_frame_grabber.h"
-#include "ui/image_conversion.h"
+#include "media/cancellation.h"
+#include "media/decode_error.h"
+#include "media/picture.h"
 
 namespace vorlane {
 
@@ -16,15 +15,12 @@ ThumbnailService::ThumbnailService(SharedThumbnailStore store)
 QImage ThumbnailService::decode(const std::filesystem::path &file, int pixels, std::stop_token token)
 {
     try {
-        if (MediaClassifier::classify(file) == MediaKind::Video) {
-            if (auto frame = VideoFrameGrabber::grab(file, pixels, 1.0, token))
-                return toQImage(*frame);
-            return {};
-        }
-        return toQImage(ImageDecoder::decode(file, pixels, token));
+        if (MediaClassifier::classify(file) == MediaKind::Video)
+            return Picture::videoFrame(file, pixels, 1.0, token);
+        return Picture::still(file, pixels, token);
     } catch (const CancelledError &) {
         return {};
-    } catch (const std::exception &) {
+    } catch (const DecodeError &) {
         return {};
     }
 }

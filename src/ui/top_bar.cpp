@@ -1,7 +1,7 @@
 #include "ui/top_bar.h"
 
 #include "catalogue/media_item.h"
-#include "model/progress_text.h"
+#include "copies/progress_text.h"
 #include "ui/settings_panel.h"
 #include "ui/theme.h"
 

@@ -1,8 +1,7 @@
 #include "ui/video_player_view.h"
 
 #include "catalogue/media_item.h"
-#include "copies/ffi/libav_handles.h"
-#include "copies/libav_support.h"
+#include "media/video_probe.h"
 #include "ui/theme.h"
 
 #include <QAudioDevice>
@@ -19,33 +18,6 @@
 #include <QVBoxLayout>
 
 namespace vorlane {
-namespace {
-
-struct StreamShape
-{
-    DisplayOrientation orientation;
-    QSize stored; // frame size as stored, before any turn
-};
-
-// Reads the first video stream's header: its stored size and display matrix. Only the container's header
-// is parsed, so this costs about a millisecond even for a long file.
-StreamShape probe(const std::filesystem::path &path)
-{
-    LibavSupport::silenceLogging();
-    AVFormatContext *raw = nullptr;
-    if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0)
-        return {};
-    const ffi::InputFormatPtr format(raw);
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        const AVStream *stream = format->streams[i];
-        if (stream->codecpar->codec_type != AVMEDIA_TYPE_VIDEO || (stream->disposition & AV_DISPOSITION_ATTACHED_PIC))
-            continue;
-        return {DisplayOrientation::of(stream), QSize(stream->codecpar->width, stream->codecpar->height)};
-    }
-    return {};
-}
-
-} // namespace
 
 VideoPlayerView::VideoPlayerView(QWidget *parent)
     : QWidget(parent)
@@ -125,7 +97,7 @@ void VideoPlayerView::setSource(const Path &url)
     m_scene->addItem(m_item);
     connect(m_item, &QGraphicsVideoItem::nativeSizeChanged, this, &VideoPlayerView::layoutVideo);
 
-    const StreamShape shape = probe(url);
+    const VideoProbe::Shape shape = VideoProbe::shape(url).value_or(VideoProbe::Shape{});
     m_storedSize = shape.stored;
     m_rotation = (360 - shape.orientation.rotation) % 360;
     m_mirrored = shape.orientation.mirrored;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "copies/display_orientation.h"
+#include "media/display_orientation.h"
 
 #include <QPointer>
 #include <QWidget>

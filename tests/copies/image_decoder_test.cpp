@@ -2,8 +2,8 @@
 // damaged files of the fixture corpus.
 #include "image_test_support.h"
 
-#include "copies/image_decode_error.h"
-#include "copies/image_decoder.h"
+#include "media/decode_error.h"
+#include "media/image_decoder.h"
 #include "testsupport/temp_tree.h"
 
 #include <gtest/gtest.h>
@@ -102,7 +102,7 @@ TEST_P(BrokenFixtureTest, FailsWithAReason)
     try {
         ImageDecoder::decode(fixtures / GetParam(), 1920);
         FAIL() << "decoded";
-    } catch (const ImageDecodeError &error) {
+    } catch (const DecodeError &error) {
         EXPECT_GT(std::string(error.what()).size(), 5u);
     }
 }

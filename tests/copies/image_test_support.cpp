@@ -1,6 +1,6 @@
 #include "image_test_support.h"
 
-#include "copies/ffi/vips_runtime.h"
+#include "media/ffi/vips_runtime.h"
 #include "testsupport/media_maker.h"
 
 #include <QFile>

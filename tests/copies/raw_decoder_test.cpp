@@ -1,9 +1,10 @@
 // Camera RAW files of several makers from the fixture corpus: which picture the decoder settles on.
 #include "image_test_support.h"
 
+#include "copies/copy_error.h"
 #include "copies/image_compressor.h"
-#include "copies/image_decoder.h"
-#include "copies/raw_decoder.h"
+#include "media/image_decoder.h"
+#include "media/raw_decoder.h"
 #include "testsupport/temp_tree.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +33,8 @@ TEST_P(RawCopyTest, CopyComesFromTheRightPicture)
         try {
             ImageCompressor::compress(fixtures / row.file, copy, std::nullopt, {});
             FAIL() << row.why << ": a copy was made";
-        } catch (const ImageCompressor::ImageCompressError &error) {
-            EXPECT_EQ(error.code(), ImageCompressor::CompressError::DecodeFailed);
+        } catch (const CopyError &error) {
+            EXPECT_EQ(error.reason(), CopyError::Reason::DecodeFailed);
         }
         EXPECT_FALSE(fs::exists(copy));
         return;

@@ -1,6 +1,7 @@
+#include "copies/copy_error.h"
 #include "copies/video_compressor.h"
 
-#include "copies/cancellation.h"
+#include "media/cancellation.h"
 #include "copies/media_probe.h"
 #include "testsupport/media_maker.h"
 #include "testsupport/temp_tree.h"
@@ -16,8 +17,7 @@
 using namespace Qt::StringLiterals;
 using namespace vorlane;
 using namespace vorlane::test;
-using VideoCompressor::CompressError;
-using VideoCompressor::VideoCompressError;
+using Reason = CopyError::Reason;
 
 namespace {
 
@@ -279,7 +279,7 @@ TEST_F(VideoCompressorTest, VariableFrameRateKeepsEveryTimestampAndTheAudioInSte
 struct RefusalRow
 {
     const char *name;
-    CompressError code;
+    Reason reason;
     const char *messageStart;
 };
 
@@ -306,15 +306,15 @@ TEST_P(RefusalTest, FailsWithItsErrorAndLeavesNothingBehind)
             GTEST_SKIP() << "fixtures folder not present";
         source = *fixtures / "broken" / name;
     }
-    const bool earlierCopy = row.code != CompressError::NoReadableTracks;
+    const bool earlierCopy = row.reason != Reason::NoVideoTrack;
     if (earlierCopy)
         tree.file("clips/clips_bside/clip_bside.mp4", "an earlier copy");
 
     try {
         VideoCompressor::compress(source, destination, {});
-        FAIL() << "expected a VideoCompressError";
-    } catch (const VideoCompressError &error) {
-        EXPECT_EQ(error.code(), row.code);
+        FAIL() << "expected a CopyError";
+    } catch (const CopyError &error) {
+        EXPECT_EQ(error.reason(), row.reason);
         EXPECT_TRUE(std::string_view(error.what()).starts_with(row.messageStart)) << error.what();
     }
     if (earlierCopy) {
@@ -327,16 +327,16 @@ TEST_P(RefusalTest, FailsWithItsErrorAndLeavesNothingBehind)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, RefusalTest,
-    ::testing::Values(RefusalRow{"AudioOnly", CompressError::NoReadableTracks, ""},
-                      RefusalRow{"EmptyFile", CompressError::NoReadableTracks, ""},
-                      RefusalRow{"NotAVideo", CompressError::ReaderCreationFailed,
+    ::testing::Values(RefusalRow{"AudioOnly", Reason::NoVideoTrack, ""},
+                      RefusalRow{"EmptyFile", Reason::NoVideoTrack, ""},
+                      RefusalRow{"NotAVideo", Reason::ReadFailed,
                                  "reader: Invalid data found when processing input"},
                       // moov in place but the media data cut short: an interrupted transfer
-                      RefusalRow{"VID_20191220_170832_truncated.mp4", CompressError::ProcessingFailed, "reader: "},
+                      RefusalRow{"VID_20191220_170832_truncated.mp4", Reason::ReadFailed, "reader: "},
                       // cut before the moov atom
-                      RefusalRow{"portrait_4k60_truncated.mp4", CompressError::ReaderCreationFailed, "reader: "},
+                      RefusalRow{"portrait_4k60_truncated.mp4", Reason::ReadFailed, "reader: "},
                       // index without any media data
-                      RefusalRow{"sony-a7-xavc.MP4", CompressError::ProcessingFailed, "reader: "}),
+                      RefusalRow{"sony-a7-xavc.MP4", Reason::ReadFailed, "reader: "}),
     [](const auto &info) {
         std::string name = info.param.name;
         std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');

@@ -2,7 +2,7 @@
 
 #include "copies/atomic_file.h"
 #include "catalogue/bside_path_resolver.h"
-#include "model/copy_maker.h"
+#include "copies/copy_maker.h"
 
 #include <condition_variable>
 #include <mutex>

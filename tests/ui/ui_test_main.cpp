@@ -1,5 +1,5 @@
 // Widget tests run offscreen, with the shared thumbnail cache and the Trash under a temporary HOME.
-#include "copies/ffi/vips_runtime.h"
+#include "media/ffi/vips_runtime.h"
 
 #include <QApplication>
 #include <QTemporaryDir>

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <exception>
+#include <filesystem>
+#include <string>
+
+namespace vorlane {
+
+// Why a copy could not be made. what() is the text a failed cell shows: a sentence, or for the video
+// encoder's library errors "reader: …", "writer: …", "video append: …", "audio append: …" with FFmpeg's
+// own description after the prefix. Both compressors throw it (besides CancelledError).
+class CopyError final : public std::exception
+{
+public:
+    enum class Reason {
+        DecodeFailed, // the picture of a still could not be decoded
+        NoVideoTrack, // a video file with no video stream (an audio file, a zero-byte file)
+        ReadFailed,   // the video could not be read or decoded through to its end
+        WriteFailed,  // the copy could not be encoded or written: no rung produced data, a full disk,
+                      // a folder that cannot be made
+    };
+
+    CopyError(Reason reason, std::string message)
+        : m_reason(reason)
+        , m_message(std::move(message))
+    {
+    }
+
+    Reason reason() const noexcept { return m_reason; }
+    const char *what() const noexcept override { return m_message.c_str(); }
+
+    // A folder that cannot be made or a copy that cannot be written: "Permission denied: /card/card_bside".
+    static CopyError fromFileSystem(const std::filesystem::filesystem_error &error)
+    {
+        return CopyError(Reason::WriteFailed, error.code().message() + ": " + error.path1().string());
+    }
+
+private:
+    Reason m_reason;
+    std::string m_message;
+};
+
+} // namespace vorlane

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QImage>
+
+#include <filesystem>
+#include <stop_token>
+
+namespace vorlane::Picture {
+
+// The pictures the interface shows, as QImage: the decoding libraries stay behind this header.
+
+// A still picture or camera RAW upright, its long edge at most maxLongEdge (0 = full size), decoded as the
+// copies decode it (ImageDecoder). Any thread. Throws DecodeError with a readable reason, or CancelledError
+// once the token is stopped.
+QImage still(const std::filesystem::path &path, int maxLongEdge, std::stop_token token = {});
+
+// A frame of a video about atSeconds in, upright, its long edge at most maxLongEdge; a null image when the
+// file has no decodable video stream. Any thread. Throws only CancelledError.
+QImage videoFrame(const std::filesystem::path &path, int maxLongEdge, double atSeconds = 1.0,
+                  std::stop_token token = {});
+
+} // namespace vorlane::Picture

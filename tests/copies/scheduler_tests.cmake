@@ -1,1 +1,0 @@
-vorlane_test(scheduler_tests SOURCES scheduler_test.cpp machine_monitor_test.cpp job_status_test.cpp LIBS vorlane_copies)
