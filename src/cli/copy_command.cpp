@@ -130,7 +130,7 @@ int runCopy(const std::vector<std::string> &args)
     BsideScheduler scheduler;
     if (jobs > 0)
         scheduler.capConcurrency(jobs);
-    // The observer runs with the scheduler's lock held: it only touches atomics and wakes the waiter.
+    // The observer runs on whichever thread changed the progress: it only touches atomics and wakes the waiter.
     std::mutex mutex;
     std::condition_variable done;
     std::atomic<int64_t> failures{0};

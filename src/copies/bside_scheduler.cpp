@@ -75,6 +75,7 @@ BsideScheduler::~BsideScheduler()
         for (auto &[id, source] : m_running)
             source->request_stop();
         m_observers.clear();
+        m_outbox.clear();
     }
     if (m_sampler.joinable()) {
         m_sampler.request_stop();
@@ -85,28 +86,34 @@ BsideScheduler::~BsideScheduler()
 
 QUuid BsideScheduler::enqueue(const QUuid &id, const QString &displayName, Work work)
 {
-    std::lock_guard lock(m_mutex);
-    if (m_shuttingDown)
-        return id;
-    if (!m_monitoring)
-        startMonitoring();
-    m_progress.total += 1;
-    m_progress.queued += 1;
-    m_queue.push_back(QueuedJob{id, std::move(work), displayName});
-    pump();
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_shuttingDown)
+            return id;
+        if (!m_monitoring)
+            startMonitoring();
+        m_progress.total += 1;
+        m_progress.queued += 1;
+        m_queue.push_back(QueuedJob{id, std::move(work), displayName});
+        pump();
+    }
+    deliver();
     return id;
 }
 
 bool BsideScheduler::cancelQueued(const QUuid &id)
 {
-    std::lock_guard lock(m_mutex);
-    const auto it = std::find_if(m_queue.begin(), m_queue.end(), [&](const QueuedJob &j) { return j.id == id; });
-    if (it == m_queue.end())
-        return false;
-    m_queue.erase(it);
-    m_progress.queued = std::max<int64_t>(0, m_progress.queued - 1);
-    m_progress.total = std::max<int64_t>(0, m_progress.total - 1);
-    broadcast();
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = std::find_if(m_queue.begin(), m_queue.end(), [&](const QueuedJob &j) { return j.id == id; });
+        if (it == m_queue.end())
+            return false;
+        m_queue.erase(it);
+        m_progress.queued = std::max<int64_t>(0, m_progress.queued - 1);
+        m_progress.total = std::max<int64_t>(0, m_progress.total - 1);
+        broadcast();
+    }
+    deliver();
     return true;
 }
 
@@ -120,10 +127,15 @@ void BsideScheduler::cancelRunning(const QUuid &id)
 
 uint64_t BsideScheduler::observeProgress(Observer observer)
 {
-    std::lock_guard lock(m_mutex);
-    const uint64_t key = m_nextObserverKey++;
-    observer(m_progress);
-    m_observers.emplace(key, std::move(observer));
+    uint64_t key = 0;
+    {
+        std::lock_guard lock(m_mutex);
+        key = m_nextObserverKey++;
+        // The current snapshot to the new observer alone, queued behind what the others still have to get.
+        m_outbox.push_back(Note{m_progress, {observer}});
+        m_observers.emplace(key, std::move(observer));
+    }
+    deliver();
     return key;
 }
 
@@ -147,18 +159,39 @@ int64_t BsideScheduler::maxConcurrency() const
 
 void BsideScheduler::capConcurrency(int64_t cap)
 {
-    std::lock_guard lock(m_mutex);
-    m_cap = std::clamp<int64_t>(cap, 1, m_baseline);
-    m_maxConcurrency = std::min(m_maxConcurrency, m_cap);
-    pump();
+    {
+        std::lock_guard lock(m_mutex);
+        m_cap = std::clamp<int64_t>(cap, 1, m_baseline);
+        m_maxConcurrency = std::min(m_maxConcurrency, m_cap);
+        pump();
+    }
+    deliver();
 }
 
 void BsideScheduler::broadcast()
 {
-    // Copy first: an observer may stop observing from inside its own call.
-    const auto observers = m_observers;
-    for (const auto &[key, observer] : observers)
-        observer(m_progress);
+    Note note{m_progress, {}};
+    note.to.reserve(m_observers.size());
+    for (const auto &[key, observer] : m_observers)
+        note.to.push_back(observer);
+    m_outbox.push_back(std::move(note));
+}
+
+void BsideScheduler::deliver()
+{
+    std::unique_lock lock(m_mutex);
+    if (m_delivering)
+        return; // the thread delivering now takes this note too, after the earlier ones
+    m_delivering = true;
+    while (!m_outbox.empty()) {
+        const Note note = std::move(m_outbox.front());
+        m_outbox.pop_front();
+        lock.unlock();
+        for (const Observer &observer : note.to)
+            observer(note.progress);
+        lock.lock();
+    }
+    m_delivering = false;
 }
 
 void BsideScheduler::pump()
@@ -191,6 +224,12 @@ void BsideScheduler::pump()
 }
 
 void BsideScheduler::complete(const QUuid &id, const std::shared_ptr<std::stop_source> &source)
+{
+    finishJob(id, source);
+    deliver();
+}
+
+void BsideScheduler::finishJob(const QUuid &id, const std::shared_ptr<std::stop_source> &source)
 {
     std::lock_guard lock(m_mutex);
     if (m_shuttingDown)
@@ -237,14 +276,17 @@ void BsideScheduler::sampleMachine()
 {
     const double usage = m_machine.loadSample ? m_machine.loadSample() : 0.0;
     const int thermal = m_machine.thermalState ? m_machine.thermalState() : 0;
-    std::lock_guard lock(m_mutex);
-    if (m_shuttingDown)
-        return;
-    adjustForLoad(usage);
-    if (thermal != m_lastThermal) {
-        m_lastThermal = thermal;
-        applyThermalState(thermal);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_shuttingDown)
+            return;
+        adjustForLoad(usage);
+        if (thermal != m_lastThermal) {
+            m_lastThermal = thermal;
+            applyThermalState(thermal);
+        }
     }
+    deliver();
 }
 
 void BsideScheduler::adjustForLoad(double u)

@@ -39,9 +39,10 @@ struct SchedulerOptions
 // follows the processor load (sampled every 2 s once the first job arrives) and the thermal state.
 //
 // Every operation is serialised by one mutex and may be called from any thread. Observers are called
-// with the mutex held, in the order the snapshots were made: they must return quickly and hand the value
-// to their own thread (a queued invocation). Destroying the scheduler asks running work to stop and waits
-// for it; waiting work is dropped.
+// outside it, one snapshot at a time, in the order the snapshots were made (whichever thread made a change
+// delivers what is waiting); they should return quickly and hand the value to their own thread (a queued
+// invocation), and may call the scheduler. Destroying the scheduler asks running work to stop and waits for
+// it; waiting work and undelivered snapshots are dropped.
 class BsideScheduler final
 {
 public:
@@ -105,14 +106,26 @@ private:
         QString displayName;
     };
 
+    // One snapshot and the observers registered when it was made.
+    struct Note
+    {
+        Progress progress;
+        std::vector<Observer> to;
+    };
+
+    // The parts below run with m_mutex held, except complete() and deliver().
     void pump();
     void complete(const QUuid &id, const std::shared_ptr<std::stop_source> &source);
-    void broadcast();
+    void finishJob(const QUuid &id, const std::shared_ptr<std::stop_source> &source);
+    void broadcast(); // queues the current snapshot for the observers
+    void deliver();   // calls the observers with what is queued, outside the mutex
     void startMonitoring();
     void applyThermalState(int state);
     void adjustForLoad(double usage);
 
-    mutable std::recursive_mutex m_mutex;
+    mutable std::mutex m_mutex;
+    std::deque<Note> m_outbox;
+    bool m_delivering = false;
     std::deque<QueuedJob> m_queue;
     int64_t m_runningCount = 0;
     Progress m_progress;
