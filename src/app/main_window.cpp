@@ -4,7 +4,7 @@
 #include "app/start_screen.h"
 #include "app/toast.h"
 #include "ui/browser_grid.h"
-#include "ui/quick_look_overlay.h"
+#include "ui/preview_overlay.h"
 #include "ui/theme.h"
 #include "ui/top_bar.h"
 
@@ -48,7 +48,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     column->addWidget(m_topBar);
     column->addWidget(divider);
     column->addWidget(m_grid, 1);
-    m_overlay = new QuickLookOverlay(model, cache, m_browser);
+    m_overlay = new PreviewOverlay(model, cache, m_browser);
     m_toast = new Toast(m_browser);
     m_toast->setOnDismiss([this] { m_model.clearLastTrashResult(); });
     m_browser->installEventFilter(this);
@@ -63,7 +63,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
 
     buildMenu();
     connect(&m_model, &AppModel::changed, this, &MainWindow::modelChanged);
-    modelChanged(AppModel::Field::RootURL);
+    modelChanged(AppModel::Field::RootPath);
 }
 
 MainWindow::~MainWindow() { qApp->removeEventFilter(m_keyMap); }
@@ -111,8 +111,8 @@ void MainWindow::modelChanged(AppModel::Field field)
 {
     using F = AppModel::Field;
     switch (field) {
-    case F::RootURL: {
-        const bool browsing = m_model.rootURL().has_value();
+    case F::RootPath: {
+        const bool browsing = m_model.rootPath().has_value();
         m_stack->setCurrentWidget(browsing ? m_browser : static_cast<QWidget *>(m_start));
         m_keyMap->setActive(browsing);
         if (browsing && QApplication::focusWidget())

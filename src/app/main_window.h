@@ -15,7 +15,7 @@ namespace vorlane {
 
 class BrowserGrid;
 class KeyMap;
-class QuickLookOverlay;
+class PreviewOverlay;
 class StartScreen;
 class ThumbnailCache;
 class Toast;
@@ -44,7 +44,7 @@ public:
     BrowserGrid *grid() const { return m_grid; }
     TopBar *topBar() const { return m_topBar; }
     Toast *toast() const { return m_toast; }
-    QuickLookOverlay *overlay() const { return m_overlay; }
+    PreviewOverlay *overlay() const { return m_overlay; }
     StartScreen *startScreen() const { return m_start; }
     KeyMap *keyMap() const { return m_keyMap; }
     QAction *markAction() const { return m_markAction; }
@@ -67,7 +67,7 @@ private:
     QWidget *m_browser = nullptr;
     TopBar *m_topBar = nullptr;
     BrowserGrid *m_grid = nullptr;
-    QuickLookOverlay *m_overlay = nullptr;
+    PreviewOverlay *m_overlay = nullptr;
     Toast *m_toast = nullptr;
     KeyMap *m_keyMap = nullptr;
     QAction *m_markAction = nullptr;

@@ -42,14 +42,14 @@ void assignCopyPaths(QList<MediaPair> &cells)
 {
     std::map<std::filesystem::path, int> plainUses;
     for (const MediaPair &cell : cells)
-        ++plainUses[destination(cell.primary().url)];
+        ++plainUses[destination(cell.primary().path)];
 
     std::vector<std::filesystem::path> chosen;
     chosen.reserve(size_t(cells.size()));
     std::map<std::filesystem::path, int> chosenUses;
     for (const MediaPair &cell : cells) {
-        const std::filesystem::path plain = destination(cell.primary().url);
-        chosen.push_back(plainUses[plain] == 1 ? plain : extensionNamedDestination(cell.primary().url));
+        const std::filesystem::path plain = destination(cell.primary().path);
+        chosen.push_back(plainUses[plain] == 1 ? plain : extensionNamedDestination(cell.primary().path));
         ++chosenUses[chosen.back()];
     }
     for (qsizetype i = 0; i < cells.size(); ++i) {

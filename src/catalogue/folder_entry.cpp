@@ -6,10 +6,10 @@
 
 namespace vorlane {
 
-FolderEntry::FolderEntry(std::filesystem::path url_, int64_t sizeBytes_)
+FolderEntry::FolderEntry(std::filesystem::path path_, int64_t sizeBytes_)
     : id(QUuid::createUuid())
-    , url(std::move(url_))
-    , name(displayPath(url.filename()))
+    , path(std::move(path_))
+    , name(displayPath(path.filename()))
     , sizeBytes(sizeBytes_)
 {
 }

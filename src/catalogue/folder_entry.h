@@ -11,10 +11,10 @@ namespace vorlane {
 // One visible sub-folder of a listing with the total size of the regular files below it.
 struct FolderEntry
 {
-    FolderEntry(std::filesystem::path url, int64_t sizeBytes);
+    FolderEntry(std::filesystem::path path, int64_t sizeBytes);
 
     QUuid id;
-    std::filesystem::path url;
+    std::filesystem::path path;
     QString name;
     int64_t sizeBytes = 0;
 

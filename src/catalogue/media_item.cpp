@@ -19,17 +19,17 @@ QString displayPath(const std::filesystem::path &path)
     return QString::fromUtf8(s.data(), qsizetype(s.size()));
 }
 
-MediaItem::MediaItem(std::filesystem::path url_, Kind kind_, bool isRaw_)
+MediaItem::MediaItem(std::filesystem::path path_, Kind kind_, bool isRaw_)
     : id(QUuid::createUuid())
-    , url(std::move(url_))
+    , path(std::move(path_))
     , kind(kind_)
     , isRaw(isRaw_)
-    , stemKey(stemOf(url))
-    , dateTaken(captureDate(url, kind == Kind::Image))
+    , stemKey(stemOf(path))
+    , dateTaken(captureDate(path, kind == Kind::Image))
 {
 }
 
-QString MediaItem::displayName() const { return displayPath(url.filename()); }
+QString MediaItem::displayName() const { return displayPath(path.filename()); }
 
 size_t qHash(const MediaItem &item, size_t seed) { return qHash(item.id, seed); }
 

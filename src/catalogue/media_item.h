@@ -19,10 +19,10 @@ struct MediaItem
     using Kind = MediaKind;
 
     // Reads the capture date, so it touches the disk: build items off the interface thread.
-    MediaItem(std::filesystem::path url, Kind kind, bool isRaw);
+    MediaItem(std::filesystem::path path, Kind kind, bool isRaw);
 
     QUuid id;
-    std::filesystem::path url;
+    std::filesystem::path path;
     Kind kind = Kind::Image;
     bool isRaw = false;
     std::string stemKey; // file name without its last extension, as bytes, case kept

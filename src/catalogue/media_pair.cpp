@@ -18,18 +18,18 @@ QString extensionAsSpelled(const MediaItem &item)
 
 } // namespace
 
-MediaPair::MediaPair(MediaItem jpgItem, MediaItem rawItem)
+MediaPair::MediaPair(MediaItem imageItem, MediaItem rawItem)
     : m_id(QUuid::createUuid())
-    , m_jpgItem(std::move(jpgItem))
+    , m_imageItem(std::move(imageItem))
     , m_rawItem(std::move(rawItem))
-    , m_copyPath(BsidePathResolver::destination(primary().url))
+    , m_copyPath(BsidePathResolver::destination(primary().path))
 {
 }
 
 MediaPair::MediaPair(MediaItem solo)
     : m_id(QUuid::createUuid())
     , m_soloItem(std::move(solo))
-    , m_copyPath(BsidePathResolver::destination(primary().url))
+    , m_copyPath(BsidePathResolver::destination(primary().path))
 {
 }
 
@@ -37,8 +37,8 @@ const MediaItem &MediaPair::primary() const
 {
     if (m_soloItem)
         return *m_soloItem;
-    if (m_jpgItem)
-        return *m_jpgItem;
+    if (m_imageItem)
+        return *m_imageItem;
     return *m_rawItem;
 }
 
@@ -46,16 +46,16 @@ QList<MediaItem> MediaPair::allOriginals() const
 {
     if (m_soloItem)
         return {*m_soloItem};
-    return {*m_jpgItem, *m_rawItem};
+    return {*m_imageItem, *m_rawItem};
 }
 
 QString MediaPair::displayName() const
 {
     if (!isPair())
         return primary().displayName();
-    const std::string &stem = m_jpgItem->stemKey;
+    const std::string &stem = m_imageItem->stemKey;
     return QString::fromUtf8(stem.data(), qsizetype(stem.size())) + u'.' + extensionAsSpelled(*m_rawItem) + u'+'
-        + extensionAsSpelled(*m_jpgItem);
+        + extensionAsSpelled(*m_imageItem);
 }
 
 std::optional<MediaItem> MediaPair::rawFile() const

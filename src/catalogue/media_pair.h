@@ -14,15 +14,15 @@ namespace vorlane {
 class MediaPair final
 {
 public:
-    MediaPair(MediaItem jpgItem, MediaItem rawItem);
+    MediaPair(MediaItem imageItem, MediaItem rawItem);
     explicit MediaPair(MediaItem solo);
 
     QUuid id() const { return m_id; }
-    const std::optional<MediaItem> &jpgItem() const { return m_jpgItem; }
+    const std::optional<MediaItem> &imageItem() const { return m_imageItem; }
     const std::optional<MediaItem> &rawItem() const { return m_rawItem; }
     const std::optional<MediaItem> &soloItem() const { return m_soloItem; }
 
-    bool isPair() const { return m_jpgItem && m_rawItem; }
+    bool isPair() const { return m_imageItem && m_rawItem; }
     const MediaItem &primary() const;
     bool isVideo() const { return primary().kind == MediaItem::Kind::Video; }
     QList<MediaItem> allOriginals() const; // image first, then RAW
@@ -42,7 +42,7 @@ public:
 
 private:
     QUuid m_id;
-    std::optional<MediaItem> m_jpgItem;
+    std::optional<MediaItem> m_imageItem;
     std::optional<MediaItem> m_rawItem;
     std::optional<MediaItem> m_soloItem;
     std::optional<std::filesystem::path> m_copyPath;

@@ -53,7 +53,7 @@ bool cellsFor(const std::filesystem::path &path, std::vector<Cell> &cells, std::
     for (const MediaPair &pair : PairingService::pair(scan.media)) {
         bool wanted = isDir;
         for (const MediaItem &item : pair.allOriginals())
-            wanted = wanted || item.url == path;
+            wanted = wanted || item.path == path;
         if (wanted)
             cells.push_back({pair, CopyRequest::forPair(pair)});
     }
@@ -112,7 +112,7 @@ int runCopy(const std::vector<std::string> &args)
         }
         for (Cell &c : found) {
             const bool seen = std::any_of(cells.begin(), cells.end(), [&](const Cell &o) {
-                return o.pair.primary().url == c.pair.primary().url;
+                return o.pair.primary().path == c.pair.primary().path;
             });
             if (!seen)
                 cells.push_back(std::move(c));
@@ -152,7 +152,7 @@ int runCopy(const std::vector<std::string> &args)
     });
 
     for (const Cell &cell : cells) {
-        const std::string source = printablePath(cell.pair.primary().url);
+        const std::string source = printablePath(cell.pair.primary().path);
         if (!cell.request) {
             printLine("failed " + source + ": " + noCopyPathMessage().toStdString() + "\n");
             anyFailed = true;

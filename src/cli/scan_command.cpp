@@ -49,15 +49,15 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
 {
     QJsonArray originals;
     for (const MediaItem &item : pair.allOriginals())
-        originals.append(displayPath(item.url));
+        originals.append(displayPath(item.path));
     const std::optional<std::filesystem::path> &copy = pair.copyPath();
     QJsonObject cell{
         {u"displayName"_s, pair.displayName()},
         {u"kind"_s, kindName(pair.primary().kind)},
         {u"isPair"_s, pair.isPair()},
-        {u"primary"_s, displayPath(pair.primary().url)},
+        {u"primary"_s, displayPath(pair.primary().path)},
         {u"originals"_s, originals},
-        {u"rawFile"_s, pair.rawFile() ? QJsonValue(displayPath(pair.rawFile()->url)) : QJsonValue()},
+        {u"rawFile"_s, pair.rawFile() ? QJsonValue(displayPath(pair.rawFile()->path)) : QJsonValue()},
         {u"dateTaken"_s, isoDate(pair.dateTaken())},
         {u"copyPath"_s, copy ? QJsonValue(displayPath(*copy)) : QJsonValue()},
         {u"hasCopy"_s, copy && copies.count(copy->filename().native()) > 0},
@@ -114,7 +114,7 @@ int runScan(const std::vector<std::string> &args)
 
     QJsonArray folders;
     for (const FolderEntry &f : result.folders)
-        folders.append(QJsonObject{{u"name"_s, f.name}, {u"path"_s, displayPath(f.url)}, {u"sizeBytes"_s, qint64(f.sizeBytes)}});
+        folders.append(QJsonObject{{u"name"_s, f.name}, {u"path"_s, displayPath(f.path)}, {u"sizeBytes"_s, qint64(f.sizeBytes)}});
     QJsonArray cells;
     const std::set<std::string> copies = copyNames(clean);
     for (const MediaPair &p : pairs)

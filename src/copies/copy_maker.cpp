@@ -16,10 +16,10 @@ std::optional<CopyRequest> CopyRequest::forPair(const MediaPair &pair)
     if (!pair.copyPath())
         return std::nullopt;
     CopyRequest request;
-    request.source = pair.rawItem() ? pair.rawItem()->url : pair.primary().url;
+    request.source = pair.rawItem() ? pair.rawItem()->path : pair.primary().path;
     request.destination = *pair.copyPath();
-    if (pair.jpgItem())
-        request.preferSource = pair.jpgItem()->url;
+    if (pair.imageItem())
+        request.preferSource = pair.imageItem()->path;
     request.isVideo = pair.isVideo();
     return request;
 }

@@ -54,7 +54,7 @@ public:
     enum class GridDirection { Up, Down, Left, Right };
 
     enum class Field {
-        RootURL, CurrentURL, Breadcrumb, Folders, Pairs, Selection, ViewMode, FillMode, SortMode, ShowFilenames,
+        RootPath, CurrentPath, Breadcrumb, Folders, Pairs, Selection, ViewMode, FillMode, SortMode, ShowFilenames,
         ShowRawLabel, AutoScrollOnNav, AutoScrollOnClick, LastSelectionByKeyboard, ThumbnailSize, GridColumns,
         LoadError, IsLoading, CurrentDirBytes, RootDirBytes, FreeSpaceBytes, PreviewIndex, MarkedPairIds, JobStatus,
         SchedulerProgress, FailedPairIds, IsTrashing, LastTrashResult, RestoredCompleted
@@ -70,8 +70,8 @@ public:
     ~AppModel() override;
 
     // --- fields (read) ---
-    const std::optional<Path> &rootURL() const { return m_rootURL; }
-    const std::optional<Path> &currentURL() const { return m_currentURL; }
+    const std::optional<Path> &rootPath() const { return m_rootPath; }
+    const std::optional<Path> &currentPath() const { return m_currentPath; }
     const QList<Path> &breadcrumb() const { return m_breadcrumb; }
     const QList<FolderEntry> &folders() const { return m_folders; }
     const QList<MediaPair> &pairs() const { return m_pairs; }
@@ -114,15 +114,15 @@ public:
     void clearLastTrashResult();
 
     // --- browsing ---
-    // select: a folder or a media file of url to select once listed (a file opened with the app).
-    void openRoot(const Path &url, const std::optional<Path> &select = std::nullopt);
-    void navigate(const Path &url, const std::optional<Path> &selectURL = std::nullopt);
+    // select: a folder or a media file of path to select once listed (a file opened with the app).
+    void openRoot(const Path &path, const std::optional<Path> &select = std::nullopt);
+    void navigate(const Path &path, const std::optional<Path> &selectPath = std::nullopt);
     void goUp();
     void openFolder(const FolderEntry &entry);
     void setSortMode(SortMode mode);
     static QString formatBytes(int64_t bytes);
-    static int64_t freeSpace(const Path &url);
-    static QList<Path> breadcrumbFor(const Path &url, const Path &root);
+    static int64_t freeSpace(const Path &path);
+    static QList<Path> breadcrumbFor(const Path &path, const Path &root);
 
     // --- selection and preview ---
     QList<GridSelection> gridItems() const;
@@ -187,7 +187,7 @@ private:
     void setSelection(std::optional<GridSelection> s) { set(m_selection, std::move(s), Field::Selection); }
     int selectionIndex() const;
     void resortPairs();
-    void applyListing(int token, const Path &url, const std::optional<Path> &select, DirectoryListing listing);
+    void applyListing(int token, const Path &path, const std::optional<Path> &select, DirectoryListing listing);
     void applyListingFailure(int token, const QString &reason);
 
     void mark(const QUuid &pairId);
@@ -202,8 +202,8 @@ private:
     void applyDiscard(const QList<DiscardOutcome> &outcomes, const QString &skipped);
     void refreshFreeSpace();
 
-    std::optional<Path> m_rootURL;
-    std::optional<Path> m_currentURL;
+    std::optional<Path> m_rootPath;
+    std::optional<Path> m_currentPath;
     QList<Path> m_breadcrumb;
     QList<FolderEntry> m_folders;
     QList<MediaPair> m_pairs;

@@ -35,11 +35,11 @@ std::filesystem::path normalised(const std::filesystem::path &p)
 
 } // namespace
 
-void AppModel::openRoot(const Path &url, const std::optional<Path> &select)
+void AppModel::openRoot(const Path &path, const std::optional<Path> &select)
 {
-    const Path root = normalised(url);
-    set(m_rootURL, std::optional<Path>(root), Field::RootURL);
-    set(m_currentURL, std::optional<Path>(root), Field::CurrentURL);
+    const Path root = normalised(path);
+    set(m_rootPath, std::optional<Path>(root), Field::RootPath);
+    set(m_currentPath, std::optional<Path>(root), Field::CurrentPath);
     set(m_breadcrumb, QList<Path>{root}, Field::Breadcrumb);
     navigate(root, select);
     refreshFreeSpace();
@@ -47,30 +47,30 @@ void AppModel::openRoot(const Path &url, const std::optional<Path> &select)
 
 void AppModel::refreshFreeSpace()
 {
-    if (!m_rootURL)
+    if (!m_rootPath)
         return;
     const QPointer<AppModel> self(this);
-    m_listingPool.start([self, root = *m_rootURL] {
+    m_listingPool.start([self, root = *m_rootPath] {
         const int64_t free = freeSpace(root);
         postToMain(self, [free](AppModel &model) { model.set(model.m_freeSpaceBytes, free, Field::FreeSpaceBytes); });
     });
 }
 
-void AppModel::navigate(const Path &target, const std::optional<Path> &selectURL)
+void AppModel::navigate(const Path &target, const std::optional<Path> &selectPath)
 {
-    const Path url = normalised(target);
-    set(m_currentURL, std::optional<Path>(url), Field::CurrentURL);
-    if (m_rootURL)
-        set(m_breadcrumb, breadcrumbFor(url, *m_rootURL), Field::Breadcrumb);
+    const Path path = normalised(target);
+    set(m_currentPath, std::optional<Path>(path), Field::CurrentPath);
+    if (m_rootPath)
+        set(m_breadcrumb, breadcrumbFor(path, *m_rootPath), Field::Breadcrumb);
     set(m_loadError, std::optional<QString>(), Field::LoadError);
     set(m_isLoading, true, Field::IsLoading);
     const int token = ++m_navToken;
 
     const QPointer<AppModel> self(this);
-    m_listingPool.start([self, url, token, selectURL] {
+    m_listingPool.start([self, path, token, selectPath] {
         DirectoryListing listing;
         try {
-            listing.scan = DirectoryScanner::scan(url);
+            listing.scan = DirectoryScanner::scan(path);
         } catch (const std::system_error &e) {
             const QString reason = QString::fromLocal8Bit(std::strerror(e.code().value()));
             postToMain(self, [token, reason](AppModel &model) { model.applyListingFailure(token, reason); });
@@ -78,19 +78,19 @@ void AppModel::navigate(const Path &target, const std::optional<Path> &selectURL
         }
         listing.pairs = PairingService::pair(listing.scan.media);
         // Temporary files of copies that a crash or a pulled card interrupted; running copies keep theirs.
-        removeStalePartials(url / (url.filename().native() + "_bside"));
+        removeStalePartials(path / (path.filename().native() + "_bside"));
         for (const MediaPair &p : listing.pairs) {
             std::error_code ec;
             if (p.copyPath() && std::filesystem::exists(*p.copyPath(), ec))
                 listing.withCopy.insert(p.id());
         }
-        postToMain(self, [token, url, selectURL, listing = std::move(listing)](AppModel &model) mutable {
-            model.applyListing(token, url, selectURL, std::move(listing));
+        postToMain(self, [token, path, selectPath, listing = std::move(listing)](AppModel &model) mutable {
+            model.applyListing(token, path, selectPath, std::move(listing));
         });
     });
 }
 
-void AppModel::applyListing(int token, const Path &url, const std::optional<Path> &select, DirectoryListing listing)
+void AppModel::applyListing(int token, const Path &path, const std::optional<Path> &select, DirectoryListing listing)
 {
     if (token != m_navToken)
         return;
@@ -100,14 +100,14 @@ void AppModel::applyListing(int token, const Path &url, const std::optional<Path
         PairingService::sortByDate(pairs);
     set(m_pairs, std::move(pairs), Field::Pairs);
     set(m_currentDirBytes, listing.scan.currentDirBytes, Field::CurrentDirBytes);
-    if (m_rootURL && *m_rootURL == url)
+    if (m_rootPath && *m_rootPath == path)
         set(m_rootDirBytes, listing.scan.currentDirBytes, Field::RootDirBytes);
 
     std::optional<GridSelection> selection;
     if (select) {
         const Path wanted = normalised(*select);
         for (const FolderEntry &f : m_folders) {
-            if (f.url == wanted) {
+            if (f.path == wanted) {
                 selection = GridSelection::folder(f.id);
                 break;
             }
@@ -115,7 +115,7 @@ void AppModel::applyListing(int token, const Path &url, const std::optional<Path
         for (const MediaPair &p : m_pairs) {
             const QList<MediaItem> originals = p.allOriginals();
             if (!selection && std::any_of(originals.begin(), originals.end(),
-                                          [&](const MediaItem &item) { return item.url == wanted; }))
+                                          [&](const MediaItem &item) { return item.path == wanted; }))
                 selection = GridSelection::media(p.id());
         }
     }
@@ -142,10 +142,10 @@ void AppModel::applyListingFailure(int token, const QString &reason)
     Q_EMIT listingApplied();
 }
 
-QList<AppModel::Path> AppModel::breadcrumbFor(const Path &url, const Path &root)
+QList<AppModel::Path> AppModel::breadcrumbFor(const Path &path, const Path &root)
 {
     QList<Path> list;
-    Path cursor = normalised(url);
+    Path cursor = normalised(path);
     const Path rootPath = normalised(root);
     while (cursor != cursor.root_path() && !cursor.empty()) {
         list.prepend(cursor);
@@ -163,10 +163,10 @@ void AppModel::goUp()
     if (m_breadcrumb.size() < 2)
         return;
     set(m_previewIndex, std::optional<int>(), Field::PreviewIndex);
-    navigate(m_breadcrumb[m_breadcrumb.size() - 2], m_currentURL);
+    navigate(m_breadcrumb[m_breadcrumb.size() - 2], m_currentPath);
 }
 
-void AppModel::openFolder(const FolderEntry &entry) { navigate(entry.url); }
+void AppModel::openFolder(const FolderEntry &entry) { navigate(entry.path); }
 
 void AppModel::setSortMode(SortMode mode)
 {
@@ -184,13 +184,13 @@ void AppModel::resortPairs()
     set(m_pairs, std::move(pairs), Field::Pairs);
 }
 
-int64_t AppModel::freeSpace(const Path &url)
+int64_t AppModel::freeSpace(const Path &path)
 {
-    const QStorageInfo info(QString::fromUtf8(url.native()));
+    const QStorageInfo info(QString::fromUtf8(path.native()));
     if (info.isValid() && info.bytesAvailable() >= 0)
         return info.bytesAvailable();
     struct statvfs st {};
-    if (statvfs(url.c_str(), &st) != 0)
+    if (statvfs(path.c_str(), &st) != 0)
         return 0;
     return int64_t(st.f_bavail) * int64_t(st.f_frsize);
 }

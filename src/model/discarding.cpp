@@ -69,7 +69,7 @@ void AppModel::discardOriginals()
         }
         DiscardTarget target{p.id(), {}, *p.copyPath()}; // the cell's own copy, never one another could claim
         for (const MediaItem &item : p.allOriginals())
-            target.originals.append(item.url);
+            target.originals.append(item.path);
         targets.append(std::move(target));
     }
 
@@ -166,7 +166,7 @@ void AppModel::applyDiscard(const QList<DiscardOutcome> &outcomes, const QString
         const MediaPair &before = pairs[index];
         QList<MediaItem> left;
         for (const MediaItem &item : before.allOriginals()) {
-            if (!outcome.moved.contains(item.url))
+            if (!outcome.moved.contains(item.path))
                 left.append(item);
         }
         MediaPair rest(left.first());
@@ -198,7 +198,7 @@ void AppModel::applyDiscard(const QList<DiscardOutcome> &outcomes, const QString
 
     // The size figures follow the files that left.
     const int64_t current = std::max<int64_t>(0, m_currentDirBytes - movedBytes);
-    if (m_rootURL && m_currentURL && *m_rootURL == *m_currentURL)
+    if (m_rootPath && m_currentPath && *m_rootPath == *m_currentPath)
         set(m_rootDirBytes, current, Field::RootDirBytes);
     set(m_currentDirBytes, current, Field::CurrentDirBytes);
     refreshFreeSpace();

@@ -87,7 +87,7 @@ void AppModel::openSelectedFolder()
         return;
     for (const FolderEntry &f : m_folders) {
         if (f.id == *id) {
-            navigate(f.url);
+            navigate(f.path);
             return;
         }
     }

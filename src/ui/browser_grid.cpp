@@ -16,8 +16,8 @@ namespace {
 
 std::optional<std::filesystem::path> preferredFile(const MediaPair &pair, AppModel::ViewMode mode)
 {
-    if (mode == AppModel::ViewMode::Merged && pair.jpgItem())
-        return pair.jpgItem()->url;
+    if (mode == AppModel::ViewMode::Merged && pair.imageItem())
+        return pair.imageItem()->path;
     return std::nullopt;
 }
 
@@ -202,7 +202,7 @@ void BrowserGrid::requestThumbnails()
             return;
         const MediaPair &pair = pairs[index - folders.size()];
         const auto prefer = preferredFile(pair, m_model.viewMode());
-        wanted.append(ThumbnailCache::cacheKey(prefer.value_or(pair.primary().url), size));
+        wanted.append(ThumbnailCache::cacheKey(prefer.value_or(pair.primary().path), size));
         if (m_cache.cached(pair.primary(), prefer, size).isNull())
             m_cache.request(pair.primary(), prefer, size, scale);
     };

@@ -55,9 +55,9 @@ int LargeImageView::decodeCap() const
     return std::clamp(int(std::ceil(edge)), 1, kMaxLongEdge);
 }
 
-void LargeImageView::setSource(const Path &url, const std::optional<Path> &prefer, const QImage &placeholder)
+void LargeImageView::setSource(const Path &path, const std::optional<Path> &prefer, const QImage &placeholder)
 {
-    const Path target = prefer.value_or(url);
+    const Path target = prefer.value_or(path);
     if (m_target == target)
         return;
     m_target = target;

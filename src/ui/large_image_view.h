@@ -43,9 +43,9 @@ public:
     explicit LargeImageView(QWidget *parent = nullptr, Decode decode = {});
     ~LargeImageView() override;
 
-    // url is the pair's primary file, prefer the file to decode instead (a pair's JPEG) when present;
+    // path is the pair's primary file, prefer the file to decode instead (a pair's JPEG) when present;
     // placeholder is shown at once in place of the previous source's picture until the decode arrives.
-    void setSource(const Path &url, const std::optional<Path> &prefer = std::nullopt, const QImage &placeholder = {});
+    void setSource(const Path &path, const std::optional<Path> &prefer = std::nullopt, const QImage &placeholder = {});
     const std::optional<Path> &source() const { return m_target; }
     // What is on screen: the decoded picture, the placeholder, or nothing (a spinner, or the error).
     const QImage &image() const { return m_image; }

@@ -38,21 +38,21 @@ int ThumbnailCache::pixelDimension(double size, double scale)
     return std::max(int(size * (scale > 0 ? scale : 2.0)), 64);
 }
 
-QPixmap ThumbnailCache::cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferURL, double size)
+QPixmap ThumbnailCache::cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size)
 {
-    const QPixmap *p = m_cache.object(cacheKey(preferURL.value_or(item.url), size));
+    const QPixmap *p = m_cache.object(cacheKey(preferPath.value_or(item.path), size));
     return p ? *p : QPixmap();
 }
 
-bool ThumbnailCache::failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferURL, double size) const
+bool ThumbnailCache::failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const
 {
-    return m_failed.contains(cacheKey(preferURL.value_or(item.url), size));
+    return m_failed.contains(cacheKey(preferPath.value_or(item.path), size));
 }
 
-void ThumbnailCache::request(const MediaItem &item, const std::optional<std::filesystem::path> &preferURL, double size,
+void ThumbnailCache::request(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size,
                              double scale)
 {
-    const std::filesystem::path file = preferURL.value_or(item.url);
+    const std::filesystem::path file = preferPath.value_or(item.path);
     const QString key = cacheKey(file, size);
     if (m_cache.contains(key) || m_failed.contains(key) || m_running.contains(key))
         return;

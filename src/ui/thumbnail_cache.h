@@ -44,13 +44,13 @@ public:
     static int pixelDimension(double size, double scale);
 
     // The cached thumbnail or a null pixmap. Never starts work.
-    QPixmap cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferURL, double size);
+    QPixmap cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size);
     // True when the last attempt for this key produced nothing.
-    bool failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferURL, double size) const;
+    bool failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const;
 
     // Asks for a thumbnail; ready(key) follows when it is made or has failed. A request already pending or
     // running is merged. Requests are served in the order of the latest setWanted() call, then in arrival.
-    void request(const MediaItem &item, const std::optional<std::filesystem::path> &preferURL, double size,
+    void request(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size,
                  double scale);
     // The keys still wanted, most urgent first; pending requests for any other key are dropped.
     void setWanted(const QStringList &keysInOrder);

@@ -83,12 +83,12 @@ void VideoPlayerView::detachPlayer()
     m_audio = nullptr;
 }
 
-void VideoPlayerView::setSource(const Path &url)
+void VideoPlayerView::setSource(const Path &path)
 {
-    if (m_url == url && m_player)
+    if (m_path == path && m_player)
         return;
     detachPlayer();
-    m_url = url;
+    m_path = path;
 
     // A fresh item too, so the last frame of the previous video never shows under the new one.
     delete m_item;
@@ -97,7 +97,7 @@ void VideoPlayerView::setSource(const Path &url)
     m_scene->addItem(m_item);
     connect(m_item, &QGraphicsVideoItem::nativeSizeChanged, this, &VideoPlayerView::layoutVideo);
 
-    const VideoProbe::Shape shape = VideoProbe::shape(url).value_or(VideoProbe::Shape{});
+    const VideoProbe::Shape shape = VideoProbe::shape(path).value_or(VideoProbe::Shape{});
     m_storedSize = shape.stored;
     m_rotation = (360 - shape.orientation.rotation) % 360;
     m_mirrored = shape.orientation.mirrored;
@@ -114,7 +114,7 @@ void VideoPlayerView::setSource(const Path &url)
             m_position->setValue(int(std::min<qint64>(ms, INT_MAX)));
     });
     m_position->setValue(0);
-    m_player->setSource(QUrl::fromLocalFile(displayPath(url)));
+    m_player->setSource(QUrl::fromLocalFile(displayPath(path)));
     m_player->play();
 }
 

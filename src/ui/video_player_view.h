@@ -36,8 +36,8 @@ public:
     explicit VideoPlayerView(QWidget *parent = nullptr);
     ~VideoPlayerView() override;
 
-    void setSource(const Path &url);
-    const std::optional<Path> &source() const { return m_url; }
+    void setSource(const Path &path);
+    const std::optional<Path> &source() const { return m_path; }
 
     QMediaPlayer *player() const { return m_player; }
     QGraphicsVideoItem *videoItem() const { return m_item; }
@@ -63,7 +63,7 @@ private:
     QMediaDevices *m_devices = nullptr;
     QToolButton *m_playPause = nullptr;
     QSlider *m_position = nullptr;
-    std::optional<Path> m_url;
+    std::optional<Path> m_path;
     QSize m_storedSize;
     int m_rotation = 0;
     bool m_mirrored = false;

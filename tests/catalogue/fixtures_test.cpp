@@ -23,7 +23,7 @@ TEST(Fixtures, EveryFolderScansWithoutCrash)
             continue;
         const auto result = DirectoryScanner::scan(entry.path());
         for (const MediaItem &item : result.media)
-            EXPECT_TRUE(item.dateTaken.isValid()) << item.url;
+            EXPECT_TRUE(item.dateTaken.isValid()) << item.path;
         files += int(result.media.size());
         PairingService::pair(result.media);
     }
@@ -72,7 +72,7 @@ TEST(Fixtures, MalformedVideosDoNotReachTheExifReader)
     const auto result = DirectoryScanner::scan(fixtures / "broken" / "exiv2-crash");
     ASSERT_EQ(result.media.size(), 3);
     for (const MediaItem &item : result.media)
-        EXPECT_EQ(item.dateTaken, fileSystemDate(item.url));
+        EXPECT_EQ(item.dateTaken, fileSystemDate(item.path));
 }
 
 } // namespace

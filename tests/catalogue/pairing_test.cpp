@@ -29,9 +29,9 @@ std::vector<std::string> shapes(const QList<MediaPair> &pairs)
     std::vector<std::string> out;
     for (const MediaPair &p : pairs) {
         if (p.isPair())
-            out.push_back(p.jpgItem()->url.filename().native() + "+" + p.rawItem()->url.filename().native());
+            out.push_back(p.imageItem()->path.filename().native() + "+" + p.rawItem()->path.filename().native());
         else
-            out.push_back(p.soloItem()->url.filename().native());
+            out.push_back(p.soloItem()->path.filename().native());
     }
     return out;
 }
@@ -74,11 +74,11 @@ TEST(MediaPair, PairProperties)
     ASSERT_EQ(pairs.size(), 1);
     const MediaPair &p = pairs.first();
     EXPECT_EQ(p.displayName().toStdString(), "IMG_1.CR2+JPG");
-    EXPECT_EQ(p.primary().url.filename(), "IMG_1.JPG");
+    EXPECT_EQ(p.primary().path.filename(), "IMG_1.JPG");
     ASSERT_EQ(p.allOriginals().size(), 2);
-    EXPECT_EQ(p.allOriginals()[0].url.filename(), "IMG_1.JPG");
-    EXPECT_EQ(p.allOriginals()[1].url.filename(), "IMG_1.CR2");
-    EXPECT_EQ(p.rawFile()->url.filename(), "IMG_1.CR2");
+    EXPECT_EQ(p.allOriginals()[0].path.filename(), "IMG_1.JPG");
+    EXPECT_EQ(p.allOriginals()[1].path.filename(), "IMG_1.CR2");
+    EXPECT_EQ(p.rawFile()->path.filename(), "IMG_1.CR2");
     EXPECT_FALSE(p.isVideo());
 }
 

@@ -21,7 +21,7 @@ std::vector<std::string> mediaNames(const DirectoryScanner::ScanResult &r)
 {
     std::vector<std::string> names;
     for (const MediaItem &m : r.media)
-        names.push_back(m.url.filename().native());
+        names.push_back(m.path.filename().native());
     return names;
 }
 
@@ -29,7 +29,7 @@ std::vector<std::string> folderNames(const DirectoryScanner::ScanResult &r)
 {
     std::vector<std::string> names;
     for (const FolderEntry &f : r.folders)
-        names.push_back(f.url.filename().native());
+        names.push_back(f.path.filename().native());
     return names;
 }
 
@@ -194,9 +194,9 @@ TEST(Scanner, NamesThatAreNotUtf8StayDistinct)
     t.file("\xfe\xff.jpg", "22");
     const auto r = DirectoryScanner::scan(t.root());
     ASSERT_EQ(r.media.size(), 2);
-    EXPECT_NE(r.media[0].url, r.media[1].url);
+    EXPECT_NE(r.media[0].path, r.media[1].path);
     for (const MediaItem &m : r.media)
-        EXPECT_TRUE(std::filesystem::exists(m.url)) << "the listed path must open the file itself";
+        EXPECT_TRUE(std::filesystem::exists(m.path)) << "the listed path must open the file itself";
     EXPECT_EQ(r.currentDirBytes, 3);
 }
 
@@ -208,7 +208,7 @@ TEST(Scanner, TenThousandFilesInOneFolder)
     const auto r = DirectoryScanner::scan(t.root());
     ASSERT_EQ(r.media.size(), 10000);
     for (int i = 0; i < 10000; ++i)
-        ASSERT_EQ(r.media[i].url.filename().native(), "IMG_" + std::to_string(i) + ".jpg");
+        ASSERT_EQ(r.media[i].path.filename().native(), "IMG_" + std::to_string(i) + ".jpg");
 }
 
 TEST(Scanner, UnreadableSubFolderCountsWhatCanBeRead)

@@ -18,7 +18,7 @@ TEST(ModelDefaults, NewModel)
     EXPECT_FALSE(m.lastSelectionByKeyboard());
     EXPECT_EQ(m.thumbnailSize(), 160.0);
     EXPECT_EQ(m.gridColumns(), 1);
-    EXPECT_FALSE(m.rootURL() || m.currentURL() || m.selection() || m.previewIndex() || m.loadError() || m.lastTrashResult());
+    EXPECT_FALSE(m.rootPath() || m.currentPath() || m.selection() || m.previewIndex() || m.loadError() || m.lastTrashResult());
     EXPECT_TRUE(m.pairs().isEmpty() && m.folders().isEmpty() && m.markedPairIds().isEmpty() && m.jobStatus().isEmpty());
     EXPECT_EQ(m.schedulerProgress(), BsideScheduler::Progress());
 }
@@ -74,7 +74,7 @@ TEST_F(Navigation, OpenEnterAndGoUpSelectsTheFolderLeft)
 
     m.goUp();
     ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
-    EXPECT_EQ(*m.currentURL(), root / "2024");
+    EXPECT_EQ(*m.currentPath(), root / "2024");
     ASSERT_EQ(m.folders().size(), 1);
     EXPECT_EQ(m.selection(), GridSelection::folder(m.folders()[0].id));
 
@@ -98,7 +98,7 @@ TEST_F(Navigation, OpeningAFileSelectsItsCell)
         ASSERT_TRUE(m.selectedPairId()) << file;
         const auto selected = m.pair(*m.selectedPairId());
         const QList<MediaItem> originals = selected->allOriginals();
-        EXPECT_TRUE(std::any_of(originals.begin(), originals.end(), [&](const MediaItem &i) { return i.url == root / file; }));
+        EXPECT_TRUE(std::any_of(originals.begin(), originals.end(), [&](const MediaItem &i) { return i.path == root / file; }));
     }
 }
 

@@ -94,7 +94,7 @@ TEST_F(Selection, OpenSelectedFolder)
     selectIndex(1);
     m.openSelectedFolder();
     ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
-    EXPECT_EQ(*m.currentURL(), t.root() / "f2");
+    EXPECT_EQ(*m.currentPath(), t.root() / "f2");
 }
 
 } // namespace

@@ -114,17 +114,17 @@ TEST_F(KeyMapTest, ReturnOpensFoldersAndBackspaceGoesUp)
     EXPECT_FALSE(tap(Qt::Key_Backspace, Qt::ShiftModifier));
     EXPECT_TRUE(tap(Qt::Key_Enter, Qt::KeypadModifier));
     ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
-    EXPECT_EQ(*m.currentURL(), t.root() / "sub");
+    EXPECT_EQ(*m.currentPath(), t.root() / "sub");
     EXPECT_TRUE(tap(Qt::Key_Backspace));
     ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
-    EXPECT_EQ(*m.currentURL(), t.root());
+    EXPECT_EQ(*m.currentPath(), t.root());
     EXPECT_EQ(m.selection(), GridSelection::folder(m.folders()[0].id));
 
     tap(Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
     EXPECT_TRUE(tap(Qt::Key_Up, Qt::AltModifier));
     ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
-    EXPECT_EQ(*m.currentURL(), t.root());
+    EXPECT_EQ(*m.currentPath(), t.root());
 }
 
 TEST_F(KeyMapTest, TextFieldKeepsItsKeys)

@@ -1,6 +1,6 @@
 #include "app/main_window.h"
 #include "ui/large_image_view.h"
-#include "ui/quick_look_overlay.h"
+#include "ui/preview_overlay.h"
 #include "ui/thumbnail_cache.h"
 #include "ui/video_player_view.h"
 
@@ -32,7 +32,7 @@ protected:
         window.resize(1000, 700);
         window.show();
     }
-    QuickLookOverlay *overlay() { return window.findChild<QuickLookOverlay *>(); }
+    PreviewOverlay *overlay() { return window.findChild<PreviewOverlay *>(); }
     void openPreviewAt(int index)
     {
         m.selectByClick(GridSelection::media(m.pairs()[index].id()));
@@ -50,7 +50,7 @@ TEST_F(PreviewTest, CounterNameMarkAndStaleIndex)
     for (const char *name : {"IMG_1.jpg", "IMG_2.jpg", "IMG_3.jpg"})
         t.file(name, "not really a picture");
     ASSERT_TRUE(openAndWait(m, t.root()));
-    QuickLookOverlay *o = overlay();
+    PreviewOverlay *o = overlay();
     EXPECT_FALSE(o->isVisible());
     EXPECT_TRUE(o->testAttribute(Qt::WA_TransparentForMouseEvents)) << "clicks reach the grid while closed";
 

@@ -129,14 +129,14 @@ TEST_F(TopBarTest, BreadcrumbButtonsNavigate)
     saveScreenshot(bar, "top-bar-breadcrumb.png");
 
     QTest::mouseClick(crumbs[1], Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return !m.isLoading() && m.currentURL() == t.root() / "2024"; }));
+    ASSERT_TRUE(waitUntil([&] { return !m.isLoading() && m.currentPath() == t.root() / "2024"; }));
     ASSERT_EQ(bar.breadcrumbButtons().size(), 2);
 
     // The current directory's own entry lists it again.
     QSignalSpy listed(&m, &AppModel::listingApplied);
     QTest::mouseClick(bar.breadcrumbButtons().last(), Qt::LeftButton);
     ASSERT_TRUE(listed.wait(10000));
-    EXPECT_EQ(m.currentURL(), t.root() / "2024");
+    EXPECT_EQ(m.currentPath(), t.root() / "2024");
 }
 
 TEST_F(TopBarTest, DiscardButtonFollowsCountAndTrashing)

@@ -44,7 +44,7 @@ TEST_F(WindowTest, StartScreenUntilAFolderIsChosen)
     EXPECT_FALSE(window.keyMap()->isActive());
     picked = t.root() / "missing";
     window.pickDirectory();
-    EXPECT_FALSE(m.rootURL()) << "a path that is not a folder is ignored";
+    EXPECT_FALSE(m.rootPath()) << "a path that is not a folder is ignored";
     picked = t.root();
     window.pickDirectory();
     EXPECT_TRUE(window.showsBrowser());

@@ -19,12 +19,12 @@ class VideoPlayerView;
 // new cell's thumbnail from the grid's cache at once so that no picture stays under another's name; a change
 // between picture and video, or closing, replaces the media view (which stops a playing video).
 // The keys that drive it belong to the key map. Main thread.
-class QuickLookOverlay final : public QWidget
+class PreviewOverlay final : public QWidget
 {
     Q_OBJECT
 
 public:
-    QuickLookOverlay(AppModel &model, ThumbnailCache &thumbnails, QWidget *parent = nullptr);
+    PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWidget *parent = nullptr);
 
     // The media view now shown, or null.
     LargeImageView *imageView() const { return m_image; }

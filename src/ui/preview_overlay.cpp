@@ -1,4 +1,4 @@
-#include "ui/quick_look_overlay.h"
+#include "ui/preview_overlay.h"
 
 #include "ui/large_image_view.h"
 #include "ui/theme.h"
@@ -30,7 +30,7 @@ QLabel *textLabel(const QString &text, double points, QFont::Weight weight, cons
 
 } // namespace
 
-QuickLookOverlay::QuickLookOverlay(AppModel &model, ThumbnailCache &thumbnails, QWidget *parent)
+PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
     , m_thumbnails(thumbnails)
@@ -62,11 +62,11 @@ QuickLookOverlay::QuickLookOverlay(AppModel &model, ThumbnailCache &thumbnails, 
     m_counter = textLabel(QString(), 12, QFont::Medium, QStringLiteral("rgba(255,255,255,153)"), this);
     m_counter->setAlignment(Qt::AlignCenter);
 
-    connect(&m_model, &AppModel::changed, this, &QuickLookOverlay::modelChanged);
+    connect(&m_model, &AppModel::changed, this, &PreviewOverlay::modelChanged);
     showPreview();
 }
 
-void QuickLookOverlay::modelChanged(AppModel::Field field)
+void PreviewOverlay::modelChanged(AppModel::Field field)
 {
     using F = AppModel::Field;
     switch (field) {
@@ -80,7 +80,7 @@ void QuickLookOverlay::modelChanged(AppModel::Field field)
     }
 }
 
-void QuickLookOverlay::showPreview()
+void PreviewOverlay::showPreview()
 {
     const std::optional<int> index = m_model.previewIndex();
     const QList<MediaPair> &pairs = m_model.pairs();
@@ -97,7 +97,7 @@ void QuickLookOverlay::showPreview()
             m_video = new VideoPlayerView(this);
             m_video->show();
         }
-        m_video->setSource(pair.primary().url);
+        m_video->setSource(pair.primary().path);
     } else {
         delete std::exchange(m_video, nullptr);
         if (!m_image) {
@@ -105,9 +105,9 @@ void QuickLookOverlay::showPreview()
             m_image->show();
         }
         std::optional<std::filesystem::path> prefer;
-        if (pair.jpgItem())
-            prefer = pair.jpgItem()->url;
-        m_image->setSource(pair.primary().url, prefer, thumbnailOf(pair));
+        if (pair.imageItem())
+            prefer = pair.imageItem()->path;
+        m_image->setSource(pair.primary().path, prefer, thumbnailOf(pair));
     }
     m_name->setText(pair.displayName());
     m_mark->setVisible(m_model.markedPairIds().contains(pair.id()));
@@ -118,13 +118,13 @@ void QuickLookOverlay::showPreview()
     raise();
 }
 
-QImage QuickLookOverlay::thumbnailOf(const MediaPair &pair) const
+QImage PreviewOverlay::thumbnailOf(const MediaPair &pair) const
 {
     // The grid asked for the JPEG of a pair, or for the primary file when pairs are shown apart.
     const double size = m_model.thumbnailSize();
     std::optional<std::filesystem::path> jpeg;
-    if (pair.jpgItem())
-        jpeg = pair.jpgItem()->url;
+    if (pair.imageItem())
+        jpeg = pair.imageItem()->path;
     for (const auto &prefer : {jpeg, std::optional<std::filesystem::path>()}) {
         const QPixmap cached = m_thumbnails.cached(pair.primary(), prefer, size);
         if (!cached.isNull())
@@ -133,20 +133,20 @@ QImage QuickLookOverlay::thumbnailOf(const MediaPair &pair) const
     return {};
 }
 
-void QuickLookOverlay::clearMedia()
+void PreviewOverlay::clearMedia()
 {
     // Deleting the video view pauses and detaches its player at once, so the sound stops with the preview.
     delete std::exchange(m_video, nullptr);
     delete std::exchange(m_image, nullptr);
 }
 
-void QuickLookOverlay::resizeEvent(QResizeEvent *event)
+void PreviewOverlay::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     placeChildren();
 }
 
-void QuickLookOverlay::placeChildren()
+void PreviewOverlay::placeChildren()
 {
     const QRect area = rect();
     if (m_image)
@@ -160,7 +160,7 @@ void QuickLookOverlay::placeChildren()
     m_counter->raise();
 }
 
-void QuickLookOverlay::paintEvent(QPaintEvent *)
+void PreviewOverlay::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.fillRect(rect(), QColor(0, 0, 0, 245));
