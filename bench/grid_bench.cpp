@@ -64,11 +64,11 @@ int thumbs(const std::filesystem::path &dir, int size)
 bool visibleThumbnailsLoaded(AppModel &model, BrowserGrid &grid)
 {
     const GridGeometry g = grid.geometryNow();
-    const int count = int(model.pairs().size());
+    const int count = int(model.listing().pairs().size());
     const auto [first, last] = g.indexRange(0, grid.viewport()->height(), count);
     for (int i = first; i <= last; ++i)
-        if (ThumbnailCache::shared().cached(model.pairs()[i].primary(), std::nullopt, model.thumbnailSize()).isNull()
-            && !ThumbnailCache::shared().failed(model.pairs()[i].primary(), std::nullopt, model.thumbnailSize()))
+        if (ThumbnailCache::shared().cached(model.listing().pairs()[i].primary(), std::nullopt, model.settings().thumbnailSize()).isNull()
+            && !ThumbnailCache::shared().failed(model.listing().pairs()[i].primary(), std::nullopt, model.settings().thumbnailSize()))
             return false;
     return true;
 }
@@ -99,7 +99,7 @@ int main(int argc, char **argv)
     QElapsedTimer t;
     t.start();
     model.openRoot(dir);
-    if (!waitFor([&] { return !model.isLoading(); }, 120000))
+    if (!waitFor([&] { return !model.listing().isLoading(); }, 120000))
         return 1;
     if (mode == "fill") {
         std::fprintf(stderr, "listing applied after %.3f s\n", t.elapsed() / 1000.0);
@@ -128,7 +128,7 @@ int main(int argc, char **argv)
     }
     QThreadPool::globalInstance()->waitForDone();
     std::printf("cells %lld: key to repaint median %.2f ms, 95th %.2f ms, worst %.2f ms; peak resident %ld MiB after scrolling all\n",
-                static_cast<long long>(model.pairs().size()), ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back(),
+                static_cast<long long>(model.listing().pairs().size()), ms[ms.size() / 2], ms[ms.size() * 95 / 100], ms.back(),
                 peakKib() / 1024);
     return 0;
 }

@@ -60,7 +60,7 @@ int main(int argc, char **argv)
 
     AppModel model;
     model.openRoot(card);
-    if (!waitFor([&] { return !model.isLoading() && model.pairs().size() == 200; }, 60000))
+    if (!waitFor([&] { return !model.listing().isLoading() && model.listing().pairs().size() == 200; }, 60000))
         return 1;
 
     // The main thread's heartbeat: the longest gap between 1 ms ticks is the longest stall.
@@ -89,18 +89,18 @@ int main(int argc, char **argv)
             return;
         }
         model.markCurrentAndAdvance(false);
-        model.moveSelection(1);
+        model.cursor().step(1);
         ++marked;
     });
     keys.start();
-    if (!waitFor([&] { return marked == 50 && model.discardableCount() == 50; }, 600000)) {
+    if (!waitFor([&] { return marked == 50 && model.discard().discardableCount() == 50; }, 600000)) {
         std::fprintf(stderr, "copies did not finish\n");
         return 1;
     }
     const double copySeconds = session.elapsed() / 1000.0;
     const qint64 stall = worst;
     model.discardOriginals();
-    if (!waitFor([&] { return !model.isTrashing() && model.lastTrashResult(); }, 120000))
+    if (!waitFor([&] { return !model.discard().isTrashing() && model.discard().lastResult(); }, 120000))
         return 1;
     heartbeat.stop();
 
@@ -117,6 +117,6 @@ int main(int argc, char **argv)
     std::printf("session: 50 marks over 200 photos of 24 MP; copies done in %.1f s\n", copySeconds);
     std::printf("longest main-thread stall while copies ran: %lld ms (target < 50 ms)\n", static_cast<long long>(stall));
     std::printf("discard: %s; in the Trash %d, copies %d, originals left %d (expected 50, 50, 150)\n",
-                model.lastTrashResult()->toUtf8().constData(), trashed, copies, originals);
+                model.discard().lastResult()->toUtf8().constData(), trashed, copies, originals);
     return (trashed == 50 && copies == 50 && originals == 150) ? 0 : 1;
 }

@@ -83,7 +83,7 @@ int main(int argc, char **argv)
     window.resize(1400, 900);
     window.show();
     model.openRoot(card);
-    if (!waitFor([&] { return !model.isLoading() && model.pairs().size() == photos; }, 120000))
+    if (!waitFor([&] { return !model.listing().isLoading() && model.listing().pairs().size() == photos; }, 120000))
         return 1;
 
     // Bursts of 100 marks at key speed; half of each burst unmarked straight away, while queued or running.
@@ -91,26 +91,26 @@ int main(int argc, char **argv)
     int unmarked = 0;
     int burst = 0;
     while (marked < marks) {
-        const int start = int(model.folders().size()) + burst * 150;
-        model.selectByClick(model.gridItems()[start % model.gridItems().size()]);
+        const int start = int(model.listing().folders().size()) + burst * 150;
+        model.cursor().selectByClick(model.listing().gridItems()[start % model.listing().gridItems().size()]);
         QList<QUuid> burstIds;
         for (int k = 0; k < 100 && marked < marks; ++k) {
-            burstIds.append(*model.selectedPairId());
+            burstIds.append(*model.cursor().selectedPairId());
             model.markCurrentAndAdvance(false);
             ++marked;
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         }
         for (int k = 0; k < burstIds.size(); k += 2) {
-            model.toggleMark(burstIds[k]);
+            model.marks().toggle(burstIds[k]);
             ++unmarked;
         }
         ++burst;
         if (burst == 5) {
             // Away and back while copies are still being made: marks come back from the copies on disk.
             model.navigate(card / "elsewhere");
-            waitFor([&] { return !model.isLoading(); }, 60000);
+            waitFor([&] { return !model.listing().isLoading(); }, 60000);
             model.goUp();
-            waitFor([&] { return !model.isLoading() && model.pairs().size() == photos; }, 120000);
+            waitFor([&] { return !model.listing().isLoading() && model.listing().pairs().size() == photos; }, 120000);
         }
     }
     // Scroll the whole grid while the copies run.
@@ -119,22 +119,22 @@ int main(int argc, char **argv)
         bar->setValue(v);
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
-    if (!waitFor([&] { return model.schedulerProgress().isIdle() && model.schedulerProgress().total > 0; }, 1800000))
+    if (!waitFor([&] { return model.marks().progress().isIdle() && model.marks().progress().total > 0; }, 1800000))
         return 1;
     waitFor([] { return false; }, 500);
     // List again: marks are exactly the copies on disk.
     model.navigate(card);
-    waitFor([&] { return !model.isLoading(); }, 120000);
+    waitFor([&] { return !model.listing().isLoading(); }, 120000);
     // The cells of this listing that a discard takes (the button's count also keeps ids of earlier listings).
     int discardable = 0;
-    for (const MediaPair &pair : model.pairs()) {
-        const auto status = model.jobStatus().constFind(pair.id());
-        if (model.markedPairIds().contains(pair.id()) && status != model.jobStatus().constEnd()
+    for (const MediaPair &pair : model.listing().pairs()) {
+        const auto status = model.marks().statuses().constFind(pair.id());
+        if (model.marks().marked().contains(pair.id()) && status != model.marks().statuses().constEnd()
             && status->kind() == BsideJobStatus::Case::Completed)
             ++discardable;
     }
     model.discardOriginals();
-    if (!waitFor([&] { return !model.isTrashing() && model.lastTrashResult(); }, 600000))
+    if (!waitFor([&] { return !model.discard().isTrashing() && model.discard().lastResult(); }, 600000))
         return 1;
 
     int inPlace = 0, trashedWithCopy = 0, lost = 0;
@@ -157,7 +157,7 @@ int main(int argc, char **argv)
     std::printf("soak: %d photos, %d marks in %d bursts, %d unmarked at once, away and back once, grid scrolled\n",
                 photos, marked, burst, unmarked);
     std::printf("discard: %s (%d discardable); originals in place %d, in the Trash with a copy %d, lost %d\n",
-                model.lastTrashResult()->toUtf8().constData(), discardable, inPlace, trashedWithCopy, lost);
+                model.discard().lastResult()->toUtf8().constData(), discardable, inPlace, trashedWithCopy, lost);
     std::printf("peak resident memory %.0f MiB (bound 1024 MiB); took %.0f s\n", peakKib / 1024.0, clock.elapsed() / 1000.0);
     return (lost == 0 && trashedWithCopy == discardable && peakKib < 1024 * 1024) ? 0 : 1;
 }

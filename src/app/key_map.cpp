@@ -102,13 +102,14 @@ bool KeyMap::handle(const QKeyEvent &event)
     if ((isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D || key == Qt::Key_Backspace) && repeat)
         return true;
 
-    const bool preview = model->previewIndex().has_value();
+    GridCursor &cursor = model->cursor();
+    const bool preview = cursor.previewIndex().has_value();
     if (key == Qt::Key_Space) {
-        preview ? model->closePreview() : model->openPreview();
+        preview ? cursor.closePreview() : cursor.openPreview();
         return true;
     }
     if (key == Qt::Key_Escape && preview) {
-        model->closePreview();
+        cursor.closePreview();
         return true;
     }
     // Alt+Up goes to the parent folder, as in the desktop's file managers.
@@ -118,10 +119,10 @@ bool KeyMap::handle(const QKeyEvent &event)
     }
     if (isArrow(key)) {
         if (preview) {
-            model->previewMove(key == Qt::Key_Down || key == Qt::Key_Right ? 1 : -1);
+            cursor.previewMove(key == Qt::Key_Down || key == Qt::Key_Right ? 1 : -1);
         } else {
-            using D = AppModel::GridDirection;
-            model->moveSelection(key == Qt::Key_Left ? D::Left : key == Qt::Key_Right ? D::Right : key == Qt::Key_Down ? D::Down : D::Up);
+            using D = GridCursor::Direction;
+            cursor.move(key == Qt::Key_Left ? D::Left : key == Qt::Key_Right ? D::Right : key == Qt::Key_Down ? D::Down : D::Up);
         }
         return true;
     }
@@ -131,10 +132,10 @@ bool KeyMap::handle(const QKeyEvent &event)
     }
     if (isReturn(key)) {
         if (!preview) {
-            if (model->selectedFolderId())
+            if (cursor.selectedFolderId())
                 model->openSelectedFolder();
             else
-                model->openPreview();
+                cursor.openPreview();
         }
         return true;
     }

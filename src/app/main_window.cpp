@@ -50,7 +50,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     column->addWidget(m_grid, 1);
     m_overlay = new PreviewOverlay(model, cache, m_browser);
     m_toast = new Toast(m_browser);
-    m_toast->setOnDismiss([this] { m_model.clearLastTrashResult(); });
+    m_toast->setOnDismiss([this] { m_model.discard().clearLastResult(); });
     m_browser->installEventFilter(this);
 
     m_stack->addWidget(m_start);
@@ -62,8 +62,16 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     qApp->installEventFilter(m_keyMap);
 
     buildMenu();
-    connect(&m_model, &AppModel::changed, this, &MainWindow::modelChanged);
-    modelChanged(AppModel::Field::RootPath);
+    connect(&m_model.listing(), &FolderListing::locationChanged, this, &MainWindow::showScreen);
+    connect(&m_model.cursor(), &GridCursor::selectionChanged, this,
+            [this] { m_markAction->setEnabled(m_model.cursor().selection().has_value()); });
+    connect(&m_model.discard(), &DiscardRun::resultChanged, this, [this] {
+        if (const auto &message = m_model.discard().lastResult()) {
+            m_toast->showMessage(*message);
+            placeOverlays();
+        }
+    });
+    showScreen();
 }
 
 MainWindow::~MainWindow() { qApp->removeEventFilter(m_keyMap); }
@@ -100,37 +108,22 @@ void MainWindow::buildMenu()
     m_markAction = menu->addAction(QStringLiteral("标记/撤销丢弃 (D)"));
     m_markAction->setEnabled(false);
     connect(m_markAction, &QAction::triggered, this,
-            [this] { m_model.markCurrentAndAdvance(m_model.previewIndex().has_value()); });
+            [this] { m_model.markCurrentAndAdvance(m_model.cursor().previewIndex().has_value()); });
     menu->addSeparator();
     m_discardAction = menu->addAction(QStringLiteral("丢弃原片"));
     m_discardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
     connect(m_discardAction, &QAction::triggered, &m_model, &AppModel::discardOriginals);
 }
 
-void MainWindow::modelChanged(AppModel::Field field)
+void MainWindow::showScreen()
 {
-    using F = AppModel::Field;
-    switch (field) {
-    case F::RootPath: {
-        const bool browsing = m_model.rootPath().has_value();
-        m_stack->setCurrentWidget(browsing ? m_browser : static_cast<QWidget *>(m_start));
-        m_keyMap->setActive(browsing);
-        if (browsing && QApplication::focusWidget())
-            QApplication::focusWidget()->clearFocus();
-        break;
-    }
-    case F::Selection:
-        m_markAction->setEnabled(m_model.selection().has_value());
-        break;
-    case F::LastTrashResult:
-        if (const auto &message = m_model.lastTrashResult()) {
-            m_toast->showMessage(*message);
-            placeOverlays();
-        }
-        break;
-    default:
-        break;
-    }
+    const bool browsing = m_model.listing().rootPath().has_value();
+    if (showsBrowser() == browsing && m_keyMap->isActive() == browsing)
+        return;
+    m_stack->setCurrentWidget(browsing ? m_browser : static_cast<QWidget *>(m_start));
+    m_keyMap->setActive(browsing);
+    if (browsing && QApplication::focusWidget())
+        QApplication::focusWidget()->clearFocus();
 }
 
 void MainWindow::placeOverlays()

@@ -57,7 +57,7 @@ protected:
 
 private:
     void buildMenu();
-    void modelChanged(AppModel::Field field);
+    void showScreen();
     void placeOverlays();
 
     AppModel &m_model;

@@ -1,76 +1,72 @@
 #include "model/app_model.h"
 
-#include "model/main_thread.h"
-
-#include <QHash>
-
 namespace vorlane {
 
-size_t qHash(const GridSelection &s, size_t seed) { return qHashMulti(seed, int(s.kind), s.id); }
-
-AppModel::AppModel(QObject *parent, MachineInputs machine, CopyFunction copy)
+AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFunction copy)
     : QObject(parent)
-    , m_copy(std::move(copy))
-    , m_scheduler(std::make_unique<BsideScheduler>(std::move(machine)))
+    , m_marks(std::make_unique<CopyMarks>(m_listing, std::move(machine), std::move(copy)))
+    , m_discard(std::make_unique<DiscardRun>(m_listing, *m_marks, m_cursor))
 {
-    m_listingPool.setObjectName(QStringLiteral("listing"));
-    m_listingPool.setMaxThreadCount(2);
-    m_discardPool.setObjectName(QStringLiteral("discard"));
-    m_discardPool.setMaxThreadCount(1);
-    startProgressObservation();
-}
-
-AppModel::~AppModel()
-{
-    // Stop and join the copy work first: it posts back to this object until the scheduler is gone.
-    m_scheduler.reset();
-}
-
-void AppModel::startProgressObservation()
-{
-    const QPointer<AppModel> self(this);
-    m_scheduler->observeProgress([self](const BsideScheduler::Progress &progress) {
-        postToMain(self, [progress](AppModel &model) {
-            model.m_lastSnapshot = progress;
-            model.publishFailures(model.m_failedPairIds);
-        });
+    connect(&m_listing, &FolderListing::contentsChanged, this, [this] { m_cursor.setItems(m_listing.gridItems()); });
+    connect(&m_listing, &FolderListing::listed, this, &AppModel::applyListing);
+    connect(&m_listing, &FolderListing::loadingChanged, this, [this] {
+        if (m_listing.isLoading())
+            return;
+        if (m_listing.loadError())
+            m_marks->rebuild({}); // a folder that cannot be read holds no cells, and so no marks
+        Q_EMIT listingApplied();
     });
 }
 
-void AppModel::setViewMode(ViewMode v) { set(m_viewMode, v, Field::ViewMode); }
-void AppModel::setFillMode(FillMode v) { set(m_fillMode, v, Field::FillMode); }
-void AppModel::setShowFilenames(bool v) { set(m_showFilenames, v, Field::ShowFilenames); }
-void AppModel::setShowRawLabel(bool v) { set(m_showRawLabel, v, Field::ShowRawLabel); }
-void AppModel::setAutoScrollOnNav(bool v) { set(m_autoScrollOnNav, v, Field::AutoScrollOnNav); }
-void AppModel::setAutoScrollOnClick(bool v) { set(m_autoScrollOnClick, v, Field::AutoScrollOnClick); }
-void AppModel::setThumbnailSize(double v) { set(m_thumbnailSize, v, Field::ThumbnailSize); }
-void AppModel::setGridColumns(int v) { set(m_gridColumns, v, Field::GridColumns); }
-void AppModel::clearLastTrashResult() { set(m_lastTrashResult, std::optional<QString>(), Field::LastTrashResult); }
-
-void AppModel::selectByClick(const GridSelection &s)
+// The discard and the copy work go first: both post back to objects declared before them.
+AppModel::~AppModel()
 {
-    // The flag first: a view reacting to the new selection reads how it was made.
-    set(m_lastSelectionByKeyboard, false, Field::LastSelectionByKeyboard);
-    setSelection(s);
+    m_discard.reset();
+    m_marks.reset();
 }
 
-QString AppModel::formatBytes(int64_t bytes)
+void AppModel::applyListing(const QSet<QUuid> &withCopy, const std::optional<GridSelection> &select)
 {
-    struct Unit
-    {
-        const char *name;
-        int64_t divisor;
-    };
-    static constexpr Unit units[] = {{"T", int64_t(1) << 40}, {"G", int64_t(1) << 30}, {"M", int64_t(1) << 20}, {"K", 1024}};
-    for (const Unit &u : units) {
-        if (bytes < u.divisor)
-            continue;
-        const double v = double(bytes) / double(u.divisor);
-        if (v < 10)
-            return QString::number(v, 'f', 1) + QLatin1StringView(u.name);
-        return QString::number(std::llround(v)) + QLatin1StringView(u.name);
+    std::optional<GridSelection> selection = select;
+    if (!selection && !m_cursor.items().isEmpty())
+        selection = m_cursor.items().first();
+    m_cursor.select(selection);
+    m_marks->rebuild(withCopy);
+}
+
+void AppModel::openRoot(const Path &path, const std::optional<Path> &select) { m_listing.openRoot(path, select); }
+
+void AppModel::navigate(const Path &path, const std::optional<Path> &select) { m_listing.navigate(path, select); }
+
+void AppModel::goUp()
+{
+    if (m_listing.breadcrumb().size() < 2)
+        return;
+    m_cursor.closePreview();
+    m_listing.goUp();
+}
+
+void AppModel::openSelectedFolder()
+{
+    if (const auto id = m_cursor.selectedFolderId()) {
+        if (const FolderEntry *entry = m_listing.folder(*id))
+            m_listing.navigate(entry->path);
     }
-    return QString::number(bytes) + u'B';
+}
+
+void AppModel::markCurrentAndAdvance(bool inPreview)
+{
+    const std::optional<QUuid> id = inPreview ? m_cursor.previewedPairId() : m_cursor.selectedPairId();
+    if (!id || m_marks->isLocked(*id))
+        return; // a cell whose originals are being moved can be neither marked nor unmarked
+    const bool wasMarked = m_marks->marked().contains(*id);
+    m_marks->toggle(*id);
+    if (wasMarked)
+        return;
+    if (inPreview)
+        m_cursor.previewMove(1);
+    else
+        m_cursor.step(1);
 }
 
 } // namespace vorlane

@@ -1,11 +1,12 @@
 #pragma once
 
-#include <QHash>
 #include <QString>
+
+#include <optional>
 
 namespace vorlane {
 
-// The status of one pair's copy job. A failed status carries the failure's message.
+// The status of one cell's copy job. A failed status carries the failure's message.
 class BsideJobStatus final
 {
 public:
@@ -18,9 +19,6 @@ public:
 
     Case kind() const { return m_case; }
     const QString &message() const { return m_message; } // empty unless failed
-
-    bool isFinished() const { return m_case == Case::Completed || m_case == Case::Failed; }
-    bool isInProgress() const { return m_case == Case::Queued || m_case == Case::Running; }
 
     bool operator==(const BsideJobStatus &) const = default;
 
@@ -35,6 +33,21 @@ private:
     QString m_message;
 };
 
-size_t qHash(const BsideJobStatus &status, size_t seed = 0);
+// What happens to a cell's copy job, as the copy marks see it.
+enum class JobEvent {
+    Marked,       // the cell was marked and its job enqueued
+    Started,      // its job's work began
+    CopyMade,     // its job returned with the copy written
+    CopyStopped,  // its job was cancelled, or returned after a cancellation request
+    CopyFailed,   // its job failed
+    Unmarked,     // the user unmarked the cell
+    FoundOnDisk,  // a listing found the cell's copy on disk
+};
+
+// The one table of job states: the status a cell has after an event, given its status before (none when it
+// has no job and no known copy) and whether it is marked once the event has happened. A failed event takes
+// its message. Pure.
+std::optional<BsideJobStatus> nextStatus(const std::optional<BsideJobStatus> &before, JobEvent event, bool marked,
+                                         const QString &message = {});
 
 } // namespace vorlane

@@ -14,9 +14,9 @@
 namespace vorlane {
 namespace {
 
-std::optional<std::filesystem::path> preferredFile(const MediaPair &pair, AppModel::ViewMode mode)
+std::optional<std::filesystem::path> preferredFile(const MediaPair &pair, ViewSettings::ViewMode mode)
 {
-    if (mode == AppModel::ViewMode::Merged && pair.imageItem())
+    if (mode == ViewSettings::ViewMode::Merged && pair.imageItem())
         return pair.imageItem()->path;
     return std::nullopt;
 }
@@ -39,7 +39,30 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
         m_spinnerAngle = (m_spinnerAngle + 30) % 360;
         viewport()->update();
     });
-    connect(&m_model, &AppModel::changed, this, &BrowserGrid::modelChanged);
+    const FolderListing &listing = m_model.listing();
+    connect(&listing, &FolderListing::contentsChanged, this, &BrowserGrid::relayout);
+    connect(&listing, &FolderListing::loadingChanged, this, [this] {
+        if (m_model.listing().isLoading())
+            m_spinner.start();
+        else
+            m_spinner.stop();
+        relayout();
+    });
+    connect(&m_model.settings(), &ViewSettings::changed, this, [this] {
+        relayout();
+        updateColumns();
+    });
+    connect(&m_model.cursor(), &GridCursor::selectionChanged, this, [this] {
+        viewport()->update();
+        scrollToSelection();
+    });
+    connect(&m_model.cursor(), &GridCursor::gridColumnsChanged, this, [this] {
+        // Another writer (the tile-size slider) set a count this grid does not lay out: the arrow keys must
+        // keep moving by the rows on screen, so the real count goes back once the writer has finished.
+        if (m_model.cursor().gridColumns() != geometryNow().columns())
+            QTimer::singleShot(0, this, &BrowserGrid::updateColumns);
+    });
+    connect(&m_model.marks(), &CopyMarks::marksChanged, viewport(), qOverload<>(&QWidget::update));
     // A listing, even of the same folder, retries the thumbnails that failed (a file still being written).
     connect(&m_model, &AppModel::listingApplied, this, [this] {
         m_cache.clearFailures();
@@ -59,68 +82,25 @@ GridGeometry BrowserGrid::geometryNow() const
 {
     GridGeometry g;
     g.width = viewport()->width();
-    g.tileSize = m_model.thumbnailSize();
-    g.showLabels = m_model.showFilenames();
+    g.tileSize = m_model.settings().thumbnailSize();
+    g.showLabels = m_model.settings().showFilenames();
     g.top = loadErrorHeight();
     return g;
 }
 
-double BrowserGrid::loadErrorHeight() const { return m_model.loadError() ? 32.0 : 0.0; }
-
-void BrowserGrid::modelChanged(AppModel::Field field)
-{
-    using F = AppModel::Field;
-    switch (field) {
-    case F::Folders:
-    case F::Pairs:
-    case F::ShowFilenames:
-    case F::LoadError:
-        relayout();
-        break;
-    case F::GridColumns:
-        // Another writer (the tile-size slider) set a count this grid does not lay out: the arrow keys must
-        // keep moving by the rows on screen, so the real count goes back once the writer has finished.
-        if (m_model.gridColumns() != geometryNow().columns())
-            QTimer::singleShot(0, this, &BrowserGrid::updateColumns);
-        break;
-    case F::ThumbnailSize:
-        relayout();
-        updateColumns();
-        break;
-    case F::Selection:
-        viewport()->update();
-        scrollToSelection();
-        break;
-    case F::IsLoading:
-        if (m_model.isLoading())
-            m_spinner.start();
-        else
-            m_spinner.stop();
-        viewport()->update();
-        break;
-    case F::MarkedPairIds:
-    case F::JobStatus:
-    case F::ViewMode:
-    case F::FillMode:
-    case F::ShowRawLabel:
-        viewport()->update();
-        break;
-    default:
-        break;
-    }
-}
+double BrowserGrid::loadErrorHeight() const { return m_model.listing().loadError() ? 32.0 : 0.0; }
 
 void BrowserGrid::relayout()
 {
     const GridGeometry g = geometryNow();
-    const int count = int(m_model.folders().size() + m_model.pairs().size());
+    const int count = int(m_model.listing().folders().size() + m_model.listing().pairs().size());
     const int height = int(std::ceil(g.contentHeight(count)));
     verticalScrollBar()->setPageStep(viewport()->height());
     verticalScrollBar()->setRange(0, std::max(0, height - viewport()->height()));
     viewport()->update();
 }
 
-void BrowserGrid::updateColumns() { m_model.setGridColumns(geometryNow().columns()); }
+void BrowserGrid::updateColumns() { m_model.cursor().setGridColumns(geometryNow().columns()); }
 
 void BrowserGrid::resizeEvent(QResizeEvent *event)
 {
@@ -131,7 +111,7 @@ void BrowserGrid::resizeEvent(QResizeEvent *event)
 
 int BrowserGrid::indexAt(const QPoint &p) const
 {
-    const int count = int(m_model.folders().size() + m_model.pairs().size());
+    const int count = int(m_model.listing().folders().size() + m_model.listing().pairs().size());
     return geometryNow().indexAt(QPointF(p.x(), p.y() + verticalScrollBar()->value()), count);
 }
 
@@ -145,7 +125,7 @@ void BrowserGrid::mousePressEvent(QMouseEvent *event)
     const int index = indexAt(event->position().toPoint());
     if (index < 0)
         return;
-    m_model.selectByClick(m_model.gridItems()[index]);
+    m_model.cursor().selectByClick(m_model.cursor().items()[index]);
 }
 
 void BrowserGrid::scrollContentsBy(int, int)
@@ -158,13 +138,13 @@ void BrowserGrid::scrollContentsBy(int, int)
 
 void BrowserGrid::scrollToSelection()
 {
-    const auto selection = m_model.selection();
+    const auto selection = m_model.cursor().selection();
     if (!selection)
         return;
-    const bool byKeyboard = m_model.lastSelectionByKeyboard();
-    if (byKeyboard ? !m_model.autoScrollOnNav() : !m_model.autoScrollOnClick())
+    const bool byKeyboard = m_model.cursor().lastSelectionByKeyboard();
+    if (byKeyboard ? !m_model.settings().autoScrollOnNav() : !m_model.settings().autoScrollOnClick())
         return;
-    const int index = int(m_model.gridItems().indexOf(*selection));
+    const int index = int(m_model.cursor().items().indexOf(*selection));
     if (index < 0)
         return;
     const QRectF cell = geometryNow().cellRect(index);
@@ -186,13 +166,13 @@ void BrowserGrid::scrollToSelection()
 void BrowserGrid::requestThumbnails()
 {
     const GridGeometry g = geometryNow();
-    const QList<FolderEntry> &folders = m_model.folders();
-    const QList<MediaPair> &pairs = m_model.pairs();
+    const QList<FolderEntry> &folders = m_model.listing().folders();
+    const QList<MediaPair> &pairs = m_model.listing().pairs();
     const int count = int(folders.size() + pairs.size());
     const double top = verticalScrollBar()->value();
     const double h = viewport()->height();
     const double scale = devicePixelRatioF();
-    const double size = m_model.thumbnailSize();
+    const double size = m_model.settings().thumbnailSize();
     // Visible cells first, then one screen ahead in the direction of scrolling.
     const auto [v0, v1] = g.indexRange(top, top + h, count);
     const auto [a0, a1] = m_scrollingDown ? g.indexRange(top + h, top + 2 * h, count) : g.indexRange(top - h, top, count);
@@ -201,7 +181,7 @@ void BrowserGrid::requestThumbnails()
         if (index < folders.size() || index >= count)
             return;
         const MediaPair &pair = pairs[index - folders.size()];
-        const auto prefer = preferredFile(pair, m_model.viewMode());
+        const auto prefer = preferredFile(pair, m_model.settings().viewMode());
         wanted.append(ThumbnailCache::cacheKey(prefer.value_or(pair.primary().path), size));
         if (m_cache.cached(pair.primary(), prefer, size).isNull())
             m_cache.request(pair.primary(), prefer, size, scale);
@@ -224,43 +204,43 @@ void BrowserGrid::paintEvent(QPaintEvent *)
     p.fillRect(viewport()->rect(), pal.color(QPalette::Window));
     const GridGeometry g = geometryNow();
     const double offset = verticalScrollBar()->value();
-    if (const auto &error = m_model.loadError()) {
+    if (const auto &error = m_model.listing().loadError()) {
         p.setPen(QColor(220, 40, 40));
         p.setFont(Theme::uiFont(10));
         p.drawText(QRectF(12, 8 - offset, viewport()->width() - 24, 24), Qt::AlignLeft | Qt::AlignVCenter, *error);
     }
-    const QList<FolderEntry> &folders = m_model.folders();
-    const QList<MediaPair> &pairs = m_model.pairs();
+    const QList<FolderEntry> &folders = m_model.listing().folders();
+    const QList<MediaPair> &pairs = m_model.listing().pairs();
     const int count = int(folders.size() + pairs.size());
     const auto [first, last] = g.indexRange(offset, offset + viewport()->height(), count);
-    const auto selection = m_model.selection();
+    const auto selection = m_model.cursor().selection();
     for (int i = first; i <= last; ++i) {
         const QPointF origin = g.cellRect(i).topLeft() - QPointF(0, offset);
         if (i < folders.size()) {
             const FolderEntry &f = folders[i];
             CellPainter::paintFolder(p, origin,
-                                     {&f, g.tileSize, selection == GridSelection::folder(f.id), m_model.showFilenames()});
+                                     {&f, g.tileSize, selection == GridSelection::folder(f.id), m_model.settings().showFilenames()});
             continue;
         }
         const MediaPair &pair = pairs[i - folders.size()];
         CellPainter::MediaCell cell;
         cell.pair = &pair;
         cell.isSelected = selection == GridSelection::media(pair.id());
-        cell.isMarked = m_model.markedPairIds().contains(pair.id());
-        const auto status = m_model.jobStatus().constFind(pair.id());
-        if (status != m_model.jobStatus().constEnd())
+        cell.isMarked = m_model.marks().marked().contains(pair.id());
+        const auto status = m_model.marks().statuses().constFind(pair.id());
+        if (status != m_model.marks().statuses().constEnd())
             cell.jobStatus = *status;
         cell.size = g.tileSize;
-        cell.viewMode = m_model.viewMode();
-        cell.fillMode = m_model.fillMode();
-        cell.showFilename = m_model.showFilenames();
-        cell.showRawLabel = m_model.showRawLabel();
+        cell.viewMode = m_model.settings().viewMode();
+        cell.fillMode = m_model.settings().fillMode();
+        cell.showFilename = m_model.settings().showFilenames();
+        cell.showRawLabel = m_model.settings().showRawLabel();
         const auto prefer = preferredFile(pair, cell.viewMode);
         cell.image = m_cache.cached(pair.primary(), prefer, g.tileSize);
         cell.loadFailed = cell.image.isNull() && m_cache.failed(pair.primary(), prefer, g.tileSize);
         CellPainter::paintMedia(p, origin, cell);
     }
-    if (m_model.isLoading()) {
+    if (m_model.listing().isLoading()) {
         // An indeterminate spinner over the grid: twelve spokes, the brightest turning.
         p.setRenderHint(QPainter::Antialiasing);
         const QPointF c = QRectF(viewport()->rect()).center();
@@ -284,16 +264,16 @@ bool BrowserGrid::viewportEvent(QEvent *event)
         // A failed copy says why on its badge.
         auto *help = static_cast<QHelpEvent *>(event);
         const int index = indexAt(help->pos());
-        const int folderCount = int(m_model.folders().size());
+        const int folderCount = int(m_model.listing().folders().size());
         if (index >= folderCount) {
-            const MediaPair &pair = m_model.pairs()[index - folderCount];
-            const auto status = m_model.jobStatus().constFind(pair.id());
-            if (status != m_model.jobStatus().constEnd() && status->kind() == BsideJobStatus::Case::Failed) {
+            const MediaPair &pair = m_model.listing().pairs()[index - folderCount];
+            const auto status = m_model.marks().statuses().constFind(pair.id());
+            if (status != m_model.marks().statuses().constEnd() && status->kind() == BsideJobStatus::Case::Failed) {
                 CellPainter::MediaCell cell;
                 cell.pair = &pair;
-                cell.isMarked = m_model.markedPairIds().contains(pair.id());
+                cell.isMarked = m_model.marks().marked().contains(pair.id());
                 cell.jobStatus = *status;
-                cell.size = m_model.thumbnailSize();
+                cell.size = m_model.settings().thumbnailSize();
                 const QPointF origin = cellViewportRect(index).topLeft();
                 const QList<QRectF> rects = CellPainter::badgeRects(origin, cell);
                 if (!rects.isEmpty() && rects.last().contains(help->pos())) {

@@ -40,7 +40,6 @@ protected:
     bool viewportEvent(QEvent *event) override;
 
 private:
-    void modelChanged(AppModel::Field field);
     void relayout();
     void updateColumns();
     void scrollToSelection();

@@ -1,5 +1,7 @@
 #include "ui/cell_painter.h"
 
+#include "model/folder_listing.h"
+
 #include "ui/theme.h"
 
 #include <QApplication>
@@ -129,7 +131,7 @@ void paintFolder(QPainter &p, const QPointF &origin, const FolderCell &cell)
                    cell.folder->name);
     }
     if (cell.folder->sizeBytes >= 1) {
-        const QString text = AppModel::formatBytes(cell.folder->sizeBytes);
+        const QString text = formatBytes(cell.folder->sizeBytes);
         const QFont font = Theme::monoFont(std::max(0.09 * t, 8.0), QFont::DemiBold);
         const QSizeF s = capsuleSize(text, font, 5, 2);
         paintCapsuleText(p, QPointF(square.right() - 6 - s.width(), square.bottom() - 6 - s.height()), text, font, Qt::white,
@@ -208,7 +210,7 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
     p.fillRect(square, palette.color(QPalette::Base));
     if (!cell.image.isNull()) {
         const QSizeF imageSize = cell.image.deviceIndependentSize();
-        const QSizeF scaled = imageSize.scaled(square.size(), cell.fillMode == AppModel::FillMode::Fill
+        const QSizeF scaled = imageSize.scaled(square.size(), cell.fillMode == ViewSettings::FillMode::Fill
                                                                   ? Qt::KeepAspectRatioByExpanding
                                                                   : Qt::KeepAspectRatio);
         const QRectF target(square.center().x() - scaled.width() / 2, square.center().y() - scaled.height() / 2,

@@ -3,7 +3,7 @@
 #include "catalogue/folder_entry.h"
 #include "catalogue/media_pair.h"
 #include "model/job_status.h"
-#include "model/app_model.h"
+#include "model/view_settings.h"
 
 #include <QPixmap>
 #include <QRectF>
@@ -29,8 +29,8 @@ struct MediaCell
     bool isMarked = false;
     std::optional<BsideJobStatus> jobStatus;
     double size = 160;
-    AppModel::ViewMode viewMode = AppModel::ViewMode::Merged;
-    AppModel::FillMode fillMode = AppModel::FillMode::Fill;
+    ViewSettings::ViewMode viewMode = ViewSettings::ViewMode::Merged;
+    ViewSettings::FillMode fillMode = ViewSettings::FillMode::Fill;
     bool showFilename = true;
     bool showRawLabel = true;
     QPixmap image;

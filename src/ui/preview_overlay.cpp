@@ -62,28 +62,16 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     m_counter = textLabel(QString(), 12, QFont::Medium, QStringLiteral("rgba(255,255,255,153)"), this);
     m_counter->setAlignment(Qt::AlignCenter);
 
-    connect(&m_model, &AppModel::changed, this, &PreviewOverlay::modelChanged);
+    connect(&m_model.cursor(), &GridCursor::previewChanged, this, &PreviewOverlay::showPreview);
+    connect(&m_model.listing(), &FolderListing::contentsChanged, this, &PreviewOverlay::showPreview);
+    connect(&m_model.marks(), &CopyMarks::marksChanged, this, &PreviewOverlay::showPreview);
     showPreview();
-}
-
-void PreviewOverlay::modelChanged(AppModel::Field field)
-{
-    using F = AppModel::Field;
-    switch (field) {
-    case F::PreviewIndex:
-    case F::Pairs:
-    case F::MarkedPairIds:
-        showPreview();
-        break;
-    default:
-        break;
-    }
 }
 
 void PreviewOverlay::showPreview()
 {
-    const std::optional<int> index = m_model.previewIndex();
-    const QList<MediaPair> &pairs = m_model.pairs();
+    const std::optional<int> index = m_model.cursor().previewIndex();
+    const QList<MediaPair> &pairs = m_model.listing().pairs();
     if (!index || *index < 0 || *index >= pairs.size()) {
         clearMedia();
         setAttribute(Qt::WA_TransparentForMouseEvents, true);
@@ -110,7 +98,7 @@ void PreviewOverlay::showPreview()
         m_image->setSource(pair.primary().path, prefer, thumbnailOf(pair));
     }
     m_name->setText(pair.displayName());
-    m_mark->setVisible(m_model.markedPairIds().contains(pair.id()));
+    m_mark->setVisible(m_model.marks().marked().contains(pair.id()));
     m_counter->setText(QStringLiteral("%1 / %2").arg(qint64(*index) + 1).arg(qint64(pairs.size())));
     setAttribute(Qt::WA_TransparentForMouseEvents, false);
     placeChildren();
@@ -121,7 +109,7 @@ void PreviewOverlay::showPreview()
 QImage PreviewOverlay::thumbnailOf(const MediaPair &pair) const
 {
     // The grid asked for the JPEG of a pair, or for the primary file when pairs are shown apart.
-    const double size = m_model.thumbnailSize();
+    const double size = m_model.settings().thumbnailSize();
     std::optional<std::filesystem::path> jpeg;
     if (pair.imageItem())
         jpeg = pair.imageItem()->path;

@@ -39,7 +39,6 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
-    void modelChanged(AppModel::Field field);
     void showPreview();
     void clearMedia();
     void placeChildren();

@@ -53,16 +53,16 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
 
     m_sort = addSegments(column, QStringLiteral("排序方式"), {QStringLiteral("按名称"), QStringLiteral("按拍摄时间")});
     connect(m_sort, &QButtonGroup::idClicked, this, [this](int id) {
-        m_model.setSortMode(id == 0 ? AppModel::SortMode::Name : AppModel::SortMode::Date);
+        m_model.listing().setSortMode(id == 0 ? FolderListing::SortMode::Name : FolderListing::SortMode::Date);
     });
     m_fill = addSegments(column, QStringLiteral("正方形填充"),
                          {QStringLiteral("填充（裁剪）"), QStringLiteral("适配（完整）")});
     connect(m_fill, &QButtonGroup::idClicked, this, [this](int id) {
-        m_model.setFillMode(id == 0 ? AppModel::FillMode::Fill : AppModel::FillMode::Fit);
+        m_model.settings().setFillMode(id == 0 ? ViewSettings::FillMode::Fill : ViewSettings::FillMode::Fit);
     });
     m_pairing = addSegments(column, QStringLiteral("RAW+JPG 配对"), {QStringLiteral("合并"), QStringLiteral("分开")});
     connect(m_pairing, &QButtonGroup::idClicked, this, [this](int id) {
-        m_model.setViewMode(id == 0 ? AppModel::ViewMode::Merged : AppModel::ViewMode::Split);
+        m_model.settings().setViewMode(id == 0 ? ViewSettings::ViewMode::Merged : ViewSettings::ViewMode::Split);
     });
 
     // Tile size: the slider works in whole steps, so it cannot leave 80…320 or stop between steps of 8.
@@ -88,11 +88,11 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     sizeGroup->addLayout(sliderRow);
     column->addLayout(sizeGroup);
     connect(m_slider, &QSlider::valueChanged, this,
-            [this](int steps) { m_model.setThumbnailSize(double(steps * kTileStep)); });
+            [this](int steps) { m_model.settings().setThumbnailSize(double(steps * kTileStep)); });
     // The grid recounts its columns from its width; one column for a moment lets it start from scratch at
     // both ends of a drag.
-    connect(m_slider, &QSlider::sliderPressed, this, [this] { m_model.setGridColumns(1); });
-    connect(m_slider, &QSlider::sliderReleased, this, [this] { m_model.setGridColumns(1); });
+    connect(m_slider, &QSlider::sliderPressed, this, [this] { m_model.cursor().setGridColumns(1); });
+    connect(m_slider, &QSlider::sliderReleased, this, [this] { m_model.cursor().setGridColumns(1); });
 
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -100,7 +100,7 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     divider->setStyleSheet(QStringLiteral("color: rgba(0,0,0,30);"));
     column->addWidget(divider);
 
-    AppModel &m = m_model;
+    ViewSettings &m = m_model.settings();
     addToggle(column, QStringLiteral("显示文件名"), [&m] { return m.showFilenames(); },
               [&m](bool on) { m.setShowFilenames(on); });
     addToggle(column, QStringLiteral("显示 RAW 格式标签（隐藏文件名时）"), [&m] { return m.showRawLabel(); },
@@ -110,7 +110,8 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     addToggle(column, QStringLiteral("点击时自动滚动"), [&m] { return m.autoScrollOnClick(); },
               [&m](bool on) { m.setAutoScrollOnClick(on); });
 
-    connect(&m_model, &AppModel::changed, this, &SettingsPanel::modelChanged);
+    connect(&m_model.settings(), &ViewSettings::changed, this, &SettingsPanel::showModel);
+    connect(&m_model.listing(), &FolderListing::sortModeChanged, this, &SettingsPanel::showModel);
     showModel();
 }
 
@@ -157,31 +158,13 @@ QCheckBox *SettingsPanel::addToggle(QVBoxLayout *column, const QString &label, s
     return box;
 }
 
-void SettingsPanel::modelChanged(AppModel::Field field)
-{
-    using F = AppModel::Field;
-    switch (field) {
-    case F::SortMode:
-    case F::FillMode:
-    case F::ViewMode:
-    case F::ThumbnailSize:
-    case F::ShowFilenames:
-    case F::ShowRawLabel:
-    case F::AutoScrollOnNav:
-    case F::AutoScrollOnClick:
-        showModel();
-        break;
-    default:
-        break;
-    }
-}
-
 void SettingsPanel::showModel()
 {
-    m_sort->button(m_model.sortMode() == AppModel::SortMode::Name ? 0 : 1)->setChecked(true);
-    m_fill->button(m_model.fillMode() == AppModel::FillMode::Fill ? 0 : 1)->setChecked(true);
-    m_pairing->button(m_model.viewMode() == AppModel::ViewMode::Merged ? 0 : 1)->setChecked(true);
-    const double size = m_model.thumbnailSize();
+    const ViewSettings &settings = m_model.settings();
+    m_sort->button(m_model.listing().sortMode() == FolderListing::SortMode::Name ? 0 : 1)->setChecked(true);
+    m_fill->button(settings.fillMode() == ViewSettings::FillMode::Fill ? 0 : 1)->setChecked(true);
+    m_pairing->button(settings.viewMode() == ViewSettings::ViewMode::Merged ? 0 : 1)->setChecked(true);
+    const double size = settings.thumbnailSize();
     if (!m_slider->isSliderDown()) {
         const QSignalBlocker quiet(m_slider);
         m_slider->setValue(int(std::lround(size / kTileStep)));

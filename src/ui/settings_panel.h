@@ -38,7 +38,6 @@ private:
     QButtonGroup *addSegments(QVBoxLayout *column, const QString &caption, const QStringList &choices);
     QCheckBox *addToggle(QVBoxLayout *column, const QString &label, std::function<bool()> get,
                          std::function<void(bool)> set);
-    void modelChanged(AppModel::Field field);
     void showModel();
 
     AppModel &m_model;

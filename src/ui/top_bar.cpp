@@ -96,37 +96,17 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     connect(m_discard, &QPushButton::clicked, &m_model, &AppModel::discardOriginals);
     row->addWidget(m_discard);
 
-    connect(&m_model, &AppModel::changed, this, &TopBar::modelChanged);
-    showProgress(m_model.schedulerProgress());
+    const CopyMarks &marks = m_model.marks();
+    connect(&marks, &CopyMarks::progressChanged, this, [this] { showProgress(m_model.marks().progress()); });
+    connect(&marks, &CopyMarks::marksChanged, this, &TopBar::showDiscard);
+    connect(&m_model.discard(), &DiscardRun::trashingChanged, this, &TopBar::showDiscard);
+    connect(&m_model.listing(), &FolderListing::contentsChanged, this, &TopBar::showDiscard);
+    connect(&m_model.listing(), &FolderListing::locationChanged, this, &TopBar::rebuildBreadcrumb);
+    connect(&m_model.listing(), &FolderListing::sizesChanged, this, &TopBar::showCapacity);
+    showProgress(marks.progress());
     rebuildBreadcrumb();
     showCapacity();
     showDiscard();
-}
-
-void TopBar::modelChanged(AppModel::Field field)
-{
-    using F = AppModel::Field;
-    switch (field) {
-    case F::SchedulerProgress:
-        showProgress(m_model.schedulerProgress());
-        break;
-    case F::Breadcrumb:
-        rebuildBreadcrumb();
-        break;
-    case F::CurrentDirBytes:
-    case F::RootDirBytes:
-    case F::FreeSpaceBytes:
-        showCapacity();
-        break;
-    case F::MarkedPairIds:
-    case F::JobStatus:
-    case F::IsTrashing:
-    case F::Pairs:
-        showDiscard();
-        break;
-    default:
-        break;
-    }
 }
 
 void TopBar::showProgress(const BsideScheduler::Progress &progress)
@@ -144,7 +124,7 @@ void TopBar::rebuildBreadcrumb()
         delete item;
     }
     m_crumbs.clear();
-    const QList<std::filesystem::path> &entries = m_model.breadcrumb();
+    const QList<std::filesystem::path> &entries = m_model.listing().breadcrumb();
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const bool current = i == entries.size() - 1;
         if (i > 0) {
@@ -176,15 +156,16 @@ void TopBar::rebuildBreadcrumb()
 
 void TopBar::showCapacity()
 {
-    m_capacity->setText(AppModel::formatBytes(m_model.currentDirBytes()) + QStringLiteral(" / ")
-                        + AppModel::formatBytes(m_model.rootDirBytes()) + QStringLiteral(" / ")
-                        + AppModel::formatBytes(m_model.freeSpaceBytes()));
+    const FolderListing &listing = m_model.listing();
+    m_capacity->setText(formatBytes(listing.currentDirBytes()) + QStringLiteral(" / ")
+                        + formatBytes(listing.rootDirBytes()) + QStringLiteral(" / ")
+                        + formatBytes(listing.freeSpaceBytes()));
 }
 
 void TopBar::showDiscard()
 {
-    const int n = m_model.discardableCount();
-    m_discard->setEnabled(n >= 1 && !m_model.isTrashing());
+    const int n = m_model.discard().discardableCount();
+    m_discard->setEnabled(n >= 1 && !m_model.discard().isTrashing());
     m_discard->setToolTip(n >= 1 ? QStringLiteral("将 %1 张已生成副本的原片移到废纸篓").arg(n)
                                  : QStringLiteral("没有可丢弃的原片（需先标记 D 并完成压缩）"));
     m_discardCount->setVisible(n >= 1);

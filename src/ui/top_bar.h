@@ -46,7 +46,6 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void modelChanged(AppModel::Field field);
     void rebuildBreadcrumb();
     void showCapacity();
     void showDiscard();

@@ -39,16 +39,16 @@ protected:
     {
         const auto id = pairIdNamed(m, QString::fromUtf8(name));
         ASSERT_TRUE(id);
-        m.toggleMark(*id);
+        m.marks().toggle(*id);
         ASSERT_TRUE(waitUntil([&] {
-            const auto it = m.jobStatus().constFind(*id);
-            return it != m.jobStatus().constEnd() && it->kind() == BsideJobStatus::Case::Completed;
+            const auto it = m.marks().statuses().constFind(*id);
+            return it != m.marks().statuses().constEnd() && it->kind() == BsideJobStatus::Case::Completed;
         }));
     }
     bool discardAndWait()
     {
         m.discardOriginals();
-        return waitUntil([&] { return !m.isTrashing() && m.lastTrashResult(); });
+        return waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); });
     }
 
     TempTree t;
@@ -63,16 +63,16 @@ TEST_F(Discard, MovesOriginalsOfCompletedPairsToTheTrash)
     markAndWait("IMG_1.CR2+JPG");
     markAndWait("c%20 odd.jpg");
     const auto pairId = pairIdNamed(m, u"IMG_1.CR2+JPG"_s);
-    m.selectByClick(GridSelection::media(*pairId));
+    m.cursor().selectByClick(GridSelection::media(*pairId));
     ASSERT_TRUE(discardAndWait());
-    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 3 个文件"_s);
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 3 个文件"_s);
     EXPECT_FALSE(std::filesystem::exists(t.root() / "IMG_1.JPG"));
     EXPECT_FALSE(std::filesystem::exists(t.root() / "IMG_1.CR2"));
     EXPECT_TRUE(std::filesystem::exists(t.root() / "b.jpg"));
     EXPECT_TRUE(std::filesystem::exists(t.root() / (t.root().filename().native() + "_bside") / "IMG_1_bside.jpg"));
     EXPECT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg"}));
-    EXPECT_EQ(m.selection(), GridSelection::folder(m.folders()[0].id)) << "selection moves to the first cell";
-    EXPECT_TRUE(m.markedPairIds().isEmpty());
+    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id)) << "selection moves to the first cell";
+    EXPECT_TRUE(m.marks().marked().isEmpty());
 
     const QString listed = trashList();
     EXPECT_TRUE(listed.contains(QString::fromUtf8((t.root() / "IMG_1.CR2").c_str())));
@@ -83,17 +83,17 @@ TEST_F(Discard, MovesOriginalsOfCompletedPairsToTheTrash)
 TEST_F(Discard, OnlyCompletedPairsAndSecondPressIgnored)
 {
     markAndWait("b.jpg");
-    m.scheduler().capConcurrency(1);
+    m.marks().scheduler().capConcurrency(1);
     m.discardOriginals();
-    EXPECT_TRUE(m.isTrashing());
+    EXPECT_TRUE(m.discard().isTrashing());
     m.discardOriginals(); // ignored while a run is under way
-    ASSERT_TRUE(waitUntil([&] { return !m.isTrashing(); }));
-    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件"_s);
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing(); }));
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件"_s);
 
-    m.clearLastTrashResult();
+    m.discard().clearLastResult();
     m.discardOriginals(); // nothing eligible: no run, no message
-    EXPECT_FALSE(m.isTrashing());
-    EXPECT_FALSE(m.lastTrashResult());
+    EXPECT_FALSE(m.discard().isTrashing());
+    EXPECT_FALSE(m.discard().lastResult());
 }
 
 TEST_F(Discard, CopyGoneMissingKeepsTheOriginals)
@@ -102,12 +102,12 @@ TEST_F(Discard, CopyGoneMissingKeepsTheOriginals)
     markAndWait("b.jpg");
     std::filesystem::remove(t.root() / (t.root().filename().native() + "_bside") / "IMG_1_bside.jpg");
     ASSERT_TRUE(discardAndWait());
-    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件，2 个失败\n未移到废纸篓：IMG_1.JPG：它的副本已不存在 等 2 个文件"_s);
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件，2 个失败\n未移到废纸篓：IMG_1.JPG：它的副本已不存在 等 2 个文件"_s);
     EXPECT_TRUE(std::filesystem::exists(t.root() / "IMG_1.JPG"));
     EXPECT_TRUE(std::filesystem::exists(t.root() / "IMG_1.CR2"));
     EXPECT_FALSE(std::filesystem::exists(t.root() / "b.jpg"));
     EXPECT_EQ(pairNames(m), (std::vector<std::string>{"c%20 odd.jpg", "IMG_1.CR2+JPG"})) << "the cell stays";
-    EXPECT_TRUE(m.markedPairIds().contains(*pairIdNamed(m, u"IMG_1.CR2+JPG"_s))) << "with its mark";
+    EXPECT_TRUE(m.marks().marked().contains(*pairIdNamed(m, u"IMG_1.CR2+JPG"_s))) << "with its mark";
 }
 
 TEST_F(Discard, FileThatCannotMoveIsCountedAndTheRestMove)
@@ -115,12 +115,12 @@ TEST_F(Discard, FileThatCannotMoveIsCountedAndTheRestMove)
     markAndWait("IMG_1.CR2+JPG");
     std::filesystem::remove(t.root() / "IMG_1.CR2"); // gone before the run
     ASSERT_TRUE(discardAndWait());
-    EXPECT_TRUE(m.lastTrashResult()->startsWith(u"已丢弃 1 个文件，1 个失败\n未移到废纸篓：IMG_1.CR2："_s));
+    EXPECT_TRUE(m.discard().lastResult()->startsWith(u"已丢弃 1 个文件，1 个失败\n未移到废纸篓：IMG_1.CR2："_s));
     EXPECT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg", "c%20 odd.jpg", "IMG_1.CR2"}))
         << "what did not move stays, as a cell of its own";
     const auto rest = pairIdNamed(m, u"IMG_1.CR2"_s);
-    EXPECT_TRUE(m.markedPairIds().contains(*rest));
-    EXPECT_EQ(m.discardableCount(), 1);
+    EXPECT_TRUE(m.marks().marked().contains(*rest));
+    EXPECT_EQ(m.discard().discardableCount(), 1);
 }
 
 } // namespace
@@ -141,19 +141,19 @@ TEST(SameStemDiscard, OnlyTheMarkedCellIsRestoredAndMoved)
     {
         AppModel m(nullptr, quietMachine(), encoder.function());
         ASSERT_TRUE(openAndWait(m, card));
-        EXPECT_TRUE(m.markedPairIds().isEmpty()) << "a path that two cells could claim restores no mark";
-        m.toggleMark(*pairIdNamed(m, u"photo.png"_s));
-        ASSERT_TRUE(waitUntil([&] { return m.discardableCount() == 1; }));
+        EXPECT_TRUE(m.marks().marked().isEmpty()) << "a path that two cells could claim restores no mark";
+        m.marks().toggle(*pairIdNamed(m, u"photo.png"_s));
+        ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
     }
     EXPECT_TRUE(std::filesystem::exists(card / "card_bside" / "photo_png_bside.jpg"));
 
     AppModel m(nullptr, quietMachine(), encoder.function());
     ASSERT_TRUE(openAndWait(m, card));
-    ASSERT_EQ(m.markedPairIds().size(), 1);
-    EXPECT_TRUE(m.markedPairIds().contains(*pairIdNamed(m, u"photo.png"_s)));
+    ASSERT_EQ(m.marks().marked().size(), 1);
+    EXPECT_TRUE(m.marks().marked().contains(*pairIdNamed(m, u"photo.png"_s)));
     m.discardOriginals();
-    ASSERT_TRUE(waitUntil([&] { return !m.isTrashing() && m.lastTrashResult(); }));
-    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件"_s);
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件"_s);
     EXPECT_TRUE(std::filesystem::exists(card / "photo.jpg"));
     EXPECT_FALSE(std::filesystem::exists(card / "photo.png"));
 }
@@ -173,13 +173,13 @@ TEST(BusySharedPool, ListingAndDiscardStillRun)
     encoder.open();
     AppModel m(nullptr, quietMachine(), encoder.function());
     m.openRoot(t.root());
-    const bool listed = waitUntil([&] { return !m.isLoading() && m.pairs().size() == 1; }, 10000);
+    const bool listed = waitUntil([&] { return !m.listing().isLoading() && m.listing().pairs().size() == 1; }, 10000);
     bool discarded = false;
     if (listed) {
-        m.toggleMark(m.pairs()[0].id());
-        discarded = waitUntil([&] { return m.discardableCount() == 1; }, 10000);
+        m.marks().toggle(m.listing().pairs()[0].id());
+        discarded = waitUntil([&] { return m.discard().discardableCount() == 1; }, 10000);
         m.discardOriginals();
-        discarded = discarded && waitUntil([&] { return m.lastTrashResult().has_value(); }, 10000);
+        discarded = discarded && waitUntil([&] { return m.discard().lastResult().has_value(); }, 10000);
     }
     release.release(shared->maxThreadCount());
     shared->waitForDone();
@@ -193,8 +193,8 @@ namespace {
 
 bool completed(const AppModel &m, const QUuid &id)
 {
-    const auto it = m.jobStatus().constFind(id);
-    return it != m.jobStatus().constEnd() && it->kind() == BsideJobStatus::Case::Completed;
+    const auto it = m.marks().statuses().constFind(id);
+    return it != m.marks().statuses().constEnd() && it->kind() == BsideJobStatus::Case::Completed;
 }
 
 // The count is what a press moves now: marks of a folder left behind are not counted in the next one,
@@ -209,20 +209,20 @@ TEST(DiscardCount, FollowsTheListingShown)
     encoder.open();
     AppModel m(nullptr, quietMachine(), encoder.function());
     ASSERT_TRUE(openAndWait(m, t.root() / "a"));
-    for (const MediaPair &p : m.pairs())
-        m.toggleMark(p.id());
-    ASSERT_TRUE(waitUntil([&] { return m.discardableCount() == 2; }));
+    for (const MediaPair &p : m.listing().pairs())
+        m.marks().toggle(p.id());
+    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 2; }));
     ASSERT_TRUE(navigateAndWait(m, t.root() / "b"));
-    EXPECT_EQ(m.discardableCount(), 0);
-    EXPECT_TRUE(m.markedPairIds().isEmpty()) << "ids no listing holds are dropped";
+    EXPECT_EQ(m.discard().discardableCount(), 0);
+    EXPECT_TRUE(m.marks().marked().isEmpty()) << "ids no listing holds are dropped";
     for (int round = 0; round < 3; ++round) {
         ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
-        EXPECT_EQ(m.discardableCount(), 2) << "marks are rebuilt from the copies, once";
+        EXPECT_EQ(m.discard().discardableCount(), 2) << "marks are rebuilt from the copies, once";
     }
     m.discardOriginals();
-    ASSERT_TRUE(waitUntil([&] { return m.lastTrashResult().has_value(); }));
-    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 2 个文件"_s);
-    EXPECT_EQ(m.discardableCount(), 0);
+    ASSERT_TRUE(waitUntil([&] { return m.discard().lastResult().has_value(); }));
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 2 个文件"_s);
+    EXPECT_EQ(m.discard().discardableCount(), 0);
 }
 
 // A cell listed again while its copy is being made shows marked and copying; unmarking it then cancels
@@ -235,19 +235,19 @@ TEST(CopyJobsAcrossListings, FollowTheirCellAndObeyItsUnmark)
     FakeEncoder encoder; // holds every job until opened
     AppModel m(nullptr, quietMachine(), encoder.function());
     ASSERT_TRUE(openAndWait(m, t.root() / "a"));
-    m.toggleMark(m.pairs()[0].id());
+    m.marks().toggle(m.listing().pairs()[0].id());
     ASSERT_TRUE(waitUntil([&] { return encoder.started() == 1; }));
     ASSERT_TRUE(navigateAndWait(m, t.root() / "b"));
     ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
-    const QUuid again = m.pairs()[0].id();
-    EXPECT_TRUE(m.markedPairIds().contains(again));
-    EXPECT_EQ(m.jobStatus().value(again, BsideJobStatus::queued()).kind(), BsideJobStatus::Case::Running);
+    const QUuid again = m.listing().pairs()[0].id();
+    EXPECT_TRUE(m.marks().marked().contains(again));
+    EXPECT_EQ(m.marks().statuses().value(again, BsideJobStatus::queued()).kind(), BsideJobStatus::Case::Running);
 
-    m.toggleMark(again);
+    m.marks().toggle(again);
     encoder.open();
-    ASSERT_TRUE(waitUntil([&] { return m.schedulerProgress().isIdle() && m.jobStatus().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return m.marks().progress().isIdle() && m.marks().statuses().isEmpty(); }));
     ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
-    EXPECT_TRUE(m.markedPairIds().isEmpty());
+    EXPECT_TRUE(m.marks().marked().isEmpty());
     EXPECT_FALSE(std::filesystem::exists(t.root() / "a" / "a_bside" / "1_bside.jpg"));
 }
 
@@ -260,13 +260,13 @@ TEST(CopyJobsAcrossListings, FinishedInAFolderLeftBehindKeepItsMark)
     FakeEncoder encoder;
     AppModel m(nullptr, quietMachine(), encoder.function());
     ASSERT_TRUE(openAndWait(m, t.root() / "a"));
-    m.toggleMark(m.pairs()[0].id());
+    m.marks().toggle(m.listing().pairs()[0].id());
     ASSERT_TRUE(waitUntil([&] { return encoder.started() == 1; }));
     ASSERT_TRUE(navigateAndWait(m, t.root() / "b"));
     encoder.open();
-    ASSERT_TRUE(waitUntil([&] { return m.schedulerProgress().isIdle() && m.schedulerProgress().completed == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return m.marks().progress().isIdle() && m.marks().progress().completed == 1; }));
     ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
-    EXPECT_EQ(m.discardableCount(), 1);
+    EXPECT_EQ(m.discard().discardableCount(), 1);
 }
 
 // Unmarking a cell whose originals are on their way to the Trash would delete its only copy.
@@ -275,28 +275,28 @@ TEST_F(Discard, MarksOfCellsBeingDiscardedCannotChange)
     markAndWait("b.jpg");
     const QUuid id = *pairIdNamed(m, u"b.jpg"_s);
     m.discardOriginals();
-    ASSERT_TRUE(m.isTrashing());
-    m.toggleMark(id); // the result is applied only once events run again: the run is still under way
-    m.selectByClick(GridSelection::media(id));
+    ASSERT_TRUE(m.discard().isTrashing());
+    m.marks().toggle(id); // the result is applied only once events run again: the run is still under way
+    m.cursor().selectByClick(GridSelection::media(id));
     m.markCurrentAndAdvance(false);
-    EXPECT_TRUE(m.markedPairIds().contains(id));
+    EXPECT_TRUE(m.marks().marked().contains(id));
     EXPECT_TRUE(std::filesystem::exists(t.root() / (t.root().filename().native() + "_bside") / "b_bside.jpg"));
-    ASSERT_TRUE(waitUntil([&] { return !m.isTrashing(); }));
-    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件"_s);
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing(); }));
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件"_s);
 }
 
 TEST_F(Discard, SkippedCellsAreCountedWithTheirReason)
 {
     markAndWait("b.jpg");
     encoder.setMode(FakeEncoder::Mode::Fail);
-    m.toggleMark(*pairIdNamed(m, u"c%20 odd.jpg"_s));
-    ASSERT_TRUE(waitUntil([&] { return !m.failedPairIds().isEmpty(); }));
-    m.scheduler().capConcurrency(0);
-    m.toggleMark(*pairIdNamed(m, u"IMG_1.CR2+JPG"_s)); // stays queued: no job may run
-    const int64_t before = m.currentDirBytes();
+    m.marks().toggle(*pairIdNamed(m, u"c%20 odd.jpg"_s));
+    ASSERT_TRUE(waitUntil([&] { return !m.marks().failed().isEmpty(); }));
+    m.marks().scheduler().capConcurrency(0);
+    m.marks().toggle(*pairIdNamed(m, u"IMG_1.CR2+JPG"_s)); // stays queued: no job may run
+    const int64_t before = m.listing().currentDirBytes();
     ASSERT_TRUE(discardAndWait());
-    EXPECT_EQ(*m.lastTrashResult(), u"已丢弃 1 个文件\n跳过 2 个已标记项：副本未完成 1，副本失败 1"_s);
-    EXPECT_EQ(m.currentDirBytes(), before - 1) << "the size figure follows the file that left";
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件\n跳过 2 个已标记项：副本未完成 1，副本失败 1"_s);
+    EXPECT_EQ(m.listing().currentDirBytes(), before - 1) << "the size figure follows the file that left";
 }
 
 // The failures shown are those that still stand.
@@ -304,10 +304,10 @@ TEST_F(Discard, FailureCountFollowsTheFailedCells)
 {
     encoder.setMode(FakeEncoder::Mode::Fail);
     const QUuid id = *pairIdNamed(m, u"b.jpg"_s);
-    m.toggleMark(id);
-    ASSERT_TRUE(waitUntil([&] { return m.schedulerProgress().failed == 1; }));
-    m.toggleMark(id);
-    EXPECT_EQ(m.schedulerProgress().failed, 0);
+    m.marks().toggle(id);
+    ASSERT_TRUE(waitUntil([&] { return m.marks().progress().failed == 1; }));
+    m.marks().toggle(id);
+    EXPECT_EQ(m.marks().progress().failed, 0);
 }
 
 // A volume the Trash cannot reach (tmpfs is a system mount to GIO): the cells stay, marked, and the
@@ -325,16 +325,16 @@ TEST(DiscardRefused, CellsStayWithTheirMarkAndTheReasonIsShown)
     {
         AppModel m(nullptr, quietMachine(), encoder.function());
         ASSERT_TRUE(openAndWait(m, dir));
-        const QUuid id = m.pairs()[0].id();
-        m.toggleMark(id);
+        const QUuid id = m.listing().pairs()[0].id();
+        m.marks().toggle(id);
         ASSERT_TRUE(waitUntil([&] { return completed(m, id); }));
         m.discardOriginals();
-        ASSERT_TRUE(waitUntil([&] { return m.lastTrashResult().has_value(); }));
-        EXPECT_TRUE(m.lastTrashResult()->startsWith(u"已丢弃 0 个文件，1 个失败\n未移到废纸篓：a.jpg："_s))
-            << m.lastTrashResult()->toStdString();
-        EXPECT_GT(m.lastTrashResult()->size(), 30) << "GIO's reason follows";
-        EXPECT_EQ(m.pairs().size(), 1);
-        EXPECT_TRUE(m.markedPairIds().contains(id));
+        ASSERT_TRUE(waitUntil([&] { return m.discard().lastResult().has_value(); }));
+        EXPECT_TRUE(m.discard().lastResult()->startsWith(u"已丢弃 0 个文件，1 个失败\n未移到废纸篓：a.jpg："_s))
+            << m.discard().lastResult()->toStdString();
+        EXPECT_GT(m.discard().lastResult()->size(), 30) << "GIO's reason follows";
+        EXPECT_EQ(m.listing().pairs().size(), 1);
+        EXPECT_TRUE(m.marks().marked().contains(id));
         EXPECT_TRUE(std::filesystem::exists(dir / "a.jpg"));
     }
     std::filesystem::remove_all(dir);

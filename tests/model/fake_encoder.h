@@ -16,7 +16,7 @@ class FakeEncoder
 public:
     enum class Mode { Obey, IgnoreCancel, Fail };
 
-    AppModel::CopyFunction function()
+    CopyMarks::CopyFunction function()
     {
         return [this](const CopyRequest &request, std::stop_token token) {
             std::unique_lock lock(m_mutex);

@@ -11,8 +11,8 @@ namespace {
 
 std::optional<Case> statusOf(const AppModel &m, const QUuid &id)
 {
-    const auto it = m.jobStatus().constFind(id);
-    return it == m.jobStatus().constEnd() ? std::nullopt : std::optional<Case>(it->kind());
+    const auto it = m.marks().statuses().constFind(id);
+    return it == m.marks().statuses().constEnd() ? std::nullopt : std::optional<Case>(it->kind());
 }
 
 TEST(Marking, RealCopyThenRestoreAfterRestart)
@@ -29,29 +29,27 @@ TEST(Marking, RealCopyThenRestoreAfterRestart)
         AppModel m(nullptr, quietMachine());
         ASSERT_TRUE(openAndWait(m, card));
         ASSERT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg", "IMG_1.CR2+JPG"}));
-        const QUuid pairId = m.pairs()[1].id();
-        m.moveSelection(1);
+        const QUuid pairId = m.listing().pairs()[1].id();
+        m.cursor().step(1);
         m.markCurrentAndAdvance(false);
-        EXPECT_TRUE(m.markedPairIds().contains(pairId));
+        EXPECT_TRUE(m.marks().marked().contains(pairId));
         EXPECT_TRUE(statusOf(m, pairId) == Case::Queued || statusOf(m, pairId) == Case::Running);
-        EXPECT_EQ(m.selection(), GridSelection::media(m.pairs()[0].id())) << "advanced with wrap-around";
+        EXPECT_EQ(m.cursor().selection(), GridSelection::media(m.listing().pairs()[0].id())) << "advanced with wrap-around";
         ASSERT_TRUE(waitUntil([&] { return statusOf(m, pairId) == Case::Completed; }));
         EXPECT_TRUE(std::filesystem::file_size(copy) > 0);
-        ASSERT_TRUE(waitUntil([&] { return m.schedulerProgress().completed == 1 && m.schedulerProgress().isIdle(); }));
-        EXPECT_EQ(m.discardableCount(), 1);
+        ASSERT_TRUE(waitUntil([&] { return m.marks().progress().completed == 1 && m.marks().progress().isIdle(); }));
+        EXPECT_EQ(m.discard().discardableCount(), 1);
     }
     AppModel again(nullptr, quietMachine());
     ASSERT_TRUE(openAndWait(again, card));
-    const QUuid restored = again.pairs()[1].id();
-    EXPECT_TRUE(again.markedPairIds().contains(restored));
+    const QUuid restored = again.listing().pairs()[1].id();
+    EXPECT_TRUE(again.marks().marked().contains(restored));
     EXPECT_EQ(statusOf(again, restored), Case::Completed);
-    EXPECT_TRUE(again.restoredCompleted().contains(restored));
-    EXPECT_FALSE(again.markedPairIds().contains(again.pairs()[0].id()));
+    EXPECT_FALSE(again.marks().marked().contains(again.listing().pairs()[0].id()));
 
-    again.toggleMark(restored);
+    again.marks().toggle(restored);
     EXPECT_FALSE(std::filesystem::exists(copy)) << "unmarking deletes the copy";
     EXPECT_FALSE(statusOf(again, restored));
-    EXPECT_FALSE(again.restoredCompleted().contains(restored));
 }
 
 class MarkingStates : public ::testing::Test
@@ -62,9 +60,9 @@ protected:
         t.file("a.jpg", "a");
         t.file("b.jpg", "b");
         ASSERT_TRUE(openAndWait(m, t.root()));
-        m.scheduler().capConcurrency(1);
-        a = m.pairs()[0].id();
-        b = m.pairs()[1].id();
+        m.marks().scheduler().capConcurrency(1);
+        a = m.listing().pairs()[0].id();
+        b = m.listing().pairs()[1].id();
     }
     std::filesystem::path copyOf(const char *name) { return t.root() / (t.root().filename().native() + "_bside") / name; }
 
@@ -76,29 +74,29 @@ protected:
 
 TEST_F(MarkingStates, UnmarkQueuedAndRunning)
 {
-    m.toggleMark(a);
-    m.toggleMark(b);
+    m.marks().toggle(a);
+    m.marks().toggle(b);
     ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Running; }));
     EXPECT_EQ(statusOf(m, b), Case::Queued);
-    EXPECT_EQ(m.scheduler().progress().queued, 1) << "a job that cannot start yet sends no snapshot";
+    EXPECT_EQ(m.marks().scheduler().progress().queued, 1) << "a job that cannot start yet sends no snapshot";
 
-    m.toggleMark(b);
+    m.marks().toggle(b);
     EXPECT_FALSE(statusOf(m, b)) << "a waiting job's status goes at once";
-    ASSERT_TRUE(waitUntil([&] { return m.schedulerProgress().total == 1 && m.schedulerProgress().queued == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return m.marks().progress().total == 1 && m.marks().progress().queued == 0; }));
 
-    m.toggleMark(a);
+    m.marks().toggle(a);
     EXPECT_EQ(statusOf(m, a), Case::Running) << "a running job settles its own status";
     ASSERT_TRUE(waitUntil([&] { return !statusOf(m, a); }));
     EXPECT_FALSE(std::filesystem::exists(copyOf("a_bside.jpg")));
-    EXPECT_TRUE(m.failedPairIds().isEmpty());
+    EXPECT_TRUE(m.marks().failed().isEmpty());
 }
 
 TEST_F(MarkingStates, CopyFinishedAfterUnmarkIsRemoved)
 {
     encoder.setMode(FakeEncoder::Mode::IgnoreCancel);
-    m.toggleMark(a);
+    m.marks().toggle(a);
     ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Running; }));
-    m.toggleMark(a);
+    m.marks().toggle(a);
     encoder.open();
     ASSERT_TRUE(waitUntil([&] { return !statusOf(m, a); }));
     EXPECT_FALSE(std::filesystem::exists(copyOf("a_bside.jpg")))
@@ -108,34 +106,34 @@ TEST_F(MarkingStates, CopyFinishedAfterUnmarkIsRemoved)
 TEST_F(MarkingStates, FailureShowsEvenWhenUnmarkedAndUnmarkClearsIt)
 {
     encoder.setMode(FakeEncoder::Mode::Fail);
-    m.toggleMark(a);
+    m.marks().toggle(a);
     ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Running; }));
-    m.toggleMark(a);
+    m.marks().toggle(a);
     encoder.open();
     ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Failed; }));
-    EXPECT_EQ(m.jobStatus().value(a, BsideJobStatus::queued()).message(), QStringLiteral("boom"));
-    EXPECT_TRUE(m.failedPairIds().contains(a));
-    EXPECT_FALSE(m.markedPairIds().contains(a));
+    EXPECT_EQ(m.marks().statuses().value(a, BsideJobStatus::queued()).message(), QStringLiteral("boom"));
+    EXPECT_TRUE(m.marks().failed().contains(a));
+    EXPECT_FALSE(m.marks().marked().contains(a));
 
-    m.toggleMark(a); // marked again: a new job, which fails too
-    ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Failed && m.markedPairIds().contains(a); }));
-    m.toggleMark(a);
+    m.marks().toggle(a); // marked again: a new job, which fails too
+    ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Failed && m.marks().marked().contains(a); }));
+    m.marks().toggle(a);
     EXPECT_FALSE(statusOf(m, a));
-    EXPECT_FALSE(m.failedPairIds().contains(a));
+    EXPECT_FALSE(m.marks().failed().contains(a));
 }
 
 TEST_F(MarkingStates, MarkInPreviewAdvancesAndUnmarkStays)
 {
     encoder.open();
-    m.openPreview();
-    ASSERT_EQ(m.previewIndex(), 0);
+    m.cursor().openPreview();
+    ASSERT_EQ(m.cursor().previewIndex(), 0);
     m.markCurrentAndAdvance(true);
-    EXPECT_EQ(m.previewIndex(), 1);
-    EXPECT_TRUE(m.markedPairIds().contains(a));
-    m.previewMove(-1);
+    EXPECT_EQ(m.cursor().previewIndex(), 1);
+    EXPECT_TRUE(m.marks().marked().contains(a));
+    m.cursor().previewMove(-1);
     m.markCurrentAndAdvance(true);
-    EXPECT_FALSE(m.markedPairIds().contains(a));
-    EXPECT_EQ(m.previewIndex(), 0) << "no advance after unmarking";
+    EXPECT_FALSE(m.marks().marked().contains(a));
+    EXPECT_EQ(m.cursor().previewIndex(), 0) << "no advance after unmarking";
 }
 
 } // namespace

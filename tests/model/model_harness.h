@@ -21,27 +21,27 @@ bool waitUntil(F condition, int timeoutMs = 30000)
 inline bool openAndWait(AppModel &model, const std::filesystem::path &root)
 {
     model.openRoot(root);
-    return waitUntil([&] { return !model.isLoading(); });
+    return waitUntil([&] { return !model.listing().isLoading(); });
 }
 
 inline bool navigateAndWait(AppModel &model, const std::filesystem::path &dir,
                             const std::optional<std::filesystem::path> &select = std::nullopt)
 {
     model.navigate(dir, select);
-    return waitUntil([&] { return !model.isLoading(); });
+    return waitUntil([&] { return !model.listing().isLoading(); });
 }
 
 inline std::vector<std::string> pairNames(const AppModel &model)
 {
     std::vector<std::string> names;
-    for (const MediaPair &p : model.pairs())
+    for (const MediaPair &p : model.listing().pairs())
         names.push_back(p.displayName().toStdString());
     return names;
 }
 
 inline std::optional<QUuid> pairIdNamed(const AppModel &model, const QString &name)
 {
-    for (const MediaPair &p : model.pairs()) {
+    for (const MediaPair &p : model.listing().pairs()) {
         if (p.displayName() == name)
             return p.id();
     }

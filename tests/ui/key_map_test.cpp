@@ -43,7 +43,7 @@ protected:
         ASSERT_TRUE(openAndWait(m, t.root()));
         keys.setActive(true);
     }
-    int index() const { return int(m.gridItems().indexOf(*m.selection())); }
+    int index() const { return int(m.listing().gridItems().indexOf(*m.cursor().selection())); }
     // A press and its release, as a person taps a key.
     bool tap(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {})
     {
@@ -80,7 +80,7 @@ TEST_F(KeyMapTest, ArrowsMoveOnceWhileHeld)
     EXPECT_EQ(index(), 1);
     EXPECT_TRUE(tap(Qt::Key_Left, Qt::ShiftModifier));
     EXPECT_EQ(index(), 0);
-    EXPECT_TRUE(m.lastSelectionByKeyboard());
+    EXPECT_TRUE(m.cursor().lastSelectionByKeyboard());
 }
 
 TEST_F(KeyMapTest, SpaceEscapeAndArrowsInThePreview)
@@ -88,24 +88,24 @@ TEST_F(KeyMapTest, SpaceEscapeAndArrowsInThePreview)
     EXPECT_FALSE(tap(Qt::Key_Escape)) << "escape passes on with the preview closed";
     tap(Qt::Key_Right);
     EXPECT_TRUE(tap(Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
-    ASSERT_EQ(m.previewIndex(), 0);
+    ASSERT_EQ(m.cursor().previewIndex(), 0);
     EXPECT_TRUE(tap(Qt::Key_Left));
-    EXPECT_EQ(m.previewIndex(), 2) << "wraps to the last pair";
+    EXPECT_EQ(m.cursor().previewIndex(), 2) << "wraps to the last pair";
     EXPECT_TRUE(tap(Qt::Key_Return));
-    EXPECT_EQ(m.previewIndex(), 2) << "return does nothing in the preview";
+    EXPECT_EQ(m.cursor().previewIndex(), 2) << "return does nothing in the preview";
     EXPECT_TRUE(tap(Qt::Key_Escape));
-    EXPECT_FALSE(m.previewIndex());
+    EXPECT_FALSE(m.cursor().previewIndex());
     EXPECT_EQ(index(), 3) << "the grid keeps the pair shown last";
 }
 
 TEST_F(KeyMapTest, MarkKeyAndModifiers)
 {
     EXPECT_TRUE(tap(Qt::Key_D, Qt::NoModifier, QStringLiteral("d"))) << "swallowed with a folder selected";
-    EXPECT_TRUE(m.markedPairIds().isEmpty());
+    EXPECT_TRUE(m.marks().marked().isEmpty());
     EXPECT_FALSE(tap(Qt::Key_D, Qt::ControlModifier, QStringLiteral("d")));
     tap(Qt::Key_Right);
     EXPECT_TRUE(tap(Qt::Key_D, Qt::ShiftModifier, QStringLiteral("D")));
-    EXPECT_EQ(m.markedPairIds().size(), 1);
+    EXPECT_EQ(m.marks().marked().size(), 1);
     EXPECT_EQ(index(), 2) << "marking moves on";
 }
 
@@ -113,18 +113,18 @@ TEST_F(KeyMapTest, ReturnOpensFoldersAndBackspaceGoesUp)
 {
     EXPECT_FALSE(tap(Qt::Key_Backspace, Qt::ShiftModifier));
     EXPECT_TRUE(tap(Qt::Key_Enter, Qt::KeypadModifier));
-    ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
-    EXPECT_EQ(*m.currentPath(), t.root() / "sub");
+    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
+    EXPECT_EQ(*m.listing().currentPath(), t.root() / "sub");
     EXPECT_TRUE(tap(Qt::Key_Backspace));
-    ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
-    EXPECT_EQ(*m.currentPath(), t.root());
-    EXPECT_EQ(m.selection(), GridSelection::folder(m.folders()[0].id));
+    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
+    EXPECT_EQ(*m.listing().currentPath(), t.root());
+    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id));
 
     tap(Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
+    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
     EXPECT_TRUE(tap(Qt::Key_Up, Qt::AltModifier));
-    ASSERT_TRUE(waitUntil([&] { return !m.isLoading(); }));
-    EXPECT_EQ(*m.currentPath(), t.root());
+    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
+    EXPECT_EQ(*m.listing().currentPath(), t.root());
 }
 
 TEST_F(KeyMapTest, TextFieldKeepsItsKeys)
@@ -134,10 +134,10 @@ TEST_F(KeyMapTest, TextFieldKeepsItsKeys)
     field.activateWindow();
     field.setFocus();
     ASSERT_TRUE(waitUntil([&] { return field.hasFocus(); }, 2000));
-    const auto before = m.selection();
+    const auto before = m.cursor().selection();
     for (int key : {Qt::Key_Right, Qt::Key_Space, Qt::Key_D, Qt::Key_Backspace})
         EXPECT_FALSE(tap(key)) << key;
-    EXPECT_EQ(m.selection(), before);
+    EXPECT_EQ(m.cursor().selection(), before);
 }
 
 } // namespace

@@ -35,9 +35,9 @@ protected:
     PreviewOverlay *overlay() { return window.findChild<PreviewOverlay *>(); }
     void openPreviewAt(int index)
     {
-        m.selectByClick(GridSelection::media(m.pairs()[index].id()));
-        m.openPreview();
-        ASSERT_EQ(m.previewIndex(), index);
+        m.cursor().selectByClick(GridSelection::media(m.listing().pairs()[index].id()));
+        m.cursor().openPreview();
+        ASSERT_EQ(m.cursor().previewIndex(), index);
     }
     TempTree t;
     AppModel m{nullptr, quietMachine()};
@@ -66,18 +66,18 @@ TEST_F(PreviewTest, CounterNameMarkAndStaleIndex)
     EXPECT_FALSE(o->imageView()->spinnerVisible());
     saveScreenshot(window, "preview-undecodable.png");
 
-    m.previewMove(-1);
+    m.cursor().previewMove(-1);
     EXPECT_EQ(o->counterLabel()->text(), QStringLiteral("3 / 3"));
-    m.toggleMark(m.pairs()[2].id());
+    m.marks().toggle(m.listing().pairs()[2].id());
     EXPECT_TRUE(o->markLabel()->isVisible());
-    m.toggleMark(m.pairs()[2].id());
+    m.marks().toggle(m.listing().pairs()[2].id());
     EXPECT_FALSE(o->markLabel()->isVisible());
 
     // A rescan that shrinks the list leaves the index past the end: nothing is shown.
     std::filesystem::remove(t.root() / "IMG_3.jpg");
     ASSERT_TRUE(navigateAndWait(m, t.root()));
-    ASSERT_EQ(m.previewIndex(), 2);
-    ASSERT_EQ(m.pairs().size(), 2);
+    ASSERT_EQ(m.cursor().previewIndex(), 2);
+    ASSERT_EQ(m.listing().pairs().size(), 2);
     EXPECT_FALSE(o->isVisible());
     EXPECT_EQ(o->imageView(), nullptr);
 }
@@ -151,7 +151,7 @@ TEST_F(PreviewTest, PortraitPhotoStandsUprightWithinTheScreenCap)
     saveScreenshot(window, "preview-image.png");
 
     // Moving to another picture keeps the view and shows the new picture once decoded.
-    m.previewMove(1);
+    m.cursor().previewMove(1);
     EXPECT_EQ(overlay()->imageView(), view);
     ASSERT_TRUE(waitUntil([&] { return view->image().width() > view->image().height(); }));
 }
@@ -165,15 +165,15 @@ TEST_F(PreviewTest, StepShowsTheNextThumbnailAtOnceThenItsPicture)
     ASSERT_TRUE(makeJpeg(t.root() / "IMG_1.jpg", 1600, 800));
     ASSERT_TRUE(makeJpeg(t.root() / "IMG_2.jpg", 600, 1200));
     ASSERT_TRUE(openAndWait(m, t.root()));
-    const MediaPair second = m.pairs()[1];
-    ASSERT_TRUE(waitUntil([&] { return !cache.cached(second.primary(), std::nullopt, m.thumbnailSize()).isNull(); }))
+    const MediaPair second = m.listing().pairs()[1];
+    ASSERT_TRUE(waitUntil([&] { return !cache.cached(second.primary(), std::nullopt, m.settings().thumbnailSize()).isNull(); }))
         << "the grid has made the thumbnails of the cells on screen";
     openPreviewAt(0);
     LargeImageView *view = overlay()->imageView();
     ASSERT_TRUE(waitUntil([&] { return !view->image().isNull() && !view->showsPlaceholder(); }));
     ASSERT_GT(view->image().width(), view->image().height());
 
-    m.previewMove(1);
+    m.cursor().previewMove(1);
     EXPECT_EQ(overlay()->nameLabel()->text(), QStringLiteral("IMG_2.jpg"));
     EXPECT_TRUE(view->showsPlaceholder());
     EXPECT_LT(view->image().width(), view->image().height()) << "the named cell's own thumbnail";
@@ -211,9 +211,9 @@ TEST_F(PreviewTest, VideoPlaysTurnedUprightAndStopsOnClose)
 
     // The same file again keeps the running player; another file gets a new one.
     QPointer<QMediaPlayer> first = view->player();
-    m.toggleMark(m.pairs()[0].id());
+    m.marks().toggle(m.listing().pairs()[0].id());
     EXPECT_EQ(view->player(), first.data());
-    m.previewMove(1);
+    m.cursor().previewMove(1);
     ASSERT_EQ(overlay()->videoView(), view);
     EXPECT_TRUE(first.isNull()) << "the previous player is gone";
     QPointer<QMediaPlayer> second = view->player();
@@ -221,7 +221,7 @@ TEST_F(PreviewTest, VideoPlaysTurnedUprightAndStopsOnClose)
     EXPECT_EQ(view->displayRotation(), 0);
     ASSERT_TRUE(waitUntil([&] { return second->playbackState() == QMediaPlayer::PlayingState; }, 20000));
 
-    m.closePreview();
+    m.cursor().closePreview();
     EXPECT_EQ(overlay()->videoView(), nullptr);
     EXPECT_TRUE(second.isNull()) << "closing the preview ends playback";
     EXPECT_FALSE(overlay()->isVisible());

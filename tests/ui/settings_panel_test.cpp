@@ -61,17 +61,17 @@ TEST_P(SettingsChoices, ReachTheModel)
 INSTANTIATE_TEST_SUITE_P(
     Groups, SettingsChoices,
     ::testing::Values(
-        ChoiceRow{"Sort", "按拍摄时间", "按名称", [](const AppModel &m) { return m.sortMode() == AppModel::SortMode::Date; }},
+        ChoiceRow{"Sort", "按拍摄时间", "按名称", [](const AppModel &m) { return m.listing().sortMode() == FolderListing::SortMode::Date; }},
         ChoiceRow{"Fill", "适配（完整）", "填充（裁剪）",
-                  [](const AppModel &m) { return m.fillMode() == AppModel::FillMode::Fit; }},
-        ChoiceRow{"Pairing", "分开", "合并", [](const AppModel &m) { return m.viewMode() == AppModel::ViewMode::Split; }}),
+                  [](const AppModel &m) { return m.settings().fillMode() == ViewSettings::FillMode::Fit; }},
+        ChoiceRow{"Pairing", "分开", "合并", [](const AppModel &m) { return m.settings().viewMode() == ViewSettings::ViewMode::Split; }}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct ToggleRow
 {
     const char *name;
     const char *label;
-    bool (AppModel::*flag)() const;
+    bool (ViewSettings::*flag)() const;
 };
 
 class SettingsToggles : public ::testing::TestWithParam<ToggleRow>
@@ -87,20 +87,20 @@ TEST_P(SettingsToggles, ReachTheModel)
     QCheckBox *box = withText<QCheckBox>(panel, QString::fromUtf8(row.label));
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isChecked());
-    EXPECT_TRUE((m.*row.flag)());
+    EXPECT_TRUE((m.settings().*row.flag)());
     const QPoint indicator(8, box->height() / 2);
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator);
-    EXPECT_FALSE((m.*row.flag)());
+    EXPECT_FALSE((m.settings().*row.flag)());
     QTest::mouseClick(box, Qt::LeftButton, Qt::NoModifier, indicator);
-    EXPECT_TRUE((m.*row.flag)());
+    EXPECT_TRUE((m.settings().*row.flag)());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Flags, SettingsToggles,
-    ::testing::Values(ToggleRow{"Filenames", "显示文件名", &AppModel::showFilenames},
-                      ToggleRow{"RawLabel", "显示 RAW 格式标签（隐藏文件名时）", &AppModel::showRawLabel},
-                      ToggleRow{"ScrollOnNav", "方向键导航时自动滚动", &AppModel::autoScrollOnNav},
-                      ToggleRow{"ScrollOnClick", "点击时自动滚动", &AppModel::autoScrollOnClick}),
+    ::testing::Values(ToggleRow{"Filenames", "显示文件名", &ViewSettings::showFilenames},
+                      ToggleRow{"RawLabel", "显示 RAW 格式标签（隐藏文件名时）", &ViewSettings::showRawLabel},
+                      ToggleRow{"ScrollOnNav", "方向键导航时自动滚动", &ViewSettings::autoScrollOnNav},
+                      ToggleRow{"ScrollOnClick", "点击时自动滚动", &ViewSettings::autoScrollOnClick}),
     [](const auto &info) { return std::string(info.param.name); });
 
 QPoint handleCentre(QSlider *slider)
@@ -125,26 +125,26 @@ TEST(SettingsPanelSlider, StepsOfEightWithinRangeAndOneColumnAtBothEndsOfADrag)
     EXPECT_EQ(panel.sizeLabel()->text(), QStringLiteral("160 pt"));
 
     slider->setValue(slider->maximum() + 5);
-    EXPECT_EQ(m.thumbnailSize(), 320.0);
+    EXPECT_EQ(m.settings().thumbnailSize(), 320.0);
     slider->setValue(slider->minimum() - 5);
-    EXPECT_EQ(m.thumbnailSize(), 80.0);
+    EXPECT_EQ(m.settings().thumbnailSize(), 80.0);
     EXPECT_EQ(panel.sizeLabel()->text(), QStringLiteral("80 pt"));
     slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(m.thumbnailSize(), 88.0);
+    EXPECT_EQ(m.settings().thumbnailSize(), 88.0);
 
     // A size set elsewhere shows here, as whole points.
-    m.setThumbnailSize(203.7);
+    m.settings().setThumbnailSize(203.7);
     EXPECT_EQ(panel.sizeLabel()->text(), QStringLiteral("203 pt"));
 
-    m.setGridColumns(6);
+    m.cursor().setGridColumns(6);
     const QPoint handle = handleCentre(slider);
     QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, handle);
-    EXPECT_EQ(m.gridColumns(), 1) << "drag start";
-    m.setGridColumns(6);
+    EXPECT_EQ(m.cursor().gridColumns(), 1) << "drag start";
+    m.cursor().setGridColumns(6);
     QTest::mouseMove(slider, handle + QPoint(40, 0));
     QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, handle + QPoint(40, 0));
-    EXPECT_EQ(m.gridColumns(), 1) << "drag end";
-    EXPECT_EQ(int(m.thumbnailSize()) % 8, 0);
+    EXPECT_EQ(m.cursor().gridColumns(), 1) << "drag end";
+    EXPECT_EQ(int(m.settings().thumbnailSize()) % 8, 0);
 }
 
 // The slider's drags write one column; the grid puts its real count back, so up and down keep moving a row.
@@ -157,14 +157,14 @@ TEST(SettingsPanelSlider, GridKeepsItsColumnsAfterADrag)
     window.show();
     TempTree t;
     ASSERT_TRUE(openAndWait(m, t.root()));
-    ASSERT_TRUE(waitUntil([&] { return m.gridColumns() > 1; }));
-    const int columns = m.gridColumns();
+    ASSERT_TRUE(waitUntil([&] { return m.cursor().gridColumns() > 1; }));
+    const int columns = m.cursor().gridColumns();
     SettingsPanel panel(m);
     panel.show();
     const QPoint handle = handleCentre(panel.sizeSlider());
     QTest::mousePress(panel.sizeSlider(), Qt::LeftButton, Qt::NoModifier, handle);
     QTest::mouseRelease(panel.sizeSlider(), Qt::LeftButton, Qt::NoModifier, handle);
-    EXPECT_TRUE(waitUntil([&] { return m.gridColumns() == columns; }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return m.cursor().gridColumns() == columns; }, 2000));
 }
 
 } // namespace

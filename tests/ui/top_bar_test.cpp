@@ -88,9 +88,9 @@ protected:
     void markAllAndFinish()
     {
         encoder.open();
-        for (const MediaPair &p : m.pairs())
-            m.toggleMark(p.id());
-        ASSERT_TRUE(waitUntil([&] { return m.discardableCount() == int(m.pairs().size()); }));
+        for (const MediaPair &p : m.listing().pairs())
+            m.marks().toggle(p.id());
+        ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == int(m.listing().pairs().size()); }));
     }
     TempTree t;
     FakeEncoder encoder;
@@ -104,8 +104,8 @@ TEST_F(TopBarTest, AFailedCopyTurnsTheBarOrange)
     ASSERT_TRUE(openAndWait(m, t.root()));
     encoder.setMode(FakeEncoder::Mode::Fail);
     encoder.open();
-    m.toggleMark(m.pairs()[0].id());
-    ASSERT_TRUE(waitUntil([&] { return m.schedulerProgress().failed == 1 && m.schedulerProgress().isIdle(); }));
+    m.marks().toggle(m.listing().pairs()[0].id());
+    ASSERT_TRUE(waitUntil([&] { return m.marks().progress().failed == 1 && m.marks().progress().isIdle(); }));
     EXPECT_EQ(bar.statusText(), QStringLiteral("已完成 1/1 · 失败 1"));
     EXPECT_TRUE(near(barPixel(bar), kOrange));
 }
@@ -129,14 +129,14 @@ TEST_F(TopBarTest, BreadcrumbButtonsNavigate)
     saveScreenshot(bar, "top-bar-breadcrumb.png");
 
     QTest::mouseClick(crumbs[1], Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return !m.isLoading() && m.currentPath() == t.root() / "2024"; }));
+    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading() && m.listing().currentPath() == t.root() / "2024"; }));
     ASSERT_EQ(bar.breadcrumbButtons().size(), 2);
 
     // The current directory's own entry lists it again.
     QSignalSpy listed(&m, &AppModel::listingApplied);
     QTest::mouseClick(bar.breadcrumbButtons().last(), Qt::LeftButton);
     ASSERT_TRUE(listed.wait(10000));
-    EXPECT_EQ(m.currentPath(), t.root() / "2024");
+    EXPECT_EQ(m.listing().currentPath(), t.root() / "2024");
 }
 
 TEST_F(TopBarTest, DiscardButtonFollowsCountAndTrashing)
@@ -166,9 +166,9 @@ TEST_F(TopBarTest, DiscardButtonFollowsCountAndTrashing)
     EXPECT_TRUE(near(fillPixel(), Theme::accent())) << fillPixel().name().toStdString();
     saveScreenshot(bar, "top-bar.png");
 
-    QSignalSpy finished(&m, &AppModel::discardFinished);
+    QSignalSpy finished(&m.discard(), &DiscardRun::finished);
     QTest::mouseClick(button, Qt::LeftButton);
-    ASSERT_TRUE(m.isTrashing());
+    ASSERT_TRUE(m.discard().isTrashing());
     EXPECT_FALSE(button->isEnabled()) << "no second run while one is under way";
     EXPECT_TRUE(near(fillPixel(), Theme::accent())) << "keeps its full colour while trashing";
     ASSERT_TRUE(finished.wait(20000));

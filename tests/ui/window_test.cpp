@@ -44,7 +44,7 @@ TEST_F(WindowTest, StartScreenUntilAFolderIsChosen)
     EXPECT_FALSE(window.keyMap()->isActive());
     picked = t.root() / "missing";
     window.pickDirectory();
-    EXPECT_FALSE(m.rootPath()) << "a path that is not a folder is ignored";
+    EXPECT_FALSE(m.listing().rootPath()) << "a path that is not a folder is ignored";
     picked = t.root();
     window.pickDirectory();
     EXPECT_TRUE(window.showsBrowser());
@@ -60,19 +60,19 @@ TEST_F(WindowTest, GridWritesColumnsAndClickSelects)
     BrowserGrid *grid = window.grid();
     grid->resize(1000 + grid->verticalScrollBar()->width(), 500);
     QApplication::processEvents();
-    EXPECT_EQ(m.gridColumns(), grid->geometryNow().columns());
-    const int before = m.gridColumns();
-    m.setThumbnailSize(320);
-    EXPECT_LT(m.gridColumns(), before);
+    EXPECT_EQ(m.cursor().gridColumns(), grid->geometryNow().columns());
+    const int before = m.cursor().gridColumns();
+    m.settings().setThumbnailSize(320);
+    EXPECT_LT(m.cursor().gridColumns(), before);
 
-    m.moveSelection(AppModel::GridDirection::Right);
-    ASSERT_TRUE(m.lastSelectionByKeyboard());
+    m.cursor().move(GridCursor::Direction::Right);
+    ASSERT_TRUE(m.cursor().lastSelectionByKeyboard());
     const QPoint inside = grid->cellViewportRect(3).center().toPoint();
     QMouseEvent click(QEvent::MouseButtonPress, inside, grid->viewport()->mapToGlobal(inside), Qt::LeftButton,
                       Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(grid->viewport(), &click);
-    EXPECT_EQ(m.selection(), m.gridItems()[3]);
-    EXPECT_FALSE(m.lastSelectionByKeyboard());
+    EXPECT_EQ(m.cursor().selection(), m.listing().gridItems()[3]);
+    EXPECT_FALSE(m.cursor().lastSelectionByKeyboard());
 }
 
 // A file still being written when its folder was listed: listing the folder again tries its thumbnail again.
@@ -82,11 +82,11 @@ TEST_F(WindowTest, FailedThumbnailIsRetriedWhenTheFolderIsListedAgain)
         GTEST_SKIP();
     const auto photo = t.file("IMG_1.jpg", "the first bytes of a photo being copied");
     ASSERT_TRUE(openAndWait(m, t.root()));
-    const auto item = [&] { return m.pairs()[0].primary(); };
-    ASSERT_TRUE(waitUntil([&] { return cache.failed(item(), std::nullopt, m.thumbnailSize()); }));
+    const auto item = [&] { return m.listing().pairs()[0].primary(); };
+    ASSERT_TRUE(waitUntil([&] { return cache.failed(item(), std::nullopt, m.settings().thumbnailSize()); }));
     ASSERT_TRUE(makeJpeg(photo, 400, 300));
     ASSERT_TRUE(navigateAndWait(m, t.root()));
-    EXPECT_TRUE(waitUntil([&] { return !cache.cached(item(), std::nullopt, m.thumbnailSize()).isNull(); }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return !cache.cached(item(), std::nullopt, m.settings().thumbnailSize()).isNull(); }, 10000));
 }
 
 TEST_F(WindowTest, KeyboardScrollFollowsTheSettings)
@@ -96,11 +96,11 @@ TEST_F(WindowTest, KeyboardScrollFollowsTheSettings)
     ASSERT_TRUE(openAndWait(m, t.root()));
     QApplication::processEvents();
     QScrollBar *bar = window.grid()->verticalScrollBar();
-    m.setAutoScrollOnClick(false);
-    m.selectByClick(m.gridItems()[150]);
+    m.settings().setAutoScrollOnClick(false);
+    m.cursor().selectByClick(m.listing().gridItems()[150]);
     QTest::qWait(200);
     EXPECT_EQ(bar->value(), 0) << "no scroll after a click when that setting is off";
-    m.moveSelection(AppModel::GridDirection::Right);
+    m.cursor().move(GridCursor::Direction::Right);
     // The new cell ends up centred in the viewport.
     ASSERT_TRUE(waitUntil([&] {
         const QRectF cell = window.grid()->cellViewportRect(151);
@@ -119,13 +119,13 @@ TEST_F(WindowTest, ScreenshotOfRealPhotos)
     ASSERT_TRUE(makeJpeg(t.root() / "IMG_2.JPG", 400, 600));
     ASSERT_TRUE(makeJpeg(t.root() / "IMG_3.JPG", 600, 400));
     ASSERT_TRUE(openAndWait(m, t.root()));
-    m.moveSelection(1);
+    m.cursor().step(1);
     m.markCurrentAndAdvance(false);
-    ASSERT_TRUE(waitUntil([&] { return m.discardableCount() == 1; }));
-    ASSERT_TRUE(waitUntil([&] { return cache.bytesHeld() > 0 && !cache.cached(m.pairs()[2].primary(), std::nullopt, 160).isNull(); }));
+    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return cache.bytesHeld() > 0 && !cache.cached(m.listing().pairs()[2].primary(), std::nullopt, 160).isNull(); }));
     QTest::qWait(100);
     saveScreenshot(window, "grid.png");
-    m.setShowFilenames(false);
+    m.settings().setShowFilenames(false);
     QTest::qWait(50);
     saveScreenshot(window, "grid-no-names.png");
 }

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "copies/bside_scheduler.h"
+#include "copies/copy_maker.h"
+#include "model/job_status.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QUuid>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stop_token>
+
+namespace vorlane {
+
+class FolderListing;
+
+// The marks of the listed cells and their copy jobs: which cells are marked, each one's job status (the
+// transitions are the table of nextStatus), the failures that stand, and the scheduler's progress with
+// those failures counted in. Owns the one scheduler of the process.
+//
+// A mark starts a copy job; the encoder runs on the scheduler's worker thread and every state change comes
+// back to the main thread in order. Jobs are known to the scheduler by their own id and follow their cell
+// across listings by its copy path: a cell listed again while its copy is being made shows marked with the
+// job's state, and unmarking it cancels that job. Everything kept for cells that no listing holds any more
+// is dropped at each listing. Main thread: every method and signal.
+class CopyMarks final : public QObject
+{
+    Q_OBJECT
+
+public:
+    using CopyFunction = std::function<CopyOutcome(const CopyRequest &, std::stop_token)>;
+
+    // copy: the encoder call of each job; the real encoders unless a test supplies its own.
+    CopyMarks(const FolderListing &listing, MachineInputs machine, CopyFunction copy, QObject *parent = nullptr);
+    ~CopyMarks() override;
+
+    const QSet<QUuid> &marked() const { return m_marked; }
+    const QHash<QUuid, BsideJobStatus> &statuses() const { return m_statuses; }
+    std::optional<BsideJobStatus> status(const QUuid &cellId) const;
+    bool isCompleted(const QUuid &cellId) const;
+    // Cells whose last job failed (and which are still listed).
+    QSet<QUuid> failed() const;
+    // The scheduler's latest snapshot, with the failures that stand as its failed count.
+    const BsideScheduler::Progress &progress() const { return m_progress; }
+    BsideScheduler &scheduler() { return *m_scheduler; }
+
+    void toggle(const QUuid &cellId);
+    // Cells whose originals a discard is moving: marking and unmarking them is refused meanwhile.
+    void lock(const QSet<QUuid> &cellIds) { m_locked += cellIds; }
+    void unlock(const QUuid &cellId) { m_locked.remove(cellId); }
+    bool isLocked(const QUuid &cellId) const { return m_locked.contains(cellId); }
+
+    // A new listing: marks from the copies on disk (withCopy) and from the jobs still in flight.
+    void rebuild(const QSet<QUuid> &withCopy);
+    // After a discard: cells that left the grid, and a cell replaced by what stayed of it.
+    void forget(const QUuid &cellId);
+    void carryOver(const QUuid &from, const QUuid &to);
+
+Q_SIGNALS:
+    void marksChanged();   // marks or job statuses
+    void progressChanged();
+
+private:
+    // One copy job from its enqueueing to its end.
+    struct Job
+    {
+        QUuid cellId;               // its cell in the listing shown; null when no listed cell has its copy path
+        std::filesystem::path copy; // the copy path it writes
+        bool wanted = true;         // false once its cell was unmarked: a copy it still finishes is removed
+        bool started = false;
+    };
+
+    void mark(const QUuid &cellId);
+    void unmark(const QUuid &cellId);
+    void jobStarted(const QUuid &jobId);
+    void jobEnded(const QUuid &jobId, const CopyOutcome &outcome, bool cancelled);
+    void setStatus(const QUuid &cellId, std::optional<BsideJobStatus> status);
+    void publishProgress();
+
+    const FolderListing &m_listing;
+    CopyFunction m_copy;
+    QSet<QUuid> m_marked;
+    QHash<QUuid, BsideJobStatus> m_statuses;
+    QSet<QUuid> m_locked;
+    QHash<QUuid, Job> m_jobs;        // by job id: every job enqueued and not yet ended
+    QHash<QUuid, QUuid> m_latestJob; // cell id -> its latest job in flight
+    BsideScheduler::Progress m_snapshot; // the scheduler's own
+    BsideScheduler::Progress m_progress; // what is shown
+    std::unique_ptr<BsideScheduler> m_scheduler;
+};
+
+} // namespace vorlane

@@ -1,0 +1,213 @@
+#include "model/discard_run.h"
+
+#include "model/copy_marks.h"
+#include "model/folder_listing.h"
+#include "model/grid_cursor.h"
+#include "model/main_thread.h"
+#include "model/trash_service.h"
+
+#include <sys/stat.h>
+
+namespace vorlane {
+namespace {
+
+// A copy is there when a non-empty regular file stands at its path.
+bool copyIsPresent(const std::filesystem::path &copy)
+{
+    struct stat st {};
+    return ::stat(copy.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+int64_t sizeOf(const std::filesystem::path &file)
+{
+    struct stat st {};
+    return ::lstat(file.c_str(), &st) == 0 ? int64_t(st.st_size) : 0;
+}
+
+QString nameOf(const std::filesystem::path &file) { return QString::fromUtf8(file.filename().native()); }
+
+struct Target
+{
+    QUuid cellId;
+    QList<std::filesystem::path> originals;
+    std::filesystem::path copy;
+};
+
+} // namespace
+
+DiscardRun::DiscardRun(FolderListing &listing, CopyMarks &marks, GridCursor &cursor, QObject *parent)
+    : QObject(parent)
+    , m_listing(listing)
+    , m_marks(marks)
+    , m_cursor(cursor)
+{
+    m_pool.setObjectName(QStringLiteral("discard"));
+    m_pool.setMaxThreadCount(1);
+}
+
+DiscardRun::~DiscardRun() { m_pool.waitForDone(); }
+
+void DiscardRun::clearLastResult() { setResult(std::nullopt); }
+
+void DiscardRun::setResult(std::optional<QString> result)
+{
+    if (m_lastResult == result)
+        return;
+    m_lastResult = std::move(result);
+    Q_EMIT resultChanged();
+}
+
+int DiscardRun::discardableCount() const
+{
+    int n = 0;
+    for (const MediaPair &p : m_listing.pairs()) {
+        if (m_marks.marked().contains(p.id()) && m_marks.isCompleted(p.id()) && p.copyPath())
+            ++n;
+    }
+    return n;
+}
+
+void DiscardRun::start()
+{
+    if (m_isTrashing)
+        return;
+    QList<Target> targets;
+    int unfinished = 0;
+    int failedCopies = 0;
+    for (const MediaPair &p : m_listing.pairs()) {
+        if (!m_marks.marked().contains(p.id()))
+            continue;
+        if (!m_marks.isCompleted(p.id()) || !p.copyPath()) {
+            const auto status = m_marks.status(p.id());
+            if (status && status->kind() == BsideJobStatus::Case::Failed)
+                ++failedCopies;
+            else
+                ++unfinished;
+            continue;
+        }
+        Target target{p.id(), {}, *p.copyPath()}; // the cell's own copy, never one another could claim
+        for (const MediaItem &item : p.allOriginals())
+            target.originals.append(item.path);
+        targets.append(std::move(target));
+    }
+
+    QString skipped;
+    if (unfinished + failedCopies > 0) {
+        QStringList why;
+        if (unfinished > 0)
+            why << tr("副本未完成 %1").arg(unfinished);
+        if (failedCopies > 0)
+            why << tr("副本失败 %1").arg(failedCopies);
+        skipped = tr("跳过 %1 个已标记项：").arg(unfinished + failedCopies) + why.join(tr("，"));
+    }
+    if (targets.isEmpty()) {
+        if (!skipped.isEmpty())
+            setResult(tr("没有可丢弃的原片") + u'\n' + skipped);
+        return;
+    }
+    QSet<QUuid> ids;
+    for (const Target &target : targets)
+        ids.insert(target.cellId);
+    m_marks.lock(ids);
+    m_isTrashing = true;
+    Q_EMIT trashingChanged();
+
+    const QPointer<DiscardRun> self(this);
+    const QString missingCopy = tr("它的副本已不存在");
+    m_pool.start([self, targets = std::move(targets), skipped, missingCopy] {
+        QList<Outcome> outcomes;
+        for (const Target &target : targets) {
+            Outcome outcome{target.cellId, {}, {}, 0};
+            // The copy may have gone since it was made (deleted by hand, a card swapped): then none of the
+            // cell's originals move.
+            if (!copyIsPresent(target.copy)) {
+                for (const auto &original : target.originals)
+                    outcome.failed.append({original, missingCopy});
+                outcomes.append(std::move(outcome));
+                continue;
+            }
+            QList<int64_t> sizes;
+            for (const auto &original : target.originals)
+                sizes.append(sizeOf(original));
+            TrashService::Result result = TrashService::trash(target.originals);
+            for (qsizetype i = 0; i < target.originals.size(); ++i) {
+                if (result.trashed.contains(target.originals[i]))
+                    outcome.movedBytes += sizes[i];
+            }
+            outcome.moved = std::move(result.trashed);
+            outcome.failed = std::move(result.failed);
+            outcomes.append(std::move(outcome));
+        }
+        postToMain(self, [outcomes, skipped](DiscardRun &run) { run.apply(outcomes, skipped); });
+    });
+}
+
+void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
+{
+    QList<MediaPair> pairs = m_listing.pairs();
+    std::optional<GridSelection> selection = m_cursor.selection();
+    bool selectionGone = false;
+    int trashed = 0;
+    int failed = 0;
+    int64_t movedBytes = 0;
+    QStringList reasons;
+
+    for (const Outcome &outcome : outcomes) {
+        m_marks.unlock(outcome.cellId);
+        trashed += int(outcome.moved.size());
+        failed += int(outcome.failed.size());
+        movedBytes += outcome.movedBytes;
+        for (const auto &[file, reason] : outcome.failed)
+            reasons << nameOf(file) + tr("：") + reason;
+        const qsizetype index =
+            std::find_if(pairs.cbegin(), pairs.cend(), [&](const MediaPair &p) { return p.id() == outcome.cellId; })
+            - pairs.cbegin();
+        if (outcome.failed.isEmpty() || index == pairs.size()) {
+            // Every original moved: the cell leaves the grid with its mark and state.
+            m_marks.forget(outcome.cellId);
+            if (index < pairs.size())
+                pairs.removeAt(index);
+            selectionGone = selectionGone || (selection && selection->id == outcome.cellId);
+            continue;
+        }
+        if (outcome.moved.isEmpty())
+            continue; // nothing moved: the cell stays as it was, marked, ready for the next press
+        // Part of a RAW+image pair moved: what stayed is a cell of its own, still marked, with the same copy.
+        const MediaPair &before = pairs[index];
+        QList<MediaItem> left;
+        for (const MediaItem &item : before.allOriginals()) {
+            if (!outcome.moved.contains(item.path))
+                left.append(item);
+        }
+        MediaPair rest(left.first());
+        rest.setCopyPath(before.copyPath());
+        m_marks.carryOver(outcome.cellId, rest.id());
+        if (selection && selection->id == outcome.cellId)
+            selection = GridSelection::media(rest.id());
+        pairs[index] = std::move(rest);
+    }
+
+    m_listing.replacePairs(std::move(pairs), movedBytes);
+    if (selectionGone) {
+        const QList<GridSelection> items = m_listing.gridItems();
+        selection = items.isEmpty() ? std::nullopt : std::optional<GridSelection>(items.first());
+    }
+    m_cursor.select(selection);
+
+    m_isTrashing = false;
+    Q_EMIT trashingChanged();
+    QString message = tr("已丢弃 %1 个文件").arg(trashed);
+    if (failed > 0)
+        message += tr("，%1 个失败").arg(failed);
+    if (!reasons.isEmpty()) {
+        message += u'\n' + tr("未移到废纸篓：") + reasons.first();
+        if (reasons.size() > 1)
+            message += tr(" 等 %1 个文件").arg(reasons.size());
+    }
+    if (!skipped.isEmpty())
+        message += u'\n' + skipped;
+    setResult(message);
+    Q_EMIT finished();
+}
+
+} // namespace vorlane

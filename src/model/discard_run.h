@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QString>
+#include <QThreadPool>
+#include <QUuid>
+
+#include <filesystem>
+#include <optional>
+
+namespace vorlane {
+
+class CopyMarks;
+class FolderListing;
+class GridCursor;
+
+// A press of the discard button: the originals of every marked cell of the listing whose copy is complete
+// go to the Trash, on a thread of its own so that neither the window nor a decode elsewhere waits for it.
+// While it runs, its cells can be neither marked nor unmarked. Cells whose files all moved leave the grid;
+// a cell whose files the Trash refused stays, marked (what stayed of a RAW+image pair becomes a cell of its
+// own); the summary says how many files moved and failed, the first refusal's reason, and how many marked
+// cells were skipped and why. Main thread.
+class DiscardRun final : public QObject
+{
+    Q_OBJECT
+
+public:
+    DiscardRun(FolderListing &listing, CopyMarks &marks, GridCursor &cursor, QObject *parent = nullptr);
+    ~DiscardRun() override;
+
+    bool isTrashing() const { return m_isTrashing; }
+    const std::optional<QString> &lastResult() const { return m_lastResult; }
+    void clearLastResult();
+
+    // The cells a press takes: marked cells of this listing whose copy is complete (while a run moves them,
+    // the cells it is moving).
+    int discardableCount() const;
+    void start();
+
+Q_SIGNALS:
+    void trashingChanged();
+    void resultChanged();
+    void finished();
+
+private:
+    struct Outcome
+    {
+        QUuid cellId;
+        QList<std::filesystem::path> moved;
+        QList<QPair<std::filesystem::path, QString>> failed; // with the reason each file stayed
+        int64_t movedBytes = 0;
+    };
+
+    void apply(const QList<Outcome> &outcomes, const QString &skipped);
+    void setResult(std::optional<QString> result);
+
+    FolderListing &m_listing;
+    CopyMarks &m_marks;
+    GridCursor &m_cursor;
+    bool m_isTrashing = false;
+    std::optional<QString> m_lastResult;
+    QThreadPool m_pool;
+};
+
+} // namespace vorlane

@@ -1,0 +1,259 @@
+#include "model/folder_listing.h"
+
+#include "catalogue/directory_scanner.h"
+#include "catalogue/pairing_service.h"
+#include "copies/atomic_file.h"
+#include "model/main_thread.h"
+
+#include <QStorageInfo>
+
+#include <sys/statvfs.h>
+
+#include <cstring>
+
+namespace vorlane {
+
+// A folder's listing as the listing thread hands it to the main thread.
+struct FolderListing::Result
+{
+    DirectoryScanner::ScanResult scan;
+    QList<MediaPair> pairs;
+    QSet<QUuid> withCopy; // pairs whose copy exists on disk, looked up off the main thread
+};
+
+namespace {
+
+std::filesystem::path normalised(const std::filesystem::path &p)
+{
+    std::filesystem::path n = p.lexically_normal();
+    if (!n.has_filename() && n != n.root_path())
+        n = n.parent_path();
+    return n;
+}
+
+} // namespace
+
+FolderListing::FolderListing(QObject *parent)
+    : QObject(parent)
+{
+    m_pool.setObjectName(QStringLiteral("listing"));
+    m_pool.setMaxThreadCount(2);
+}
+
+FolderListing::~FolderListing() { m_pool.waitForDone(); }
+
+QList<GridSelection> FolderListing::gridItems() const
+{
+    QList<GridSelection> items;
+    items.reserve(m_folders.size() + m_pairs.size());
+    for (const FolderEntry &f : m_folders)
+        items.append(GridSelection::folder(f.id));
+    for (const MediaPair &p : m_pairs)
+        items.append(GridSelection::media(p.id()));
+    return items;
+}
+
+std::optional<MediaPair> FolderListing::pair(const QUuid &id) const
+{
+    for (const MediaPair &p : m_pairs) {
+        if (p.id() == id)
+            return p;
+    }
+    return std::nullopt;
+}
+
+const FolderEntry *FolderListing::folder(const QUuid &id) const
+{
+    for (const FolderEntry &f : m_folders) {
+        if (f.id == id)
+            return &f;
+    }
+    return nullptr;
+}
+
+void FolderListing::openRoot(const Path &path, const std::optional<Path> &select)
+{
+    m_rootPath = normalised(path);
+    navigate(*m_rootPath, select);
+    refreshFreeSpace();
+}
+
+void FolderListing::navigate(const Path &target, const std::optional<Path> &select)
+{
+    const Path path = normalised(target);
+    m_currentPath = path;
+    m_breadcrumb = m_rootPath ? breadcrumbFor(path, *m_rootPath) : QList<Path>{path};
+    Q_EMIT locationChanged();
+    setLoading(true, std::nullopt);
+    const int token = ++m_navToken;
+
+    const QPointer<FolderListing> self(this);
+    m_pool.start([self, path, token, select] {
+        Result result;
+        try {
+            result.scan = DirectoryScanner::scan(path);
+        } catch (const std::system_error &e) {
+            const QString reason = QString::fromLocal8Bit(std::strerror(e.code().value()));
+            postToMain(self, [token, reason](FolderListing &listing) { listing.fail(token, reason); });
+            return;
+        }
+        result.pairs = PairingService::pair(result.scan.media);
+        // Temporary files of copies that a crash or a pulled card interrupted; running copies keep theirs.
+        removeStalePartials(path / (path.filename().native() + "_bside"));
+        for (const MediaPair &p : result.pairs) {
+            std::error_code ec;
+            if (p.copyPath() && std::filesystem::exists(*p.copyPath(), ec))
+                result.withCopy.insert(p.id());
+        }
+        postToMain(self, [token, path, select, result = std::move(result)](FolderListing &listing) mutable {
+            listing.apply(token, path, select, std::move(result));
+        });
+    });
+}
+
+void FolderListing::apply(int token, const Path &path, const std::optional<Path> &select, Result result)
+{
+    if (token != m_navToken)
+        return; // a newer navigation overtook this one
+    m_folders = std::move(result.scan.folders);
+    m_pairs = std::move(result.pairs);
+    if (m_sortMode == SortMode::Date)
+        PairingService::sortByDate(m_pairs);
+    Q_EMIT contentsChanged();
+    m_currentDirBytes = result.scan.currentDirBytes;
+    if (m_rootPath && *m_rootPath == path)
+        m_rootDirBytes = result.scan.currentDirBytes;
+    Q_EMIT sizesChanged();
+
+    std::optional<GridSelection> selection;
+    if (select) {
+        const Path wanted = normalised(*select);
+        for (const FolderEntry &f : m_folders) {
+            if (!selection && f.path == wanted)
+                selection = GridSelection::folder(f.id);
+        }
+        for (const MediaPair &p : m_pairs) {
+            const QList<MediaItem> originals = p.allOriginals();
+            if (!selection && std::any_of(originals.begin(), originals.end(),
+                                          [&](const MediaItem &item) { return item.path == wanted; }))
+                selection = GridSelection::media(p.id());
+        }
+    }
+    Q_EMIT listed(result.withCopy, selection);
+    setLoading(false, std::nullopt);
+}
+
+void FolderListing::fail(int token, const QString &reason)
+{
+    if (token != m_navToken)
+        return;
+    m_folders.clear();
+    m_pairs.clear();
+    Q_EMIT contentsChanged();
+    setLoading(false, QStringLiteral("无法读取目录：") + reason);
+}
+
+void FolderListing::setLoading(bool loading, std::optional<QString> error)
+{
+    if (m_isLoading == loading && m_loadError == error)
+        return;
+    m_isLoading = loading;
+    m_loadError = std::move(error);
+    Q_EMIT loadingChanged();
+}
+
+void FolderListing::goUp()
+{
+    if (m_breadcrumb.size() < 2)
+        return;
+    const Path left = *m_currentPath;
+    navigate(m_breadcrumb[m_breadcrumb.size() - 2], left);
+}
+
+void FolderListing::setSortMode(SortMode mode)
+{
+    if (mode == m_sortMode)
+        return;
+    m_sortMode = mode;
+    Q_EMIT sortModeChanged();
+    if (m_sortMode == SortMode::Name)
+        PairingService::sortByName(m_pairs);
+    else
+        PairingService::sortByDate(m_pairs);
+    Q_EMIT contentsChanged();
+}
+
+void FolderListing::replacePairs(QList<MediaPair> pairs, int64_t bytesGone)
+{
+    m_pairs = std::move(pairs);
+    Q_EMIT contentsChanged();
+    m_currentDirBytes = std::max<int64_t>(0, m_currentDirBytes - bytesGone);
+    if (m_rootPath && m_currentPath && *m_rootPath == *m_currentPath)
+        m_rootDirBytes = m_currentDirBytes;
+    Q_EMIT sizesChanged();
+    refreshFreeSpace();
+}
+
+void FolderListing::refreshFreeSpace()
+{
+    if (!m_rootPath)
+        return;
+    const QPointer<FolderListing> self(this);
+    m_pool.start([self, root = *m_rootPath] {
+        const int64_t free = freeSpace(root);
+        postToMain(self, [free](FolderListing &listing) {
+            if (listing.m_freeSpaceBytes == free)
+                return;
+            listing.m_freeSpaceBytes = free;
+            Q_EMIT listing.sizesChanged();
+        });
+    });
+}
+
+QList<FolderListing::Path> FolderListing::breadcrumbFor(const Path &path, const Path &root)
+{
+    QList<Path> list;
+    Path cursor = normalised(path);
+    const Path rootPath = normalised(root);
+    while (cursor != cursor.root_path() && !cursor.empty()) {
+        list.prepend(cursor);
+        if (cursor == rootPath)
+            break;
+        cursor = cursor.parent_path();
+    }
+    if (list.isEmpty() || list.first() != rootPath)
+        list.prepend(rootPath);
+    return list;
+}
+
+int64_t FolderListing::freeSpace(const Path &path)
+{
+    const QStorageInfo info(QString::fromUtf8(path.native()));
+    if (info.isValid() && info.bytesAvailable() >= 0)
+        return info.bytesAvailable();
+    struct statvfs st {};
+    if (statvfs(path.c_str(), &st) != 0)
+        return 0;
+    return int64_t(st.f_bavail) * int64_t(st.f_frsize);
+}
+
+QString formatBytes(int64_t bytes)
+{
+    struct Unit
+    {
+        const char *name;
+        int64_t divisor;
+    };
+    static constexpr Unit units[] = {{"T", int64_t(1) << 40}, {"G", int64_t(1) << 30}, {"M", int64_t(1) << 20}, {"K", 1024}};
+    for (const Unit &u : units) {
+        if (bytes < u.divisor)
+            continue;
+        const double v = double(bytes) / double(u.divisor);
+        if (v < 10)
+            return QString::number(v, 'f', 1) + QLatin1StringView(u.name);
+        return QString::number(std::llround(v)) + QLatin1StringView(u.name);
+    }
+    return QString::number(bytes) + u'B';
+}
+
+} // namespace vorlane

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "catalogue/folder_entry.h"
+#include "catalogue/media_pair.h"
+#include "model/grid_selection.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QThreadPool>
+
+#include <filesystem>
+#include <optional>
+
+namespace vorlane {
+
+// The folder shown: the opened root, the current folder and the breadcrumb between them, the current
+// folder's sub-folders and cells in the chosen order, and the three size figures. Listing (scan, dates,
+// pairing, which copies exist, the clean-up of stale temporary copies) runs on a thread of its own, never
+// the shared pool, so a decode stuck there never leaves a folder unlisted; a listing that a newer
+// navigation overtook is dropped. Main thread: every method and signal.
+class FolderListing final : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Path = std::filesystem::path;
+    enum class SortMode { Name, Date };
+
+    explicit FolderListing(QObject *parent = nullptr);
+    ~FolderListing() override;
+
+    const std::optional<Path> &rootPath() const { return m_rootPath; }
+    const std::optional<Path> &currentPath() const { return m_currentPath; }
+    const QList<Path> &breadcrumb() const { return m_breadcrumb; }
+    const QList<FolderEntry> &folders() const { return m_folders; }
+    const QList<MediaPair> &pairs() const { return m_pairs; }
+    SortMode sortMode() const { return m_sortMode; }
+    const std::optional<QString> &loadError() const { return m_loadError; }
+    bool isLoading() const { return m_isLoading; }
+    int64_t currentDirBytes() const { return m_currentDirBytes; }
+    int64_t rootDirBytes() const { return m_rootDirBytes; }
+    int64_t freeSpaceBytes() const { return m_freeSpaceBytes; }
+
+    // The grid's cells in walking order: the folders, then the pairs.
+    QList<GridSelection> gridItems() const;
+    std::optional<MediaPair> pair(const QUuid &id) const;
+    const FolderEntry *folder(const QUuid &id) const;
+
+    // Opens a root folder; select names a sub-folder or a media file to select once listed.
+    void openRoot(const Path &path, const std::optional<Path> &select = std::nullopt);
+    void navigate(const Path &path, const std::optional<Path> &select = std::nullopt);
+    // To the parent folder, selecting the folder left; nothing at the root.
+    void goUp();
+    void setSortMode(SortMode mode);
+
+    // What a discard changed: the pairs that stay (a cell that kept some of its files replaced by one of
+    // what is left), and the bytes of the files that left the current folder.
+    void replacePairs(QList<MediaPair> pairs, int64_t bytesGone);
+
+    static QList<Path> breadcrumbFor(const Path &path, const Path &root);
+    static int64_t freeSpace(const Path &path);
+
+Q_SIGNALS:
+    void locationChanged(); // root, current folder, breadcrumb
+    void contentsChanged(); // folders or pairs (a listing, a new order, a discard)
+    void loadingChanged();  // isLoading, loadError
+    void sizesChanged();
+    void sortModeChanged();
+    // A listing was applied: withCopy are the pairs whose copy exists on disk, select the cell asked for.
+    // Emitted after contentsChanged and before loading ends.
+    void listed(const QSet<QUuid> &withCopy, const std::optional<GridSelection> &select);
+
+private:
+    struct Result;
+    void apply(int token, const Path &path, const std::optional<Path> &select, Result result);
+    void fail(int token, const QString &reason);
+    void refreshFreeSpace();
+    void setLoading(bool loading, std::optional<QString> error);
+
+    std::optional<Path> m_rootPath;
+    std::optional<Path> m_currentPath;
+    QList<Path> m_breadcrumb;
+    QList<FolderEntry> m_folders;
+    QList<MediaPair> m_pairs;
+    SortMode m_sortMode = SortMode::Name;
+    std::optional<QString> m_loadError;
+    bool m_isLoading = false;
+    int64_t m_currentDirBytes = 0;
+    int64_t m_rootDirBytes = 0;
+    int64_t m_freeSpaceBytes = 0;
+    int m_navToken = 0;
+    QThreadPool m_pool;
+};
+
+// The one formatter of sizes shown to the user: "512B", "3.4K", "12M", "1.2G" (binary units).
+QString formatBytes(int64_t bytes);
+
+} // namespace vorlane
