@@ -15,7 +15,7 @@ deps:
 	@bash scripts/deps.sh
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORLANE_WERROR=ON
 
 configure: deps $(BUILD)/CMakeCache.txt
 
@@ -31,7 +31,7 @@ test: build
 
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build tree.
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DVORLANE_SANITIZE=ON
+	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DVORLANE_SANITIZE=ON -DVORLANE_WERROR=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktrace=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \

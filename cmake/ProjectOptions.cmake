@@ -1,7 +1,13 @@
 # One INTERFACE target carries the language standard, warnings and Qt strictness for all of our code.
 add_library(vorlane_options INTERFACE)
 target_compile_features(vorlane_options INTERFACE cxx_std_20)
-target_compile_options(vorlane_options INTERFACE -Wall -Wextra -Wpedantic)
+target_compile_options(vorlane_options INTERFACE -Wall -Wextra -Wpedantic -Wshadow)
+
+# make test (and so CI) builds with warnings as errors: a new warning fails the build, not just the eye.
+option(VORLANE_WERROR "Treat warnings as errors" OFF)
+if(VORLANE_WERROR)
+  target_compile_options(vorlane_options INTERFACE -Werror)
+endif()
 target_compile_definitions(vorlane_options INTERFACE
   QT_NO_CAST_FROM_ASCII
   QT_NO_CAST_TO_ASCII

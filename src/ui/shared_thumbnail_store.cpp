@@ -133,10 +133,10 @@ QImage SharedThumbnailStore::lookup(const std::filesystem::path &file, int pixel
             continue;
         const std::filesystem::path thumb = thumbnailPath(file, flavour);
         // One read serves both the keys and the picture.
-        QFile file(QString::fromUtf8(thumb.native()));
-        if (!file.open(QIODevice::ReadOnly))
+        QFile stored(QString::fromUtf8(thumb.native()));
+        if (!stored.open(QIODevice::ReadOnly))
             continue;
-        const QByteArray png = file.readAll();
+        const QByteArray png = stored.readAll();
         const QHash<QByteArray, QByteArray> keys = pngTextKeys(png);
         if (keys.value("Thumb::URI") != uri || keys.value("Thumb::MTime").toLongLong() != *mtime)
             continue;

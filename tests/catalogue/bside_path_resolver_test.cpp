@@ -93,7 +93,7 @@ INSTANTIATE_TEST_SUITE_P(
         ListingRow{"NamedPathTakenByAnotherStem",
                    {"photo.jpg", "photo.png", "photo_png.jpg"},
                    {"photo_jpg_bside.jpg", "-", "-"}}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST(EnsureParentDir, CreatesAndToleratesExisting)
 {

@@ -84,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         LadderRow{"failedRungsAreSkipped", {{65, 1000}}, 65, 3},
         LadderRow{"lastSuccessfulWhenTheFloorFails", {{85, 900000}, {55, 300000}}, 55, 6},
         LadderRow{"nothingEncodes", {}, std::nullopt, 6}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST(QualityLadder, StopBeforeARungEndsTheWalk)
 {
@@ -155,7 +155,7 @@ INSTANTIATE_TEST_SUITE_P(
         LadderFileRow{"detailedNeedsALowerRung", {u"-size"_s, u"1921x1280"_s, u"plasma:fractal"_s}, 1920, 1279, 0, false},
         LadderFileRow{"noiseIsWrittenAtTheFloorAnyway",
                       {u"-size"_s, u"1280x1920"_s, u"xc:"_s, u"+noise"_s, u"Random"_s}, 1280, 1920, 40, true}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(CompressTest, MetadataIsDroppedAndTheCopyReplacesAnEarlierOne)
 {
@@ -203,8 +203,8 @@ INSTANTIATE_TEST_SUITE_P(
                     StoppableRow{"a.tif", {u"-size"_s, u"640x480"_s, u"plasma:"_s}},
                     StoppableRow{"a.webp", {u"-size"_s, u"640x480"_s, u"plasma:"_s}},
                     StoppableRow{"a.bmp", {u"-size"_s, u"640x480"_s, u"plasma:"_s}}),
-    [](const auto &info) {
-        std::string name = info.param.file;
+    [](const auto &row) {
+        std::string name = row.param.file;
         name[name.find('.')] = '_';
         return name;
     });
@@ -317,7 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(BrokenRow{"empty", "", {}, 0}, BrokenRow{"text", "not a picture at all\n", {}, 0},
                     BrokenRow{"truncatedScan", "", {u"-size"_s, u"1200x900"_s, u"plasma:fractal"_s, u"-quality"_s, u"90"_s}, 60000},
                     BrokenRow{"headerOnly", "", {u"-size"_s, u"600x400"_s, u"plasma:fractal"_s}, 700}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 uint32_t crc32(const unsigned char *data, size_t size)
 {

@@ -42,8 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
                     FormatRow{"a.tiff", {u"-depth"_s, u"16"_s}}, FormatRow{"a.webp", {}},
                     FormatRow{"a.heic", {}}, FormatRow{"grey.png", {u"-colorspace"_s, u"Gray"_s}},
                     FormatRow{"cmyk.jpg", {u"-colorspace"_s, u"CMYK"_s}}),
-    [](const auto &info) {
-        std::string name = info.param.file;
+    [](const auto &row) {
+        std::string name = row.param.file;
         name[name.find('.')] = '_';
         return name;
     });
@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         FixtureRow{"formats/bmp/yellow_rose-small.bmp", 16, 12},
         FixtureRow{"formats/png/Screenshot 2019-05-21 at 10.45.52.png", 1189, 849},
         FixtureRow{"broken/wrong.heic", 500, 500}, FixtureRow{"broken/broken_nom-exif.jpg", 1080, 1920}),
-    [](const auto &info) { return std::to_string(info.index); });
+    [](const auto &row) { return std::to_string(row.index); });
 
 TEST(ImageDecoder, HeicWithOnlyAnExifOrientationHasItsSkyOnTop)
 {
@@ -114,7 +114,7 @@ INSTANTIATE_TEST_SUITE_P(
         "broken/corrupted.jpg", "broken/empty.jpg", "broken/broken image.JPG", "broken/iphone_7_truncated.heic",
         "broken/park.heic", "broken/rotate.heic", "broken/NegativeArraySizeException.HeifReader.processBoxes.heif",
         "formats/heic/IMG_0307.HEIC", "formats/heic/fixture-msf1.heic"),
-    [](const auto &info) { return std::to_string(info.index); });
+    [](const auto &row) { return std::to_string(row.index); });
 
 } // namespace
 } // namespace vorlane

@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         RawRow{"formats/iiq/PhaseOne.iiq", 0, 0, "never the 1x1 TIFF IFD"},
         RawRow{"formats/mrw/Minolta.mrw", 0, 0, "metadata only"},
         RawRow{"broken/fixture.orf", 0, 0, "128-byte header"}),
-    [](const auto &info) { return std::to_string(info.index); });
+    [](const auto &row) { return std::to_string(row.index); });
 
 // A RAW+JPEG pair is copied from its JPEG; when that cannot be decoded, from the RAW's own full-size preview.
 TEST(RawDecoder, PairWithABrokenJpegIsCopiedFromItsRaw)

@@ -188,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                 1280, 720, true},
         ClipRow{"UpsideDown", "g.mp4", testVideo("640x360") + fastH264 + yuv420, "180", 640, 360, false},
         ClipRow{"QuarterTurnOtherWay", "h.mp4", testVideo("640x360") + fastH264 + yuv420, "90", 640, 360, false}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 // A copy is never encoded above its source's own video bit rate, which 2 Mbit/s caps; the rate of a WebM,
 // which records none per stream, is measured from its packets.
@@ -227,7 +227,7 @@ INSTANTIATE_TEST_SUITE_P(
         BitrateRow{"LowRateMp4", "low.mp4", fastH264 + yuv420 + QStringList{u"-b:v"_s, u"250k"_s}, false},
         BitrateRow{"LowRateWebm", "low.webm", {u"-c:v"_s, u"libvpx"_s, u"-b:v"_s, u"250k"_s}, false},
         BitrateRow{"HighRateIsCapped", "high.mp4", fastH264 + yuv420 + QStringList{u"-qp"_s, u"4"_s}, true}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 TEST_F(VideoCompressorTest, KeyFramesAreAtMostSixtyFramesApart)
 {
@@ -337,8 +337,8 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusalRow{"portrait_4k60_truncated.mp4", Reason::ReadFailed, "reader: "},
                       // index without any media data
                       RefusalRow{"sony-a7-xavc.MP4", Reason::ReadFailed, "reader: "}),
-    [](const auto &info) {
-        std::string name = info.param.name;
+    [](const auto &row) {
+        std::string name = row.param.name;
         std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
         return name;
     });
@@ -428,8 +428,8 @@ INSTANTIATE_TEST_SUITE_P(Corpus, FixtureVideoTest,
                                            "videos/flame.avi", "videos/fixture-raw.mts", "videos/fixture-null.webm",
                                            "videos/sample_portrait.mp4", "broken/sample_missing_stsd.mp4",
                                            "videos/water_180_mvhevc_5frames.mov"),
-                         [](const auto &info) {
-                             std::string name = std::filesystem::path(info.param).filename().string();
+                         [](const auto &row) {
+                             std::string name = std::filesystem::path(row.param).filename().string();
                              std::replace_if(name.begin(), name.end(),
                                              [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
                              return name;

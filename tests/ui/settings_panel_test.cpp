@@ -65,7 +65,7 @@ INSTANTIATE_TEST_SUITE_P(
         ChoiceRow{"Fill", "适配（完整）", "填充（裁剪）",
                   [](const AppModel &m) { return m.settings().fillMode() == ViewSettings::FillMode::Fit; }},
         ChoiceRow{"Pairing", "分开", "合并", [](const AppModel &m) { return m.settings().viewMode() == ViewSettings::ViewMode::Split; }}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 struct ToggleRow
 {
@@ -101,7 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ToggleRow{"RawLabel", "显示 RAW 格式标签（隐藏文件名时）", &ViewSettings::showRawLabel},
                       ToggleRow{"ScrollOnNav", "方向键导航时自动滚动", &ViewSettings::autoScrollOnNav},
                       ToggleRow{"ScrollOnClick", "点击时自动滚动", &ViewSettings::autoScrollOnClick}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 QPoint handleCentre(QSlider *slider)
 {

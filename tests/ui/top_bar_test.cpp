@@ -74,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgressRow{"DoneWithAFailure", progress(10, 10, 0, 0, {}, 1), "已完成 10/10 · 失败 1", kOrange},
                       ProgressRow{"UnderWay", progress(4, 10, 2, 4, QStringLiteral("IMG_7"), 0),
                                   "压缩 4/10 · 进行中 2 · 排队 4 · IMG_7", Theme::accent()}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto &row) { return std::string(row.param.name); });
 
 class TopBarTest : public ::testing::Test
 {
