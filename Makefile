@@ -7,7 +7,7 @@ DIR        ?=
 
 PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build run test test-asan bench demo install uninstall soak clean
+.PHONY: all deps configure build run test test-asan bench demo install uninstall package soak clean
 
 all: build
 
@@ -47,6 +47,10 @@ demo: build
 install: build
 	cmake -S . -B $(BUILD) -DCMAKE_INSTALL_PREFIX=$(PREFIX) >/dev/null
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD)
+
+# A Debian package of the install, in build/: `apt install ./build/vorlane_*.deb` on Debian 12.
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 uninstall:
 	@test -f $(BUILD)/install_manifest.txt || { echo "nothing installed from $(BUILD)"; exit 1; }

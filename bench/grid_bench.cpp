@@ -1,17 +1,17 @@
 // Thumbnails and grid responsiveness, offscreen.
-//   vorlane-grid-bench thumbs DIR SIZE          make SIZE-pixel thumbnails of every JPEG in DIR (shared cache
-//                                               under $XDG_CACHE_HOME); prints seconds
-//   vorlane-grid-bench fill DIR                 open DIR in the window; seconds until the visible grid has its
-//                                               thumbnails (run twice: the second start reads the shared cache)
-//   vorlane-grid-bench keys DIR                 arrow-key press to repainted selection over 10,000 cells (median,
-//                                               worst), then the whole grid scrolled; peak resident memory
+//   vorlane-grid-bench fill DIR                 open DIR in the window; prints "PICTURE SHARP COUNT": seconds from
+//                                               the listing until every visible cell shows a picture, until
+//                                               every one is sharp, and how many cells are visible (run twice:
+//                                               the second start reads the shared cache)
+//   vorlane-grid-bench keys DIR                 arrow keys posted at a held key's rate while thumbnails are made:
+//                                               key to repainted selection (median, worst), then the whole grid
+//                                               scrolled; peak resident memory
 #include "app/key_map.h"
 #include "app/main_window.h"
 #include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "ui/browser_grid.h"
 #include "ui/thumbnail_cache.h"
-#include "ui/thumbnail_service.h"
 #include "bench_support.h"
 
 #include <QApplication>
@@ -19,7 +19,6 @@
 #include <QKeyEvent>
 #include <QScrollBar>
 #include <QThreadPool>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <algorithm>
 #include <cstdio>
@@ -40,45 +39,52 @@ long peakKib()
     return -1;
 }
 
-std::vector<std::filesystem::path> jpegsIn(const std::filesystem::path &dir)
+// How many visible cells show a picture, and how many of those are sharp.
+struct Shown
 {
-    std::vector<std::filesystem::path> files;
-    for (const auto &e : std::filesystem::directory_iterator(dir))
-        if (e.path().extension() == ".jpg" || e.path().extension() == ".JPG")
-            files.push_back(e.path());
-    std::sort(files.begin(), files.end());
-    return files;
-}
+    int visible = 0;
+    int pictures = 0;
+    int sharp = 0;
+};
 
-int thumbs(const std::filesystem::path &dir, int size)
-{
-    const auto files = jpegsIn(dir);
-    const ThumbnailService service;
-    QElapsedTimer t;
-    t.start();
-    QtConcurrent::blockingMap(files, [&](const std::filesystem::path &f) { service.make(f, size); });
-    std::printf("%.3f\n", t.elapsed() / 1000.0);
-    return 0;
-}
-
-bool visibleThumbnailsLoaded(AppModel &model, BrowserGrid &grid)
+Shown visibleThumbnails(AppModel &model, BrowserGrid &grid)
 {
     const GridGeometry g = grid.geometryNow();
     const int count = int(model.listing().pairs().size());
     const auto [first, last] = g.indexRange(0, grid.viewport()->height(), count);
-    for (int i = first; i <= last; ++i)
-        if (ThumbnailCache::shared().cached(model.listing().pairs()[i].primary(), std::nullopt, model.settings().thumbnailSize()).isNull()
-            && !ThumbnailCache::shared().failed(model.listing().pairs()[i].primary(), std::nullopt, model.settings().thumbnailSize()))
-            return false;
-    return true;
+    const double size = model.settings().thumbnailSize();
+    Shown shown;
+    for (int i = first; i <= last; ++i) {
+        const MediaItem &item = model.listing().pairs()[i].primary();
+        ThumbnailCache &cache = ThumbnailCache::shared();
+        ++shown.visible;
+        shown.pictures += !cache.cached(item, std::nullopt, size).isNull() || cache.failed(item, std::nullopt, size);
+        shown.sharp += cache.isSharp(item, std::nullopt, size) || cache.failed(item, std::nullopt, size);
+    }
+    return shown;
 }
+
+// Sees the grid's paints, to time a key press to the repaint that shows it.
+class PaintWatch final : public QObject
+{
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: vorlane-grid-bench thumbs|fill|keys DIR [SIZE]\n");
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: vorlane-grid-bench fill|keys DIR\n");
         return 2;
     }
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -86,8 +92,6 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const std::string mode = argv[1];
     const std::filesystem::path dir = std::filesystem::absolute(argv[2]);
-    if (mode == "thumbs")
-        return thumbs(dir, argc > 3 ? std::atoi(argv[3]) : 320);
 
     AppModel model;
     MainWindow window(model, ThumbnailCache::shared());
@@ -102,24 +106,54 @@ int main(int argc, char **argv)
     if (!waitFor([&] { return !model.listing().isLoading(); }, 120000))
         return 1;
     if (mode == "fill") {
-        std::fprintf(stderr, "listing applied after %.3f s\n", t.elapsed() / 1000.0);
-        if (!waitFor([&] { return visibleThumbnailsLoaded(model, *window.grid()); }, 600000))
+        QElapsedTimer sinceListing;
+        sinceListing.start();
+        double picture = -1;
+        const bool done = waitFor(
+            [&] {
+                const Shown shown = visibleThumbnails(model, *window.grid());
+                if (picture < 0 && shown.pictures == shown.visible)
+                    picture = sinceListing.nsecsElapsed() / 1e9;
+                return shown.sharp == shown.visible;
+            },
+            600000);
+        if (!done)
             return 1;
-        std::printf("%.3f\n", t.elapsed() / 1000.0);
+        std::printf("%.3f %.3f %d\n", picture, sinceListing.nsecsElapsed() / 1e9,
+                    visibleThumbnails(model, *window.grid()).visible);
         return 0;
     }
-    // keys: time from the key press to the repainted selection.
+    // keys: a press every 33 ms (a held key's repeat rate), posted to the window like a real one, timed until
+    // the event loop has painted the grid after it, while the pool makes the thumbnails of the cells passed.
+    PaintWatch watch;
+    window.grid()->viewport()->installEventFilter(&watch);
+    QWidget *target = window.grid();
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    target->setFocus();
+    const auto selected = [&] { return model.cursor().selectedPairId(); };
+    const auto before = selected();
     std::vector<double> ms;
+    int busy = 0;
     for (int i = 0; i < 400; ++i) {
-        QKeyEvent key(QEvent::KeyPress, i % 50 < 40 ? Qt::Key_Right : Qt::Key_Down, Qt::NoModifier);
+        const int key = i % 50 < 40 ? Qt::Key_Right : Qt::Key_Down;
+        watch.painted = false;
         QElapsedTimer k;
         k.start();
-        window.keyMap()->handle(key);
-        window.grid()->viewport()->repaint();
+        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+        QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, Qt::NoModifier));
+        while (!watch.painted && k.elapsed() < 2000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
         ms.push_back(k.nsecsElapsed() / 1e6);
-        QCoreApplication::processEvents();
+        busy += ThumbnailCache::shared().jobsRunning() > 0;
+        waitFor([&] { return k.elapsed() >= 33; }, 33);
+    }
+    if (selected() == before) {
+        std::fprintf(stderr, "the keys did not move the selection\n");
+        return 1;
     }
     std::sort(ms.begin(), ms.end());
+    std::fprintf(stderr, "thumbnails being made during %d of %zu presses\n", busy, ms.size());
     QScrollBar *bar = window.grid()->verticalScrollBar();
     for (int v = 0; v <= bar->maximum(); v += bar->pageStep() / 3) {
         bar->setValue(v);

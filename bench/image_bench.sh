@@ -10,17 +10,19 @@ work="${BENCH_DIR:-${TMPDIR:-/tmp}/vorlane-bench-image}"
 count="${IMAGE_COUNT:-6}"
 fixtures="$(cd "$(dirname "$0")/../.." && pwd)/shared/fixtures"
 
-if [ ! -f "$work/.made-v2-$count" ]; then
+if [ ! -f "$work/.made-v3-$count" ]; then
   rm -rf "$work"; mkdir -p "$work/smooth" "$work/detailed"
-  # A soft photo-like 6000 x 4000 frame (fits at the first rung once scaled) and one with detail coarse
-  # enough to survive the downscale (still over the target at the last rung), saved with EXIF.
-  convert -size 600x400 plasma:fractal -blur 0x2 -resize 6000x4000! -quality 92 "$work/seed-smooth.jpg"
-  convert -size 2000x1334 xc: +noise Random -resize 6000x4000! -quality 92 "$work/seed-detailed.jpg"
+  # Two 6000 x 4000 frames of about the same file size (8-9 MB, a camera's fine JPEG), so they cost the same
+  # to decode: a soft one with sensor-like grain that averages away in the downscale (fits at the first rung)
+  # and one with detail coarse enough to survive it (still over the target at the last rung).
+  convert -size 600x400 plasma:fractal -blur 0x2 -resize 6000x4000! -attenuate 0.3 +noise Gaussian -quality 92 \
+    "$work/seed-smooth.jpg"
+  convert -size 2000x1334 xc: +noise Random -resize 6000x4000! -quality 80 "$work/seed-detailed.jpg"
   for seed in smooth detailed; do
     exiftool -q -overwrite_original "-DateTimeOriginal=2024:05:01 09:12:00" -Make=Bench -Model=Body "$work/seed-$seed.jpg"
     for i in $(seq 1 "$count"); do cp "$work/seed-$seed.jpg" "$work/$seed/IMG_$i.jpg"; done
   done
-  touch "$work/.made-v2-$count"
+  touch "$work/.made-v3-$count"
 fi
 out="$work/out"; rm -rf "$out"; mkdir -p "$out"
 smooth=("$work"/smooth/*.jpg); detailed=("$work"/detailed/*.jpg)
@@ -38,10 +40,10 @@ six=$(best_of 3 "$bench" --jobs 1 "$out" "${detailed[@]}")
 
 echo "24 MP JPEG -> 1920 px copy, per image (first rung Q$first_q):"
 echo "  ours (1 core):                     $(per "$ours" "$count") ms"
-echo "  vipsthumbnail Q85 strip, 1 thread: $(per "$vt1" "$count") ms   ratio ours/it: $(ratio "$ours" "$vt1") (target <= 1.0)"
+echo "  vipsthumbnail Q85 strip, 1 thread: $(per "$vt1" "$count") ms   ratio ours/it: $(ratio "$ours" "$vt1") (target <= 0.75)"
 echo "  vipsthumbnail Q85 strip, default:  $(per "$vtn" "$count") ms   ratio ours/it: $(ratio "$ours" "$vtn")"
 echo "  convert -resize 1920x1920 -q 85:   $(per "$im" "$count") ms   ratio ours/it: $(ratio "$ours" "$im")"
-echo "six rungs (ends at Q$last_q) vs first rung: $(per "$six" "$count") ms vs $(per "$ours" "$count") ms   ratio: $(ratio "$six" "$ours") (target <= 1.5)"
+echo "six rungs (ends at Q$last_q) vs first rung: $(per "$six" "$count") ms vs $(per "$ours" "$count") ms   ratio: $(ratio "$six" "$ours") (target <= 1.3)"
 
 nef="$fixtures/formats/nef/NIKON_D7100_head.nef"
 if [ -f "$nef" ]; then
@@ -59,5 +61,5 @@ fi
 batch=("${smooth[@]}" "${detailed[@]}")
 one=$(best_of 3 "$bench" --jobs 1 "$out" "${batch[@]}")
 two=$(best_of 3 "$bench" --jobs 2 "$out" "${batch[@]}")
-echo "batch of ${#batch[@]} on $(nproc) cores: --jobs 1 ${one}s, --jobs 2 ${two}s   throughput ratio: $(ratio "$one" "$two")x (target >= 1.7)"
+echo "batch of ${#batch[@]} on $(nproc) cores: --jobs 1 ${one}s, --jobs 2 ${two}s   throughput ratio: $(ratio "$one" "$two")x (target >= 1.85)"
 echo "peak memory, one 24 MP copy: $(peak_kib "$bench" "$out" "${smooth[0]}") KiB"

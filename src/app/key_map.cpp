@@ -1,5 +1,8 @@
 #include "app/key_map.h"
 
+#include "ui/large_image_view.h"
+#include "ui/preview_overlay.h"
+
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QKeyEvent>
@@ -99,7 +102,12 @@ bool KeyMap::handle(const QKeyEvent &event)
     const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
     const bool commandish = mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
 
-    if ((isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D || key == Qt::Key_Backspace) && repeat)
+    // Holding a key acts once; panning and zooming are the exception, as in every picture viewer.
+    const bool continuous = (isArrow(key) && (mods & Qt::ShiftModifier)) || key == Qt::Key_Equal
+        || key == Qt::Key_Plus || key == Qt::Key_Minus;
+    if (repeat && !continuous
+        && (isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D || key == Qt::Key_Backspace
+            || key == Qt::Key_Z || key == Qt::Key_I || key == Qt::Key_PageUp || key == Qt::Key_PageDown))
         return true;
 
     GridCursor &cursor = model->cursor();
@@ -115,6 +123,36 @@ bool KeyMap::handle(const QKeyEvent &event)
     // Alt+Up goes to the parent folder, as in the desktop's file managers.
     if (key == Qt::Key_Up && mods == Qt::AltModifier) {
         model->goUp();
+        return true;
+    }
+    LargeImageView *picture = preview && m_preview ? m_preview->imageView() : nullptr;
+    if (picture) {
+        // The picture's own keys: zoom to 100 % and back, zoom steps, and panning while zoomed.
+        if (key == Qt::Key_Z && !commandish) {
+            picture->toggleZoom();
+            return true;
+        }
+        if ((mods & Qt::ControlModifier) && (key == Qt::Key_Equal || key == Qt::Key_Plus || key == Qt::Key_Minus)) {
+            picture->zoomBy(key == Qt::Key_Minus ? -1 : 1);
+            return true;
+        }
+        if (isArrow(key) && (mods & Qt::ShiftModifier) && picture->isZoomed()) {
+            const double step = 0.15 * std::min(picture->width(), picture->height());
+            picture->pan(QPointF(key == Qt::Key_Left ? step : key == Qt::Key_Right ? -step : 0,
+                                 key == Qt::Key_Up ? step : key == Qt::Key_Down ? -step : 0));
+            return true;
+        }
+    }
+    if (preview && m_preview && key == Qt::Key_I && !commandish) {
+        m_preview->toggleInfo();
+        return true;
+    }
+    if (!preview && (key == Qt::Key_PageUp || key == Qt::Key_PageDown)) {
+        cursor.movePage(key == Qt::Key_PageDown ? 1 : -1);
+        return true;
+    }
+    if (!preview && (key == Qt::Key_Home || key == Qt::Key_End)) {
+        key == Qt::Key_Home ? cursor.moveToFirst() : cursor.moveToLast();
         return true;
     }
     if (isArrow(key)) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/app_model.h"
+#include "ui/preview_overlay.h"
 
 #include <QHash>
 #include <QObject>
@@ -32,6 +33,8 @@ public:
     bool isActive() const { return m_active; }
     // The window whose keys these are; keys reach the model only while it is the active window.
     void setWindow(QWidget *window) { m_window = window; }
+    // The preview, for its own keys (zoom, pan, the information panel).
+    void setPreview(PreviewOverlay *preview) { m_preview = preview; }
 
     // Applies one key press; true when it was used (swallowed), false when it passes on.
     bool handle(const QKeyEvent &event);
@@ -49,6 +52,7 @@ private:
 
     QPointer<AppModel> m_model;
     QPointer<QWidget> m_window;
+    QPointer<PreviewOverlay> m_preview;
     bool m_active = false;
     QHash<int, quint64> m_down;       // key -> server time of its first press
     QHash<int, quint64> m_releasedAt; // key -> server time of its last release

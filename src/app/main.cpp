@@ -7,6 +7,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 #include <QPalette>
 
 #include <cstdio>
@@ -55,6 +58,11 @@ int main(int argc, char **argv)
     QApplication::setDesktopFileName(QStringLiteral("app.vorlane.Vorlane"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vorlane.Vorlane")));
     applyTheme(app);
+    // Qt's own dialogs and buttons speak the interface's language.
+    QTranslator qtTranslations;
+    if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
+                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTranslations);
 
     vorlane::AppModel model;
     vorlane::MainWindow window(model, vorlane::ThumbnailCache::shared());

@@ -9,6 +9,7 @@
 #include "ui/top_bar.h"
 
 #include <QApplication>
+#include <QScreen>
 #include <QFileDialog>
 #include <QFrame>
 #include <QMenuBar>
@@ -20,11 +21,18 @@ namespace vorlane {
 MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     : QMainWindow(parent)
     , m_model(model)
-    , m_picker([this](const QString &message) { return runDirectoryDialog(this, message); })
+    , m_picker([this](const QString &message) {
+        return runDirectoryDialog(this, message, m_model.listing().rootPath().value_or(std::filesystem::path()));
+    })
 {
     setWindowTitle(QStringLiteral("Vorlane"));
     setMinimumSize(900, 600);
-    resize(1200, 800);
+    // The first window fits the screen's free area (a 1366 x 768 laptop, or 150 % scaling on 1600 x 1000).
+    QSize size(1200, 800);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() - QSize(16, 48)).expandedTo(QSize(640, 480));
+    setMinimumSize(minimumSize().boundedTo(size));
+    resize(size);
 
     m_stack = new QStackedWidget(this);
     m_start = new StartScreen(m_stack);
@@ -43,7 +51,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     auto *divider = new QFrame(m_browser);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
-    divider->setStyleSheet(QStringLiteral("color: rgba(0,0,0,40);"));
+    Theme::setTextColor(divider, Theme::text(Theme::Tone::Quaternary, divider->palette()));
     m_grid = new BrowserGrid(model, cache, m_browser);
     column->addWidget(m_topBar);
     column->addWidget(divider);
@@ -59,10 +67,17 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
 
     m_keyMap = new KeyMap(model, this);
     m_keyMap->setWindow(this);
+    m_keyMap->setPreview(m_overlay);
     qApp->installEventFilter(m_keyMap);
 
     buildMenu();
     connect(&m_model.listing(), &FolderListing::locationChanged, this, &MainWindow::showScreen);
+    connect(&m_model.listing(), &FolderListing::locationChanged, this, [this] {
+        // The window names the folder shown, as file managers do.
+        const auto &current = m_model.listing().currentPath();
+        const QString name = current ? QFile::decodeName(QByteArray::fromStdString(current->filename().native())) : QString();
+        setWindowTitle(name.isEmpty() ? QStringLiteral("Vorlane") : name + QStringLiteral(" — Vorlane"));
+    });
     connect(&m_model.cursor(), &GridCursor::selectionChanged, this,
             [this] { m_markAction->setEnabled(m_model.cursor().selection().has_value()); });
     connect(&m_model.discard(), &DiscardRun::resultChanged, this, [this] {
@@ -78,13 +93,16 @@ MainWindow::~MainWindow() { qApp->removeEventFilter(m_keyMap); }
 
 bool MainWindow::showsBrowser() const { return m_stack->currentWidget() == m_browser; }
 
-std::optional<std::filesystem::path> MainWindow::runDirectoryDialog(QWidget *parent, const QString &message)
+std::optional<std::filesystem::path> MainWindow::runDirectoryDialog(QWidget *parent, const QString &message,
+                                                                   const std::filesystem::path &start)
 {
     QFileDialog dialog(parent);
+    if (!start.empty())
+        dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(start.native())));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("选择照片目录"));
-    dialog.setWindowTitle(message.isEmpty() ? QStringLiteral("选择照片目录") : message);
+    dialog.setLabelText(QFileDialog::Accept, tr("选择照片目录"));
+    dialog.setWindowTitle(message.isEmpty() ? tr("选择照片目录") : message);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return std::filesystem::path(QFile::encodeName(dialog.selectedFiles().first()).toStdString());
@@ -92,7 +110,7 @@ std::optional<std::filesystem::path> MainWindow::runDirectoryDialog(QWidget *par
 
 void MainWindow::pickDirectory()
 {
-    const auto chosen = m_picker(QStringLiteral("选择一个包含照片/视频的目录"));
+    const auto chosen = m_picker(tr("选择一个包含照片/视频的目录"));
     std::error_code ec;
     if (chosen && std::filesystem::is_directory(*chosen, ec))
         m_model.openRoot(*chosen);
@@ -100,19 +118,30 @@ void MainWindow::pickDirectory()
 
 void MainWindow::buildMenu()
 {
-    QMenu *menu = menuBar()->addMenu(QStringLiteral("照片"));
-    QAction *open = menu->addAction(QStringLiteral("打开目录…"));
+    QMenu *menu = menuBar()->addMenu(tr("照片"));
+    QAction *open = menu->addAction(tr("打开目录…"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(open, &QAction::triggered, this, &MainWindow::pickDirectory);
 
-    m_markAction = menu->addAction(QStringLiteral("标记/撤销丢弃 (D)"));
+    m_markAction = menu->addAction(tr("标记/撤销丢弃 (D)"));
     m_markAction->setEnabled(false);
     connect(m_markAction, &QAction::triggered, this,
             [this] { m_model.markCurrentAndAdvance(m_model.cursor().previewIndex().has_value()); });
     menu->addSeparator();
-    m_discardAction = menu->addAction(QStringLiteral("丢弃原片"));
+    m_discardAction = menu->addAction(tr("丢弃原片"));
     m_discardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
     connect(m_discardAction, &QAction::triggered, &m_model, &AppModel::discardOriginals);
+    m_undoAction = menu->addAction(tr("撤销丢弃"));
+    m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_undoAction->setEnabled(false);
+    connect(m_undoAction, &QAction::triggered, this, [this] { m_model.discard().undo(); });
+    connect(&m_model.discard(), &DiscardRun::undoChanged, this,
+            [this] { m_undoAction->setEnabled(m_model.discard().canUndo()); });
+    menu->addSeparator();
+    QAction *quit = menu->addAction(tr("退出"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
 }
 
 void MainWindow::showScreen()

@@ -35,7 +35,9 @@ public:
     ~MainWindow() override;
 
     void setDirectoryPicker(DirectoryPicker picker) { m_picker = std::move(picker); }
-    static std::optional<std::filesystem::path> runDirectoryDialog(QWidget *parent, const QString &message);
+    // The folder dialog, starting at start (the opened root) when given.
+    static std::optional<std::filesystem::path> runDirectoryDialog(QWidget *parent, const QString &message,
+                                                                   const std::filesystem::path &start = {});
 
     // The menu's "打开目录…" and the dialog shown on a fresh start: opens the choice if it is a folder.
     void pickDirectory();
@@ -49,6 +51,7 @@ public:
     KeyMap *keyMap() const { return m_keyMap; }
     QAction *markAction() const { return m_markAction; }
     QAction *discardAction() const { return m_discardAction; }
+    QAction *undoAction() const { return m_undoAction; }
     bool showsBrowser() const;
 
 protected:
@@ -72,6 +75,7 @@ private:
     KeyMap *m_keyMap = nullptr;
     QAction *m_markAction = nullptr;
     QAction *m_discardAction = nullptr;
+    QAction *m_undoAction = nullptr;
 };
 
 } // namespace vorlane

@@ -1,9 +1,9 @@
 #include "app/start_screen.h"
 
+#include "ui/pill_button.h"
 #include "ui/theme.h"
 
 #include <QLabel>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace vorlane {
@@ -17,22 +17,21 @@ StartScreen::StartScreen(QWidget *parent)
 
     auto *symbol = new QLabel(QString::fromLatin1(Theme::Icon::photoLibrary));
     symbol->setFont(Theme::iconFont(84));
-    symbol->setStyleSheet(QStringLiteral("color: #B72B35;"));
-    auto *title = new QLabel(QStringLiteral("Vorlane 照片筛选"));
+    Theme::setTextColor(symbol, Theme::accent());
+    auto *title = new QLabel(tr("Vorlane 照片筛选"));
     title->setFont(Theme::uiFont(28, QFont::DemiBold));
-    auto *subtitle = new QLabel(QStringLiteral("选择一个照片/视频目录开始筛选"));
+    auto *subtitle = new QLabel(tr("选择一个照片/视频目录开始筛选"));
     subtitle->setFont(Theme::uiFont(15));
     subtitle->setForegroundRole(QPalette::PlaceholderText);
 
-    m_button = new QPushButton(QStringLiteral("  选择目录"));
+    m_button = new PillButton;
+    m_button->setText(tr("选择目录"));
+    m_button->setSymbol(QString::fromLatin1(Theme::Icon::createFolder), 18);
     m_button->setFont(Theme::uiFont(13, QFont::DemiBold));
-    m_button->setCursor(Qt::PointingHandCursor);
-    m_button->setStyleSheet(QStringLiteral(
-        "QPushButton { background: #B72B35; color: white; border-radius: 8px; padding: 10px 22px; }"
-        "QPushButton:pressed { background: #8f1f28; }"));
-    connect(m_button, &QPushButton::clicked, this, &StartScreen::pickRequested);
+    m_button->setPadding(22, 10);
+    connect(m_button, &PillButton::clicked, this, &StartScreen::pickRequested);
 
-    auto *caption = new QLabel(QStringLiteral("压缩副本将生成在各原片所在目录的 _bside 子文件夹中"));
+    auto *caption = new QLabel(tr("压缩副本将生成在各原片所在目录的 _bside 子文件夹中"));
     caption->setFont(Theme::uiFont(10));
     caption->setForegroundRole(QPalette::PlaceholderText);
 

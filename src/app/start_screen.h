@@ -2,9 +2,9 @@
 
 #include <QWidget>
 
-class QPushButton;
-
 namespace vorlane {
+
+class PillButton;
 
 // What the window shows before a root folder is chosen: a symbol, the title, a hint and the button that
 // opens the folder dialog. Main thread.
@@ -14,13 +14,13 @@ class StartScreen final : public QWidget
 
 public:
     explicit StartScreen(QWidget *parent = nullptr);
-    QPushButton *pickButton() const { return m_button; }
+    PillButton *pickButton() const { return m_button; }
 
 Q_SIGNALS:
     void pickRequested();
 
 private:
-    QPushButton *m_button = nullptr;
+    PillButton *m_button = nullptr;
 };
 
 } // namespace vorlane

@@ -56,12 +56,12 @@ void Toast::paintEvent(QPaintEvent *)
     // A soft shadow, then the capsule with its hairline and the text.
     for (int i = 4; i > 0; --i) {
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(0, 0, 0, 14));
+        p.setBrush(Theme::shade(0.055));
         p.drawRoundedRect(capsule.adjusted(-i, -i + 2, i, i + 2), std::min(capsule.height() / 2, 18.0) + i,
                           std::min(capsule.height() / 2, 18.0) + i);
     }
-    p.setBrush(QColor(250, 250, 250, 240));
-    p.setPen(QPen(QColor(0, 0, 0, 40), 1));
+    p.setBrush(palette().color(QPalette::Base));
+    p.setPen(QPen(Theme::text(Theme::Tone::Quaternary, palette()), 1));
     const double radius = std::min(capsule.height() / 2, 18.0);
     p.drawRoundedRect(capsule, radius, radius);
     // The summary, then the reasons in a quieter grey.
@@ -70,7 +70,7 @@ void Toast::paintEvent(QPaintEvent *)
     const QStringList lines = m_message.split(u'\n');
     double y = capsule.center().y() - fm.height() * lines.size() / 2.0;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        p.setPen(i == 0 ? QColor(30, 30, 30) : QColor(90, 90, 90));
+        p.setPen(Theme::text(i == 0 ? Theme::Tone::Primary : Theme::Tone::Secondary, palette()));
         p.drawText(QRectF(capsule.left(), y, capsule.width(), fm.height()), Qt::AlignCenter, lines[i]);
         y += fm.height();
     }

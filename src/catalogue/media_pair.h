@@ -30,7 +30,6 @@ public:
     QString displayName() const;
     QDateTime dateTaken() const { return primary().dateTaken; }
     std::optional<MediaItem> rawFile() const;
-    bool containsRaw() const { return rawFile().has_value(); }
 
     // Where this cell's copy goes. A new pair starts with BsidePathResolver::destination() of its primary
     // file; the listing that holds it then gives it the path that is its own among the listing's cells

@@ -13,8 +13,6 @@ namespace vorlane::ImageCompressor {
 inline constexpr double maxLongEdge = 1920.0;
 // A copy encoded at or under this many bytes is accepted at once.
 inline constexpr int64_t targetBytes = 204800;
-// The last rung of the quality ladder (QualityLadder::qualities, 0.85 down to 0.40).
-inline constexpr double minQuality = 0.4;
 
 struct CopyInfo
 {

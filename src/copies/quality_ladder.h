@@ -18,9 +18,11 @@ struct Rung
     int quality = 0;
 };
 
-// Encodes at each quality in turn (a stop check before each) and returns the first result of at most
-// targetBytes; when none fits, the last one that encoded; nothing when no quality produced bytes.
-// encode returns nothing for a quality it could not encode. Throws CancelledError.
+// The first quality, in the order above, whose encoding is at most targetBytes; when none fits, the last one
+// that encoded; nothing when no quality produced bytes. encode returns nothing for a quality it could not
+// encode. Not every rung is encoded: after the top one, the search starts at the rung its size suggests and
+// stops once it holds a rung that fits whose rung above does not (usually two or three encodes in all).
+// A stop check comes before each encode; throws CancelledError.
 std::optional<Rung> walk(const std::function<std::optional<std::string>(int quality)> &encode, int64_t targetBytes,
                          const std::stop_token &token);
 

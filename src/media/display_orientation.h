@@ -11,7 +11,6 @@ struct DisplayOrientation
     int rotation = 0;      // av_display_rotation_get's angle rounded to a quarter turn, in [0, 360)
     bool mirrored = false; // the matrix also flips the picture horizontally
 
-    bool isQuarterTurn() const { return rotation % 180 != 0; }
     bool operator==(const DisplayOrientation &) const = default;
 
     static DisplayOrientation of(const AVStream *stream);

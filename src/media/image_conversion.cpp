@@ -1,28 +1,37 @@
 #include "media/image_conversion.h"
 
+#include "media/decode_error.h"
+
+#include <cstring>
+
 namespace vorlane {
 
 QImage toQImage(const vips::VImage &source)
 {
-    vips::VImage image = source;
-    if (image.format() != VIPS_FORMAT_UCHAR)
-        image = image.cast(VIPS_FORMAT_UCHAR);
-    if (image.bands() == 1 || image.bands() == 2)
-        image = image.extract_band(0).bandjoin({image.extract_band(0), image.extract_band(0)});
-    if (image.bands() > 3)
-        image = image.extract_band(0, vips::VImage::option()->set("n", 3));
-    size_t size = 0;
-    void *memory = image.write_to_memory(&size);
-    if (!memory)
-        return {};
-    const int w = image.width();
-    const int h = image.height();
-    QImage result(w, h, QImage::Format_RGB888);
-    const auto *src = static_cast<const uchar *>(memory);
-    for (int y = 0; y < h; ++y)
-        std::memcpy(result.scanLine(y), src + size_t(y) * size_t(w) * 3, size_t(w) * 3);
-    g_free(memory);
-    return result;
+    try {
+        vips::VImage image = source;
+        if (image.format() != VIPS_FORMAT_UCHAR)
+            image = image.cast(VIPS_FORMAT_UCHAR);
+        if (image.bands() == 1 || image.bands() == 2)
+            image = image.extract_band(0).bandjoin({image.extract_band(0), image.extract_band(0)});
+        if (image.bands() > 3)
+            image = image.extract_band(0, vips::VImage::option()->set("n", 3));
+        // A picture the decoder rendered into memory is read where it lies; anything else is rendered first.
+        image = image.copy_memory();
+        const int w = image.width();
+        const int h = image.height();
+        QImage result(w, h, QImage::Format_RGB888);
+        if (result.isNull())
+            throw std::bad_alloc();
+        const auto *pixels = static_cast<const uchar *>(image.data());
+        const size_t row = size_t(w) * 3;
+        for (int y = 0; y < h; ++y)
+            std::memcpy(result.scanLine(y), pixels + size_t(y) * row, row);
+        return result;
+    } catch (const vips::VError &error) {
+        vips_error_clear();
+        throw DecodeError(error.what());
+    }
 }
 
 } // namespace vorlane

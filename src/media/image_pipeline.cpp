@@ -7,6 +7,8 @@
 #include "media/decode_error.h"
 #include "media/heif_orientation.h"
 #include "media/image_geometry.h"
+#include "media/jpeg_decoder.h"
+#include "media/lanczos_resampler.h"
 
 #include <algorithm>
 #include <array>
@@ -211,6 +213,19 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
             orientation = fileOrientation(&path, header, loader);
         const auto target = storedTarget(header.width(), header.height(), orientation, maxLongEdge);
         checkCancellation(token);
+        // A JPEG much larger than asked for: decoded straight at the smallest DCT scale that covers the target,
+        // then resampled once. libvips' own loader can only shrink by whole powers of two.
+        if (loader == "jpegload" && target.width * 2 <= header.width() && target.height * 2 <= header.height()) {
+            if (const auto decoded = JpegDecoder::decodeScaled(path, target.width, target.height, token)) {
+                const RgbPixels pixels = LanczosResampler::resample(*decoded, target.width, target.height, token);
+                // new_from_memory borrows the pixels: finish() renders into memory of its own before they go.
+                const VImage scaled = VImage::new_from_memory(const_cast<uint8_t *>(pixels.rgb.data()),
+                                                              pixels.rgb.size(), pixels.width, pixels.height, 3,
+                                                              VIPS_FORMAT_UCHAR)
+                                          .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+                return finish(scaled, target, orientation, token);
+            }
+        }
         VImage scaled = VImage::thumbnail(path.c_str(), target.width, thumbnailOptions(target));
         return finish(std::move(scaled), target, orientation, token);
     });

@@ -2,6 +2,9 @@
 
 #include "media/image_conversion.h"
 #include "media/image_decoder.h"
+#include "media/raw_decoder.h"
+
+#include "catalogue/media_classifier.h"
 #include "media/video_frame_grabber.h"
 
 namespace vorlane::Picture {
@@ -9,6 +12,15 @@ namespace vorlane::Picture {
 QImage still(const std::filesystem::path &path, int maxLongEdge, std::stop_token token)
 {
     return toQImage(ImageDecoder::decode(path, maxLongEdge, std::move(token)));
+}
+
+QImage rawPreview(const std::filesystem::path &path, int maxLongEdge, std::stop_token token)
+{
+    if (!MediaClassifier::isRaw(path))
+        return {};
+    if (auto preview = RawDecoder::embeddedPreview(path, maxLongEdge, std::move(token)))
+        return toQImage(*preview);
+    return {};
 }
 
 QImage videoFrame(const std::filesystem::path &path, int maxLongEdge, double atSeconds, std::stop_token token)

@@ -14,6 +14,10 @@ namespace vorlane::Picture {
 // once the token is stopped.
 QImage still(const std::filesystem::path &path, int maxLongEdge, std::stop_token token = {});
 
+// The largest picture embedded in a camera RAW, upright, at most maxLongEdge: shown while the RAW itself is
+// decoded. A null image for a file that is not a RAW or has none. Throws only CancelledError.
+QImage rawPreview(const std::filesystem::path &path, int maxLongEdge, std::stop_token token = {});
+
 // A frame of a video about atSeconds in, upright, its long edge at most maxLongEdge; a null image when the
 // file has no decodable video stream. Any thread. Throws only CancelledError.
 QImage videoFrame(const std::filesystem::path &path, int maxLongEdge, double atSeconds = 1.0,

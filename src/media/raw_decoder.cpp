@@ -186,4 +186,13 @@ std::optional<VImage> decode(const std::filesystem::path &path, std::optional<in
     return std::nullopt;
 }
 
+std::optional<VImage> embeddedPreview(const std::filesystem::path &path, int maxDimension, std::stop_token token)
+{
+    checkCancellation(token);
+    auto preview = largestDecodable(readPreviews(path), maxDimension, token);
+    if (!preview)
+        return std::nullopt;
+    return std::move(preview->image);
+}
+
 } // namespace vorlane::RawDecoder

@@ -25,4 +25,10 @@ namespace vorlane::RawDecoder {
 std::optional<vips::VImage> decode(const std::filesystem::path &path, std::optional<int> maxDimension,
                                    std::stop_token token = {});
 
+// The largest embedded preview of a RAW that decodes, upright, its long edge at most maxDimension (0 = as
+// stored): what the preview shows at once while the full decode runs. Nothing when the file has none (or is
+// not a RAW by its content). Costs one preview decode. Throws only CancelledError.
+std::optional<vips::VImage> embeddedPreview(const std::filesystem::path &path, int maxDimension,
+                                            std::stop_token token = {});
+
 } // namespace vorlane::RawDecoder

@@ -110,6 +110,7 @@ void DiscardRun::start()
         ids.insert(target.cellId);
     m_marks.lock(ids);
     m_isTrashing = true;
+    m_runStarted = QDateTime::currentDateTime();
     Q_EMIT trashingChanged();
 
     const QPointer<DiscardRun> self(this);
@@ -131,10 +132,10 @@ void DiscardRun::start()
                 sizes.append(sizeOf(original));
             TrashService::Result result = TrashService::trash(target.originals);
             for (qsizetype i = 0; i < target.originals.size(); ++i) {
-                if (result.trashed.contains(target.originals[i]))
+                if (result.done.contains(target.originals[i]))
                     outcome.movedBytes += sizes[i];
             }
-            outcome.moved = std::move(result.trashed);
+            outcome.moved = std::move(result.done);
             outcome.failed = std::move(result.failed);
             outcomes.append(std::move(outcome));
         }
@@ -152,8 +153,11 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
     int64_t movedBytes = 0;
     QStringList reasons;
 
+    m_lastMoved.clear();
+    m_lastRunStarted = m_runStarted;
     for (const Outcome &outcome : outcomes) {
         m_marks.unlock(outcome.cellId);
+        m_lastMoved += outcome.moved;
         trashed += int(outcome.moved.size());
         failed += int(outcome.failed.size());
         movedBytes += outcome.movedBytes;
@@ -207,6 +211,40 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
     if (!skipped.isEmpty())
         message += u'\n' + skipped;
     setResult(message);
+    Q_EMIT undoChanged();
+    Q_EMIT finished();
+}
+
+void DiscardRun::undo()
+{
+    if (m_isTrashing || m_lastMoved.isEmpty())
+        return;
+    const QList<std::filesystem::path> files = std::exchange(m_lastMoved, {});
+    m_isTrashing = true;
+    Q_EMIT trashingChanged();
+    Q_EMIT undoChanged();
+    const QPointer<DiscardRun> self(this);
+    m_pool.start([self, files, since = m_lastRunStarted] {
+        TrashService::Result result = TrashService::restore(files, since);
+        postToMain(self, [result = std::move(result)](DiscardRun &run) { run.applyUndo(result); });
+    });
+}
+
+void DiscardRun::applyUndo(const TrashService::Result &result)
+{
+    m_isTrashing = false;
+    Q_EMIT trashingChanged();
+    QString message = tr("已恢复 %1 个文件").arg(result.done.size());
+    if (!result.failed.isEmpty()) {
+        message += tr("，%1 个未恢复").arg(result.failed.size());
+        message += u'\n' + nameOf(result.failed.first().first) + tr("：") + result.failed.first().second;
+        if (result.failed.size() > 1)
+            message += tr(" 等 %1 个文件").arg(result.failed.size());
+    }
+    setResult(message);
+    // The originals are back beside their copies: listing the folder again brings back their cells and marks.
+    if (!result.done.isEmpty() && m_listing.currentPath())
+        m_listing.navigate(*m_listing.currentPath(), result.done.first());
     Q_EMIT finished();
 }
 

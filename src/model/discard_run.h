@@ -1,5 +1,8 @@
 #pragma once
 
+#include "model/trash_service.h"
+
+#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -39,9 +42,16 @@ public:
     int discardableCount() const;
     void start();
 
+    // Ctrl+Z: the originals the last discard moved go back from the Trash where they were (the folder is
+    // listed again, so their cells come back with their marks, since their copies stayed). Files gone from
+    // the Trash, or whose place is taken, stay where they are and the message says why.
+    bool canUndo() const { return !m_lastMoved.isEmpty() && !m_isTrashing; }
+    void undo();
+
 Q_SIGNALS:
     void trashingChanged();
     void resultChanged();
+    void undoChanged();
     void finished();
 
 private:
@@ -54,6 +64,7 @@ private:
     };
 
     void apply(const QList<Outcome> &outcomes, const QString &skipped);
+    void applyUndo(const TrashService::Result &result);
     void setResult(std::optional<QString> result);
 
     FolderListing &m_listing;
@@ -61,6 +72,9 @@ private:
     GridCursor &m_cursor;
     bool m_isTrashing = false;
     std::optional<QString> m_lastResult;
+    QDateTime m_runStarted;
+    QDateTime m_lastRunStarted;
+    QList<std::filesystem::path> m_lastMoved; // by the last discard, for undo
     QThreadPool m_pool;
 };
 

@@ -150,7 +150,7 @@ void FolderListing::fail(int token, const QString &reason)
     m_folders.clear();
     m_pairs.clear();
     Q_EMIT contentsChanged();
-    setLoading(false, QStringLiteral("无法读取目录：") + reason);
+    setLoading(false, tr("无法读取目录：") + reason);
 }
 
 void FolderListing::setLoading(bool loading, std::optional<QString> error)

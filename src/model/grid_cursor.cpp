@@ -91,6 +91,28 @@ void GridCursor::move(Direction direction)
         keyboardSelect(m_items[target]);
 }
 
+void GridCursor::movePage(int pages)
+{
+    if (m_items.isEmpty() || pages == 0)
+        return;
+    const int last = int(m_items.size()) - 1;
+    const int target = std::clamp(selectionIndex() + pages * m_pageRows * std::max(m_gridColumns, 1), 0, last);
+    if (!m_selection || target != selectionIndex())
+        keyboardSelect(m_items[target]);
+}
+
+void GridCursor::moveToFirst()
+{
+    if (!m_items.isEmpty() && m_selection != m_items.first())
+        keyboardSelect(m_items.first());
+}
+
+void GridCursor::moveToLast()
+{
+    if (!m_items.isEmpty() && m_selection != m_items.last())
+        keyboardSelect(m_items.last());
+}
+
 void GridCursor::step(int by)
 {
     const int n = int(m_items.size());

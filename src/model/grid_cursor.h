@@ -42,11 +42,18 @@ public:
     void move(Direction direction);
     // A step along the walking order, wrapping around (after a mark).
     void step(int by);
+    // PageUp / PageDown: as many rows as the grid shows, clamped at the ends; Home / End: the first and the
+    // last cell.
+    void movePage(int pages);
+    void moveToFirst();
+    void moveToLast();
     void openPreview();
     void closePreview();
     // The neighbouring pair in the preview, wrapping around; the selection follows the pair shown.
     void previewMove(int by);
     void setGridColumns(int columns);
+    // Rows of cells the grid shows at once; written by the grid like the column count.
+    void setPageRows(int rows) { m_pageRows = std::max(rows, 1); }
 
 Q_SIGNALS:
     void selectionChanged();
@@ -64,6 +71,7 @@ private:
     bool m_byKeyboard = false;
     std::optional<int> m_previewIndex;
     int m_gridColumns = 1;
+    int m_pageRows = 1;
 };
 
 } // namespace vorlane

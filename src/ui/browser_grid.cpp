@@ -1,10 +1,13 @@
 #include "ui/browser_grid.h"
 
 #include "ui/cell_painter.h"
+#include "ui/file_manager.h"
 #include "ui/thumbnail_cache.h"
 #include "ui/theme.h"
 
 #include <QHelpEvent>
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPropertyAnimation>
@@ -100,7 +103,12 @@ void BrowserGrid::relayout()
     viewport()->update();
 }
 
-void BrowserGrid::updateColumns() { m_model.cursor().setGridColumns(geometryNow().columns()); }
+void BrowserGrid::updateColumns()
+{
+    const GridGeometry g = geometryNow();
+    m_model.cursor().setGridColumns(g.columns());
+    m_model.cursor().setPageRows(int(viewport()->height() / (g.cellHeight() + g.spacing())));
+}
 
 void BrowserGrid::resizeEvent(QResizeEvent *event)
 {
@@ -126,6 +134,53 @@ void BrowserGrid::mousePressEvent(QMouseEvent *event)
     if (index < 0)
         return;
     m_model.cursor().selectByClick(m_model.cursor().items()[index]);
+}
+
+void BrowserGrid::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const int index = indexAt(event->position().toPoint());
+    if (index < 0 || event->button() != Qt::LeftButton)
+        return;
+    m_model.cursor().selectByClick(m_model.cursor().items()[index]);
+    if (m_model.cursor().selectedFolderId())
+        m_model.openSelectedFolder();
+    else
+        m_model.cursor().openPreview();
+}
+
+QMenu *BrowserGrid::contextMenuFor(int index)
+{
+    if (index < 0 || index >= m_model.cursor().items().size())
+        return nullptr;
+    const GridSelection item = m_model.cursor().items()[index];
+    m_model.cursor().selectByClick(item);
+    auto *menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    std::filesystem::path file;
+    if (item.kind == GridSelection::Kind::Media) {
+        const auto pair = m_model.listing().pair(item.id);
+        if (!pair)
+            return nullptr;
+        file = pair->primary().path;
+        const bool marked = m_model.marks().marked().contains(item.id);
+        QAction *mark = menu->addAction(marked ? tr("取消标记") : tr("标记"));
+        mark->setEnabled(!m_model.marks().isLocked(item.id));
+        connect(mark, &QAction::triggered, this, [this, id = item.id] { m_model.marks().toggle(id); });
+        connect(menu->addAction(tr("预览")), &QAction::triggered, this, [this] { m_model.cursor().openPreview(); });
+    } else if (const FolderEntry *folder = m_model.listing().folder(item.id)) {
+        file = folder->path;
+        connect(menu->addAction(tr("打开")), &QAction::triggered, this, [this] { m_model.openSelectedFolder(); });
+    }
+    menu->addSeparator();
+    connect(menu->addAction(tr("在文件管理器中显示")), &QAction::triggered, this,
+            [file] { FileManager::showItem(file); });
+    return menu;
+}
+
+void BrowserGrid::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (QMenu *menu = contextMenuFor(indexAt(event->pos())))
+        menu->popup(event->globalPos());
 }
 
 void BrowserGrid::scrollContentsBy(int, int)
@@ -205,7 +260,7 @@ void BrowserGrid::paintEvent(QPaintEvent *)
     const GridGeometry g = geometryNow();
     const double offset = verticalScrollBar()->value();
     if (const auto &error = m_model.listing().loadError()) {
-        p.setPen(QColor(220, 40, 40));
+        p.setPen(Theme::accent());
         p.setFont(Theme::uiFont(10));
         p.drawText(QRectF(12, 8 - offset, viewport()->width() - 24, 24), Qt::AlignLeft | Qt::AlignVCenter, *error);
     }
@@ -277,7 +332,7 @@ bool BrowserGrid::viewportEvent(QEvent *event)
                 const QPointF origin = cellViewportRect(index).topLeft();
                 const QList<QRectF> rects = CellPainter::badgeRects(origin, cell);
                 if (!rects.isEmpty() && rects.last().contains(help->pos())) {
-                    QToolTip::showText(help->globalPos(), QStringLiteral("副本生成失败：") + status->message(), viewport());
+                    QToolTip::showText(help->globalPos(), tr("副本生成失败：") + status->message(), viewport());
                     return true;
                 }
             }

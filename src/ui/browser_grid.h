@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QTimer>
 
+class QMenu;
 class QPropertyAnimation;
 
 namespace vorlane {
@@ -16,7 +17,8 @@ class ThumbnailCache;
 // The grid of folders and pairs. Cells are painted as data straight from the model (no widget per cell),
 // so ten thousand cells scroll smoothly; thumbnails come from the cache, asked for the visible cells first
 // and about one screen ahead in the direction of scrolling. Writes gridColumns whenever its width or the
-// tile size changes; a click selects; a new selection is scrolled into view by the auto-scroll settings.
+// tile size changes; a click selects, a double-click opens a folder or the preview, and a right-click offers
+// 标记/取消标记, 预览 and 在文件管理器中显示; a new selection is scrolled into view by the auto-scroll settings.
 // Main thread.
 class BrowserGrid final : public QAbstractScrollArea
 {
@@ -31,11 +33,15 @@ public:
     // The cell's rectangle in viewport coordinates.
     QRectF cellViewportRect(int index) const;
     bool spinnerVisible() const { return m_spinner.isActive(); }
+    // The right-click menu of the cell at an index (null for none), built and not yet shown.
+    QMenu *contextMenuFor(int index);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void scrollContentsBy(int dx, int dy) override;
     bool viewportEvent(QEvent *event) override;
 

@@ -33,15 +33,15 @@ BadgeStyle styleOf(Badge b)
 {
     switch (b) {
     case Badge::Marked:
-        return {Theme::Icon::trash, Theme::accent(), QStringLiteral("丢弃")};
+        return {Theme::Icon::trash, Theme::accent(), QCoreApplication::translate("vorlane::CellPainter", "丢弃")};
     case Badge::Queued:
-        return {Theme::Icon::hourglass, QColor(142, 142, 147), {}};
+        return {Theme::Icon::hourglass, Theme::queued(), {}};
     case Badge::Running:
-        return {Theme::Icon::sync, QColor(10, 122, 255), {}};
+        return {Theme::Icon::sync, Theme::running(), {}};
     case Badge::Completed:
-        return {Theme::Icon::check, QColor(52, 199, 89), {}};
+        return {Theme::Icon::check, Theme::done(), {}};
     case Badge::Failed:
-        return {Theme::Icon::warning, QColor(255, 149, 0), {}};
+        return {Theme::Icon::warning, Theme::failed(), {}};
     }
     return {"", Qt::gray, {}};
 }
@@ -60,7 +60,7 @@ void paintBadge(QPainter &p, const QRectF &r, const BadgeStyle &s)
     QColor fill = s.colour;
     fill.setAlphaF(0.92f);
     p.setBrush(fill);
-    p.setPen(QPen(QColor(255, 255, 255, 102), 0.5));
+    p.setPen(QPen(Theme::onDark(Theme::Tone::Tertiary), 0.5));
     p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
     const QRectF icon(r.left() + 5, r.top() + 3, kBadgeSymbolPx, kBadgeSymbolPx);
     Theme::drawIcon(p, icon, QString::fromLatin1(s.icon), Qt::white, kBadgeSymbolPx);
@@ -135,7 +135,7 @@ void paintFolder(QPainter &p, const QPointF &origin, const FolderCell &cell)
         const QFont font = Theme::monoFont(std::max(0.09 * t, 8.0), QFont::DemiBold);
         const QSizeF s = capsuleSize(text, font, 5, 2);
         paintCapsuleText(p, QPointF(square.right() - 6 - s.width(), square.bottom() - 6 - s.height()), text, font, Qt::white,
-                         QColor(0, 0, 0, 115), 5, 2);
+                         Theme::shade(0.45), 5, 2);
     }
     if (cell.showFilename) {
         const QFont font = Theme::uiFont(8.5);
@@ -220,14 +220,14 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
             const double px = std::min(0.22 * t, 34.0) * 1.33;
             const QRectF c(square.center().x() - px / 2, square.center().y() - px / 2, px, px);
             p.setPen(Qt::NoPen);
-            p.setBrush(QColor(0, 0, 0, 115));
+            p.setBrush(Theme::shade(0.45));
             p.drawEllipse(c.adjusted(px * 0.12, px * 0.12, -px * 0.12, -px * 0.12));
-            Theme::drawIcon(p, c, QString::fromLatin1(Theme::Icon::play), QColor(255, 255, 255, 230), px);
+            Theme::drawIcon(p, c, QString::fromLatin1(Theme::Icon::play), Theme::onDark(Theme::Tone::Primary), px);
         }
         const QString raw = rawLabel(cell);
         if (!raw.isEmpty())
-            paintCapsuleText(p, square.topLeft() + QPointF(4, 4), raw, Theme::monoFont(7, QFont::Bold), QColor(255, 255, 255, 217),
-                             QColor(0, 0, 0, 89), 4, 2);
+            paintCapsuleText(p, square.topLeft() + QPointF(4, 4), raw, Theme::monoFont(7, QFont::Bold), Theme::onDark(Theme::Tone::Primary),
+                             Theme::shade(0.35), 4, 2);
     } else {
         p.fillRect(square, palette.color(QPalette::Button));
         if (cell.loadFailed)

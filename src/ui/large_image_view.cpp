@@ -1,48 +1,54 @@
 #include "ui/large_image_view.h"
 
-#include "catalogue/media_item.h"
-#include "media/cancellation.h"
-#include "media/decode_error.h"
-#include "media/picture.h"
-#include "model/main_thread.h"
 #include "ui/theme.h"
 
+#include <QMouseEvent>
 #include <QPainter>
-#include <QPointer>
 #include <QScreen>
-#include <QThreadPool>
+#include <QWheelEvent>
+
+#include <array>
+#include <cmath>
 
 namespace vorlane {
+namespace {
+
+// The zoom steps above and below 100 %, in device pixels per image pixel.
+constexpr std::array kZoomSteps{0.25, 0.5, 1.0, 2.0, 4.0};
+
+} // namespace
 
 LargeImageView::LargeImageView(QWidget *parent, Decode decode)
     : QWidget(parent)
-    , m_decode(decode ? std::move(decode) : Decode(&LargeImageView::decodeFile))
+    , m_ownLoader(std::make_unique<PreviewLoader>(nullptr, std::move(decode)))
+    , m_loader(m_ownLoader.get())
 {
+    init();
+}
+
+LargeImageView::LargeImageView(PreviewLoader &loader, QWidget *parent)
+    : QWidget(parent)
+    , m_loader(&loader)
+{
+    init();
+}
+
+void LargeImageView::init()
+{
+    setMouseTracking(false);
     m_spinner.setInterval(80);
     connect(&m_spinner, &QTimer::timeout, this, [this] {
         m_spinnerAngle = (m_spinnerAngle + 30) % 360;
         update();
     });
     m_spinner.start();
-}
-
-LargeImageView::~LargeImageView()
-{
-    if (m_stop)
-        m_stop->request_stop();
+    connect(m_loader, &PreviewLoader::ready, this, &LargeImageView::loaded);
+    connect(m_loader, &PreviewLoader::interim, this, &LargeImageView::showInterim);
 }
 
 LargeImageView::Picture LargeImageView::decodeFile(const Path &path, int maxLongEdge, std::stop_token token)
 {
-    try {
-        return {vorlane::Picture::still(path, maxLongEdge, std::move(token)), {}};
-    } catch (const DecodeError &error) {
-        return {{}, QString::fromUtf8(error.what())};
-    } catch (const CancelledError &) {
-        return {};
-    } catch (const std::bad_alloc &) {
-        return {{}, QStringLiteral("not enough memory to decode it")};
-    }
+    return PreviewLoader::decodeFile(path, maxLongEdge, std::move(token));
 }
 
 int LargeImageView::decodeCap() const
@@ -55,56 +61,76 @@ int LargeImageView::decodeCap() const
     return std::clamp(int(std::ceil(edge)), 1, kMaxLongEdge);
 }
 
-void LargeImageView::setSource(const Path &path, const std::optional<Path> &prefer, const QImage &placeholder)
+void LargeImageView::setSource(const Path &file, const std::optional<Path> &prefer, const QImage &placeholder,
+                               const QList<Path> &ahead)
 {
-    const Path target = prefer.value_or(path);
+    const Path target = prefer.value_or(file);
+    m_ahead = ahead;
     if (m_target == target)
         return;
     m_target = target;
+    m_fullSize = QSize();
     // Never one cell's picture under another's name: the thumbnail (or the spinner) until the decode lands.
     m_error.clear();
     showImage(placeholder, true);
-    startLoad();
+    request();
+}
+
+void LargeImageView::request()
+{
+    if (!m_target)
+        return;
+    const int edge = wantedEdge();
+    const QImage ready = m_loader->picture(*m_target, edge);
+    const QString error = m_loader->error(*m_target, edge);
+    if (!ready.isNull()) {
+        m_error.clear();
+        showImage(ready, false);
+    } else if (!error.isEmpty()) {
+        m_error = error;
+        showImage({}, false);
+    }
+    // Also when the picture is here: the neighbours are decoded ahead of the next step.
+    m_loader->want(*m_target, edge, m_ahead);
+}
+
+void LargeImageView::loaded(const QString &key)
+{
+    if (!m_target || key != PreviewLoader::key(*m_target, wantedEdge()))
+        return; // a neighbour decoded ahead, or a source the user has left
+    const QImage ready = m_loader->picture(*m_target, wantedEdge());
+    if (!ready.isNull()) {
+        m_error.clear();
+        showImage(ready, false);
+        return;
+    }
+    const QString error = m_loader->error(*m_target, wantedEdge());
+    if (!error.isEmpty() && (m_image.isNull() || m_placeholder)) {
+        m_error = error;
+        showImage({}, false);
+    }
+}
+
+void LargeImageView::showInterim(const QString &key, const QImage &image)
+{
+    if (m_target && key == PreviewLoader::key(*m_target, wantedEdge()) && (m_placeholder || m_image.isNull()))
+        showImage(image, true);
 }
 
 void LargeImageView::showImage(QImage image, bool placeholder)
 {
     m_image = std::move(image);
     m_placeholder = placeholder && !m_image.isNull();
+    if (!m_placeholder && !m_image.isNull() && isZoomed())
+        m_fullSize = m_image.size();
     m_scaled = QPixmap();
     if (m_image.isNull() && m_error.isEmpty())
         m_spinner.start();
     else
         m_spinner.stop();
+    clampCentre();
     update();
     Q_EMIT imageChanged();
-}
-
-void LargeImageView::startLoad()
-{
-    if (m_stop)
-        m_stop->request_stop();
-    m_stop = std::make_shared<std::stop_source>();
-    const quint64 generation = ++m_generation;
-    const QPointer<LargeImageView> self(this);
-    QThreadPool::globalInstance()->start(
-        [self, generation, path = *m_target, cap = decodeCap(), decode = m_decode, stop = m_stop] {
-            Picture picture = decode(path, cap, stop->get_token());
-            postToMain(self, [generation, picture = std::move(picture), name = displayPath(path)](LargeImageView &view) mutable {
-                view.finishLoad(generation, std::move(picture));
-                Q_EMIT view.decodeFinished(name);
-            });
-        });
-}
-
-void LargeImageView::finishLoad(quint64 generation, Picture picture)
-{
-    if (generation != m_generation)
-        return; // a newer source was set meanwhile: its own load decides what is shown
-    if (picture.image.isNull() && picture.error.isEmpty())
-        return; // stopped without a result
-    m_error = picture.error;
-    showImage(std::move(picture.image), false);
 }
 
 QRectF LargeImageView::pictureRect() const
@@ -116,13 +142,158 @@ QRectF LargeImageView::pictureRect() const
         return {};
     QSizeF size = m_image.size();
     size.scale(area.size(), Qt::KeepAspectRatio);
+    // A decoded picture smaller than the view is shown at 100 %, not blown up; a placeholder stands for a
+    // larger picture and fills the space it will take.
+    const QSizeF natural = QSizeF(m_image.size()) / devicePixelRatioF();
+    if (!m_placeholder && natural.width() < size.width())
+        size = natural;
     return QRectF(area.center() - QPointF(size.width() / 2, size.height() / 2), size);
+}
+
+QSizeF LargeImageView::fullSize() const { return m_fullSize.isValid() ? QSizeF(m_fullSize) : QSizeF(); }
+
+double LargeImageView::fitZoom() const
+{
+    const QSizeF full = fullSize();
+    const QRectF fitted = pictureRect();
+    if (full.isEmpty() || fitted.isEmpty())
+        return 0;
+    return fitted.width() * devicePixelRatioF() / full.width();
+}
+
+void LargeImageView::toggleZoom(std::optional<QPointF> at)
+{
+    setZoom(isZoomed() ? 0.0 : 1.0, at);
+}
+
+void LargeImageView::zoomBy(int steps, std::optional<QPointF> at)
+{
+    if (steps == 0)
+        return;
+    const double from = isZoomed() ? m_zoom : std::max(fitZoom(), 0.01);
+    double to = from;
+    if (steps > 0) {
+        for (const double step : kZoomSteps) {
+            if (step > from * 1.001) {
+                to = step;
+                break;
+            }
+        }
+    } else {
+        to = 0;
+        for (auto it = kZoomSteps.rbegin(); it != kZoomSteps.rend(); ++it) {
+            if (*it < from * 0.999) {
+                to = *it;
+                break;
+            }
+        }
+        if (to <= fitZoom())
+            to = 0; // below the fitted size the picture is simply fitted again
+    }
+    setZoom(to, at);
+}
+
+void LargeImageView::setZoom(double zoom, std::optional<QPointF> at)
+{
+    if (zoom == m_zoom)
+        return;
+    if (at && !isZoomed()) {
+        // From the fitted picture: the point under the mouse becomes the middle of the zoomed view.
+        const QRectF fitted = pictureRect();
+        if (!fitted.isEmpty())
+            m_centre = QPointF(std::clamp((at->x() - fitted.left()) / fitted.width(), 0.0, 1.0),
+                               std::clamp((at->y() - fitted.top()) / fitted.height(), 0.0, 1.0));
+    } else if (at && isZoomed() && !fullSize().isEmpty()) {
+        // Between zoom levels: the point under the mouse stays under it.
+        const double scale = m_zoom / devicePixelRatioF();
+        const QPointF offset = *at - QRectF(rect()).center();
+        const QPointF point(m_centre.x() + offset.x() / (fullSize().width() * scale),
+                            m_centre.y() + offset.y() / (fullSize().height() * scale));
+        const double next = zoom / devicePixelRatioF();
+        m_centre = QPointF(point.x() - offset.x() / (fullSize().width() * next),
+                           point.y() - offset.y() / (fullSize().height() * next));
+    }
+    const bool wasZoomed = isZoomed();
+    m_zoom = zoom;
+    if (wasZoomed != isZoomed())
+        request(); // the fitted picture, or the full one decoded from the original
+    clampCentre();
+    update();
+}
+
+void LargeImageView::pan(QPointF by)
+{
+    if (!isZoomed() || fullSize().isEmpty())
+        return;
+    const double scale = m_zoom / devicePixelRatioF();
+    m_centre -= QPointF(by.x() / (fullSize().width() * scale), by.y() / (fullSize().height() * scale));
+    clampCentre();
+    update();
+}
+
+void LargeImageView::clampCentre()
+{
+    const QSizeF full = fullSize();
+    if (!isZoomed() || full.isEmpty()) {
+        m_centre = QPointF(std::clamp(m_centre.x(), 0.0, 1.0), std::clamp(m_centre.y(), 0.0, 1.0));
+        return;
+    }
+    // The picture keeps covering the view where it is larger than the view, and is centred where it is not.
+    const double scale = m_zoom / devicePixelRatioF();
+    const auto clampAxis = [](double c, double imageExtent, double viewExtent) {
+        if (imageExtent <= viewExtent)
+            return 0.5;
+        const double half = viewExtent / 2 / imageExtent;
+        return std::clamp(c, half, 1.0 - half);
+    };
+    m_centre = QPointF(clampAxis(m_centre.x(), full.width() * scale, width()),
+                       clampAxis(m_centre.y(), full.height() * scale, height()));
 }
 
 void LargeImageView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     m_scaled = QPixmap();
+    clampCentre();
+}
+
+void LargeImageView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton)
+        toggleZoom(event->position());
+}
+
+void LargeImageView::mousePressEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && isZoomed()) {
+        m_dragFrom = event->position();
+        setCursor(Qt::ClosedHandCursor);
+    }
+}
+
+void LargeImageView::mouseMoveEvent(QMouseEvent *event)
+{
+    if (!m_dragFrom)
+        return;
+    pan(event->position() - *m_dragFrom);
+    m_dragFrom = event->position();
+}
+
+void LargeImageView::mouseReleaseEvent(QMouseEvent *)
+{
+    m_dragFrom.reset();
+    unsetCursor();
+}
+
+void LargeImageView::wheelEvent(QWheelEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
+    const int delta = event->angleDelta().y();
+    if (delta != 0)
+        zoomBy(delta > 0 ? 1 : -1, event->position());
 }
 
 void LargeImageView::paintEvent(QPaintEvent *)
@@ -131,40 +302,60 @@ void LargeImageView::paintEvent(QPaintEvent *)
     p.setRenderHint(QPainter::Antialiasing);
     if (m_image.isNull() && !m_error.isEmpty()) {
         QRectF area = QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding);
-        p.setPen(QColor(255, 255, 255, 217));
+        p.setPen(Theme::onDark(Theme::Tone::Primary));
         p.setFont(Theme::uiFont(14, QFont::DemiBold));
         const QRectF title(area.left(), area.center().y() - 30, area.width(), 28);
-        p.drawText(title, Qt::AlignCenter, QStringLiteral("无法显示此文件"));
-        p.setPen(QColor(255, 255, 255, 128));
+        p.drawText(title, Qt::AlignCenter, tr("无法显示此文件"));
+        p.setPen(Theme::onDark(Theme::Tone::Secondary));
         p.setFont(Theme::uiFont(10));
         p.drawText(QRectF(area.left(), title.bottom() + 6, area.width(), area.bottom() - title.bottom()),
                    Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, m_error);
         return;
     }
-    if (m_image.isNull()) {
-        // The spinner: twelve spokes fading behind the leading one, white, a little larger than a control's.
-        const QPointF c = QRectF(rect()).center();
-        p.translate(c);
-        p.scale(1.2, 1.2);
+    const auto drawSpinner = [&](QPointF at, double scale) {
+        p.save();
+        p.translate(at);
+        p.scale(scale, scale);
         p.rotate(m_spinnerAngle);
+        // Twelve spokes fading behind the leading one.
         for (int i = 0; i < 12; ++i) {
-            QColor spoke(255, 255, 255, 255 - i * 18);
+            QColor spoke = Theme::onDark(Theme::Tone::Primary);
+            spoke.setAlphaF(float(1.0 - i / 14.0));
             p.setPen(QPen(spoke, 2.5, Qt::SolidLine, Qt::RoundCap));
             p.drawLine(QPointF(0, -7), QPointF(0, -13));
             p.rotate(-30);
         }
+        p.restore();
+    };
+    if (m_image.isNull()) {
+        drawSpinner(QRectF(rect()).center(), 1.2);
+        return;
+    }
+    const double dpr = devicePixelRatioF();
+    if (isZoomed() && !m_placeholder && !fullSize().isEmpty()) {
+        // One image pixel per device pixel (or a zoom step of it): only the part in view is drawn.
+        const double scale = m_zoom / dpr;
+        const QSizeF shown = fullSize() * scale;
+        const QPointF topLeft = QRectF(rect()).center()
+            - QPointF(m_centre.x() * shown.width(), m_centre.y() * shown.height());
+        const QRectF target = QRectF(topLeft, shown).intersected(QRectF(rect()));
+        const QRectF source((target.left() - topLeft.x()) / scale, (target.top() - topLeft.y()) / scale,
+                            target.width() / scale, target.height() / scale);
+        p.setRenderHint(QPainter::SmoothPixmapTransform, m_zoom < 1.0);
+        p.drawImage(target, m_image, source);
         return;
     }
     const QRectF target = pictureRect();
     if (target.isEmpty())
         return;
-    const double dpr = devicePixelRatioF();
     const QSize pixels = (target.size() * dpr).toSize();
     if (m_scaled.isNull() || m_scaled.size() != pixels) {
         m_scaled = QPixmap::fromImage(m_image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         m_scaled.setDevicePixelRatio(dpr);
     }
     p.drawPixmap(target.topLeft(), m_scaled);
+    if (isZoomed())
+        drawSpinner(QRectF(rect()).center(), 1.0); // the full picture for 100 % is on its way
 }
 
 } // namespace vorlane

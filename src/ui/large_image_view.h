@@ -1,51 +1,49 @@
 #pragma once
 
+#include "ui/preview_loader.h"
+
 #include <QImage>
 #include <QPixmap>
+#include <QPointF>
 #include <QTimer>
 #include <QWidget>
 
 #include <filesystem>
-#include <functional>
-#include <memory>
 #include <optional>
-#include <stop_token>
 
 namespace vorlane {
 
-// One still picture fitted into the view with 40 pixels of padding on every side. Each new source starts
-// its own decode on the global thread pool and never leaves the previous source's picture on screen: until
-// the decode arrives the view shows the placeholder it was given (the cell's thumbnail, scaled up), else a
-// spinner. A result that arrives after a newer source was set is dropped (a generation number), so the
-// picture on screen is always the current source's; the superseded decode is asked to stop.
+// One still picture in the preview, fitted into the view with 40 pixels of padding (never enlarged: a
+// picture smaller than the view shows at 100 %), or at a zoom where one image pixel is one device pixel
+// (100 %) or a step above or below it, panned by dragging or by the keys.
 //
-// Decodes upright (EXIF orientation applied) and never larger than the screen can show: its long edge times
-// the device pixel ratio, at most 7680 pixels, so a huge panorama costs a screenful of memory. A file that
-// cannot be decoded shows "无法显示此文件" and the reason. Main thread; decodes run on pool threads.
+// A new source never leaves the previous source's picture on screen: until its decode arrives the view
+// shows the placeholder it was given (the cell's thumbnail, scaled up), a RAW's embedded preview as soon as
+// it is read, else a spinner; a file that cannot be decoded shows "无法显示此文件" and the reason. Pictures
+// come from a PreviewLoader, which decodes the neighbours ahead of time, so a step usually finds its picture
+// ready. The fitted picture is decoded no larger than the screen shows (its long edge times the device pixel
+// ratio); the zoomed one from the original at full size, when first asked for. The zoom and the relative
+// position in the picture stay when the source changes, so a burst is compared at the same spot. Main thread.
 class LargeImageView final : public QWidget
 {
     Q_OBJECT
 
 public:
     using Path = std::filesystem::path;
-    // A decoded picture, or why there is none (empty when the decode was only stopped).
-    struct Picture
-    {
-        QImage image;
-        QString error;
-    };
-    // Decodes a file to at most maxLongEdge pixels on its long edge. Any thread.
-    using Decode = std::function<Picture(const Path &, int maxLongEdge, std::stop_token)>;
+    using Decode = PreviewLoader::Decode;
+    using Picture = PreviewLoader::Picture;
 
     static constexpr int kPadding = 40;
     static constexpr int kMaxLongEdge = 7680;
 
+    // With a loader of its own (decode: a stand-in for tests), or the preview's shared one.
     explicit LargeImageView(QWidget *parent = nullptr, Decode decode = {});
-    ~LargeImageView() override;
+    LargeImageView(PreviewLoader &loader, QWidget *parent = nullptr);
 
-    // path is the pair's primary file, prefer the file to decode instead (a pair's JPEG) when present;
-    // placeholder is shown at once in place of the previous source's picture until the decode arrives.
-    void setSource(const Path &path, const std::optional<Path> &prefer = std::nullopt, const QImage &placeholder = {});
+    // file is the pair's primary file, prefer the file to decode instead (a pair's JPEG) when present;
+    // placeholder is shown at once until the decode arrives; ahead are files to decode ahead of time.
+    void setSource(const Path &file, const std::optional<Path> &prefer = std::nullopt, const QImage &placeholder = {},
+                   const QList<Path> &ahead = {});
     const std::optional<Path> &source() const { return m_target; }
     // What is on screen: the decoded picture, the placeholder, or nothing (a spinner, or the error).
     const QImage &image() const { return m_image; }
@@ -57,32 +55,57 @@ public:
     int decodeCap() const;
     // Where the picture is drawn, in view coordinates.
     QRectF pictureRect() const;
-
     static Picture decodeFile(const Path &path, int maxLongEdge, std::stop_token token);
+
+    // Zoom, in device pixels per image pixel of the full picture; 0 means fitted.
+    double zoom() const { return m_zoom; }
+    bool isZoomed() const { return m_zoom > 0; }
+    // Z and a double-click: fitted <-> 100 %, centred on the point given (view coordinates) or the middle.
+    void toggleZoom(std::optional<QPointF> at = std::nullopt);
+    // Ctrl+= / Ctrl+- and Ctrl+wheel: one step in or out (x2 / x0.5), back to fitted below the fitted size.
+    void zoomBy(int steps, std::optional<QPointF> at = std::nullopt);
+    // Shift+arrows and dragging, in view pixels.
+    void pan(QPointF by);
+    // The point of the picture at the middle of the view, 0…1 on each axis.
+    QPointF centre() const { return m_centre; }
 
 Q_SIGNALS:
     // The shown picture changed (to a new picture, or to none).
     void imageChanged();
-    // A decode ended, whether its result was shown or dropped as stale.
-    void decodeFinished(const QString &path);
 
 protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
 
 private:
-    void startLoad();
-    void finishLoad(quint64 generation, Picture picture);
+    void init();
+    void request();
+    void loaded(const QString &key);
+    void showInterim(const QString &key, const QImage &image);
     void showImage(QImage image, bool placeholder);
+    int wantedEdge() const { return isZoomed() ? 0 : decodeCap(); }
+    QSizeF fullSize() const;
+    double fitZoom() const;
+    void setZoom(double zoom, std::optional<QPointF> at);
+    void clampCentre();
 
-    Decode m_decode;
+    std::unique_ptr<PreviewLoader> m_ownLoader;
+    PreviewLoader *m_loader = nullptr;
     std::optional<Path> m_target;
+    QList<Path> m_ahead;
     QImage m_image;
     bool m_placeholder = false;
     QString m_error;
-    QPixmap m_scaled; // m_image scaled to the current picture rectangle, made when first painted at a size
-    quint64 m_generation = 0;
-    std::shared_ptr<std::stop_source> m_stop;
+    QPixmap m_scaled; // the fitted picture at its drawn size, made when first painted at that size
+    QSize m_fullSize;  // of the source's full picture, once known (the fitted decode tells the aspect only)
+    double m_zoom = 0;
+    QPointF m_centre{0.5, 0.5};
+    std::optional<QPointF> m_dragFrom;
     QTimer m_spinner;
     int m_spinnerAngle = 0;
 };

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "model/app_model.h"
+#include "ui/preview_loader.h"
 
+#include <QThreadPool>
+#include <QUuid>
 #include <QWidget>
 
 class QLabel;
@@ -28,11 +31,20 @@ public:
 
     // The media view now shown, or null.
     LargeImageView *imageView() const { return m_image; }
+    PreviewLoader &loader() { return m_loader; }
     VideoPlayerView *videoView() const { return m_video; }
     QLabel *nameLabel() const { return m_name; }
     QWidget *markLabel() const { return m_mark; }
     QLabel *hintLabel() const { return m_hint; }
     QLabel *counterLabel() const { return m_counter; }
+    // I: the shooting information of the cell shown, over the right side of the picture.
+    void toggleInfo();
+    bool infoVisible() const;
+    // The rows the panel shows now: label and value, fields the file does not carry left out.
+    QList<QPair<QString, QString>> infoRows() const { return m_infoRows; }
+
+Q_SIGNALS:
+    void infoShown();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -43,9 +55,15 @@ private:
     void clearMedia();
     void placeChildren();
     QImage thumbnailOf(const MediaPair &pair) const;
+    QList<std::filesystem::path> neighbours(int index) const;
+    void loadInfo(const MediaPair &pair);
+    void showInfo(const QUuid &pairId, QList<QPair<QString, QString>> rows);
 
     AppModel &m_model;
     ThumbnailCache &m_thumbnails;
+    PreviewLoader m_loader;
+    std::optional<int> m_lastIndex;
+    int m_direction = 1; // of the last step: the neighbours ahead are decoded first
     LargeImageView *m_image = nullptr;
     VideoPlayerView *m_video = nullptr;
     QWidget *m_topLine = nullptr;
@@ -53,6 +71,10 @@ private:
     QWidget *m_mark = nullptr;
     QLabel *m_hint = nullptr;
     QLabel *m_counter = nullptr;
+    QLabel *m_info = nullptr;
+    QUuid m_infoFor; // the cell whose information the panel shows or is reading
+    QList<QPair<QString, QString>> m_infoRows;
+    QThreadPool m_infoPool;
 };
 
 } // namespace vorlane

@@ -1,5 +1,6 @@
 #include "ui/settings_panel.h"
 
+#include "ui/pill_button.h"
 #include "ui/theme.h"
 
 #include <QButtonGroup>
@@ -7,8 +8,8 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QSlider>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 namespace vorlane {
@@ -17,13 +18,11 @@ namespace {
 // Sizes below are in the layout's points; Qt's font points are 4/3 of a pixel.
 double pt(double points) { return points * 0.75; }
 
-const QString kSecondary = QStringLiteral("color: rgba(0,0,0,128);");
-
 QLabel *caption(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setFont(Theme::uiFont(pt(11)));
-    label->setStyleSheet(kSecondary);
+    Theme::setTextColor(label, Theme::text(Theme::Tone::Secondary, parent->palette()));
     return label;
 }
 
@@ -31,9 +30,26 @@ QLabel *symbol(const char *name, double pixelSize, QWidget *parent)
 {
     auto *label = new QLabel(QString::fromLatin1(name), parent);
     label->setFont(Theme::iconFont(pixelSize));
-    label->setStyleSheet(QStringLiteral("color: rgba(0,0,0,77);"));
+    Theme::setTextColor(label, Theme::text(Theme::Tone::Tertiary, parent->palette()));
     return label;
 }
+
+// The well behind a row of segments: a faint rounded fill.
+class SegmentWell final : public QWidget
+{
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(Theme::text(Theme::Tone::Faint, palette()));
+        p.drawRoundedRect(QRectF(rect()), 6, 6);
+    }
+};
 
 } // namespace
 
@@ -47,20 +63,20 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(14);
 
-    auto *title = new QLabel(QStringLiteral("显示设置"), this);
+    auto *title = new QLabel(tr("显示设置"), this);
     title->setFont(Theme::uiFont(pt(13), QFont::Bold));
     column->addWidget(title);
 
-    m_sort = addSegments(column, QStringLiteral("排序方式"), {QStringLiteral("按名称"), QStringLiteral("按拍摄时间")});
+    m_sort = addSegments(column, tr("排序方式"), {tr("按名称"), tr("按拍摄时间")});
     connect(m_sort, &QButtonGroup::idClicked, this, [this](int id) {
         m_model.listing().setSortMode(id == 0 ? FolderListing::SortMode::Name : FolderListing::SortMode::Date);
     });
-    m_fill = addSegments(column, QStringLiteral("正方形填充"),
-                         {QStringLiteral("填充（裁剪）"), QStringLiteral("适配（完整）")});
+    m_fill = addSegments(column, tr("正方形填充"),
+                         {tr("填充（裁剪）"), tr("适配（完整）")});
     connect(m_fill, &QButtonGroup::idClicked, this, [this](int id) {
         m_model.settings().setFillMode(id == 0 ? ViewSettings::FillMode::Fill : ViewSettings::FillMode::Fit);
     });
-    m_pairing = addSegments(column, QStringLiteral("RAW+JPG 配对"), {QStringLiteral("合并"), QStringLiteral("分开")});
+    m_pairing = addSegments(column, tr("RAW+JPG 配对"), {tr("合并"), tr("分开")});
     connect(m_pairing, &QButtonGroup::idClicked, this, [this](int id) {
         m_model.settings().setViewMode(id == 0 ? ViewSettings::ViewMode::Merged : ViewSettings::ViewMode::Split);
     });
@@ -69,7 +85,7 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     auto *sizeGroup = new QVBoxLayout;
     sizeGroup->setSpacing(6);
     auto *sizeHeader = new QHBoxLayout;
-    sizeHeader->addWidget(caption(QStringLiteral("缩略图大小"), this));
+    sizeHeader->addWidget(caption(tr("缩略图大小"), this));
     sizeHeader->addStretch(1);
     m_sizeLabel = caption(QString(), this);
     m_sizeLabel->setFont(Theme::monoFont(pt(11)));
@@ -97,17 +113,17 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
-    divider->setStyleSheet(QStringLiteral("color: rgba(0,0,0,30);"));
+    Theme::setTextColor(divider, Theme::text(Theme::Tone::Quaternary, palette()));
     column->addWidget(divider);
 
     ViewSettings &m = m_model.settings();
-    addToggle(column, QStringLiteral("显示文件名"), [&m] { return m.showFilenames(); },
+    addToggle(column, tr("显示文件名"), [&m] { return m.showFilenames(); },
               [&m](bool on) { m.setShowFilenames(on); });
-    addToggle(column, QStringLiteral("显示 RAW 格式标签（隐藏文件名时）"), [&m] { return m.showRawLabel(); },
+    addToggle(column, tr("显示 RAW 格式标签（隐藏文件名时）"), [&m] { return m.showRawLabel(); },
               [&m](bool on) { m.setShowRawLabel(on); });
-    addToggle(column, QStringLiteral("方向键导航时自动滚动"), [&m] { return m.autoScrollOnNav(); },
+    addToggle(column, tr("方向键导航时自动滚动"), [&m] { return m.autoScrollOnNav(); },
               [&m](bool on) { m.setAutoScrollOnNav(on); });
-    addToggle(column, QStringLiteral("点击时自动滚动"), [&m] { return m.autoScrollOnClick(); },
+    addToggle(column, tr("点击时自动滚动"), [&m] { return m.autoScrollOnClick(); },
               [&m](bool on) { m.setAutoScrollOnClick(on); });
 
     connect(&m_model.settings(), &ViewSettings::changed, this, &SettingsPanel::showModel);
@@ -120,23 +136,21 @@ QButtonGroup *SettingsPanel::addSegments(QVBoxLayout *column, const QString &tex
     auto *group = new QVBoxLayout;
     group->setSpacing(6);
     group->addWidget(caption(text, this));
-    auto *frame = new QFrame(this);
-    frame->setObjectName(QStringLiteral("segments"));
-    frame->setStyleSheet(QStringLiteral(
-        "QFrame#segments { background: rgba(0,0,0,18); border-radius: 6px; }"
-        "QToolButton { border: none; border-radius: 5px; padding: 3px 8px; background: transparent; color: #222; }"
-        "QToolButton:checked { background: white; border: 1px solid rgba(0,0,0,25); }"));
+    auto *frame = new SegmentWell(this);
     auto *row = new QHBoxLayout(frame);
     row->setContentsMargins(2, 2, 2, 2);
     row->setSpacing(2);
     auto *buttons = new QButtonGroup(this);
     buttons->setExclusive(true);
     for (int i = 0; i < choices.size(); ++i) {
-        auto *button = new QToolButton(frame);
+        auto *button = new PillButton(frame);
         button->setText(choices[i]);
         button->setCheckable(true);
-        button->setFocusPolicy(Qt::NoFocus);
+        button->setCursor(Qt::ArrowCursor);
         button->setFont(Theme::uiFont(pt(12)));
+        button->setPadding(8, 3);
+        button->setRadius(5);
+        button->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()), palette().color(QPalette::Base));
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         buttons->addButton(button, i);
         row->addWidget(button, 1);

@@ -1,6 +1,8 @@
 #include "ui/theme.h"
 
 #include <QPainter>
+#include <QPalette>
+#include <QWidget>
 
 namespace vorlane::Theme {
 
@@ -11,6 +13,55 @@ QColor accent(double opacity)
     QColor c = accent();
     c.setAlphaF(float(opacity));
     return c;
+}
+
+namespace {
+
+double strength(Tone tone)
+{
+    switch (tone) {
+    case Tone::Primary:
+        return 0.85;
+    case Tone::Secondary:
+        return 0.5;
+    case Tone::Tertiary:
+        return 0.3;
+    case Tone::Quaternary:
+        return 0.16;
+    case Tone::Faint:
+        return 0.12;
+    }
+    return 1.0;
+}
+
+QColor withAlpha(QColor c, double opacity)
+{
+    c.setAlphaF(float(opacity));
+    return c;
+}
+
+} // namespace
+
+QColor text(Tone tone, const QPalette &palette)
+{
+    return withAlpha(palette.color(QPalette::WindowText), strength(tone));
+}
+
+QColor onDark(Tone tone) { return withAlpha(Qt::white, tone == Tone::Primary ? 0.85 : strength(tone) + 0.1); }
+
+QColor shade(double opacity) { return withAlpha(Qt::black, opacity); }
+
+QColor queued() { return QColor(142, 142, 147); }
+QColor running() { return QColor(10, 122, 255); }
+QColor done() { return QColor(52, 199, 89); }
+QColor failed() { return QColor(255, 149, 0); }
+
+void setTextColor(QWidget *widget, const QColor &color)
+{
+    QPalette palette = widget->palette();
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text})
+        palette.setColor(role, color);
+    widget->setPalette(palette);
 }
 
 QFont uiFont(double pointSize, QFont::Weight weight)

@@ -5,13 +5,34 @@
 #include <QString>
 
 class QPainter;
+class QPalette;
 class QRectF;
+class QWidget;
 
 namespace vorlane::Theme {
 
 // The application's accent, B72B35: window tint, selection borders, folder tiles, the mark badge.
 QColor accent();
 QColor accent(double opacity);
+
+// Text and lines on the window take the palette's window text at the strengths the interface uses: full for
+// titles, quieter for captions, figures and hints, faint for dividers and tracks.
+enum class Tone { Primary, Secondary, Tertiary, Quaternary, Faint };
+QColor text(Tone tone, const QPalette &palette);
+// The same strengths of white, on the preview's dark backdrop.
+QColor onDark(Tone tone);
+// Black at an opacity: capsules over pictures, the preview's backdrop, shadows.
+QColor shade(double opacity);
+
+// The states a cell's copy shows: waiting, running, done, failed (the orange also marks the progress bar
+// when a copy failed).
+QColor queued();
+QColor running();
+QColor done();
+QColor failed();
+
+// Gives a label or a plain button its text colour through its palette.
+void setTextColor(QWidget *widget, const QColor &color);
 
 // The interface font (Noto Sans CJK SC, so Chinese never falls back to the Japanese face) at a point size.
 QFont uiFont(double pointSize, QFont::Weight weight = QFont::Normal);

@@ -11,6 +11,7 @@ ThumbnailCache::ThumbnailCache(QObject *parent, qint64 budgetBytes, std::shared_
     , m_service(service ? std::move(service) : std::make_shared<ThumbnailService>())
 {
     m_cache.setMaxCost(budgetBytes);
+    m_standIns.setMaxCost(std::max<qint64>(1, budgetBytes / 8));
     m_pool.setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
 }
 
@@ -40,8 +41,16 @@ int ThumbnailCache::pixelDimension(double size, double scale)
 
 QPixmap ThumbnailCache::cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size)
 {
-    const QPixmap *p = m_cache.object(cacheKey(preferPath.value_or(item.path), size));
-    return p ? *p : QPixmap();
+    const QString key = cacheKey(preferPath.value_or(item.path), size);
+    if (const QPixmap *p = m_cache.object(key))
+        return *p;
+    const QPixmap *standIn = m_standIns.object(key);
+    return standIn ? *standIn : QPixmap();
+}
+
+bool ThumbnailCache::isSharp(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const
+{
+    return m_cache.contains(cacheKey(preferPath.value_or(item.path), size));
 }
 
 bool ThumbnailCache::failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const
@@ -60,8 +69,21 @@ void ThumbnailCache::request(const MediaItem &item, const std::optional<std::fil
         if (p.key == key)
             return;
     }
-    m_pending.push_back({key, file, pixelDimension(size, scale)});
+    // A stand-in already shown needs only its sharp thumbnail (asked again after a scroll away and back).
+    enqueue({key, file, pixelDimension(size, scale), m_standIns.contains(key) ? Step::Sharp : Step::Quick});
     startJobs();
+}
+
+void ThumbnailCache::enqueue(Pending job)
+{
+    // Quick steps before every decode; then the grid's order (the pending queue is kept in it).
+    if (job.step == Step::Quick) {
+        const auto firstSharp = std::find_if(m_pending.begin(), m_pending.end(),
+                                             [](const Pending &p) { return p.step == Step::Sharp; });
+        m_pending.insert(firstSharp, std::move(job));
+    } else {
+        m_pending.push_back(std::move(job));
+    }
 }
 
 void ThumbnailCache::setWanted(const QStringList &keysInOrder)
@@ -75,8 +97,9 @@ void ThumbnailCache::setWanted(const QStringList &keysInOrder)
         if (rank.contains(p.key))
             kept.push_back(std::move(p));
     }
-    std::stable_sort(kept.begin(), kept.end(),
-                     [&](const Pending &a, const Pending &b) { return rank.value(a.key) < rank.value(b.key); });
+    std::stable_sort(kept.begin(), kept.end(), [&](const Pending &a, const Pending &b) {
+        return std::pair(a.step, rank.value(a.key)) < std::pair(b.step, rank.value(b.key));
+    });
     m_pending = std::move(kept);
 }
 
@@ -92,7 +115,15 @@ void ThumbnailCache::startJobs()
         ++m_jobsStarted;
         const QPointer<ThumbnailCache> self(this);
         m_pool.start([self, job, service = m_service, token = source->get_token()] {
-            QImage image = service->make(job.file, job.pixels, token);
+            QImage image;
+            bool sharp = true;
+            if (job.step == Step::Quick) {
+                ThumbnailService::Quick quick = service->quick(job.file, job.pixels, token);
+                image = std::move(quick.image);
+                sharp = quick.sharp;
+            } else {
+                image = service->sharp(job.file, job.pixels, token);
+            }
             // Keep the short edge at the requested size: filled cells draw it almost 1:1, fitted ones shrink it.
             if (!image.isNull()) {
                 const int shortEdge = std::min(image.width(), image.height());
@@ -102,26 +133,46 @@ void ThumbnailCache::startJobs()
             }
             QMetaObject::invokeMethod(
                 QCoreApplication::instance(),
-                [self, key = job.key, image] {
+                [self, job, image, sharp] {
                     if (self)
-                        self->finished(key, image);
+                        self->finished(job, image, sharp);
                 },
                 Qt::QueuedConnection);
         });
     }
 }
 
-void ThumbnailCache::finished(const QString &key, const QImage &image)
+void ThumbnailCache::finished(Pending job, const QImage &image, bool sharp)
 {
+    const QString key = job.key;
+    const bool stopped = m_running.value(key) && m_running.value(key)->stop_requested();
     m_running.remove(key);
-    if (image.isNull()) {
-        m_failed.insert(key);
-    } else {
-        auto *pixmap = new QPixmap(QPixmap::fromImage(image));
+    const auto insert = [](QCache<QString, QPixmap> &cache, const QString &k, const QImage &picture) {
+        auto *pixmap = new QPixmap(QPixmap::fromImage(picture));
         const qint64 cost = qint64(pixmap->width()) * pixmap->height() * std::max(1, pixmap->depth() / 8);
-        m_cache.insert(key, pixmap, std::min<qint64>(cost, m_cache.maxCost()));
+        cache.insert(k, pixmap, std::min<qint64>(cost, cache.maxCost()));
+    };
+    if (job.step == Step::Quick && !sharp) {
+        if (!image.isNull()) {
+            insert(m_standIns, key, image);
+            Q_EMIT ready(key);
+        }
+        // The sharp thumbnail is still to make, in the grid's order, while the cell is wanted.
+        if (!stopped && (m_wanted.isEmpty() || m_wanted.contains(key))) {
+            job.step = Step::Sharp;
+            enqueue(std::move(job));
+            if (!m_wanted.isEmpty())
+                setWanted(m_wanted);
+        }
+    } else if (image.isNull()) {
+        if (!stopped)
+            m_failed.insert(key);
+        Q_EMIT ready(key);
+    } else {
+        insert(m_cache, key, image);
+        m_standIns.remove(key);
+        Q_EMIT ready(key);
     }
-    Q_EMIT ready(key);
     startJobs();
 }
 

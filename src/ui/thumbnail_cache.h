@@ -20,9 +20,12 @@
 namespace vorlane {
 
 // Thumbnails for the grid, kept in memory by key "path|size" (size in points, truncated), least recently
-// used first out once the total passes a byte budget. Requests for one key are merged into one job; jobs
-// run on a small pool in the order the grid wants them (visible cells first, then about a screen ahead),
-// and waits for cells scrolled away are dropped before they start.
+// used first out once the total passes a byte budget. Each request runs in two steps on a small pool: a
+// quick one (the shared cache's thumbnail, else the picture embedded in the file, shown as a stand-in) and,
+// unless that was final, the decode of the sharp one. Every quick step waiting goes before any decode, so a
+// new screen shows pictures in a few milliseconds per cell; within a step, work follows the order the grid
+// wants (visible cells first, then about a screen ahead), and waits for cells scrolled away are dropped
+// before they start. Requests for one key are merged.
 //
 // Main thread only: every method and the ready() signal live there; the decoding happens on the pool.
 class ThumbnailCache final : public QObject
@@ -43,8 +46,10 @@ public:
     // Pixels asked of the decoder: size × scale, at least 64.
     static int pixelDimension(double size, double scale);
 
-    // The cached thumbnail or a null pixmap. Never starts work.
+    // The cached thumbnail, else its stand-in, else a null pixmap. Never starts work.
     QPixmap cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size);
+    // True once the sharp thumbnail is cached (not only a stand-in).
+    bool isSharp(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const;
     // True when the last attempt for this key produced nothing.
     bool failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const;
 
@@ -59,22 +64,27 @@ public:
 
     qint64 bytesHeld() const { return m_cache.totalCost(); }
     int jobsStarted() const { return m_jobsStarted; }
+    int jobsRunning() const { return int(m_running.size()); }
 
 Q_SIGNALS:
     void ready(const QString &key);
 
 private:
+    enum class Step { Quick, Sharp };
     struct Pending
     {
         QString key;
         std::filesystem::path file;
         int pixels = 0;
+        Step step = Step::Quick;
     };
 
+    void enqueue(Pending job);
     void startJobs();
-    void finished(const QString &key, const QImage &image);
+    void finished(Pending job, const QImage &image, bool sharp);
 
     QCache<QString, QPixmap> m_cache;
+    QCache<QString, QPixmap> m_standIns;
     QSet<QString> m_failed;
     std::deque<Pending> m_pending;
     QHash<QString, std::shared_ptr<std::stop_source>> m_running;

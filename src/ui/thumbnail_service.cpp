@@ -3,6 +3,7 @@
 #include "catalogue/media_classifier.h"
 #include "media/cancellation.h"
 #include "media/decode_error.h"
+#include "media/embedded_thumbnail.h"
 #include "media/picture.h"
 
 namespace vorlane {
@@ -25,14 +26,29 @@ QImage ThumbnailService::decode(const std::filesystem::path &file, int pixels, s
     }
 }
 
+ThumbnailService::Quick ThumbnailService::quick(const std::filesystem::path &file, int pixels,
+                                                std::stop_token token) const
+{
+    if (QImage image = m_store.lookup(file, pixels); !image.isNull())
+        return {std::move(image), true};
+    try {
+        return {EmbeddedThumbnail::read(file, pixels, pixels, std::move(token)), false};
+    } catch (const CancelledError &) {
+        return {};
+    }
+}
+
 QImage ThumbnailService::make(const std::filesystem::path &file, int pixels, std::stop_token token) const
 {
     QImage image = m_store.lookup(file, pixels);
-    if (!image.isNull())
-        return image;
+    return image.isNull() ? sharp(file, pixels, std::move(token)) : image;
+}
+
+QImage ThumbnailService::sharp(const std::filesystem::path &file, int pixels, std::stop_token token) const
+{
     // Generate at the shared cache's flavour size, so what is stored serves every smaller request too.
     const auto flavour = SharedThumbnailStore::flavourFor(pixels);
-    image = decode(file, flavour ? flavour->pixels : pixels, token);
+    QImage image = decode(file, flavour ? flavour->pixels : pixels, std::move(token));
     if (!image.isNull() && flavour)
         m_store.store(file, pixels, image);
     return image;

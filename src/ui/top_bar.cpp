@@ -2,6 +2,7 @@
 
 #include "catalogue/media_item.h"
 #include "copies/progress_text.h"
+#include "ui/pill_button.h"
 #include "ui/settings_panel.h"
 #include "ui/theme.h"
 
@@ -9,7 +10,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
-#include <QPushButton>
 #include <QToolButton>
 
 namespace vorlane {
@@ -17,13 +17,6 @@ namespace {
 
 // Sizes below are in the layout's points; Qt's font points are 4/3 of a pixel.
 double pt(double points) { return points * 0.75; }
-
-const QColor kOrange(255, 149, 0);
-
-QString rgba(const QColor &c)
-{
-    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alpha());
-}
 
 QString directoryName(const std::filesystem::path &dir)
 {
@@ -54,46 +47,28 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     m_capacity = new QLabel(this);
     m_capacity->setObjectName(QStringLiteral("capacity"));
     m_capacity->setFont(Theme::monoFont(pt(16), QFont::Bold));
-    m_capacity->setStyleSheet(QStringLiteral("color: rgba(0,0,0,128);"));
-    m_capacity->setToolTip(QStringLiteral("当前目录 / 根目录 / 磁盘可用空间"));
+    Theme::setTextColor(m_capacity, Theme::text(Theme::Tone::Secondary, palette()));
+    m_capacity->setToolTip(tr("当前目录 / 根目录 / 磁盘可用空间"));
     row->addWidget(m_capacity);
 
-    m_settingsButton = new QToolButton(this);
+    m_settingsButton = new PillButton(this);
     m_settingsButton->setObjectName(QStringLiteral("settings"));
-    m_settingsButton->setText(QString::fromLatin1(Theme::Icon::tune));
-    m_settingsButton->setFont(Theme::iconFont(16));
+    m_settingsButton->setSymbol(QString::fromLatin1(Theme::Icon::tune), 16);
     m_settingsButton->setFixedSize(28, 24);
+    m_settingsButton->setRadius(6);
     m_settingsButton->setCheckable(true);
-    m_settingsButton->setFocusPolicy(Qt::NoFocus);
-    m_settingsButton->setToolTip(QStringLiteral("显示设置"));
-    m_settingsButton->setStyleSheet(
-        QStringLiteral("QToolButton { border: none; border-radius: 6px; background: transparent; color: #1d1d1f; }"
-                       "QToolButton:checked { background: %1; }")
-            .arg(rgba(Theme::accent(0.2))));
-    connect(m_settingsButton, &QToolButton::clicked, this, &TopBar::toggleSettings);
+    m_settingsButton->setCursor(Qt::ArrowCursor);
+    m_settingsButton->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()), Theme::accent(0.2));
+    m_settingsButton->setToolTip(tr("显示设置"));
+    connect(m_settingsButton, &PillButton::clicked, this, &TopBar::toggleSettings);
     row->addWidget(m_settingsButton);
 
-    m_discard = new QPushButton(this);
+    m_discard = new PillButton(this);
     m_discard->setObjectName(QStringLiteral("discard"));
-    m_discard->setFocusPolicy(Qt::NoFocus);
-    m_discard->setCursor(Qt::PointingHandCursor);
-    auto *label = new QHBoxLayout(m_discard);
-    label->setContentsMargins(12, 6, 12, 6);
-    label->setSpacing(5);
-    label->setSizeConstraint(QLayout::SetFixedSize);
-    auto *icon = new QLabel(QString::fromLatin1(Theme::Icon::trash), m_discard);
-    icon->setFont(Theme::iconFont(15));
-    auto *text = new QLabel(QStringLiteral("丢弃原片"), m_discard);
-    text->setFont(Theme::uiFont(pt(13), QFont::Medium));
-    m_discardCount = new QLabel(m_discard);
-    m_discardCount->setObjectName(QStringLiteral("count"));
-    m_discardCount->setFont(Theme::uiFont(pt(11), QFont::Bold));
-    m_discardCount->setAlignment(Qt::AlignCenter);
-    for (QLabel *part : {icon, text, m_discardCount}) {
-        part->setAttribute(Qt::WA_TransparentForMouseEvents);
-        label->addWidget(part, 0, Qt::AlignVCenter);
-    }
-    connect(m_discard, &QPushButton::clicked, &m_model, &AppModel::discardOriginals);
+    m_discard->setText(tr("丢弃原片"));
+    m_discard->setFont(Theme::uiFont(pt(13), QFont::Medium));
+    m_discard->setSymbol(QString::fromLatin1(Theme::Icon::trash), 15);
+    connect(m_discard, &PillButton::clicked, &m_model, &AppModel::discardOriginals);
     row->addWidget(m_discard);
 
     const CopyMarks &marks = m_model.marks();
@@ -113,7 +88,7 @@ void TopBar::showProgress(const BsideScheduler::Progress &progress)
 {
     m_statusText = progressStatusLine(progress);
     m_barFraction = progress.total >= 1 ? std::clamp(progress.fraction(), 0.0, 1.0) : 0.0;
-    m_barFill = progress.total >= 1 ? (progress.failed >= 1 ? kOrange : Theme::accent()) : QColor();
+    m_barFill = progress.total >= 1 ? (progress.failed >= 1 ? Theme::failed() : Theme::accent()) : QColor();
     update(0, 0, width(), kStripHeight);
 }
 
@@ -130,7 +105,7 @@ void TopBar::rebuildBreadcrumb()
         if (i > 0) {
             auto *chevron = new QLabel(QString::fromLatin1(Theme::Icon::chevron), m_breadcrumb);
             chevron->setFont(Theme::iconFont(13));
-            chevron->setStyleSheet(QStringLiteral("color: rgba(0,0,0,70);"));
+            Theme::setTextColor(chevron, Theme::text(Theme::Tone::Tertiary, palette()));
             m_breadcrumbRow->addWidget(chevron);
         }
         const QString name = directoryName(entries[i]);
@@ -140,11 +115,8 @@ void TopBar::rebuildBreadcrumb()
         button->setFocusPolicy(Qt::NoFocus);
         button->setCursor(Qt::PointingHandCursor);
         button->setFont(Theme::uiFont(pt(13), current ? QFont::DemiBold : QFont::Normal));
-        button->setStyleSheet(QStringLiteral("QToolButton { border: none; padding: 1px 2px; color: %1; }"
-                                             "QToolButton:hover { color: %2; }")
-                                  .arg(current ? QStringLiteral("#1d1d1f") : QStringLiteral("rgba(0,0,0,128)"),
-                                       rgba(Theme::accent())));
-        button->setAccessibleName(QStringLiteral("进入 ") + name);
+        Theme::setTextColor(button, Theme::text(current ? Theme::Tone::Primary : Theme::Tone::Secondary, palette()));
+        button->setAccessibleName(tr("进入 ") + name);
         button->setToolTip(displayPath(entries[i]));
         const std::filesystem::path target = entries[i];
         connect(button, &QToolButton::clicked, this, [this, target] { m_model.navigate(target); });
@@ -166,18 +138,11 @@ void TopBar::showDiscard()
 {
     const int n = m_model.discard().discardableCount();
     m_discard->setEnabled(n >= 1 && !m_model.discard().isTrashing());
-    m_discard->setToolTip(n >= 1 ? QStringLiteral("将 %1 张已生成副本的原片移到废纸篓").arg(n)
-                                 : QStringLiteral("没有可丢弃的原片（需先标记 D 并完成压缩）"));
-    m_discardCount->setVisible(n >= 1);
-    m_discardCount->setText(QString::number(n));
+    m_discard->setToolTip(n >= 1 ? tr("将 %1 张已生成副本的原片移到废纸篓").arg(n)
+                                 : tr("没有可丢弃的原片（需先标记 D 并完成压缩）"));
+    m_discard->setCount(n >= 1 ? std::optional<int>(n) : std::nullopt);
     // Dimmed only when there is nothing to discard; while a discard runs it keeps its full colour.
-    const QColor fill = n >= 1 ? Theme::accent() : Theme::accent(0.35);
-    m_discard->setStyleSheet(
-        QStringLiteral("QPushButton#discard { border: none; border-radius: 8px; background: %1; }"
-                       "QPushButton#discard QLabel { color: white; background: transparent; }"
-                       "QPushButton#discard QLabel#count { background: rgba(255,255,255,64); border-radius: 8px;"
-                       " padding: 0px 6px; min-height: 16px; }")
-            .arg(rgba(fill)));
+    m_discard->setColors(n >= 1 ? Theme::accent() : Theme::accent(0.35), Qt::white);
 }
 
 void TopBar::toggleSettings()
@@ -221,11 +186,11 @@ void TopBar::paintEvent(QPaintEvent *)
     const QRect textRect(14, 4, width() - 28, 13);
     const QFont font = Theme::uiFont(pt(11));
     p.setFont(font);
-    p.setPen(QColor(0, 0, 0, 128));
+    p.setPen(Theme::text(Theme::Tone::Secondary, palette()));
     p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
                QFontMetrics(font).elidedText(m_statusText, Qt::ElideMiddle, textRect.width()));
     const QRectF bar(14, kStripHeight - 5, width() - 28, 2);
-    p.fillRect(bar, QColor(0, 0, 0, 31));
+    p.fillRect(bar, Theme::text(Theme::Tone::Faint, palette()));
     if (m_barFill.isValid() && m_barFraction > 0)
         p.fillRect(QRectF(bar.left(), bar.top(), bar.width() * m_barFraction, bar.height()), m_barFill);
 }

@@ -9,10 +9,11 @@
 
 class QHBoxLayout;
 class QLabel;
-class QPushButton;
 class QToolButton;
 
 namespace vorlane {
+
+class PillButton;
 
 // The strip above the grid: a thin copy-progress line (status text and a 2-pixel bar), then a row with the
 // breadcrumb of the current directory, the three size figures, the settings button with its popover and the
@@ -35,9 +36,8 @@ public:
 
     QList<QToolButton *> breadcrumbButtons() const { return m_crumbs; }
     QLabel *capacityLabel() const { return m_capacity; }
-    QToolButton *settingsButton() const { return m_settingsButton; }
-    QPushButton *discardButton() const { return m_discard; }
-    QLabel *discardCountLabel() const { return m_discardCount; }
+    PillButton *settingsButton() const { return m_settingsButton; }
+    PillButton *discardButton() const { return m_discard; }
     // The open settings popover, or null while it is closed.
     SettingsPanel *settingsPanel() const { return m_panel; }
 
@@ -59,10 +59,9 @@ private:
     QHBoxLayout *m_breadcrumbRow = nullptr;
     QList<QToolButton *> m_crumbs;
     QLabel *m_capacity = nullptr;
-    QToolButton *m_settingsButton = nullptr;
+    PillButton *m_settingsButton = nullptr;
     QPointer<SettingsPanel> m_panel;
-    QPushButton *m_discard = nullptr;
-    QLabel *m_discardCount = nullptr;
+    PillButton *m_discard = nullptr;
 };
 
 } // namespace vorlane

@@ -10,6 +10,8 @@
 #include <QGraphicsVideoItem>
 #include <QGraphicsView>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QProxyStyle>
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QSlider>
@@ -18,6 +20,23 @@
 #include <QVBoxLayout>
 
 namespace vorlane {
+namespace {
+
+class JumpingSliderStyle final : public QProxyStyle
+{
+public:
+    using QProxyStyle::QProxyStyle;
+
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override
+    {
+        if (hint == QStyle::SH_Slider_AbsoluteSetButtons)
+            return Qt::LeftButton;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
 
 VideoPlayerView::VideoPlayerView(QWidget *parent)
     : QWidget(parent)
@@ -32,7 +51,7 @@ VideoPlayerView::VideoPlayerView(QWidget *parent)
     m_view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The backdrop's own shade (96 % black over the window), so the video area does not show as a box.
-    m_view->setBackgroundBrush(QColor(10, 10, 10));
+    m_view->setBackgroundBrush(Theme::shade(0.96));
     m_view->setFocusPolicy(Qt::NoFocus);
     m_view->setRenderHint(QPainter::SmoothPixmapTransform);
     column->addWidget(m_view, 1);
@@ -44,7 +63,7 @@ VideoPlayerView::VideoPlayerView(QWidget *parent)
     m_playPause->setFont(Theme::iconFont(24));
     m_playPause->setFocusPolicy(Qt::NoFocus);
     m_playPause->setAutoRaise(true);
-    m_playPause->setStyleSheet(QStringLiteral("QToolButton { color: rgba(255,255,255,220); border: none; }"));
+    Theme::setTextColor(m_playPause, Theme::onDark(Theme::Tone::Primary));
     connect(m_playPause, &QToolButton::clicked, this, [this] {
         if (!m_player)
             return;
@@ -56,11 +75,22 @@ VideoPlayerView::VideoPlayerView(QWidget *parent)
     controls->addWidget(m_playPause);
     m_position = new QSlider(Qt::Horizontal, this);
     m_position->setFocusPolicy(Qt::NoFocus);
-    connect(m_position, &QSlider::sliderMoved, this, [this](int ms) {
+    // A click on the bar jumps to that point, rather than a page towards it.
+    auto *jumping = new JumpingSliderStyle; // over the application's style, which it must not own
+    jumping->setParent(m_position);
+    m_position->setStyle(jumping);
+    const auto seek = [this] {
         if (m_player)
-            m_player->setPosition(ms);
-    });
+            m_player->setPosition(m_position->value());
+        showTime();
+    };
+    connect(m_position, &QSlider::sliderPressed, this, seek);
+    connect(m_position, &QSlider::sliderMoved, this, seek);
     controls->addWidget(m_position, 1);
+    m_time = new QLabel(this);
+    m_time->setFont(Theme::monoFont(9));
+    Theme::setTextColor(m_time, Theme::onDark(Theme::Tone::Secondary));
+    controls->addWidget(m_time);
     column->addLayout(controls);
 
     m_devices = new QMediaDevices(this);
@@ -107,11 +137,14 @@ void VideoPlayerView::setSource(const Path &path)
     m_player->setVideoOutput(m_item);
     followAudioOutputs();
     connect(m_player, &QMediaPlayer::playbackStateChanged, this, &VideoPlayerView::showPlaybackState);
-    connect(m_player, &QMediaPlayer::durationChanged, this,
-            [this](qint64 ms) { m_position->setRange(0, int(std::min<qint64>(ms, INT_MAX))); });
+    connect(m_player, &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
+        m_position->setRange(0, int(std::min<qint64>(ms, INT_MAX)));
+        showTime();
+    });
     connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 ms) {
         if (!m_position->isSliderDown())
             m_position->setValue(int(std::min<qint64>(ms, INT_MAX)));
+        showTime();
     });
     m_position->setValue(0);
     m_player->setSource(QUrl::fromLocalFile(displayPath(path)));
@@ -138,6 +171,16 @@ void VideoPlayerView::followAudioOutputs()
     } else {
         m_audio->setDevice(QMediaDevices::defaultAudioOutput());
     }
+}
+
+void VideoPlayerView::showTime()
+{
+    const auto clock = [](qint64 ms) {
+        const qint64 s = ms / 1000;
+        return s >= 3600 ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'))
+                         : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
+    };
+    m_time->setText(clock(m_position->value()) + QStringLiteral(" / ") + clock(m_position->maximum()));
 }
 
 void VideoPlayerView::showPlaybackState()

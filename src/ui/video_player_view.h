@@ -14,6 +14,7 @@ class QGraphicsVideoItem;
 class QGraphicsView;
 class QMediaDevices;
 class QMediaPlayer;
+class QLabel;
 class QSlider;
 class QToolButton;
 
@@ -54,6 +55,7 @@ private:
     void followAudioOutputs();
     void layoutVideo();
     void showPlaybackState();
+    void showTime();
 
     QGraphicsScene *m_scene = nullptr;
     QGraphicsView *m_view = nullptr;
@@ -63,6 +65,7 @@ private:
     QMediaDevices *m_devices = nullptr;
     QToolButton *m_playPause = nullptr;
     QSlider *m_position = nullptr;
+    QLabel *m_time = nullptr; // elapsed / total
     std::optional<Path> m_path;
     QSize m_storedSize;
     int m_rotation = 0;

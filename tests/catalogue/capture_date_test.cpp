@@ -1,12 +1,7 @@
 #include "catalogue/capture_date.h"
 #include "catalogue/directory_scanner.h"
 
-#include "testsupport/media_maker.h"
-#include "testsupport/temp_tree.h"
-
-#include <gtest/gtest.h>
-
-#include <sys/stat.h>
+#include "testsupport/support.h"
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -16,93 +11,71 @@ namespace {
 
 QDateTime local(int y, int mo, int d, int h, int mi, int s) { return QDateTime(QDate(y, mo, d), QTime(h, mi, s)); }
 
-struct ParseRow
-{
-    const char *text;
-    bool valid;
-};
-
-void PrintTo(const ParseRow &row, std::ostream *os) { *os << '"' << row.text << '"'; }
-
-class ExifDateParse : public ::testing::TestWithParam<ParseRow>
-{
-};
-
-TEST_P(ExifDateParse, OnlyTheExactPatternParses)
-{
-    EXPECT_EQ(parseExifDate(QString::fromLatin1(GetParam().text)).has_value(), GetParam().valid) << GetParam().text;
-}
-
-INSTANTIATE_TEST_SUITE_P(Rows, ExifDateParse,
-                         ::testing::Values(ParseRow{"2023:07:14 18:30:05", true},
-                                           ParseRow{"1601:01:01 00:00:00", true},
-                                           ParseRow{"0000:00:00 00:00:00", false},
-                                           ParseRow{"2023-07-14 18:30:05", false},
-                                           ParseRow{"2023:02:30 10:00:00", false},
-                                           ParseRow{"2023:07:14", false},
-                                           ParseRow{"    :  :     :  :  ", false},
-                                           ParseRow{"", false}));
-
-TEST(ExifDateParse, LocalWallClock)
+// Only the exact EXIF pattern parses, as local wall-clock time. The original date wins; the digitized one
+// counts only when no original string exists (an unparseable one falls to the file system); a file with no
+// EXIF, or none at all, is dated by the file system, and so is a video even when its bytes carry EXIF.
+TEST(CaptureDate, OriginalThenDigitizedThenTheFileSystem)
 {
     EXPECT_EQ(*parseExifDate(u"2023:07:14 18:30:05"_s), local(2023, 7, 14, 18, 30, 5));
-}
+    EXPECT_TRUE(parseExifDate(u"1601:01:01 00:00:00"_s));
+    for (const char *text : {"0000:00:00 00:00:00", "2023-07-14 18:30:05", "2023:02:30 10:00:00", "2023:07:14",
+                             "    :  :     :  :  ", ""})
+        EXPECT_FALSE(parseExifDate(QString::fromLatin1(text))) << text;
 
-class CaptureDate : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        if (!haveTool("convert") || !haveTool("exiftool"))
-            GTEST_SKIP() << "ImageMagick and exiftool are needed";
+    if (!haveTool("convert") || !haveTool("exiftool"))
+        GTEST_SKIP() << "ImageMagick and exiftool are needed";
+    TempTree tree;
+    const QString original = u"-DateTimeOriginal=2023:07:14 18:30:05"_s, digitized = u"-CreateDate=2021:03:04 05:06:07"_s;
+    const std::vector<std::tuple<const char *, QStringList, QDateTime>> rows{
+        {"both.jpg", {original, digitized}, local(2023, 7, 14, 18, 30, 5)},
+        {"digitized.jpg", {digitized}, local(2021, 3, 4, 5, 6, 7)},
+        {"zeros.jpg", {u"-DateTimeOriginal#=0000:00:00 00:00:00"_s, digitized}, QDateTime()}};
+    for (const auto &[name, tags, expected] : rows) {
+        const auto p = tree.root() / name;
+        ASSERT_TRUE(makeJpeg(p, 64, 48, tags));
+        EXPECT_EQ(captureDate(p, true), expected.isValid() ? expected : fileSystemDate(p)) << name;
     }
-    TempTree tree;
-};
-
-TEST_F(CaptureDate, OriginalWins)
-{
-    const auto p = tree.root() / "a.jpg";
-    ASSERT_TRUE(makeJpeg(p, 64, 48, {u"-DateTimeOriginal=2023:07:14 18:30:05"_s, u"-CreateDate=2020:01:01 00:00:00"_s}));
-    EXPECT_EQ(captureDate(p, true), local(2023, 7, 14, 18, 30, 5));
-}
-
-TEST_F(CaptureDate, DigitizedWhenNoOriginal)
-{
-    const auto p = tree.root() / "b.jpg";
-    ASSERT_TRUE(makeJpeg(p, 64, 48, {u"-CreateDate=2021:03:04 05:06:07"_s}));
-    EXPECT_EQ(captureDate(p, true), local(2021, 3, 4, 5, 6, 7));
-}
-
-TEST_F(CaptureDate, UnparseableOriginalFallsToFileSystemNotDigitized)
-{
-    const auto p = tree.root() / "c.jpg";
-    ASSERT_TRUE(makeJpeg(p, 64, 48, {u"-DateTimeOriginal#=0000:00:00 00:00:00"_s, u"-CreateDate=2021:03:04 05:06:07"_s}));
-    const QDateTime date = captureDate(p, true);
-    EXPECT_NE(date, local(2021, 3, 4, 5, 6, 7));
-    EXPECT_EQ(date, fileSystemDate(p));
-    EXPECT_GT(date.date().year(), 2000);
-}
-
-TEST_F(CaptureDate, ScannerNeverReadsExifFromVideos)
-{
-    // A JPEG with EXIF named .mp4: the scanner dates a video by the file system alone.
-    const auto p = tree.root() / "clip.mp4";
-    ASSERT_TRUE(makeJpeg(p, 64, 48, {u"-DateTimeOriginal=2023:07:14 18:30:05"_s}));
-    const auto result = DirectoryScanner::scan(tree.root());
-    ASSERT_EQ(result.media.size(), 1);
-    EXPECT_EQ(result.media.first().kind, MediaKind::Video);
-    EXPECT_EQ(result.media.first().dateTaken, fileSystemDate(p));
-}
-
-TEST(CaptureDateFallback, ModificationTimeOrDistantPast)
-{
-    TempTree tree;
-    const auto p = tree.file("plain.png", "not really a png");
-    const QDateTime d = captureDate(p, true);
-    EXPECT_TRUE(d.isValid());
-    EXPECT_GT(d.date().year(), 2000);
+    const auto garbage = tree.file("plain.png", "not really a png");
+    EXPECT_EQ(captureDate(garbage, true), fileSystemDate(garbage));
+    EXPECT_GT(fileSystemDate(garbage).date().year(), 2000);
     EXPECT_EQ(captureDate(tree.root() / "missing.jpg", true), distantPast());
     EXPECT_EQ(distantPast().toUTC().date(), QDate(1, 1, 1));
+    const auto clip = tree.dir("videos") / "clip.mp4"; // a JPEG with EXIF, named as a video
+    ASSERT_TRUE(makeJpeg(tree.root() / "clip.jpg", 64, 48, {u"-DateTimeOriginal=2023:07:14 18:30:05"_s}));
+    std::filesystem::rename(tree.root() / "clip.jpg", clip); // ImageMagick would write a real MP4 for that name
+    const auto result = DirectoryScanner::scan(tree.root() / "videos");
+    ASSERT_EQ(result.media.size(), 1);
+    EXPECT_EQ(result.media.first().kind, MediaKind::Video);
+    EXPECT_EQ(result.media.first().dateTaken, fileSystemDate(clip)) << "the scanner never reads EXIF from a video";
+}
+
+// The real camera and phone corpus: the dates the files carry are the ones read.
+TEST(Fixtures, CameraDatesAreReadAndBrokenFilesFallBackToTheFileSystem)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    const std::vector<std::pair<const char *, QDateTime>> rows{
+        {"broken/IMG_5952_truncated.CR2", local(2009, 7, 21, 13, 3, 20)},
+        {"broken/IMG_20200124_231153_truncated.jpg", local(2020, 1, 24, 23, 11, 53)},
+        {"broken/wrong.heic", local(2013, 3, 5, 17, 29, 26)},
+        {"broken/Issue 247-1.nef", local(2010, 3, 1, 21, 50, 21)},
+        {"formats/_unlisted/CRW.CRW", local(2018, 1, 1, 13, 3, 32)},
+        // invalid: dated by the file system
+        {"broken/empty.jpg", {}}, {"broken/broken image.JPG", {}}, {"broken/fixture.orf", {}}, {"broken/Issue 419.rw2", {}}};
+    for (const auto &[relative, expected] : rows) {
+        const auto p = fixtures / relative;
+        EXPECT_TRUE(!std::filesystem::exists(p) || captureDate(p, true) == (expected.isValid() ? expected : fileSystemDate(p)))
+            << relative;
+    }
+}
+
+TEST(Fixtures, MalformedVideosDoNotReachTheExifReader)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    // These crash or stall the EXIF library's video parsers; the scan must finish and date them by file.
+    const auto result = DirectoryScanner::scan(fixtures / "broken" / "exiv2-crash");
+    ASSERT_EQ(result.media.size(), 3);
+    for (const MediaItem &item : result.media)
+        EXPECT_EQ(item.dateTaken, fileSystemDate(item.path));
 }
 
 } // namespace

@@ -1,3 +1,4 @@
+// How files are told apart, ordered and paired: by their names alone.
 #include "catalogue/media_classifier.h"
 #include "catalogue/natural_order.h"
 #include "catalogue/pairing_service.h"
@@ -8,13 +9,54 @@
 
 using namespace vorlane;
 
+TEST(Classifier, KindAndRawFromTheNameAlone)
+{
+    struct Row
+    {
+        const char *name;
+        std::optional<MediaKind> kind;
+        bool raw;
+    };
+    const std::vector<Row> rows{
+        {"/d/photo.JPG", MediaKind::Image, false}, {"/d/photo.Jpg", MediaKind::Image, false},
+        {"/d/IMG_1.CR2", MediaKind::Image, true},  {"/d/IMG_1.x3f", MediaKind::Image, true},
+        {"/d/clip.MTS", MediaKind::Video, false},  {"/d/clip.3gp", MediaKind::Video, false},
+        {"/d/notes.txt", std::nullopt, false},     {"/d/README", std::nullopt, false},
+        {"/d/archive.tar.gz", std::nullopt, false}, {"/d/song.mp3", std::nullopt, false},
+        {"/d/.jpg", MediaKind::Image, false},
+        // known to the MIME database only: media, never RAW (a CRW is known to it as an image only)
+        {"/d/scan.jp2", MediaKind::Image, false},  {"/d/clip.mkv", MediaKind::Video, false},
+        {"/d/clip.MPG", MediaKind::Video, false},  {"/d/old.crw", MediaKind::Image, false}};
+    for (const Row &row : rows) {
+        EXPECT_EQ(MediaClassifier::classify(row.name), row.kind) << row.name;
+        EXPECT_EQ(MediaClassifier::isRaw(row.name), row.raw) << row.name;
+    }
+}
+
+TEST(NaturalOrder, SortsLikeAFileManagerAndOnlyIdenticalBytesTie)
+{
+    std::vector<std::string> names{"IMG_10.jpg", "img_1.CR2", "IMG_2.jpg", "b.jpg", "A.jpg", "IMG_100.jpg", "IMG_9.jpg"};
+    std::stable_sort(names.begin(), names.end(), [](const auto &a, const auto &b) { return naturalCompare(a, b) < 0; });
+    EXPECT_EQ(names, (std::vector<std::string>{"A.jpg", "b.jpg", "img_1.CR2", "IMG_2.jpg", "IMG_9.jpg", "IMG_10.jpg", "IMG_100.jpg"}));
+    // Full-width "Ｂ" sorts with "B", after "A" and before "C".
+    EXPECT_LT(naturalCompare("A", "\xEF\xBC\xA2"), 0);
+    EXPECT_LT(naturalCompare("\xEF\xBC\xA2", "C"), 0);
+
+    EXPECT_EQ(naturalCompare("IMG_1", "IMG_1"), 0);
+    // Case and width differences are ignored by the collation but broken by a fixed tie-break.
+    EXPECT_NE(naturalCompare("IMG_1", "img_1"), 0);
+    EXPECT_EQ(naturalCompare("IMG_1", "img_1"), -naturalCompare("img_1", "IMG_1"));
+    EXPECT_NE(naturalCompare("\xEF\xBC\xA1", "A"), 0); // full-width A
+    EXPECT_NE(naturalCompare("\xff.jpg", "\xfe.jpg"), 0) << "names that are not UTF-8 decode alike but stay distinct";
+}
+
 namespace {
 
-// Items of files that do not exist: pairing never touches the disk, and dates fall back to the distant past.
+// Items of files that do not exist, in name order: pairing never touches the disk, and every date is the
+// distant past.
 QList<MediaItem> items(std::vector<std::string> names)
 {
-    std::stable_sort(names.begin(), names.end(),
-                     [](const std::string &a, const std::string &b) { return naturalCompare(a, b) < 0; });
+    std::stable_sort(names.begin(), names.end(), [](const auto &a, const auto &b) { return naturalCompare(a, b) < 0; });
     QList<MediaItem> list;
     for (const std::string &n : names) {
         const std::filesystem::path p = "/nonexistent/dir/" + n;
@@ -23,84 +65,36 @@ QList<MediaItem> items(std::vector<std::string> names)
     return list;
 }
 
-// Each cell as "name" for singles and "jpg+raw" for pairs.
+// Each cell as "name" for singles and "image+raw" for pairs: the image is a pair's primary file and comes
+// first among its originals.
 std::vector<std::string> shapes(const QList<MediaPair> &pairs)
 {
     std::vector<std::string> out;
-    for (const MediaPair &p : pairs) {
-        if (p.isPair())
-            out.push_back(p.imageItem()->path.filename().native() + "+" + p.rawItem()->path.filename().native());
-        else
-            out.push_back(p.soloItem()->path.filename().native());
-    }
+    for (const MediaPair &p : pairs)
+        out.push_back(p.isPair() ? p.imageItem()->path.filename().native() + "+" + p.rawItem()->path.filename().native()
+                                 : p.soloItem()->path.filename().native());
     return out;
 }
 
-struct PairRow
+using Names = std::vector<std::string>;
+
+TEST(Pairing, CellsInOrder)
 {
-    std::vector<std::string> files;
-    std::vector<std::string> cells;
-};
-
-void PrintTo(const PairRow &row, std::ostream *os)
-{
-    for (const auto &f : row.files)
-        *os << f << ' ';
-}
-
-class PairingShapes : public ::testing::TestWithParam<PairRow>
-{
-};
-
-TEST_P(PairingShapes, CellsInOrder) { EXPECT_EQ(shapes(PairingService::pair(items(GetParam().files))), GetParam().cells); }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rows, PairingShapes,
-    ::testing::Values(PairRow{{"IMG_1.CR2", "IMG_1.JPG"}, {"IMG_1.JPG+IMG_1.CR2"}},
-                      PairRow{{"IMG_2.CR2"}, {"IMG_2.CR2"}},
-                      PairRow{{"IMG_4.HEIC", "IMG_4.DNG"}, {"IMG_4.HEIC+IMG_4.DNG"}},
-                      PairRow{{"IMG_5.MOV", "IMG_5.JPG"}, {"IMG_5.MOV", "IMG_5.JPG"}},
-                      PairRow{{"IMG_5.MOV", "IMG_5.JPG", "IMG_5.CR2"}, {"IMG_5.MOV", "IMG_5.JPG", "IMG_5.CR2"}},
-                      PairRow{{"IMG_6.JPG", "IMG_6.PNG", "IMG_6.NEF"}, {"IMG_6.JPG+IMG_6.NEF", "IMG_6.PNG"}},
-                      PairRow{{"IMG_7.CR2", "IMG_7.CR3", "IMG_7.JPG"}, {"IMG_7.JPG+IMG_7.CR2", "IMG_7.CR3"}},
-                      PairRow{{"IMG_1.jpeg", "IMG_1.jpg", "IMG_1.CR2"}, {"IMG_1.jpeg+IMG_1.CR2", "IMG_1.jpg"}},
-                      PairRow{{"IMG_8.CR2", "img_8.jpg"}, {"IMG_8.CR2", "img_8.jpg"}},
-                      PairRow{{}, {}},
-                      PairRow{{"IMG_10.jpg", "IMG_2.jpg", "IMG_1.jpg"}, {"IMG_1.jpg", "IMG_2.jpg", "IMG_10.jpg"}}));
-
-TEST(MediaPair, PairProperties)
-{
-    const QList<MediaPair> pairs = PairingService::pair(items({"IMG_1.CR2", "IMG_1.JPG"}));
-    ASSERT_EQ(pairs.size(), 1);
-    const MediaPair &p = pairs.first();
-    EXPECT_EQ(p.displayName().toStdString(), "IMG_1.CR2+JPG");
-    EXPECT_EQ(p.primary().path.filename(), "IMG_1.JPG");
-    ASSERT_EQ(p.allOriginals().size(), 2);
-    EXPECT_EQ(p.allOriginals()[0].path.filename(), "IMG_1.JPG");
-    EXPECT_EQ(p.allOriginals()[1].path.filename(), "IMG_1.CR2");
-    EXPECT_EQ(p.rawFile()->path.filename(), "IMG_1.CR2");
-    EXPECT_FALSE(p.isVideo());
-}
-
-TEST(MediaItem, StemsAndIdentity)
-{
-    const MediaItem a("/x/a.b.jpg", MediaKind::Image, false);
-    const MediaItem b("/x/a.b.jpg", MediaKind::Image, false);
-    EXPECT_EQ(a.stemKey, "a.b");
-    EXPECT_NE(a, b);
-    EXPECT_EQ(a.stemKey, b.stemKey);
-    EXPECT_EQ(a.dateTaken, b.dateTaken);
-    EXPECT_EQ(MediaItem("/x/README", MediaKind::Image, false).stemKey, "README");
-    EXPECT_NE(MediaItem("/x/IMG_1.CR2", MediaKind::Image, true).stemKey,
-              MediaItem("/x/img_1.jpg", MediaKind::Image, false).stemKey);
-}
-
-TEST(Pairing, DateSortIsStable)
-{
-    // All dates equal (distant past): the date sort must keep name order.
-    QList<MediaPair> pairs = PairingService::pair(items({"c.jpg", "a.jpg", "b.jpg"}));
-    PairingService::sortByDate(pairs);
-    EXPECT_EQ(shapes(pairs), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
+    const std::vector<std::pair<Names, Names>> rows{
+        {{"IMG_1.CR2", "IMG_1.JPG"}, {"IMG_1.JPG+IMG_1.CR2"}},
+        {{"IMG_2.CR2"}, {"IMG_2.CR2"}},
+        {{"IMG_4.HEIC", "IMG_4.DNG"}, {"IMG_4.HEIC+IMG_4.DNG"}},
+        {{"IMG_5.MOV", "IMG_5.JPG"}, {"IMG_5.MOV", "IMG_5.JPG"}},
+        {{"IMG_5.MOV", "IMG_5.JPG", "IMG_5.CR2"}, {"IMG_5.MOV", "IMG_5.JPG", "IMG_5.CR2"}},
+        {{"IMG_6.JPG", "IMG_6.PNG", "IMG_6.NEF"}, {"IMG_6.JPG+IMG_6.NEF", "IMG_6.PNG"}},
+        {{"IMG_7.CR2", "IMG_7.CR3", "IMG_7.JPG"}, {"IMG_7.JPG+IMG_7.CR2", "IMG_7.CR3"}},
+        {{"IMG_1.jpeg", "IMG_1.jpg", "IMG_1.CR2"}, {"IMG_1.jpeg+IMG_1.CR2", "IMG_1.jpg"}},
+        {{"IMG_8.CR2", "img_8.jpg"}, {"IMG_8.CR2", "img_8.jpg"}}, // stems match by their exact bytes
+        {{"a.b.jpg", "a.c.CR2"}, {"a.b.jpg", "a.c.CR2"}},         // a stem ends at the last dot
+        {{}, {}},
+        {{"IMG_10.jpg", "IMG_2.jpg", "IMG_1.jpg"}, {"IMG_1.jpg", "IMG_2.jpg", "IMG_10.jpg"}}};
+    for (const auto &[files, cells] : rows)
+        EXPECT_EQ(shapes(PairingService::pair(items(files))), cells) << ::testing::PrintToString(files);
 }
 
 } // namespace

@@ -1,18 +1,21 @@
 // Copies made end to end from files that real tools write at test time; the outputs are read back with
-// vipsheader and libvips, never with the code under test.
-#include "image_test_support.h"
+// vipsheader, exiftool and libvips, never with the code under test.
+#include <vips/vips8> // first: GLib's headers must not meet Qt's keyword macros
 
-#include "media/cancellation.h"
+#include "copies/atomic_file.h"
 #include "copies/copy_error.h"
 #include "copies/image_compressor.h"
 #include "copies/quality_ladder.h"
-#include "testsupport/media_maker.h"
-#include "testsupport/temp_tree.h"
+#include "media/cancellation.h"
+#include "media/ffi/vips_runtime.h"
 
-#include <gtest/gtest.h>
+#include "testsupport/support.h"
+
+#include <zlib.h>
 
 #include <fstream>
 #include <map>
+#include <set>
 
 using namespace Qt::StringLiterals;
 namespace fs = std::filesystem;
@@ -20,346 +23,236 @@ namespace fs = std::filesystem;
 namespace vorlane {
 namespace {
 
-using Reason = CopyError::Reason;
-
-// ---- the size rule ----
-
-struct SizeRow
+// A field of a file's header as vipsheader (a reader that is not ours) reports it; empty when absent.
+QString field(const fs::path &file, const char *name)
 {
-    int w, h, expectedW, expectedH;
-};
-class TargetSizeTest : public testing::TestWithParam<SizeRow>
-{
-};
-TEST_P(TargetSizeTest, RoundsHalfAwayFromZeroAndNeverUpscales)
-{
-    const SizeRow row = GetParam();
-    EXPECT_EQ(ImageCompressor::targetSize(row.w, row.h), QSize(row.expectedW, row.expectedH));
+    QByteArray out;
+    const int status = test::runTool(u"vipsheader"_s, {u"-f"_s, QLatin1StringView(name), test::qpath(file)}, &out);
+    return status == 0 ? QString::fromUtf8(out).trimmed() : QString();
 }
-INSTANTIATE_TEST_SUITE_P(Rows, TargetSizeTest,
-                         testing::Values(SizeRow{6000, 4000, 1920, 1280}, SizeRow{4000, 6000, 1280, 1920},
-                                         SizeRow{1921, 1080, 1920, 1079}, SizeRow{4001, 3001, 1920, 1440},
-                                         SizeRow{1920, 1080, 1920, 1080}, SizeRow{640, 480, 640, 480},
-                                         SizeRow{3841, 2, 1920, 1}, SizeRow{100000, 1, 1920, 1}));
 
-// ---- the ladder's boundaries, with an encoder whose output sizes are chosen ----
+QSize sizeOf(const fs::path &file) { return {field(file, "width").toInt(), field(file, "height").toInt()}; }
 
-struct LadderRow
+TEST(TargetSize, RoundsHalfAwayFromZeroAndNeverUpscales)
 {
-    const char *name;
-    std::map<int, int64_t> sizes; // quality -> bytes; absent = that rung fails to encode
-    std::optional<int> expectedQuality;
-    int expectedEncodes;
-};
-class QualityLadderTest : public testing::TestWithParam<LadderRow>
+    const std::vector<std::pair<QSize, QSize>> rows{
+        {{6000, 4000}, {1920, 1280}}, {{4000, 6000}, {1280, 1920}}, {{1921, 1080}, {1920, 1079}}, {{4001, 3001}, {1920, 1440}},
+        {{1920, 1080}, {1920, 1080}}, {{640, 480}, {640, 480}},     {{3841, 2}, {1920, 1}},       {{100000, 1}, {1920, 1}}};
+    for (const auto &[source, copy] : rows)
+        EXPECT_EQ(ImageCompressor::targetSize(source.width(), source.height()), copy) << source.width();
+}
+
+// The ladder's boundaries, with an encoder whose output sizes are chosen: quality -> bytes, an absent quality
+// fails to encode. The walk may skip rungs, but never encodes one twice, and a stop comes before any encode.
+TEST(QualityLadder, PicksTheFirstRungAtOrUnderTheTargetElseTheLastThatEncoded)
 {
-};
-TEST_P(QualityLadderTest, PicksFirstRungAtOrUnderTargetElseTheLast)
-{
-    const LadderRow row = GetParam();
-    int encodes = 0;
-    const auto rung = QualityLadder::walk(
-        [&](int quality) -> std::optional<std::string> {
-            ++encodes;
-            const auto it = row.sizes.find(quality);
-            if (it == row.sizes.end())
-                return std::nullopt;
-            return std::string(size_t(it->second), 'x');
-        },
-        ImageCompressor::targetBytes, {});
-    EXPECT_EQ(encodes, row.expectedEncodes);
-    ASSERT_EQ(rung.has_value(), row.expectedQuality.has_value());
-    if (rung) {
-        EXPECT_EQ(rung->quality, *row.expectedQuality);
-        EXPECT_EQ(int64_t(rung->bytes.size()), row.sizes.at(*row.expectedQuality));
+    const std::vector<std::pair<std::map<int, int64_t>, std::optional<int>>> rows{
+        {{{85, 204800}}, 85},                                                                       // exactly the target
+        {{{85, 204801}, {75, 204800}}, 75},                                                         // one byte over
+        {{{85, 900000}, {75, 800000}, {65, 700000}, {55, 600000}, {45, 500000}, {40, 400000}}, 40}, // all over
+        {{{85, 400000}, {75, 300000}, {65, 204000}, {55, 150000}, {45, 120000}, {40, 100000}}, 65},
+        {{{65, 1000}}, 65},                     // rungs that fail are passed over
+        {{{85, 900000}, {55, 300000}}, 55},     // the last that encoded when none fits
+        {{}, std::nullopt}};
+    for (const auto &[sizes, quality] : rows) {
+        std::vector<int> encoded;
+        const auto rung = QualityLadder::walk(
+            [&](int q) -> std::optional<std::string> {
+                encoded.push_back(q);
+                return sizes.contains(q) ? std::optional(std::string(size_t(sizes.at(q)), 'x')) : std::nullopt;
+            },
+            ImageCompressor::targetBytes, {});
+        EXPECT_EQ(rung ? std::optional(rung->quality) : std::nullopt, quality);
+        EXPECT_TRUE(!rung || int64_t(rung->bytes.size()) == sizes.at(*quality));
+        EXPECT_EQ(std::set<int>(encoded.begin(), encoded.end()).size(), encoded.size()) << "a rung encoded twice";
+        EXPECT_TRUE(quality != 85 || encoded.size() == 1u) << "a top rung that fits ends the walk";
     }
-}
-INSTANTIATE_TEST_SUITE_P(
-    Rows, QualityLadderTest,
-    testing::Values(
-        LadderRow{"exactTargetAcceptedAtOnce", {{85, 204800}}, 85, 1},
-        LadderRow{"oneByteOverMovesOn", {{85, 204801}, {75, 204800}}, 75, 2},
-        LadderRow{"allOverKeepsTheLast",
-                  {{85, 900000}, {75, 800000}, {65, 700000}, {55, 600000}, {45, 500000}, {40, 400000}}, 40, 6},
-        LadderRow{"failedRungsAreSkipped", {{65, 1000}}, 65, 3},
-        LadderRow{"lastSuccessfulWhenTheFloorFails", {{85, 900000}, {55, 300000}}, 55, 6},
-        LadderRow{"nothingEncodes", {}, std::nullopt, 6}),
-    [](const auto &row) { return std::string(row.param.name); });
-
-TEST(QualityLadder, StopBeforeARungEndsTheWalk)
-{
-    for (int stopAfter = 0; stopAfter < 6; ++stopAfter) {
+    const auto walkStoppingAfter = [](int stopAfter, int *encodes) {
         std::stop_source stop;
-        int encodes = 0;
         if (stopAfter == 0)
             stop.request_stop();
-        EXPECT_THROW(QualityLadder::walk(
-                         [&](int) -> std::optional<std::string> {
-                             if (++encodes == stopAfter)
-                                 stop.request_stop();
-                             return std::string(size_t(300000), 'x');
-                         },
-                         ImageCompressor::targetBytes, stop.get_token()),
-                     CancelledError);
-        EXPECT_EQ(encodes, stopAfter);
+        const auto encode = [&](int) -> std::optional<std::string> {
+            if (++*encodes == stopAfter)
+                stop.request_stop();
+            return std::string(size_t(300000), 'x');
+        };
+        return QualityLadder::walk(encode, ImageCompressor::targetBytes, stop.get_token());
+    };
+    int all = 0;
+    walkStoppingAfter(-1, &all);
+    for (int stopAfter = 0; stopAfter < all; ++stopAfter) {
+        int encodes = 0;
+        EXPECT_THROW(walkStoppingAfter(stopAfter, &encodes), CancelledError);
+        EXPECT_EQ(encodes, stopAfter) << "a stop before a rung ends the walk";
     }
 }
 
-// ---- real encodes ----
-
-class CompressTest : public testing::Test
+class Compress : public testing::Test
 {
 protected:
     fs::path copyPath(const std::string &stem) const { return tree.root() / "album" / "album_bside" / (stem + "_bside.jpg"); }
-
+    fs::path source(const std::string &name) const { return tree.dir("album") / name; }
+    size_t copies() const { return size_t(std::distance(fs::directory_iterator(copyPath("x").parent_path()), {})); }
     test::TempTree tree;
 };
 
-struct LadderFileRow
+// Real pictures through the ladder: a smooth one fits at the first rung, a detailed one needs a lower one, and
+// noise is written at the floor anyway. Each copy is a baseline JPEG of the copy size without metadata.
+TEST_F(Compress, WritesTheRungThePictureNeeds)
 {
-    const char *name;
-    QStringList convertArgs; // ImageMagick arguments that draw the source picture
-    int expectedW, expectedH;
-    int expectedQuality; // 0 = some rung below the first
-    bool expectOverTarget;
-};
-class CompressLadderTest : public CompressTest, public testing::WithParamInterface<LadderFileRow>
-{
-};
-TEST_P(CompressLadderTest, WritesTheRungThePictureNeeds)
-{
-    const LadderFileRow row = GetParam();
-    const fs::path source = tree.dir("album") / "IMG_1.JPG";
-    ASSERT_TRUE(test::magick(row.convertArgs + QStringList{u"-quality"_s, u"92"_s}, source));
-    const auto info = ImageCompressor::compress(source, copyPath("IMG_1"), std::nullopt, {});
-
-    EXPECT_EQ(info.width, row.expectedW);
-    EXPECT_EQ(info.height, row.expectedH);
-    if (row.expectedQuality != 0)
-        EXPECT_EQ(info.quality, row.expectedQuality);
-    else
-        EXPECT_LT(info.quality, 85);
-    EXPECT_EQ(info.bytes > ImageCompressor::targetBytes, row.expectOverTarget);
-    EXPECT_EQ(int64_t(fs::file_size(copyPath("IMG_1"))), info.bytes);
-
-    const auto header = test::readHeader(copyPath("IMG_1"));
-    EXPECT_EQ(header.loader, "jpegload");
-    EXPECT_EQ(header.width, row.expectedW);
-    EXPECT_EQ(header.height, row.expectedH);
-    EXPECT_FALSE(header.hasExif);
+    const std::vector<std::tuple<QStringList, QSize, int, bool>> rows{ // picture, copy size, rung (0: below 85), over
+        {{u"-size"_s, u"3000x2000"_s, u"gradient:navy-orange"_s}, {1920, 1280}, 85, false},
+        {{u"-size"_s, u"1921x1280"_s, u"plasma:fractal"_s}, {1920, 1279}, 0, false},
+        {{u"-size"_s, u"1280x1920"_s, u"xc:"_s, u"+noise"_s, u"Random"_s}, {1280, 1920}, 40, true}};
+    for (const auto &[picture, size, quality, overTarget] : rows) {
+        SCOPED_TRACE(picture.join(u' ').toStdString());
+        ASSERT_TRUE(test::magick(picture + QStringList{u"-quality"_s, u"92"_s}, source("IMG_1.JPG")));
+        const auto info = ImageCompressor::compress(source("IMG_1.JPG"), copyPath("IMG_1"), std::nullopt, {});
+        EXPECT_EQ(QSize(info.width, info.height), size);
+        EXPECT_TRUE(quality ? info.quality == quality : info.quality < 85) << info.quality;
+        EXPECT_EQ(info.bytes > ImageCompressor::targetBytes, overTarget);
+        EXPECT_EQ(int64_t(fs::file_size(copyPath("IMG_1"))), info.bytes);
+        EXPECT_EQ(field(copyPath("IMG_1"), "vips-loader"), u"jpegload"_s);
+        EXPECT_EQ(sizeOf(copyPath("IMG_1")), size);
+        EXPECT_TRUE(field(copyPath("IMG_1"), "exif-data").isEmpty());
+    }
 }
-INSTANTIATE_TEST_SUITE_P(
-    Rows, CompressLadderTest,
-    testing::Values(
-        LadderFileRow{"smoothFitsAtTheFirstRung", {u"-size"_s, u"3000x2000"_s, u"gradient:navy-orange"_s}, 1920, 1280, 85, false},
-        LadderFileRow{"detailedNeedsALowerRung", {u"-size"_s, u"1921x1280"_s, u"plasma:fractal"_s}, 1920, 1279, 0, false},
-        LadderFileRow{"noiseIsWrittenAtTheFloorAnyway",
-                      {u"-size"_s, u"1280x1920"_s, u"xc:"_s, u"+noise"_s, u"Random"_s}, 1280, 1920, 40, true}),
-    [](const auto &row) { return std::string(row.param.name); });
 
-TEST_F(CompressTest, MetadataIsDroppedAndTheCopyReplacesAnEarlierOne)
+// A copy cancelled before it starts leaves an earlier copy as it was; a finished one replaces it, with no
+// metadata at all and no temporary file left.
+TEST_F(Compress, CancelKeepsTheEarlierCopyAndACopyReplacesItWithoutMetadata)
 {
-    const fs::path source = tree.dir("album") / "IMG_2.jpg";
-    ASSERT_TRUE(test::makeJpeg(source, 800, 600,
+    ASSERT_TRUE(test::makeJpeg(source("IMG_2.jpg"), 800, 600,
                                {u"-DateTimeOriginal=2024:05:01 09:12:00"_s, u"-GPSLatitude=48.8"_s, u"-Make=Test"_s}));
     tree.file("album/album_bside/IMG_2_bside.jpg", "an older copy");
-    const auto info = ImageCompressor::compress(source, copyPath("IMG_2"), std::nullopt, {});
-    EXPECT_EQ(info.width, 800);
-    QByteArray tags;
-    ASSERT_EQ(test::runTool(u"exiftool"_s, {u"-s"_s, u"-EXIF:all"_s, u"-XMP:all"_s, u"-ICC_Profile:all"_s,
-                                            test::qpath(copyPath("IMG_2"))},
-                            &tags),
-              0);
-    EXPECT_TRUE(tags.trimmed().isEmpty()) << tags.toStdString();
-    EXPECT_EQ(test::listFolder(copyPath("IMG_2").parent_path()), std::vector<fs::path>{"IMG_2_bside.jpg"});
-}
-
-// A stop token that could be used (as every copy job's is) connects the decode to libvips' progress signal.
-// Formats whose decode ends in a picture replaced by its rendered copy once disconnected that signal from
-// freed memory: GLib criticals, and a crash under GLib's plain allocator (the test environment's).
-struct StoppableRow
-{
-    const char *file;
-    QStringList convertArgs;
-};
-class StoppableCompressTest : public CompressTest, public testing::WithParamInterface<StoppableRow>
-{
-};
-TEST_P(StoppableCompressTest, CompressesWithALiveStopToken)
-{
-    const StoppableRow row = GetParam();
-    const fs::path source = tree.dir("album") / row.file;
-    ASSERT_TRUE(test::magick(row.convertArgs, source));
-    std::stop_source stop;
-    const auto info = ImageCompressor::compress(source, copyPath("copy"), std::nullopt, stop.get_token());
-    EXPECT_EQ(info.width, 640);
-    EXPECT_EQ(test::readHeader(copyPath("copy")).width, 640);
-}
-INSTANTIATE_TEST_SUITE_P(
-    Rows, StoppableCompressTest,
-    testing::Values(StoppableRow{"black.jpg", {u"-size"_s, u"640x480"_s, u"xc:black"_s}},
-                    StoppableRow{"grey.jpg", {u"-size"_s, u"640x480"_s, u"gradient:"_s, u"-colorspace"_s, u"Gray"_s}},
-                    StoppableRow{"a.gif", {u"-size"_s, u"640x480"_s, u"plasma:"_s}},
-                    StoppableRow{"a.tif", {u"-size"_s, u"640x480"_s, u"plasma:"_s}},
-                    StoppableRow{"a.webp", {u"-size"_s, u"640x480"_s, u"plasma:"_s}},
-                    StoppableRow{"a.bmp", {u"-size"_s, u"640x480"_s, u"plasma:"_s}}),
-    [](const auto &row) {
-        std::string name = row.param.file;
-        name[name.find('.')] = '_';
-        return name;
-    });
-
-TEST_F(CompressTest, PreferredSourceIsDecodedAndTheMissingSourceNeverOpened)
-{
-    const fs::path preferred = tree.dir("album") / "IMG_3.JPG";
-    ASSERT_TRUE(test::makeJpeg(preferred, 640, 480));
-    const auto info = ImageCompressor::compress(tree.root() / "album" / "IMG_3.CR2", copyPath("IMG_3"), preferred, {});
-    EXPECT_EQ(info.width, 640);
-    EXPECT_EQ(test::readHeader(copyPath("IMG_3")).width, 640);
-}
-
-struct OrientationRow
-{
-    int orientation;
-    const char *undo; // ImageMagick operation that turns the upright picture into the stored one
-};
-class OrientationTest : public CompressTest, public testing::WithParamInterface<OrientationRow>
-{
-};
-TEST_P(OrientationTest, PixelsComeOutUprightWithoutTheTag)
-{
-    // Upright: 96 x 48, red on the left half's top quarter, blue everywhere else.
-    const OrientationRow row = GetParam();
-    const fs::path source = tree.dir("album") / "IMG_4.jpg";
-    QStringList args{u"-size"_s, u"96x48"_s, u"xc:blue"_s, u"-fill"_s, u"red"_s, u"-draw"_s, u"rectangle 0,0 47,11"_s};
-    if (*row.undo)
-        args += QString::fromLatin1(row.undo).split(u' ');
-    ASSERT_TRUE(test::magick(args + QStringList{u"-quality"_s, u"95"_s}, source));
-    ASSERT_TRUE(test::setExif(source, {u"-Orientation#="_s + QString::number(row.orientation)}));
-
-    ImageCompressor::compress(source, copyPath("IMG_4"), std::nullopt, {});
-    const auto header = test::readHeader(copyPath("IMG_4"));
-    EXPECT_EQ(header.width, 96);
-    EXPECT_EQ(header.height, 48);
-    EXPECT_FALSE(header.hasOrientation);
-    const auto corner = test::meanColour(copyPath("IMG_4"), 4, 2, 36, 6);
-    const auto far = test::meanColour(copyPath("IMG_4"), 60, 30, 30, 14);
-    EXPECT_GT(corner[0], 200);
-    EXPECT_LT(corner[2], 60);
-    EXPECT_LT(far[0], 60);
-    EXPECT_GT(far[2], 200);
-}
-INSTANTIATE_TEST_SUITE_P(Rows, OrientationTest,
-                         testing::Values(OrientationRow{1, ""}, OrientationRow{2, "-flop"}, OrientationRow{3, "-rotate 180"},
-                                         OrientationRow{4, "-flip"}, OrientationRow{5, "-transpose"},
-                                         OrientationRow{6, "-rotate -90"}, OrientationRow{7, "-transverse"},
-                                         OrientationRow{8, "-rotate 90"}));
-
-TEST_F(CompressTest, CancelledBeforeStartWritesNothingAndKeepsTheEarlierCopy)
-{
-    const fs::path source = tree.dir("album") / "IMG_5.jpg";
-    ASSERT_TRUE(test::makeJpeg(source, 320, 200));
-    tree.file("album/album_bside/IMG_5_bside.jpg", "earlier");
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_THROW(ImageCompressor::compress(source, copyPath("IMG_5"), std::nullopt, stop.get_token()), CancelledError);
-    std::ifstream in(copyPath("IMG_5"));
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "earlier");
-    EXPECT_EQ(test::listFolder(copyPath("IMG_5").parent_path()).size(), 1u);
+    EXPECT_THROW(ImageCompressor::compress(source("IMG_2.jpg"), copyPath("IMG_2"), std::nullopt, stop.get_token()), CancelledError);
+    EXPECT_EQ(test::readFile(copyPath("IMG_2")), "an older copy");
+    EXPECT_EQ(copies(), 1u);
+    EXPECT_EQ(ImageCompressor::compress(source("IMG_2.jpg"), copyPath("IMG_2"), std::nullopt, {}).width, 800);
+    QByteArray tags;
+    ASSERT_EQ(test::runTool(u"exiftool"_s, {u"-s"_s, u"-EXIF:all"_s, u"-XMP:all"_s, u"-ICC_Profile:all"_s,
+                                            test::qpath(copyPath("IMG_2"))}, &tags), 0);
+    EXPECT_TRUE(tags.trimmed().isEmpty()) << tags.toStdString();
+    EXPECT_EQ(copies(), 1u) << "no temporary file is left";
 }
 
-TEST_F(CompressTest, FolderThatCannotBeMadeThrowsTheFileSystemError)
+// A RAW+JPEG pair is copied from its JPEG (the RAW is never opened then); when that cannot be decoded, from
+// the RAW's own full-size preview.
+TEST_F(Compress, PairIsCopiedFromItsImageElseFromItsRaw)
 {
-    const fs::path source = tree.dir("album") / "IMG_7.jpg";
-    ASSERT_TRUE(test::makeJpeg(source, 320, 200));
+    ASSERT_TRUE(test::makeJpeg(source("IMG_3.JPG"), 640, 480));
+    EXPECT_EQ(ImageCompressor::compress(source("IMG_3.CR2"), copyPath("IMG_3"), source("IMG_3.JPG"), {}).width, 640);
+    EXPECT_EQ(sizeOf(copyPath("IMG_3")), QSize(640, 480));
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    fs::copy_file(fixtures / "formats/nef/NIKON_D7100_head.nef", source("DSC_1.NEF"));
+    tree.file("album/DSC_1.JPG", "cut off before its first scan line");
+    const auto info = ImageCompressor::compress(source("DSC_1.NEF"), copyPath("DSC_1"), source("DSC_1.JPG"), {});
+    EXPECT_EQ(QSize(info.width, info.height), QSize(1920, 1280));
+    EXPECT_EQ(sizeOf(copyPath("DSC_1")), QSize(1920, 1280));
+}
+
+// Upright: 96 x 48, red on the left half's top quarter, blue everywhere else. For each EXIF Orientation the
+// source stores it turned by the ImageMagick operation that the tag undoes.
+TEST_F(Compress, EveryOrientationComesOutUprightWithoutTheTag)
+{
+    VipsRuntime::ensureStarted();
+    const std::vector<const char *> stored{"", "-flop", "-rotate 180", "-flip", "-transpose", "-rotate -90", "-transverse", "-rotate 90"};
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        QStringList args{u"-size"_s, u"96x48"_s, u"xc:blue"_s, u"-fill"_s, u"red"_s, u"-draw"_s, u"rectangle 0,0 47,11"_s};
+        args += QString::fromLatin1(stored[size_t(orientation - 1)]).split(u' ', Qt::SkipEmptyParts);
+        ASSERT_TRUE(test::magick(args + QStringList{u"-quality"_s, u"95"_s}, source("IMG_4.jpg")));
+        ASSERT_TRUE(test::setExif(source("IMG_4.jpg"), {u"-Orientation#="_s + QString::number(orientation)}));
+        ImageCompressor::compress(source("IMG_4.jpg"), copyPath("IMG_4"), std::nullopt, {});
+        EXPECT_EQ(sizeOf(copyPath("IMG_4")), QSize(96, 48));
+        EXPECT_TRUE(field(copyPath("IMG_4"), "orientation").isEmpty());
+        const vips::VImage copy = vips::VImage::new_from_file(copyPath("IMG_4").c_str());
+        const vips::VImage corner = copy.extract_area(4, 2, 36, 6), far = copy.extract_area(60, 30, 30, 14);
+        EXPECT_TRUE(corner.extract_band(0).avg() > 200 && corner.extract_band(2).avg() < 60) << "red top left";
+        EXPECT_TRUE(far.extract_band(0).avg() < 60 && far.extract_band(2).avg() > 200) << "blue elsewhere";
+    }
+}
+
+// Damaged sources fail as DecodeFailed with the file's name and leave nothing behind: empty, text, a JPEG cut
+// in its scan data or after its header, and a PNG whose header claims 50,000 x 50,000 pixels. A folder that
+// cannot be made fails as WriteFailed, naming it.
+TEST_F(Compress, BrokenInputsFailAsDecodeFailedAndLeaveNothingBehind)
+{
+    tree.file("album/empty.jpg");
+    tree.file("album/text.jpg", "not a picture at all\n");
+    ASSERT_TRUE(test::magick({u"-size"_s, u"1200x900"_s, u"plasma:fractal"_s, u"-quality"_s, u"90"_s}, source("truncatedScan.jpg")));
+    fs::resize_file(source("truncatedScan.jpg"), 60000);
+    ASSERT_TRUE(test::magick({u"-size"_s, u"600x400"_s, u"plasma:fractal"_s}, source("headerOnly.jpg")));
+    fs::resize_file(source("headerOnly.jpg"), 700);
+    ASSERT_TRUE(test::magick({u"-size"_s, u"64x64"_s, u"xc:white"_s}, source("bomb.png")));
+    std::string png = test::readFile(source("bomb.png"));
+    ASSERT_EQ(png.substr(12, 4), "IHDR");
+    auto *ihdr = reinterpret_cast<unsigned char *>(png.data()) + 12;
+    const auto putBigEndian = [](unsigned char *at, uint32_t value) {
+        for (int b = 0; b < 4; ++b)
+            at[b] = (value >> (24 - 8 * b)) & 0xFF;
+    };
+    putBigEndian(ihdr + 4, 50000);
+    putBigEndian(ihdr + 8, 50000);
+    putBigEndian(ihdr + 17, uint32_t(crc32(0, ihdr, 17)));
+    std::ofstream(source("bomb.png"), std::ios::binary | std::ios::trunc) << png;
+    ASSERT_EQ(field(source("bomb.png"), "width"), u"50000"_s);
+
+    for (const char *name : {"empty.jpg", "text.jpg", "truncatedScan.jpg", "headerOnly.jpg", "bomb.png"}) {
+        try {
+            ImageCompressor::compress(source(name), copyPath("x"), std::nullopt, {});
+            ADD_FAILURE() << name << ": a copy was made";
+        } catch (const CopyError &error) {
+            const std::string what = error.what();
+            EXPECT_EQ(error.reason(), CopyError::Reason::DecodeFailed) << name;
+            EXPECT_NE(what.find(name), std::string::npos) << what;
+            EXPECT_TRUE(name != std::string_view("bomb.png") || what.find("too large") != std::string::npos) << what;
+        }
+        EXPECT_FALSE(fs::exists(copyPath("x").parent_path())) << name;
+    }
+    ASSERT_TRUE(test::makeJpeg(source("IMG_7.jpg"), 320, 200));
     tree.file("album/album_bside", "a plain file where the folder belongs");
     try {
-        ImageCompressor::compress(source, copyPath("IMG_7"), std::nullopt, {});
+        ImageCompressor::compress(source("IMG_7.jpg"), copyPath("IMG_7"), std::nullopt, {});
         FAIL() << "a copy was made";
     } catch (const CopyError &error) {
-        EXPECT_EQ(error.reason(), Reason::WriteFailed);
+        EXPECT_EQ(error.reason(), CopyError::Reason::WriteFailed);
         EXPECT_NE(std::string(error.what()).find("album_bside"), std::string::npos) << "names the folder";
     }
 }
 
-struct BrokenRow
+// The hidden temporary files that copies are written through: their names, and the clean-up of those that
+// interrupted copies leave behind.
+TEST(PendingFile, NameStaysWithinTheLimitWhenTheCopyNameDoes)
 {
-    const char *name;
-    std::string content; // written as is; empty with a generator below
-    QStringList convertArgs;
-    int truncateTo; // > 0: cut the generated file to this many bytes
-};
-class BrokenInputTest : public CompressTest, public testing::WithParamInterface<BrokenRow>
-{
-};
-TEST_P(BrokenInputTest, FailsAsDecodeFailedAndLeavesNothingBehind)
-{
-    const BrokenRow row = GetParam();
-    const fs::path source = tree.dir("album") / (std::string(row.name) + ".jpg");
-    if (!row.convertArgs.isEmpty()) {
-        ASSERT_TRUE(test::magick(row.convertArgs, source));
-        if (row.truncateTo > 0)
-            fs::resize_file(source, uintmax_t(row.truncateTo));
-    } else {
-        tree.file("album/" + std::string(row.name) + ".jpg", row.content);
-    }
-    try {
-        ImageCompressor::compress(source, copyPath(row.name), std::nullopt, {});
-        FAIL() << "a copy was made";
-    } catch (const CopyError &error) {
-        EXPECT_EQ(error.reason(), Reason::DecodeFailed);
-        EXPECT_NE(std::string(error.what()).find(row.name), std::string::npos) << error.what();
-    }
-    EXPECT_FALSE(fs::exists(copyPath(row.name).parent_path()));
-}
-INSTANTIATE_TEST_SUITE_P(
-    Rows, BrokenInputTest,
-    testing::Values(BrokenRow{"empty", "", {}, 0}, BrokenRow{"text", "not a picture at all\n", {}, 0},
-                    BrokenRow{"truncatedScan", "", {u"-size"_s, u"1200x900"_s, u"plasma:fractal"_s, u"-quality"_s, u"90"_s}, 60000},
-                    BrokenRow{"headerOnly", "", {u"-size"_s, u"600x400"_s, u"plasma:fractal"_s}, 700}),
-    [](const auto &row) { return std::string(row.param.name); });
-
-uint32_t crc32(const unsigned char *data, size_t size)
-{
-    uint32_t crc = 0xFFFFFFFFu;
-    for (size_t i = 0; i < size; ++i) {
-        crc ^= data[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
+    test::TempTree tree;
+    const fs::path destination = tree.dir("a_bside") / (std::string(245, 'n') + "_bside.jpg"); // 255 bytes
+    PendingFile file(destination);
+    EXPECT_LE(file.path().filename().native().size(), 255u);
+    file.write("copy");
+    file.commit();
+    EXPECT_EQ(fs::file_size(destination), 4u);
 }
 
-TEST_F(CompressTest, DecompressionBombFailsCleanlyOnItsHeader)
+TEST(StalePartials, OnlyLeftoversOfDeadWritersGo)
 {
-    // A tiny PNG whose header claims 50,000 x 50,000 pixels (IHDR rewritten, checksum fixed).
-    const fs::path source = tree.dir("album") / "bomb.png";
-    ASSERT_TRUE(test::magick({u"-size"_s, u"64x64"_s, u"xc:white"_s}, source));
-    std::string bytes;
-    {
-        std::ifstream in(source, std::ios::binary);
-        bytes.assign(std::istreambuf_iterator<char>(in), {});
-    }
-    ASSERT_EQ(bytes.substr(12, 4), "IHDR");
-    auto *ihdr = reinterpret_cast<unsigned char *>(bytes.data()) + 12;
-    for (int field = 0; field < 2; ++field) {
-        const uint32_t side = 50000;
-        for (int b = 0; b < 4; ++b)
-            ihdr[4 + field * 4 + b] = (side >> (24 - 8 * b)) & 0xFF;
-    }
-    const uint32_t crc = crc32(ihdr, 17);
-    for (int b = 0; b < 4; ++b)
-        ihdr[17 + b] = (crc >> (24 - 8 * b)) & 0xFF;
-    std::ofstream(source, std::ios::binary | std::ios::trunc) << bytes;
-    ASSERT_EQ(test::readHeader(source).width, 50000);
+    test::TempTree tree;
+    const fs::path folder = tree.dir("a_bside");
+    const fs::path leftover = tree.file("a_bside/.IMG_1_bside.jpg.part-Ab3dEf", "half a copy");
+    const fs::path young = tree.file("a_bside/.IMG_2_bside.jpg.part-Gh5jKl", "just made");
+    const fs::path other = tree.file("a_bside/.notes.txt", "not ours");
+    const fs::path copy = tree.file("a_bside/IMG_3_bside.jpg", "a finished copy");
+    PendingFile running(folder / "IMG_4_bside.mp4"); // a copy still being written, for minutes already
+    for (const fs::path &file : {leftover, other, copy, running.path()})
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::hours(1));
 
-    try {
-        ImageCompressor::compress(source, copyPath("bomb"), std::nullopt, {});
-        FAIL() << "a copy was made";
-    } catch (const CopyError &error) {
-        EXPECT_EQ(error.reason(), Reason::DecodeFailed);
-        EXPECT_NE(std::string(error.what()).find("too large"), std::string::npos) << error.what();
-    }
+    EXPECT_EQ(removeStalePartials(folder), 1);
+    EXPECT_FALSE(fs::exists(leftover));
+    for (const fs::path &file : {young, other, copy, running.path()})
+        EXPECT_TRUE(fs::exists(file)) << file;
+    EXPECT_EQ(removeStalePartials(tree.root() / "missing_bside"), 0);
 }
 
 } // namespace

@@ -5,35 +5,10 @@
 # _bside folder and every other file is untouched. Screenshots are kept for a person to look at.
 # Usage: e2e_test.sh VORLANE_BINARY SCREENSHOT_DIR
 set -euo pipefail
-app="$1"
-shots="$2"
-for tool in Xvfb xdotool convert ffmpeg trash-list import; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-mkdir -p "$shots"
-work="$(mktemp -d)"
-xvfb_pid=""; app_pid=""
-cleanup() {
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; ls -laR "$work/card" || true; echo "0 passed, 1 failed"; exit 1; }
-waitfor() { # seconds, condition...
-  local limit=$1; shift
-  for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
+app="$1"; shots="$2"; tools="convert ffmpeg trash-list"; display_range="$(seq 91 140)"
+source "$(dirname "$0")/session.sh"
 
-export HOME="$work/home"
-export XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache" XDG_CONFIG_HOME="$HOME/.config"
-export XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-
-card="$work/card"
+card="$work/card"; cleanup_paths+=("$card")
 mkdir -p "$card/sub"
 convert -size 1600x1067 plasma:fractal -quality 85 "$card/IMG_0001.JPG"
 cp "$card/IMG_0001.JPG" "$card/IMG_0001.CR2"
@@ -43,22 +18,7 @@ convert -size 640x480 plasma:fractal -quality 85 "$card/sub/IMG_0100.JPG"
 ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -f lavfi -i sine=frequency=440 -t 2 \
   -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest "$card/MVI_0004.MP4"
 before="$(cd "$card" && find . -type f | sort | xargs sha256sum)"
-
-display=""
-for n in $(seq 91 140); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-waitfor 20 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
-
-"$app" "$card" >"$work/app.log" 2>&1 &
-app_pid=$!
-wid="$(timeout 30 xdotool search --sync --onlyvisible --name '^Vorlane$' | head -1)" || fail "no window"
-xdotool windowsize "$wid" 1280 860 windowmove "$wid" 0 0 windowfocus --sync "$wid"
-sleep 2 # the listing and the first thumbnails
+start_app "$card"
 
 # The grid: sub (folder), IMG_0001.CR2+JPG, IMG_0002.JPG, IMG_0003.JPG, MVI_0004.MP4.
 xdotool key --delay 250 Return          # into sub
@@ -77,7 +37,7 @@ gone() { [ ! -e "$card/IMG_0001.JPG" ] && [ ! -e "$card/IMG_0001.CR2" ] && [ ! -
 waitfor 30 gone || fail "the marked originals were not moved"
 sleep 0.5
 import -window root "$shots/e2e-discarded.png"
-kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""
+stop_app
 
 trashed="$(trash-list | awk '{print $3}' | sort)"
 expected="$(printf '%s\n' "$card/IMG_0001.CR2" "$card/IMG_0001.JPG" "$card/IMG_0002.JPG" "$card/MVI_0004.MP4" | sort)"

@@ -6,66 +6,21 @@
 # What happened is read from disk (which copies exist, which originals moved). Screenshots are kept.
 # Usage: window_trust_test.sh VORLANE_BINARY SCREENSHOT_DIR
 set -euo pipefail
-app="$1"
-shots="$2"
-for tool in Xvfb xdotool xset convert import; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
+app="$1"; shots="$2"; tools="xset convert"; display_range="$(seq 141 190)"
 # The card lives on a tmpfs: GIO keeps no Trash there, as on a volume without a .Trash folder.
 [ -d /dev/shm ] && [ -w /dev/shm ] || { echo "SKIP: no writable /dev/shm"; exit 77; }
-mkdir -p "$shots"
-work="$(mktemp -d)"
-card="$(mktemp -d /dev/shm/vorlane-card.XXXXXX)"
-xvfb_pid=""; app_pid=""; busy_pids=()
-cleanup() {
-  for p in "${busy_pids[@]}"; do kill "$p" 2>/dev/null || true; done
-  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
-  rm -rf "$work" "$card"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*"; ls -la "$card" "$card"/*_bside 2>/dev/null || true; echo "0 passed, 1 failed"; exit 1; }
-waitfor() { # seconds, condition...
-  local limit=$1; shift
-  for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
-  return 1
-}
+source "$(dirname "$0")/session.sh"
+card="$(mktemp -d /dev/shm/vorlane-card.XXXXXX)"; cleanup_paths+=("$card")
 copies_dir="$card/$(basename "$card")_bside"
 copies() { ls "$copies_dir" 2>/dev/null | grep -v '^\.' | tr '\n' ' ' | sed 's/ $//'; }
 copies_are() { [ "$(copies)" = "$1" ]; }
-busy() { for _ in 1 2 3 4; do (while :; do :; done) & busy_pids+=($!); done; }
+busy_pids=()
+busy() { for _ in 1 2 3 4; do (while :; do :; done) & busy_pids+=($!); cleanup_pids+=($!); done; }
 calm() { for p in "${busy_pids[@]}"; do kill "$p" 2>/dev/null || true; done; busy_pids=(); }
 
-export HOME="$work/home"
-export XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache" XDG_CONFIG_HOME="$HOME/.config"
-export XDG_RUNTIME_DIR="$work/run"
-mkdir -p "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR"
-chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-
 for i in $(seq -w 1 12); do convert -size 900x600 plasma:fractal -quality 80 "$card/IMG_00$i.JPG"; done
-
-display=""
-for n in $(seq 141 190); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
-done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY="$display"
-waitfor 20 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
 xset r on
 xset r rate 200 30
-
-start_app() { # args...
-  "$app" "$@" >>"$work/app.log" 2>&1 &
-  app_pid=$!
-  wid="$(timeout 30 xdotool search --sync --onlyvisible --name '^Vorlane' | head -1)" || fail "no window"
-  xdotool windowsize "$wid" 1280 860 windowmove "$wid" 0 0 windowfocus --sync "$wid"
-  sleep 2 # the listing and the first thumbnails
-}
-stop_app() { kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""; }
-
 start_app "$card"
 
 # 1. Keys while the 照片 menu is open belong to the menu; while the folder dialog is open, to the dialog.
@@ -95,8 +50,7 @@ xdotool keydown Right; sleep 3; xdotool keyup Right
 sleep 0.5
 xdotool key d
 calm
-waitfor 60 copies_are "IMG_0001_bside.jpg IMG_0003_bside.jpg" \
-  || fail "held keys acted more than once: $(copies)"
+waitfor 60 copies_are "IMG_0001_bside.jpg IMG_0003_bside.jpg" || fail "held keys acted more than once: $(copies)"
 sleep 1
 import -window root "$shots/trust-held-keys.png"
 

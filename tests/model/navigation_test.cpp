@@ -1,45 +1,24 @@
-#include "model_harness.h"
-
-#include "testsupport/media_maker.h"
+#include "testsupport/model_support.h"
 
 using namespace vorlane;
 using namespace vorlane::test;
 using namespace Qt::StringLiterals;
+using Path = std::filesystem::path;
+using Dir = GridCursor::Direction;
 
 namespace {
 
-TEST(ModelDefaults, NewModel)
+TEST(ModelRules, FormatBytesAndBreadcrumb)
 {
-    AppModel m(nullptr, quietMachine());
-    EXPECT_EQ(m.settings().viewMode(), ViewSettings::ViewMode::Merged);
-    EXPECT_EQ(m.settings().fillMode(), ViewSettings::FillMode::Fill);
-    EXPECT_EQ(m.listing().sortMode(), FolderListing::SortMode::Name);
-    EXPECT_TRUE(m.settings().showFilenames() && m.settings().showRawLabel() && m.settings().autoScrollOnNav() && m.settings().autoScrollOnClick());
-    EXPECT_FALSE(m.cursor().lastSelectionByKeyboard());
-    EXPECT_EQ(m.settings().thumbnailSize(), 160.0);
-    EXPECT_EQ(m.cursor().gridColumns(), 1);
-    EXPECT_FALSE(m.listing().rootPath() || m.listing().currentPath() || m.cursor().selection() || m.cursor().previewIndex() || m.listing().loadError() || m.discard().lastResult());
-    EXPECT_TRUE(m.listing().pairs().isEmpty() && m.listing().folders().isEmpty() && m.marks().marked().isEmpty() && m.marks().statuses().isEmpty());
-    EXPECT_EQ(m.marks().progress(), BsideScheduler::Progress());
-}
-
-TEST(ModelFormatBytes, Table)
-{
-    const std::vector<std::pair<int64_t, const char *>> rows{
-        {0, "0B"},           {-5, "-5B"},          {512, "512B"},       {1023, "1023B"},
-        {1024, "1.0K"},      {1536, "1.5K"},       {10 << 20, "10M"},   {int64_t(1023.6 * 1048576), "1024M"},
-        {int64_t(9.96 * 1073741824.0), "10.0G"},   {int64_t(15.5 * 1073741824.0), "16G"},
-        {int64_t(1) << 40, "1.0T"}};
-    for (const auto &[bytes, text] : rows)
+    const std::vector<std::pair<int64_t, const char *>> sizes{
+        {0, "0B"},         {-5, "-5B"},       {512, "512B"},    {1023, "1023B"}, {1024, "1.0K"},
+        {1536, "1.5K"},    {10 << 20, "10M"}, {int64_t(1023.6 * 1048576), "1024M"},
+        {int64_t(9.96 * 1073741824.0), "10.0G"}, {int64_t(15.5 * 1073741824.0), "16G"}, {int64_t(1) << 40, "1.0T"}};
+    for (const auto &[bytes, text] : sizes)
         EXPECT_EQ(formatBytes(bytes).toStdString(), text) << bytes;
-}
-
-TEST(ModelBreadcrumb, Rule)
-{
-    using P = std::filesystem::path;
-    EXPECT_EQ(FolderListing::breadcrumbFor("/photos/2024/trip", "/photos"), (QList<P>{"/photos", "/photos/2024", "/photos/2024/trip"}));
-    EXPECT_EQ(FolderListing::breadcrumbFor("/photos", "/photos"), (QList<P>{"/photos"}));
-    EXPECT_EQ(FolderListing::breadcrumbFor("/other/x", "/photos"), (QList<P>{"/photos", "/other", "/other/x"}));
+    EXPECT_EQ(FolderListing::breadcrumbFor("/photos/2024/trip", "/photos"), (QList<Path>{"/photos", "/photos/2024", "/photos/2024/trip"}));
+    EXPECT_EQ(FolderListing::breadcrumbFor("/photos", "/photos"), (QList<Path>{"/photos"}));
+    EXPECT_EQ(FolderListing::breadcrumbFor("/other/x", "/photos"), (QList<Path>{"/photos", "/other", "/other/x"}));
 }
 
 class Navigation : public ::testing::Test
@@ -52,19 +31,24 @@ protected:
         t.file("photos/c.jpg", "c");
         t.dir("photos/2023");
     }
+    bool upAndWait()
+    {
+        m.goUp();
+        return waitUntil([&] { return !m.listing().isLoading(); });
+    }
     TempTree t;
+    Path root = t.root() / "photos";
     AppModel m{nullptr, quietMachine()};
 };
 
-TEST_F(Navigation, OpenEnterAndGoUpSelectsTheFolderLeft)
+TEST_F(Navigation, OpenEnterGoUpAndFail)
 {
-    const auto root = t.root() / "photos";
     ASSERT_TRUE(openAndWait(m, root));
-    EXPECT_EQ(m.listing().breadcrumb(), QList<std::filesystem::path>{root});
+    EXPECT_EQ(m.listing().breadcrumb(), QList<Path>{root});
     ASSERT_EQ(m.listing().folders().size(), 2);
     EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id)) << "first folder selected";
     EXPECT_EQ(m.listing().rootDirBytes(), 1);
-    EXPECT_GT(m.listing().freeSpaceBytes(), 0) << "measured in the background";
+    EXPECT_TRUE(waitUntil([&] { return m.listing().freeSpaceBytes() > 0; })) << "measured in the background";
 
     ASSERT_TRUE(navigateAndWait(m, root / "2024" / "trip"));
     EXPECT_EQ(m.listing().breadcrumb().size(), 3);
@@ -72,17 +56,22 @@ TEST_F(Navigation, OpenEnterAndGoUpSelectsTheFolderLeft)
     EXPECT_EQ(m.listing().rootDirBytes(), 1) << "only the root's own listing sets it";
     EXPECT_EQ(m.cursor().selection(), GridSelection::media(m.listing().pairs()[0].id()));
 
-    m.goUp();
-    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
+    ASSERT_TRUE(upAndWait());
     EXPECT_EQ(*m.listing().currentPath(), root / "2024");
     ASSERT_EQ(m.listing().folders().size(), 1);
     EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id));
 
-    m.goUp();
-    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
+    ASSERT_TRUE(upAndWait());
     const std::optional<GridSelection> atRoot = m.cursor().selection();
     m.goUp(); // at the root: nothing happens
     EXPECT_FALSE(m.listing().isLoading());
+    EXPECT_EQ(m.cursor().selection(), atRoot);
+
+    ASSERT_TRUE(navigateAndWait(m, root / "missing")); // an error empties the listing and keeps the selection
+    ASSERT_TRUE(m.listing().loadError().has_value());
+    EXPECT_TRUE(m.listing().loadError()->startsWith(u"无法读取目录："_s));
+    EXPECT_GT(m.listing().loadError()->size(), 7) << "the system's reason follows";
+    EXPECT_TRUE(m.listing().pairs().isEmpty() && m.listing().folders().isEmpty());
     EXPECT_EQ(m.cursor().selection(), atRoot);
 }
 
@@ -91,20 +80,17 @@ TEST_F(Navigation, OpeningAFileSelectsItsCell)
 {
     t.file("photos/IMG_1.JPG", "j");
     t.file("photos/IMG_1.CR2", "r");
-    const auto root = t.root() / "photos";
     for (const char *file : {"c.jpg", "IMG_1.CR2"}) {
         m.openRoot(root, root / file);
         ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
         ASSERT_TRUE(m.cursor().selectedPairId()) << file;
-        const auto selected = m.listing().pair(*m.cursor().selectedPairId());
-        const QList<MediaItem> originals = selected->allOriginals();
+        const QList<MediaItem> originals = m.listing().pair(*m.cursor().selectedPairId())->allOriginals();
         EXPECT_TRUE(std::any_of(originals.begin(), originals.end(), [&](const MediaItem &i) { return i.path == root / file; }));
     }
 }
 
 TEST_F(Navigation, OnlyTheNewestNavigationIsApplied)
 {
-    const auto root = t.root() / "photos";
     ASSERT_TRUE(openAndWait(m, root));
     for (int round = 0; round < 10; ++round) {
         const bool tripLast = round % 2;
@@ -117,35 +103,93 @@ TEST_F(Navigation, OnlyTheNewestNavigationIsApplied)
     }
 }
 
-TEST_F(Navigation, LoadErrorKeepsTheSelection)
-{
-    ASSERT_TRUE(openAndWait(m, t.root() / "photos"));
-    const auto before = m.cursor().selection();
-    ASSERT_TRUE(navigateAndWait(m, t.root() / "photos" / "missing"));
-    ASSERT_TRUE(m.listing().loadError().has_value());
-    EXPECT_TRUE(m.listing().loadError()->startsWith(u"无法读取目录："_s));
-    EXPECT_GT(m.listing().loadError()->size(), 7);
-    EXPECT_TRUE(m.listing().pairs().isEmpty() && m.listing().folders().isEmpty());
-    EXPECT_EQ(m.cursor().selection(), before);
-}
-
 TEST(ModelSort, DateAndNameOrdersAreStable)
 {
     if (!haveTool("convert") || !haveTool("exiftool"))
         GTEST_SKIP();
     TempTree t;
-    ASSERT_TRUE(makeJpeg(t.root() / "b.jpg", 16, 16, {u"-DateTimeOriginal=2020:01:01 00:00:00"_s}));
-    ASSERT_TRUE(makeJpeg(t.root() / "a.jpg", 16, 16, {u"-DateTimeOriginal=2021:01:01 00:00:00"_s}));
-    ASSERT_TRUE(makeJpeg(t.root() / "d.jpg", 16, 16, {u"-DateTimeOriginal=2020:01:01 00:00:00"_s}));
-    ASSERT_TRUE(makeJpeg(t.root() / "c.jpg", 16, 16, {u"-DateTimeOriginal=2020:01:01 00:00:00"_s}));
+    for (const auto &[name, year] : {std::pair{"b.jpg", 2020}, {"a.jpg", 2021}, {"d.jpg", 2020}, {"c.jpg", 2020}})
+        ASSERT_TRUE(makeJpeg(t.root() / name, 16, 16, {u"-DateTimeOriginal=%1:01:01 00:00:00"_s.arg(year)}));
     AppModel m(nullptr, quietMachine());
     m.listing().setSortMode(FolderListing::SortMode::Date);
     ASSERT_TRUE(openAndWait(m, t.root()));
-    EXPECT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg", "c.jpg", "d.jpg", "a.jpg"}));
+    const std::vector<std::string> byDate{"b.jpg", "c.jpg", "d.jpg", "a.jpg"}, byName{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+    EXPECT_EQ(pairNames(m), byDate);
     m.listing().setSortMode(FolderListing::SortMode::Name);
-    EXPECT_EQ(pairNames(m), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg", "d.jpg"}));
+    EXPECT_EQ(pairNames(m), byName);
     m.listing().setSortMode(FolderListing::SortMode::Date);
-    EXPECT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg", "c.jpg", "d.jpg", "a.jpg"}));
+    EXPECT_EQ(pairNames(m), byDate);
+}
+
+// The cursor walks items handed to it: no folder needs to be listed.
+// 3 folders and 10 pairs in a 4-column grid.
+class Cursor : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < 13; ++i)
+            items.append(i < 3 ? GridSelection::folder(QUuid::createUuid()) : GridSelection::media(QUuid::createUuid()));
+        c.setItems(items);
+        c.setGridColumns(4);
+    }
+    int index() const { return int(items.indexOf(*c.selection())); }
+    void selectIndex(int i) { c.selectByClick(items[i]); }
+
+    QList<GridSelection> items;
+    GridCursor c;
+};
+
+TEST_F(Cursor, ArrowMovesClampAndOnlyARealMoveCountsAsKeyboard)
+{
+    const std::vector<std::tuple<int, Dir, int, bool>> rows{
+        {2, Dir::Down, 6, true},   {11, Dir::Down, 12, true}, {3, Dir::Up, 0, true},  {0, Dir::Left, 0, false},
+        {12, Dir::Right, 12, false}, {5, Dir::Left, 4, true}, {5, Dir::Right, 6, true}, {12, Dir::Down, 12, false}};
+    for (const auto &[from, dir, to, byKeyboard] : rows) {
+        selectIndex(from);
+        c.move(dir);
+        EXPECT_EQ(index(), to) << from;
+        EXPECT_EQ(c.lastSelectionByKeyboard(), byKeyboard) << from;
+    }
+    for (int columns : {0, -3}) {
+        c.setGridColumns(columns);
+        selectIndex(5);
+        c.move(Dir::Down);
+        EXPECT_EQ(index(), 6) << "fewer than one column counts as one";
+    }
+}
+
+TEST_F(Cursor, StaleSelectionCountsAsIndexZero)
+{
+    c.selectByClick(GridSelection::media(QUuid::createUuid()));
+    c.move(Dir::Right);
+    EXPECT_EQ(index(), 1);
+    c.selectByClick(GridSelection::media(QUuid::createUuid()));
+    c.move(Dir::Left);
+    EXPECT_FALSE(items.contains(*c.selection())) << "left at index 0 changes nothing";
+    c.step(1);
+    EXPECT_EQ(index(), 1);
+}
+
+TEST_F(Cursor, WrappingStepsAndThePreview)
+{
+    selectIndex(12);
+    c.step(1);
+    EXPECT_EQ(index(), 0);
+    c.openPreview(); // a folder is selected
+    EXPECT_FALSE(c.previewIndex());
+    selectIndex(3);
+    c.openPreview();
+    ASSERT_EQ(c.previewIndex(), 0);
+    c.previewMove(-1);
+    EXPECT_EQ(c.previewIndex(), 9);
+    EXPECT_EQ(c.previewedPairId(), items[12].id);
+    c.closePreview();
+    EXPECT_FALSE(c.previewIndex());
+    EXPECT_EQ(index(), 12) << "the grid keeps the pair shown last";
+    c.openPreview();
+    c.setItems(items.mid(0, 12)); // a listing with one pair fewer: the index is past the end
+    EXPECT_FALSE(c.previewedPairId());
 }
 
 } // namespace

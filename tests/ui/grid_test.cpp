@@ -1,56 +1,50 @@
 #include "catalogue/media_classifier.h"
+#include "ui/browser_grid.h"
 #include "ui/cell_painter.h"
 #include "ui/grid_geometry.h"
+#include "ui/shared_thumbnail_store.h"
 #include "ui/theme.h"
+#include "ui/thumbnail_cache.h"
+#include "ui/thumbnail_service.h"
 
-#include <QFontMetricsF>
+#include "testsupport/model_support.h"
+
+#include <QPropertyAnimation>
+#include <QScrollBar>
+#include <QSignalSpy>
 #include <QTextLayout>
+#include <QThread>
 
-#include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace vorlane;
+using namespace vorlane::test;
+using namespace Qt::StringLiterals;
+using Path = std::filesystem::path;
 
 namespace {
 
-struct ColumnRow
+TEST(GridGeometry, ColumnsSpacingCellsAndHitTesting)
 {
-    double width;
-    double tile;
-    int columns;
-    double spacing;
-};
-
-TEST(GridGeometry, ColumnsFromWidthAndTileSize)
-{
-    const std::vector<ColumnRow> rows{{1000, 160, 5, 8}, {1200, 160, 7, 8}, {300, 400, 1, 20},
-                                      {100, 10, 7, 1},   {16, 160, 1, 8},   {2000, 320, 5, 16}};
-    for (const ColumnRow &r : rows) {
+    const std::vector<std::tuple<double, double, int, double>> rows{
+        {1000, 160, 5, 8}, {1200, 160, 7, 8}, {300, 400, 1, 20}, {100, 10, 7, 1}, {16, 160, 1, 8}, {2000, 320, 5, 16}};
+    for (const auto &[width, tile, columns, spacing] : rows) {
         GridGeometry g;
-        g.width = r.width;
-        g.tileSize = r.tile;
-        EXPECT_EQ(g.columns(), r.columns) << r.width << " " << r.tile;
-        EXPECT_DOUBLE_EQ(g.spacing(), r.spacing);
+        g.width = width;
+        g.tileSize = tile;
+        EXPECT_EQ(g.columns(), columns) << width << " " << tile;
+        EXPECT_DOUBLE_EQ(g.spacing(), spacing);
     }
-}
-
-TEST(GridGeometry, CellsInReadingOrderAndHitTesting)
-{
     GridGeometry g;
     g.width = 1000;
     g.tileSize = 160;
-    const int count = 13;
-    for (int i = 0; i < count; ++i) {
-        const QRectF r = g.cellRect(i);
-        EXPECT_EQ(g.indexAt(r.center(), count), i);
-        if (i % 5) {
-            EXPECT_GT(r.left(), g.cellRect(i - 1).left());
-        }
+    for (int i = 0; i < 13; ++i) {
+        EXPECT_EQ(g.indexAt(g.cellRect(i).center(), 13), i);
+        EXPECT_TRUE(i % 5 == 0 || g.cellRect(i).left() > g.cellRect(i - 1).left()) << "reading order";
     }
-    EXPECT_EQ(g.indexAt(QPointF(2, 2), count), -1);
-    EXPECT_EQ(g.indexAt(g.cellRect(12).center() + QPointF(168, 0), count), -1) << "past the last cell";
-    const auto [first, last] = g.indexRange(0, 100, count);
-    EXPECT_EQ(first, 0);
-    EXPECT_EQ(last, 4);
+    EXPECT_EQ(g.indexAt(QPointF(2, 2), 13), -1);
+    EXPECT_EQ(g.indexAt(g.cellRect(12).center() + QPointF(168, 0), 13), -1) << "past the last cell";
+    EXPECT_EQ(g.indexRange(0, 100, 13), std::pair(0, 4));
 }
 
 TEST(Theme, IconLigaturesShapeToOneGlyph)
@@ -69,69 +63,207 @@ TEST(Theme, IconLigaturesShapeToOneGlyph)
     }
 }
 
-} // namespace
+MediaItem item(const char *path) { return MediaItem(path, *MediaClassifier::classify(path), MediaClassifier::isRaw(path)); }
 
-namespace {
-
-MediaItem item(const char *path)
+// A tile's badges follow its mark and its copy's status; its RAW label shows only without the file name.
+TEST(MediaTile, BadgesAndRawLabel)
 {
-    return MediaItem(path, *MediaClassifier::classify(path), MediaClassifier::isRaw(path));
-}
-
-using B = CellPainter::Badge;
-
-struct BadgeRow
-{
-    bool marked;
-    std::optional<BsideJobStatus> status;
-    QList<B> badges;
-};
-
-TEST(MediaTile, BadgesPerMarkAndStatus)
-{
+    using B = CellPainter::Badge;
     const MediaPair pair(item("/d/a.jpg"));
-    const std::vector<BadgeRow> rows{
+    const BsideJobStatus failed = BsideJobStatus::failed(QStringLiteral("x"));
+    const std::vector<std::tuple<bool, std::optional<BsideJobStatus>, QList<B>>> rows{
         {false, std::nullopt, {}},
         {true, BsideJobStatus::queued(), {B::Marked, B::Queued}},
         {true, BsideJobStatus::running(), {B::Marked, B::Running}},
         {true, BsideJobStatus::completed(), {B::Marked, B::Completed}},
         {false, BsideJobStatus::completed(), {}},
-        {false, BsideJobStatus::failed(QStringLiteral("x")), {B::Failed}},
-        {true, BsideJobStatus::failed(QStringLiteral("x")), {B::Marked, B::Failed}},
-    };
-    for (const BadgeRow &r : rows) {
+        {false, failed, {B::Failed}},
+        {true, failed, {B::Marked, B::Failed}}};
+    for (const auto &[marked, status, badges] : rows) {
         CellPainter::MediaCell cell;
         cell.pair = &pair;
-        cell.isMarked = r.marked;
-        cell.jobStatus = r.status;
-        EXPECT_EQ(CellPainter::badgesFor(cell), r.badges);
-        EXPECT_EQ(CellPainter::badgeRects(QPointF(0, 0), cell).size(), r.badges.size());
+        cell.isMarked = marked;
+        cell.jobStatus = status;
+        EXPECT_EQ(CellPainter::badgesFor(cell), badges);
+        EXPECT_EQ(CellPainter::badgeRects(QPointF(0, 0), cell).size(), badges.size());
+    }
+    const MediaPair rawPair(item("/d/IMG_1.JPG"), item("/d/IMG_1.cr3")), rawSingle(item("/d/IMG_2.NEF"));
+    const MediaPair jpg(item("/d/IMG_3.JPG")), video(item("/d/clip.mov"));
+    const std::vector<std::tuple<const MediaPair *, bool, bool, const char *>> labels{
+        {&rawPair, false, true, "CR3"}, {&rawSingle, false, true, "NEF"}, {&rawPair, true, true, ""},
+        {&rawPair, false, false, ""},   {&jpg, false, true, ""},          {&video, false, true, ""}};
+    for (const auto &[cellPair, showFilename, showRawLabel, label] : labels) {
+        CellPainter::MediaCell cell;
+        cell.pair = cellPair;
+        cell.showFilename = showFilename;
+        cell.showRawLabel = showRawLabel;
+        EXPECT_EQ(CellPainter::rawLabel(cell).toStdString(), label);
     }
 }
 
-TEST(MediaTile, RawLabelRules)
+class Grid : public ::testing::Test
 {
-    const MediaPair rawPair(item("/d/IMG_1.JPG"), item("/d/IMG_1.cr3"));
-    const MediaPair rawSingle(item("/d/IMG_2.NEF"));
-    const MediaPair jpg(item("/d/IMG_3.JPG"));
-    const MediaPair video(item("/d/clip.mov"));
-    struct Row
+protected:
+    void SetUp() override
     {
-        const MediaPair *pair;
-        bool showFilename;
-        bool showRawLabel;
-        const char *label;
-    };
-    const std::vector<Row> rows{{&rawPair, false, true, "CR3"},  {&rawSingle, false, true, "NEF"},
-                                {&rawPair, true, true, ""},      {&rawPair, false, false, ""},
-                                {&jpg, false, true, ""},         {&video, false, true, ""}};
-    for (const Row &r : rows) {
-        CellPainter::MediaCell cell;
-        cell.pair = r.pair;
-        cell.showFilename = r.showFilename;
-        cell.showRawLabel = r.showRawLabel;
-        EXPECT_EQ(CellPainter::rawLabel(cell).toStdString(), r.label);
+        grid.resize(1000 + grid.verticalScrollBar()->sizeHint().width(), 500);
+        grid.show();
     }
+    TempTree t;
+    AppModel m{nullptr, quietMachine()};
+    ThumbnailCache cache;
+    BrowserGrid grid{m, cache};
+};
+
+// A thumbnail that failed (a file still being written when its folder was listed) is tried again when the
+// folder is listed again. The grid writes its column count (and puts it back after another writer, the tile-size
+// slider's drag, set one); a click selects; a selection scrolls the grid to centre it when the setting for how
+// it was made says so.
+TEST_F(Grid, ThumbnailsColumnsClicksAndScrolling)
+{
+    for (int i = 0; i < 200; ++i)
+        t.file("IMG_" + std::to_string(i) + ".jpg", "x");
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    const auto first = [&] { return m.listing().pairs()[0].primary(); };
+    const double size = m.settings().thumbnailSize();
+    ASSERT_TRUE(waitUntil([&] { return cache.failed(first(), std::nullopt, size); }));
+    if (haveTool("convert")) {
+        ASSERT_TRUE(makeJpeg(t.root() / "IMG_0.jpg", 400, 300));
+        ASSERT_TRUE(navigateAndWait(m, t.root()));
+        EXPECT_TRUE(waitUntil([&] { return !cache.cached(first(), std::nullopt, size).isNull(); }, 10000));
+    }
+    const auto columnsWritten = [&] { return waitUntil([&] { return m.cursor().gridColumns() == grid.geometryNow().columns(); }, 2000); };
+    ASSERT_TRUE(columnsWritten());
+    const int before = m.cursor().gridColumns();
+    m.settings().setThumbnailSize(320);
+    EXPECT_LT(m.cursor().gridColumns(), before);
+    m.cursor().setGridColumns(1);
+    EXPECT_TRUE(columnsWritten() && m.cursor().gridColumns() > 1) << "up and down keep moving a row";
+
+    m.cursor().move(GridCursor::Direction::Right);
+    ASSERT_TRUE(m.cursor().lastSelectionByKeyboard());
+    m.settings().setAutoScrollOnClick(false);
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, Qt::NoModifier, grid.cellViewportRect(3).center().toPoint());
+    EXPECT_EQ(m.cursor().selection(), m.listing().gridItems()[3]);
+    EXPECT_FALSE(m.cursor().lastSelectionByKeyboard());
+    m.cursor().selectByClick(m.listing().gridItems()[150]);
+    EXPECT_TRUE(grid.findChildren<QPropertyAnimation *>().isEmpty()) << "no scroll after a click when that setting is off";
+    EXPECT_EQ(grid.verticalScrollBar()->value(), 0);
+    m.cursor().move(GridCursor::Direction::Right);
+    EXPECT_TRUE(waitUntil([&] { return std::abs(grid.cellViewportRect(151).center().y() - grid.viewport()->height() / 2.0) < 2; }, 3000))
+        << "the new cell ends up centred";
+}
+
+// The grid's thumbnails: the cache of decoded thumbnails and the desktop's shared thumbnail store.
+MediaItem itemAt(const Path &p) { return MediaItem(p, MediaKind::Image, false); }
+
+// Photos and a thumbnail cache whose shared store lives in a folder of the test's own.
+class Thumbnails : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!haveTool("convert"))
+            GTEST_SKIP();
+    }
+    std::vector<Path> photos(int count, int side)
+    {
+        std::vector<Path> files;
+        for (int i = 0; i < count; ++i) {
+            files.push_back(t.root() / ("p" + std::to_string(i) + ".jpg"));
+            EXPECT_TRUE(makeJpeg(files.back(), side, side));
+        }
+        return files;
+    }
+    bool cached(ThumbnailCache &cache, const Path &p, double size) { return !cache.cached(itemAt(p), std::nullopt, size).isNull(); }
+    TempTree t, cacheRoot;
+    std::shared_ptr<ThumbnailService> service = std::make_shared<ThumbnailService>(SharedThumbnailStore(cacheRoot.root()));
+};
+
+// Requests for one key are merged; a failure stays failed until a new listing clears the failures.
+TEST_F(Thumbnails, RequestsForOneKeyMergeAndFailuresRetryAfterClearing)
+{
+    const auto files = photos(2, 800);
+    const auto broken = t.file("broken.jpg", "not a jpeg");
+    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
+    const auto done = [&](const Path &p) { return cache.isSharp(itemAt(p), std::nullopt, 160) && cache.jobsRunning() == 0; };
+    cache.request(itemAt(files[0]), std::nullopt, 160, 1.0);
+    ASSERT_TRUE(waitUntil([&] { return done(files[0]); }));
+    const int perKey = cache.jobsStarted();
+    for (double size : {160.0, 160.0, 160.5})
+        cache.request(itemAt(files[1]), std::nullopt, size, 1.0);
+    ASSERT_TRUE(waitUntil([&] { return done(files[1]); }));
+    EXPECT_EQ(cache.jobsStarted(), 2 * perKey) << "one key's requests share its jobs";
+    EXPECT_EQ(cache.cached(itemAt(files[1]), std::nullopt, 160).height(), 160);
+
+    cache.request(itemAt(broken), std::nullopt, 160, 1.0);
+    ASSERT_TRUE(waitUntil([&] { return cache.failed(itemAt(broken), std::nullopt, 160) && cache.jobsRunning() == 0; }));
+    EXPECT_FALSE(cached(cache, broken, 160));
+    const int afterFailure = cache.jobsStarted();
+    cache.request(itemAt(broken), std::nullopt, 160, 1.0);
+    EXPECT_EQ(cache.jobsStarted(), afterFailure) << "a failure is not tried again by itself";
+    cache.clearFailures();
+    cache.request(itemAt(broken), std::nullopt, 160, 1.0);
+    EXPECT_GT(cache.jobsStarted(), afterFailure) << "a failure is tried again after a new listing";
+    EXPECT_EQ(ThumbnailCache::pixelDimension(20, 2.0), 64) << "never less than 64 pixels";
+    EXPECT_EQ(ThumbnailCache::pixelDimension(160, 0), 320) << "no screen scale counts as 2x";
+}
+
+TEST_F(Thumbnails, MemoryStaysWithinTheBudgetAndTheNewestStays)
+{
+    const auto files = photos(6, 600);
+    const qint64 budget = 600 * 1024; // room for about two 320 x 320 thumbnails
+    ThumbnailCache cache(nullptr, budget, service);
+    QSignalSpy ready(&cache, &ThumbnailCache::ready);
+    for (const auto &p : files)
+        cache.request(itemAt(p), std::nullopt, 320, 1.0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 6; }, 60000));
+    EXPECT_LE(cache.bytesHeld(), budget);
+    const QString newest = ready.last().first().toString();
+    const auto newestPhoto = std::find_if(files.begin(), files.end(), [&](const auto &p) { return ThumbnailCache::cacheKey(p, 320) == newest; });
+    ASSERT_NE(newestPhoto, files.end());
+    EXPECT_TRUE(cached(cache, *newestPhoto, 320));
+}
+
+// Once the grid says which cells it wants, waits for the others are dropped before they start: when the pool
+// has drained, only the jobs already running then and the wanted cell's have run.
+TEST_F(Thumbnails, ScrolledAwayRequestsAreDropped)
+{
+    const int threads = std::max(2, QThread::idealThreadCount()); // the cache's pool starts this many at once
+    const auto files = photos(threads + 6, 64);
+    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
+    for (const Path &p : files)
+        cache.request(itemAt(p), std::nullopt, 100, 1.0);
+    cache.setWanted({ThumbnailCache::cacheKey(files.back(), 100)});
+    ASSERT_TRUE(waitUntil([&] { return cache.isSharp(itemAt(files.back()), std::nullopt, 100) && cache.jobsRunning() == 0; }));
+    EXPECT_LE(cache.jobsStarted(), threads + 2) << "waits for cells no longer wanted never start";
+}
+
+// The desktop's shared cache: made at its flavour's size, mode 0600, with the URI and modification time another
+// reader checks; served while valid, not for a larger request, and no longer once the file changed.
+TEST_F(Thumbnails, SharedCacheEntryFollowsTheStandard)
+{
+    if (!haveTool("exiftool"))
+        GTEST_SKIP();
+    const auto photo = t.root() / "shared 100%.jpg";
+    ASSERT_TRUE(makeJpeg(photo, 1000, 500));
+    const SharedThumbnailStore store(cacheRoot.root());
+    const QImage made = ThumbnailService(store).make(photo, 200);
+    EXPECT_EQ(made.width(), 256) << "made at the flavour size";
+    const auto thumb = store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(200));
+    EXPECT_EQ(thumb.parent_path().filename(), "large");
+    struct stat st {}, src {};
+    ASSERT_EQ(::stat(thumb.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ::stat(photo.c_str(), &src);
+    QByteArray out;
+    ASSERT_EQ(runTool(u"exiftool"_s, {u"-s3"_s, u"-ThumbURI"_s, u"-ThumbMTime"_s, qpath(thumb)}, &out), 0);
+    EXPECT_EQ(out.trimmed().split('\n'), (QList<QByteArray>{SharedThumbnailStore::uriFor(photo), QByteArray::number(qint64(src.st_mtim.tv_sec))}));
+    EXPECT_TRUE(SharedThumbnailStore::uriFor(photo).endsWith("shared%20100%25.jpg"));
+    EXPECT_FALSE(store.lookup(photo, 200).isNull());
+    EXPECT_TRUE(store.lookup(photo, 300).isNull()) << "too small for a larger request";
+    std::filesystem::last_write_time(photo, std::filesystem::last_write_time(photo) + std::chrono::seconds(5));
+    EXPECT_TRUE(store.lookup(photo, 200).isNull());
 }
 
 } // namespace

@@ -1,0 +1,100 @@
+// vips first: GLib's headers must not meet Qt's keyword macros.
+#include "media/image_pipeline.h"
+
+#include "media/embedded_thumbnail.h"
+
+#include "catalogue/exiv2_runtime.h"
+#include "media/cancellation.h"
+#include "media/decode_error.h"
+#include "media/image_conversion.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <cmath>
+
+namespace vorlane::EmbeddedThumbnail {
+namespace {
+
+// A preview this large is a full rendering of the photo, so its proportions are the photo's.
+constexpr uint32_t fullRenderingLongEdge = 1000;
+// Proportions closer than this are taken as equal: rounding, not padding.
+constexpr double sameShapeTolerance = 0.03;
+
+uint32_t longEdge(const Exiv2::PreviewProperties &p) { return std::max(p.width_, p.height_); }
+
+// Cuts the centre of an upright picture to width:height, the photo's upright proportions.
+QImage trimmedTo(const QImage &picture, double width, double height)
+{
+    if (picture.isNull() || width <= 0 || height <= 0)
+        return picture;
+    const double wanted = width / height;
+    const double have = double(picture.width()) / picture.height();
+    if (std::abs(have / wanted - 1.0) <= sameShapeTolerance)
+        return picture;
+    if (have > wanted) {
+        const int w = std::max(1, int(std::lround(picture.height() * wanted)));
+        return picture.copy((picture.width() - w) / 2, 0, w, picture.height());
+    }
+    const int h = std::max(1, int(std::lround(picture.width() / wanted)));
+    return picture.copy(0, (picture.height() - h) / 2, picture.width(), h);
+}
+
+} // namespace
+
+QImage read(const std::filesystem::path &path, int minLongEdge, int maxLongEdge, std::stop_token token)
+{
+    checkCancellation(token);
+    try {
+        auto image = Exiv2Runtime::openStill(path); // by content: a clip named ".jpg" is never parsed
+        if (!image.get())
+            return {};
+        image->readMetadata();
+        int orientation = 1;
+        const Exiv2::ExifData &exif = image->exifData();
+        if (const auto it = Exiv2::orientation(exif); it != exif.end() && it->count() > 0) {
+            const long value = it->toLong();
+            if (value >= 1 && value <= 8)
+                orientation = int(value);
+        }
+        Exiv2::PreviewManager manager(*image);
+        Exiv2::PreviewPropertiesList properties = manager.getPreviewProperties();
+        std::erase_if(properties, [](const auto &p) { return p.width_ == 0 || p.height_ == 0; });
+        if (properties.empty())
+            return {};
+        std::stable_sort(properties.begin(), properties.end(),
+                         [](const auto &a, const auto &b) { return longEdge(a) < longEdge(b); });
+        const auto chosen = std::find_if(properties.begin(), properties.end(),
+                                         [&](const auto &p) { return longEdge(p) >= uint32_t(minLongEdge); });
+        const Exiv2::PreviewProperties &pick = chosen != properties.end() ? *chosen : properties.back();
+
+        // The photo's stored proportions: a full-size preview's, else the image's own (a JPEG's frame header).
+        double width = image->pixelWidth();
+        double height = image->pixelHeight();
+        if (longEdge(properties.back()) >= fullRenderingLongEdge) {
+            width = properties.back().width_;
+            height = properties.back().height_;
+        }
+        if (orientation >= 5)
+            std::swap(width, height);
+
+        checkCancellation(token);
+        const Exiv2::PreviewImage preview = manager.getPreviewImage(pick);
+        const std::string_view bytes(reinterpret_cast<const char *>(preview.pData()), preview.size());
+        QImage picture = toQImage(ImagePipeline::fromBuffer(bytes, 0, orientation, token));
+        picture = trimmedTo(picture, width, height);
+        if (maxLongEdge > 0 && std::max(picture.width(), picture.height()) > maxLongEdge)
+            picture = picture.scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        return picture;
+    } catch (const CancelledError &) {
+        throw;
+    } catch (const DecodeError &) {
+        return {};
+    } catch (const Exiv2::AnyError &) {
+        return {};
+    } catch (const std::exception &) {
+        return {};
+    }
+}
+
+} // namespace vorlane::EmbeddedThumbnail

@@ -1,0 +1,140 @@
+#include "media/jpeg_decoder.h"
+
+#include "media/cancellation.h"
+#include "media/decode_error.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+extern "C" {
+#include <jerror.h>
+#include <jpeglib.h>
+}
+
+namespace vorlane::JpegDecoder {
+namespace {
+
+// libjpeg reports errors by calling error_exit, which must not return: it jumps back to the decode.
+struct ErrorManager
+{
+    jpeg_error_mgr base;
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+    bool truncated;
+};
+
+void onError(j_common_ptr info)
+{
+    auto *errors = reinterpret_cast<ErrorManager *>(info->err);
+    (*info->err->format_message)(info, errors->message);
+    std::longjmp(errors->jump, 1);
+}
+
+void onMessage(j_common_ptr info, int level)
+{
+    auto *errors = reinterpret_cast<ErrorManager *>(info->err);
+    // A file that ends before its last scan line decodes grey to the bottom: that is a damaged file.
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
+        errors->truncated = true;
+}
+
+struct FileCloser
+{
+    void operator()(std::FILE *f) const { std::fclose(f); }
+};
+
+bool hasIccProfile(const jpeg_decompress_struct &info)
+{
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
+        if (marker->marker == JPEG_APP0 + 2 && marker->data_length >= 12
+            && std::memcmp(marker->data, "ICC_PROFILE", 12) == 0)
+            return true;
+    }
+    return false;
+}
+
+enum class Outcome { Decoded, NotHandled, Failed, Cancelled };
+
+// The libjpeg part, kept free of objects with destructors between setjmp and its longjmp.
+Outcome decode(std::FILE *file, int minWidth, int minHeight, const std::stop_token &token, RgbPixels &out,
+               std::string &error)
+{
+    jpeg_decompress_struct info;
+    ErrorManager errors{};
+    info.err = jpeg_std_error(&errors.base);
+    errors.base.error_exit = onError;
+    errors.base.emit_message = onMessage;
+    if (setjmp(errors.jump)) {
+        jpeg_destroy_decompress(&info);
+        error = errors.message;
+        return Outcome::Failed;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_stdio_src(&info, file);
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
+    jpeg_read_header(&info, TRUE);
+    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK || hasIccProfile(info)) {
+        jpeg_destroy_decompress(&info);
+        return Outcome::NotHandled;
+    }
+    info.out_color_space = JCS_RGB;
+    info.scale_denom = 8;
+    for (info.scale_num = 1; info.scale_num < 8; ++info.scale_num) {
+        jpeg_calc_output_dimensions(&info);
+        if (int(info.output_width) >= minWidth && int(info.output_height) >= minHeight)
+            break;
+    }
+    jpeg_start_decompress(&info);
+    out.width = int(info.output_width);
+    out.height = int(info.output_height);
+    const size_t row = size_t(out.width) * 3;
+    out.rgb.resize(row * size_t(out.height));
+    while (info.output_scanline < info.output_height) {
+        if (token.stop_requested()) {
+            jpeg_destroy_decompress(&info);
+            return Outcome::Cancelled;
+        }
+        JSAMPROW rows[16];
+        const JDIMENSION first = info.output_scanline;
+        const JDIMENSION count = std::min<JDIMENSION>(16, info.output_height - first);
+        for (JDIMENSION i = 0; i < count; ++i)
+            rows[i] = out.rgb.data() + row * (first + i);
+        jpeg_read_scanlines(&info, rows, count);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    if (errors.truncated) {
+        error = "the file ends before the end of its picture (truncated)";
+        return Outcome::Failed;
+    }
+    return Outcome::Decoded;
+}
+
+} // namespace
+
+std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int minWidth, int minHeight,
+                                   const std::stop_token &token)
+{
+    checkCancellation(token);
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
+    if (!file)
+        throw DecodeError(std::strerror(errno));
+    RgbPixels pixels;
+    std::string error;
+    switch (decode(file.get(), minWidth, minHeight, token, pixels, error)) {
+    case Outcome::Decoded:
+        return pixels;
+    case Outcome::NotHandled:
+        return std::nullopt;
+    case Outcome::Cancelled:
+        throw CancelledError();
+    case Outcome::Failed:
+        break;
+    }
+    throw DecodeError(error.empty() ? std::string("the file is damaged") : error);
+}
+
+} // namespace vorlane::JpegDecoder

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "media/rgb_pixels.h"
+
+#include <filesystem>
+#include <optional>
+#include <stop_token>
+
+namespace vorlane::JpegDecoder {
+
+// Decodes a JPEG at the smallest of libjpeg-turbo's DCT scales (n/8 for n = 1…8) that still gives at least
+// minWidth x minHeight pixels: the inverse DCT itself does most of the shrinking, at a fraction of the cost
+// of decoding in full and resampling after. For a 6000 x 4000 photo copied at 1920 px that is 3/8
+// (2250 x 1500), where libvips' loader can only shrink by 2 (3000 x 2000).
+//
+// Nothing when the file is a JPEG this path leaves to the general decoder: CMYK or YCCK, or one carrying
+// an ICC profile (whose colours the general decoder converts to sRGB). Throws DecodeError for a file that
+// is damaged or ends early, CancelledError once the token is stopped. Any thread.
+std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int minWidth, int minHeight,
+                                   const std::stop_token &token);
+
+} // namespace vorlane::JpegDecoder

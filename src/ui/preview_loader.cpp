@@ -1,0 +1,126 @@
+#include "ui/preview_loader.h"
+
+#include "catalogue/media_classifier.h"
+#include "catalogue/media_item.h"
+#include "media/cancellation.h"
+#include "media/decode_error.h"
+#include "media/picture.h"
+#include "model/main_thread.h"
+
+namespace vorlane {
+
+PreviewLoader::PreviewLoader(QObject *parent, Decode decode, qint64 budgetBytes)
+    : QObject(parent)
+    , m_decode(decode ? std::move(decode) : Decode(&PreviewLoader::decodeFile))
+    , m_cache(std::max<qint64>(1, budgetBytes))
+{
+    m_pool.setObjectName(QStringLiteral("preview"));
+    m_pool.setMaxThreadCount(2);
+}
+
+PreviewLoader::~PreviewLoader()
+{
+    m_pending.clear();
+    for (const auto &stop : std::as_const(m_running))
+        stop->request_stop();
+    m_pool.waitForDone();
+}
+
+QString PreviewLoader::key(const Path &file, int maxLongEdge)
+{
+    return displayPath(file) + u'|' + QString::number(maxLongEdge);
+}
+
+PreviewLoader::Picture PreviewLoader::decodeFile(const Path &file, int maxLongEdge, std::stop_token token)
+{
+    try {
+        const int cap = maxLongEdge > 0 ? maxLongEdge : kMaxFullEdge;
+        return {vorlane::Picture::still(file, cap, std::move(token)), {}};
+    } catch (const DecodeError &error) {
+        return {{}, QString::fromUtf8(error.what())};
+    } catch (const CancelledError &) {
+        return {};
+    } catch (const std::bad_alloc &) {
+        return {{}, tr("not enough memory to decode it")};
+    }
+}
+
+QImage PreviewLoader::picture(const Path &file, int maxLongEdge) const
+{
+    const QImage *image = m_cache.object(key(file, maxLongEdge));
+    return image ? *image : QImage();
+}
+
+void PreviewLoader::want(const Path &file, int maxLongEdge, const QList<Path> &ahead)
+{
+    std::deque<Job> wanted;
+    const auto add = [&](const Path &f) {
+        const QString k = key(f, maxLongEdge);
+        if (m_cache.contains(k) || m_errors.contains(k) || m_running.contains(k))
+            return;
+        if (std::none_of(wanted.begin(), wanted.end(), [&](const Job &j) { return j.key == k; }))
+            wanted.push_back(Job{k, f, maxLongEdge});
+    };
+    add(file);
+    if (m_prefetching) {
+        for (const Path &f : ahead)
+            add(f);
+    }
+    // Decodes the user has moved away from stop; the neighbours just asked for go on.
+    QSet<QString> keep{key(file, maxLongEdge)};
+    for (const Path &f : ahead)
+        keep.insert(key(f, maxLongEdge));
+    for (auto it = m_running.begin(); it != m_running.end(); ++it) {
+        if (!keep.contains(it.key()))
+            it.value()->request_stop();
+    }
+    m_pending = std::move(wanted);
+    startJobs();
+}
+
+void PreviewLoader::startJobs()
+{
+    while (!m_pending.empty() && m_running.size() < m_pool.maxThreadCount()) {
+        const Job job = std::move(m_pending.front());
+        m_pending.pop_front();
+        auto stop = std::make_shared<std::stop_source>();
+        m_running.insert(job.key, stop);
+        ++m_started;
+        const QPointer<PreviewLoader> self(this);
+        m_pool.start([self, job, stop, decode = m_decode] {
+            // A RAW shows its embedded preview while its sensor data is decoded, unless the preview is the
+            // whole answer already.
+            if (MediaClassifier::isRaw(job.file)) {
+                try {
+                    QImage preview = vorlane::Picture::rawPreview(job.file, job.maxLongEdge, stop->get_token());
+                    const int edge = std::max(preview.width(), preview.height());
+                    if (!preview.isNull() && (job.maxLongEdge == 0 || edge < job.maxLongEdge * 9 / 10))
+                        postToMain(self, [key = job.key, preview](PreviewLoader &loader) {
+                            Q_EMIT loader.interim(key, preview);
+                        });
+                } catch (const std::exception &) {
+                    // Cancelled or unreadable: the full decode says which.
+                }
+            }
+            Picture picture = decode(job.file, job.maxLongEdge, stop->get_token());
+            postToMain(self, [key = job.key, picture = std::move(picture)](PreviewLoader &loader) mutable {
+                loader.finished(key, std::move(picture));
+            });
+        });
+    }
+}
+
+void PreviewLoader::finished(const QString &key, Picture picture)
+{
+    m_running.remove(key);
+    if (!picture.image.isNull()) {
+        const qint64 bytes = picture.image.sizeInBytes();
+        m_cache.insert(key, new QImage(std::move(picture.image)), std::max<qint64>(1, bytes));
+    } else if (!picture.error.isEmpty()) {
+        m_errors.insert(key, picture.error);
+    }
+    startJobs();
+    Q_EMIT ready(key);
+}
+
+} // namespace vorlane

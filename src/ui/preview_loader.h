@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QCache>
+#include <QHash>
+#include <QImage>
+#include <QObject>
+#include <QString>
+#include <QThreadPool>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <stop_token>
+
+namespace vorlane {
+
+// The decoded pictures of the preview: the one on screen and its neighbours, decoded ahead of time on a
+// pool of its own, kept under a memory budget (least recently used out first) and cancelled when the user
+// jumps elsewhere. A camera RAW first yields its embedded preview (interim), then its full decode. A request
+// is named by the file and the long edge asked for (0 = full size, for 100 % zoom). Main thread; decodes run
+// on the pool.
+class PreviewLoader final : public QObject
+{
+    Q_OBJECT
+
+public:
+    using Path = std::filesystem::path;
+    struct Picture
+    {
+        QImage image;
+        QString error; // why there is no image; empty when the decode was only stopped
+    };
+    // Decodes a file to at most maxLongEdge pixels (0 = full size). Any thread.
+    using Decode = std::function<Picture(const Path &, int maxLongEdge, std::stop_token)>;
+
+    static constexpr qint64 kDefaultBudgetBytes = qint64(384) << 20;
+    // The largest picture decoded for 100 %: 12,000 px on the long edge (96 MP, under 300 MiB).
+    static constexpr int kMaxFullEdge = 12000;
+
+    explicit PreviewLoader(QObject *parent = nullptr, Decode decode = {}, qint64 budgetBytes = kDefaultBudgetBytes);
+    ~PreviewLoader() override;
+
+    static QString key(const Path &file, int maxLongEdge);
+    static Picture decodeFile(const Path &file, int maxLongEdge, std::stop_token token);
+
+    // The finished picture for a request, or a null image. Never starts work.
+    QImage picture(const Path &file, int maxLongEdge) const;
+    QString error(const Path &file, int maxLongEdge) const { return m_errors.value(key(file, maxLongEdge)); }
+
+    // The file on screen now (decoded first), then the files to decode ahead of time, in order. Work for any
+    // other file is dropped if it has not started, and asked to stop if it has.
+    void want(const Path &file, int maxLongEdge, const QList<Path> &ahead = {});
+    // With prefetching off, only the file on screen is decoded (for measurements).
+    void setPrefetching(bool on) { m_prefetching = on; }
+    int decodesStarted() const { return m_started; }
+
+Q_SIGNALS:
+    // A request finished (with a picture, or with an error).
+    void ready(const QString &key);
+    // A camera RAW's embedded preview, shown until its full decode is ready.
+    void interim(const QString &key, const QImage &image);
+
+private:
+    struct Job
+    {
+        QString key;
+        Path file;
+        int maxLongEdge = 0;
+    };
+
+    void startJobs();
+    void finished(const QString &key, Picture picture);
+
+    Decode m_decode;
+    QCache<QString, QImage> m_cache;
+    QHash<QString, QString> m_errors;
+    std::deque<Job> m_pending;
+    QHash<QString, std::shared_ptr<std::stop_source>> m_running;
+    QThreadPool m_pool;
+    bool m_prefetching = true;
+    int m_started = 0;
+};
+
+} // namespace vorlane

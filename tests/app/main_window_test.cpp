@@ -1,0 +1,148 @@
+#include "app/key_map.h"
+#include "app/main_window.h"
+#include "ui/thumbnail_cache.h"
+
+#include "testsupport/model_support.h"
+
+#include <QKeyEvent>
+#include <QLineEdit>
+
+using namespace vorlane;
+using namespace vorlane::test;
+
+namespace {
+
+// Three pairs after the folder "sub", the key map active.
+class Keys : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        t.dir("sub");
+        for (const char *name : {"a.jpg", "b.jpg", "c.jpg", "sub/x.jpg"})
+            t.file(name, "x");
+        ASSERT_TRUE(openAndWait(m, t.root()));
+        keys.setActive(true);
+    }
+    int index() const { return int(m.listing().gridItems().indexOf(*m.cursor().selection())); }
+    // A press or a release of a key at a server time.
+    bool press(int key, quint64 time, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {}, bool repeat = false)
+    {
+        QKeyEvent event(QEvent::KeyPress, key, mods, text, repeat);
+        event.setTimestamp(time);
+        return keys.handle(event);
+    }
+    void release(int key, quint64 time)
+    {
+        QKeyEvent event(QEvent::KeyRelease, key, Qt::NoModifier);
+        event.setTimestamp(time);
+        keys.released(event);
+    }
+    // A press and its release, as a person taps a key.
+    bool tap(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {})
+    {
+        const bool used = press(key, 0, mods, text);
+        release(key, 0);
+        return used;
+    }
+    bool loaded() { return waitUntil([&] { return !m.listing().isLoading(); }); }
+
+    TempTree t;
+    AppModel m{nullptr, quietMachine()};
+    KeyMap keys{m};
+};
+
+// X11 sends a held key's repeats as presses flagged as repeats, as presses with no release between, or, with
+// detectable auto-repeat off, as a release and a press at the same server time: each acts once, and every
+// repeat is swallowed.
+TEST_F(Keys, AHeldKeyActsOnceWhateverTheRepeatsLookLike)
+{
+    EXPECT_TRUE(press(Qt::Key_Right, 1000));
+    EXPECT_EQ(index(), 1);
+    EXPECT_TRUE(press(Qt::Key_Right, 1500)) << "no release came between";
+    release(Qt::Key_Right, 1530);
+    EXPECT_TRUE(press(Qt::Key_Right, 1530)) << "a release-press pair";
+    release(Qt::Key_Right, 1600);
+    EXPECT_TRUE(press(Qt::Key_Right, 1650, Qt::NoModifier, {}, true)) << "a press flagged as a repeat";
+    EXPECT_EQ(index(), 1);
+    release(Qt::Key_Right, 1660);
+    EXPECT_TRUE(press(Qt::Key_Right, 1700)) << "a new press";
+    EXPECT_EQ(index(), 2);
+    release(Qt::Key_Right, 1800);
+    EXPECT_TRUE(tap(Qt::Key_Left, Qt::ShiftModifier));
+    EXPECT_EQ(index(), 1);
+    EXPECT_TRUE(m.cursor().lastSelectionByKeyboard());
+}
+
+// Space opens and closes the preview, Escape closes it (and passes on while it is closed), the arrows step in
+// it, Return does nothing there; D marks and moves on, but not with Ctrl and not on a folder.
+TEST_F(Keys, PreviewAndMarkKeys)
+{
+    EXPECT_FALSE(tap(Qt::Key_Escape)) << "escape passes on with the preview closed";
+    EXPECT_TRUE(tap(Qt::Key_D, Qt::NoModifier, QStringLiteral("d"))) << "swallowed with a folder selected";
+    EXPECT_TRUE(m.marks().marked().isEmpty());
+    tap(Qt::Key_Right);
+    EXPECT_TRUE(tap(Qt::Key_Space, Qt::NoModifier, QStringLiteral(" ")));
+    ASSERT_EQ(m.cursor().previewIndex(), 0);
+    EXPECT_TRUE(tap(Qt::Key_Left));
+    EXPECT_EQ(m.cursor().previewIndex(), 2);
+    EXPECT_TRUE(tap(Qt::Key_Return));
+    EXPECT_EQ(m.cursor().previewIndex(), 2) << "return does nothing in the preview";
+    EXPECT_TRUE(tap(Qt::Key_Escape));
+    EXPECT_FALSE(m.cursor().previewIndex());
+    EXPECT_FALSE(tap(Qt::Key_D, Qt::ControlModifier, QStringLiteral("d")));
+    EXPECT_TRUE(tap(Qt::Key_D, Qt::ShiftModifier, QStringLiteral("D")));
+    EXPECT_EQ(m.marks().marked().size(), 1);
+    EXPECT_EQ(index(), 0) << "marking moves on, wrapping around";
+}
+
+// Return opens a folder, Backspace or Alt+Up goes up; every key passes on while a text field has the focus.
+TEST_F(Keys, ReturnOpensFoldersBackspaceGoesUpAndTextFieldsKeepTheirKeys)
+{
+    EXPECT_FALSE(tap(Qt::Key_Backspace, Qt::ShiftModifier));
+    EXPECT_TRUE(tap(Qt::Key_Enter, Qt::KeypadModifier));
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(*m.listing().currentPath(), t.root() / "sub");
+    EXPECT_TRUE(tap(Qt::Key_Backspace));
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(*m.listing().currentPath(), t.root());
+    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id));
+
+    tap(Qt::Key_Return);
+    ASSERT_TRUE(loaded());
+    EXPECT_TRUE(tap(Qt::Key_Up, Qt::AltModifier));
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(*m.listing().currentPath(), t.root());
+
+    QLineEdit field;
+    field.show();
+    field.activateWindow();
+    field.setFocus();
+    ASSERT_TRUE(waitUntil([&] { return field.hasFocus(); }, 2000));
+    const auto before = m.cursor().selection();
+    for (int key : {Qt::Key_Right, Qt::Key_Space, Qt::Key_D, Qt::Key_Backspace})
+        EXPECT_FALSE(tap(key)) << key;
+    EXPECT_EQ(m.cursor().selection(), before);
+}
+
+TEST(MainWindowTest, StartScreenUntilAFolderIsChosen)
+{
+    TempTree t;
+    std::optional<std::filesystem::path> picked;
+    AppModel m{nullptr, quietMachine()};
+    ThumbnailCache cache;
+    MainWindow window{m, cache};
+    window.setDirectoryPicker([&](const QString &) { return picked; });
+    window.show();
+    EXPECT_FALSE(window.showsBrowser());
+    EXPECT_FALSE(window.keyMap()->isActive()) << "no keys reach the model from the start screen";
+    picked = t.root() / "missing";
+    window.pickDirectory();
+    EXPECT_FALSE(m.listing().rootPath()) << "a path that is not a folder is ignored";
+    picked = t.root();
+    window.pickDirectory();
+    EXPECT_TRUE(window.showsBrowser());
+    EXPECT_TRUE(window.keyMap()->isActive());
+}
+
+} // namespace

@@ -1,0 +1,173 @@
+#include "testsupport/support.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace vorlane::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+int copyCommand(const QStringList &args, QByteArray *out, int timeoutMs = 600000)
+{
+    return runTool(QString::fromUtf8(VORLANE_CLI_PATH), QStringList{u"copy"_s} + args, out, timeoutMs);
+}
+
+class CliCopy : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!haveTool("convert"))
+            GTEST_SKIP();
+    }
+    TempTree t;
+    std::filesystem::path dir = t.dir("card");
+};
+
+TEST_F(CliCopy, CopiesCellsLikeMarking)
+{
+    ASSERT_TRUE(makeJpeg(dir / "IMG_1.JPG", 1950, 1300));
+    t.file("card/IMG_1.CR2", "the pair is copied from its JPEG");
+    ASSERT_TRUE(makeJpeg(dir / "b.jpg", 800, 600));
+    t.file("card/broken.jpg", "not a picture");
+    QByteArray out;
+    EXPECT_EQ(copyCommand({u"--jobs"_s, u"2"_s, qpath(dir)}, &out), 1) << "one cell failed";
+    const QString text = QString::fromUtf8(out);
+    const auto copy = dir / "card_bside" / "IMG_1_bside.jpg";
+    EXPECT_TRUE(text.contains(u"ok "_s + qpath(dir / "IMG_1.JPG") + u" -> "_s + qpath(copy) + u" 1920x1280 "_s)) << text.toStdString();
+    EXPECT_TRUE(text.contains(u"ok "_s + qpath(dir / "b.jpg")));
+    EXPECT_TRUE(text.contains(u"failed "_s + qpath(dir / "broken.jpg") + u": "_s));
+    EXPECT_EQ(text.count(u'\n'), 3) << "one line per cell";
+    EXPECT_FALSE(std::filesystem::exists(dir / "card_bside" / "broken_bside.jpg"));
+    EXPECT_EQ(copyCommand({qpath(dir / "IMG_1.CR2")}, &out), 0);
+    EXPECT_TRUE(out.startsWith("exists ")) << "the RAW names its pair's cell";
+    const auto before = std::filesystem::last_write_time(copy);
+    EXPECT_EQ(copyCommand({u"--force"_s, qpath(dir / "IMG_1.JPG")}, &out), 0);
+    EXPECT_TRUE(out.startsWith("ok "));
+    EXPECT_NE(std::filesystem::last_write_time(copy), before);
+}
+
+// Same-stem cells each get a copy of their own; a name with control characters is printed escaped on one
+// line; a name as long as a file system allows still leaves room for the copy's hidden temporary name.
+TEST_F(CliCopy, AwkwardNamesEachGetTheirOwnCopy)
+{
+    const std::string longStem(245, 'n'); // the copy "…_bside.jpg" is 255 bytes, its temporary name would be 269
+    ASSERT_TRUE(makeJpeg(dir / "photo.jpg", 320, 240));
+    ASSERT_TRUE(magick({u"-size"_s, u"200x100"_s, u"xc:red"_s}, dir / "photo.png"));
+    ASSERT_TRUE(makeJpeg(dir / "two\nlines\\and\ttab.jpg", 64, 48));
+    ASSERT_TRUE(makeJpeg(dir / (longStem + ".jpg"), 64, 48));
+    QByteArray out;
+    ASSERT_EQ(copyCommand({qpath(dir)}, &out), 0) << out.toStdString();
+    const QString text = QString::fromUtf8(out);
+    EXPECT_EQ(text.count(u'\n'), 4) << "one line per cell: " << out.toStdString();
+    for (const auto &[file, copy, size] : {std::tuple{"photo.jpg", "photo_jpg_bside.jpg", " 320x240 "},
+                                           std::tuple{"photo.png", "photo_png_bside.jpg", " 200x100 "}})
+        EXPECT_TRUE(text.contains(u"ok "_s + qpath(dir / file) + u" -> "_s + qpath(dir / "card_bside" / copy) + QLatin1StringView(size)))
+            << text.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir / "card_bside" / "photo_bside.jpg"));
+    EXPECT_TRUE(out.contains("/two\\nlines\\\\and\\ttab.jpg -> ")) << out.toStdString();
+    EXPECT_TRUE(std::filesystem::exists(dir / "card_bside" / "two\nlines\\and\ttab_bside.jpg"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "card_bside" / (longStem + "_bside.jpg")));
+}
+
+// Clips that crash or stall the EXIF library, renamed as stills: listing them finishes at once and dates them
+// by the file system; copying them fails with a reason. Nothing may crash, hang or be handed to a still parser.
+TEST_F(CliCopy, ClipsRenamedAsStillsFailCleanly)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    int n = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(fixtures / "broken" / "exiv2-crash")) {
+        ++n;
+        for (const char *ext : {"jpg", "CR2", "heic", "png", "tif"})
+            std::filesystem::copy_file(entry.path(), dir / ("clip" + std::to_string(n) + "." + ext));
+    }
+    ASSERT_GT(n, 0);
+    QByteArray json;
+    ASSERT_EQ(runTool(QString::fromUtf8(VORLANE_CLI_PATH), {u"scan"_s, qpath(dir)}, &json, 60000), 0);
+    EXPECT_EQ(json.count("\"displayName\""), 4 * n) << "a .CR2 pairs with its .heic";
+
+    QByteArray out;
+    EXPECT_EQ(copyCommand({qpath(dir)}, &out, 120000), 1) << out.toStdString();
+    EXPECT_EQ(out.count("failed "), 4 * n) << out.toStdString();
+    EXPECT_EQ(out.count("not a picture"), 4 * n) << out.toStdString();
+    EXPECT_FALSE(std::filesystem::exists(dir / "card_bside") && !std::filesystem::is_empty(dir / "card_bside"));
+}
+
+int scan(const QStringList &args, QJsonObject *json = nullptr)
+{
+    QByteArray out;
+    const int status = runTool(QString::fromUtf8(VORLANE_CLI_PATH), QStringList{u"scan"_s} + args, &out);
+    if (json)
+        *json = QJsonDocument::fromJson(out).object();
+    return status;
+}
+
+TEST(CliScan, ListsCellsWithCopyPaths)
+{
+    TempTree t;
+    const auto dir = t.dir("card");
+    t.file("card/IMG_1.JPG", "jpg");
+    t.file("card/IMG_1.CR2", "raw!");
+    t.file("card/clip.MOV", "v");
+    t.file("card/2024/a.jpg", "12345");
+    t.file("card/card_bside/IMG_1_bside.jpg", "c");
+    QJsonObject j;
+    ASSERT_EQ(scan({qpath(dir)}, &j), 0);
+    EXPECT_EQ(j[u"directory"_s].toString(), qpath(dir));
+    EXPECT_EQ(j[u"currentDirBytes"_s].toInteger(), 8);
+    const QJsonArray folders = j[u"folders"_s].toArray();
+    ASSERT_EQ(folders.size(), 1);
+    EXPECT_EQ(folders[0][u"name"_s].toString(), u"2024"_s);
+    EXPECT_EQ(folders[0][u"sizeBytes"_s].toInteger(), 5);
+
+    const QJsonArray cells = j[u"cells"_s].toArray();
+    ASSERT_EQ(cells.size(), 2);
+    const QJsonObject clip = cells[0].toObject(), pair = cells[1].toObject();
+    EXPECT_EQ(pair[u"displayName"_s].toString(), u"IMG_1.CR2+JPG"_s);
+    EXPECT_TRUE(pair[u"isPair"_s].toBool());
+    EXPECT_EQ(pair[u"primary"_s].toString(), qpath(dir / "IMG_1.JPG"));
+    EXPECT_EQ(pair[u"rawFile"_s].toString(), qpath(dir / "IMG_1.CR2"));
+    EXPECT_EQ(pair[u"originals"_s].toArray().size(), 2);
+    EXPECT_EQ(pair[u"copyPath"_s].toString(), qpath(dir / "card_bside" / "IMG_1_bside.jpg"));
+    EXPECT_TRUE(pair[u"hasCopy"_s].toBool());
+    EXPECT_EQ(clip[u"kind"_s].toString(), u"video"_s);
+    EXPECT_TRUE(clip[u"rawFile"_s].isNull());
+    EXPECT_FALSE(clip[u"hasCopy"_s].toBool());
+    EXPECT_EQ(clip[u"copyPath"_s].toString(), qpath(dir / "card_bside" / "clip_bside.mp4"));
+}
+
+TEST(CliScan, DateSortPutsOldestFirst)
+{
+    if (!haveTool("convert") || !haveTool("exiftool"))
+        GTEST_SKIP() << "ImageMagick and exiftool are needed";
+    TempTree t;
+    ASSERT_TRUE(makeJpeg(t.root() / "a.jpg", 32, 32, {u"-DateTimeOriginal=2022:01:01 10:00:00"_s}));
+    ASSERT_TRUE(makeJpeg(t.root() / "b.jpg", 32, 32, {u"-DateTimeOriginal=2020:01:01 10:00:00"_s}));
+    QJsonObject byDate, byName;
+    ASSERT_EQ(scan({qpath(t.root()), u"--sort"_s, u"date"_s}, &byDate), 0);
+    ASSERT_EQ(byDate[u"cells"_s].toArray().size(), 2);
+    EXPECT_EQ(byDate[u"cells"_s][0][u"displayName"_s].toString(), u"b.jpg"_s);
+    EXPECT_TRUE(byDate[u"cells"_s][0][u"dateTaken"_s].toString().startsWith(u"2020-01-01T10:00:00"_s));
+    ASSERT_EQ(scan({qpath(t.root())}, &byName), 0);
+    EXPECT_EQ(byName[u"cells"_s][0][u"displayName"_s].toString(), u"a.jpg"_s);
+}
+
+TEST_F(CliCopy, UsageErrorsAndMissingPaths)
+{
+    QByteArray out;
+    const QString root = qpath(t.root());
+    for (const QStringList &usage : {QStringList{}, {u"--jobs"_s, u"0"_s, root}, {u"--what"_s, root}})
+        EXPECT_EQ(copyCommand(usage, &out), 2) << usage.join(u' ').toStdString();
+    EXPECT_EQ(copyCommand({qpath(dir / "missing.jpg")}, &out), 1);
+    EXPECT_TRUE(out.startsWith("failed "));
+    EXPECT_EQ(copyCommand({qpath(t.file("card/notes.txt", "x"))}, &out), 1);
+    const std::vector<std::pair<QStringList, int>> scans{
+        {{}, 2}, {{root, u"--sort"_s}, 2}, {{root, u"--sort"_s, u"size"_s}, 2}, {{root, u"--bogus"_s}, 2},
+        {{qpath(t.root() / "missing")}, 1}, {{root}, 0}};
+    for (const auto &[args, status] : scans)
+        EXPECT_EQ(scan(args), status) << "scan " << args.join(u' ').toStdString();
+}
+
+} // namespace

@@ -1,0 +1,44 @@
+# Sourced by the end-to-end scripts: a private HOME and XDG folders, an Xvfb display of its own, and
+# fail/waitfor helpers. Before sourcing, set `tools` (programs to require) and `display_range` (X display
+# numbers to try); after it, "$work" is a scratch folder removed on exit, like any path added to
+# cleanup_paths and any process id added to cleanup_pids.
+for tool in Xvfb xdotool import $tools; do
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+done
+work="$(mktemp -d)"; cleanup_paths=("$work"); cleanup_pids=(); app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  for p in "${cleanup_pids[@]}"; do kill "$p" 2>/dev/null || true; done
+  rm -rf "${cleanup_paths[@]}"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*"; ls -laR "${cleanup_paths[@]:1}" 2>/dev/null | head -50 || true; echo "0 passed, 1 failed"; exit 1; }
+waitfor() { # seconds, condition...
+  local limit=$1; shift
+  for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
+  return 1
+}
+export HOME="$work/home"
+export XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache" XDG_CONFIG_HOME="$HOME/.config"
+export XDG_RUNTIME_DIR="$work/run"
+mkdir -p "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$shots"
+chmod 700 "$XDG_RUNTIME_DIR"
+unset QT_QPA_PLATFORM
+display=""
+for n in $display_range; do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+done
+[ -n "$display" ] || fail "no free X display number"
+Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp >/dev/null 2>&1 &
+cleanup_pids+=($!)
+export DISPLAY="$display"
+waitfor 20 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
+# start_app ARGS...: the app on the display, its window found, sized and focused, given time to list.
+start_app() {
+  "$app" "$@" >>"$work/app.log" 2>&1 &
+  app_pid=$!
+  wid="$(timeout 30 xdotool search --sync --onlyvisible --name 'Vorlane$' | head -1)" || fail "no window"
+  xdotool windowsize "$wid" 1280 860 windowmove "$wid" 0 0 windowfocus --sync "$wid"
+  sleep 2 # the listing and the first thumbnails
+}
+stop_app() { kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""; }

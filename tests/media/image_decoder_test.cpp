@@ -1,0 +1,165 @@
+// Decoding: every still format, camera RAWs, HEIF orientation, a video's frame, and the damaged and hostile
+// files of the fixture corpus.
+#include "media/decode_error.h"
+#include "media/image_decoder.h"
+#include "media/video_frame_grabber.h"
+
+#include "testsupport/support.h"
+
+#include <QSize>
+
+using namespace Qt::StringLiterals;
+namespace fs = std::filesystem;
+
+namespace vorlane {
+namespace {
+
+using test::PrintTo;
+
+// Every still format, decoded with a stop token that could be used, as every copy job's and thumbnail's is:
+// that connects the decode to libvips' progress signal. Pictures replaced by their rendered copy during the
+// decode once disconnected that signal from freed memory: GLib criticals, and a crash under GLib's plain
+// allocator (the test environment's).
+struct FormatRow
+{
+    const char *name;
+    const char *file;
+    QStringList args; // ImageMagick's picture and options before the output
+};
+using GeneratedFormat = testing::TestWithParam<FormatRow>;
+
+TEST_P(GeneratedFormat, DecodesToUpright8BitSrgbAtTheCap)
+{
+    test::TempTree tree;
+    const fs::path file = tree.root() / GetParam().file;
+    ASSERT_TRUE(test::magick(QStringList{u"-size"_s, u"400x300"_s} + GetParam().args, file));
+    std::stop_source stop;
+    const vips::VImage picture = ImageDecoder::decode(file, 200, stop.get_token());
+    EXPECT_EQ(QSize(picture.width(), picture.height()), QSize(200, 150));
+    EXPECT_EQ(picture.bands(), 3);
+    EXPECT_EQ(picture.format(), VIPS_FORMAT_UCHAR);
+    EXPECT_EQ(picture.interpretation(), VIPS_INTERPRETATION_sRGB);
+}
+const QStringList plasma{u"plasma:fractal"_s};
+INSTANTIATE_TEST_SUITE_P(
+    Rows, GeneratedFormat,
+    testing::Values(FormatRow{"jpeg", "a.jpg", plasma}, FormatRow{"blackJpeg", "black.jpg", {u"xc:black"_s}},
+                    FormatRow{"greyJpeg", "grey.jpg", {u"gradient:"_s, u"-colorspace"_s, u"Gray"_s}},
+                    FormatRow{"cmykJpeg", "cmyk.jpg", plasma + QStringList{u"-colorspace"_s, u"CMYK"_s}},
+                    FormatRow{"pngWithAlpha", "a.png", plasma + QStringList{u"-alpha"_s, u"on"_s}},
+                    FormatRow{"greyPng", "grey.png", plasma + QStringList{u"-colorspace"_s, u"Gray"_s}},
+                    FormatRow{"gif", "a.gif", plasma}, FormatRow{"bmp", "a.bmp", plasma},
+                    FormatRow{"tiff16", "a.tiff", plasma + QStringList{u"-depth"_s, u"16"_s}},
+                    FormatRow{"webp", "a.webp", plasma}, FormatRow{"heic", "a.heic", plasma}),
+    test::RowName());
+
+// Files of the corpus as phones, cameras and scanners wrote them, decoded at the copies' cap of 1920 unless a
+// row asks for less: the size the picture comes out at, upright, or a refusal with a reason (0 x 0).
+struct CorpusRow
+{
+    const char *name; // the file in the corpus
+    int cap, width, height;
+};
+using CorpusDecode = testing::TestWithParam<CorpusRow>;
+
+TEST_P(CorpusDecode, DecodesUprightAtTheExpectedSizeOrFailsWithAReason)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    const CorpusRow row = GetParam();
+    try {
+        const vips::VImage picture = ImageDecoder::decode(fixtures / row.name, row.cap);
+        EXPECT_EQ(QSize(picture.width(), picture.height()), QSize(row.width, row.height));
+    } catch (const DecodeError &error) {
+        EXPECT_EQ(row.width, 0) << error.what();
+        EXPECT_GT(std::string(error.what()).size(), 5u);
+    }
+}
+constexpr int kCap = 1920;
+INSTANTIATE_TEST_SUITE_P(
+    Corpus, CorpusDecode,
+    testing::Values(
+        // EXIF Orientation 3 and 6 on phone JPEGs; Orientation 0 is invalid and ignored.
+        CorpusRow{"formats/jpg/IMG_20200124_231153.jpg", kCap, 1920, 1440},
+        CorpusRow{"formats/jpg/broken_orientation_exif.jpg", kCap, 1440, 1920},
+        CorpusRow{"formats/jpg/huawei-gps-error.jpg", kCap, 500, 375},
+        // HEIF: libheif applies the container's irot; the EXIF Orientation beside it is not applied again,
+        // but it is where the container has no rotation of its own (iphone_7: Orientation 6, no irot).
+        CorpusRow{"formats/heic/orientation6.heic", kCap, 480, 160}, CorpusRow{"formats/heic/classic-car.heic", kCap, 1440, 1920},
+        CorpusRow{"formats/heic/Issue 487.heic", kCap, 1440, 1920}, CorpusRow{"formats/heic/iphone_7.heic", kCap, 1440, 1920},
+        CorpusRow{"formats/heif/HMD_Nokia_8.3_5G.heif", kCap, 1440, 1920}, CorpusRow{"formats/heif/Canon.HIF", kCap, 1920, 1280},
+        // Other still formats (16-bit grey, alpha, Orientation 6).
+        CorpusRow{"formats/tiff/001.tif", kCap, 640, 512}, CorpusRow{"formats/tiff/6.tiff", kCap, 43, 65},
+        CorpusRow{"formats/webp/windows95.webp", kCap, 500, 313}, CorpusRow{"formats/gif/earth.gif", kCap, 400, 400},
+        CorpusRow{"formats/bmp/yellow_rose-small.bmp", kCap, 16, 12},
+        CorpusRow{"formats/png/Screenshot 2019-05-21 at 10.45.52.png", kCap, 1189, 849},
+        CorpusRow{"broken/wrong.heic", kCap, 500, 500}, CorpusRow{"broken/broken_nom-exif.jpg", kCap, 1080, 1920},
+        // Damaged stills; libvips alone decodes the first three with a grey lower part and only a warning.
+        CorpusRow{"broken/IMG_20200124_231153_truncated.jpg", kCap, 0, 0}, CorpusRow{"broken/truncated.jpg", kCap, 0, 0},
+        CorpusRow{"broken/broken_photoprism.jpg", kCap, 0, 0}, CorpusRow{"broken/corrupted.jpg", kCap, 0, 0},
+        CorpusRow{"broken/empty.jpg", kCap, 0, 0}, CorpusRow{"broken/broken image.JPG", kCap, 0, 0},
+        CorpusRow{"broken/iphone_7_truncated.heic", kCap, 0, 0}, CorpusRow{"broken/park.heic", kCap, 0, 0},
+        CorpusRow{"broken/rotate.heic", kCap, 0, 0}, CorpusRow{"formats/heic/IMG_0307.HEIC", kCap, 0, 0},
+        CorpusRow{"broken/NegativeArraySizeException.HeifReader.processBoxes.heif", kCap, 0, 0},
+        CorpusRow{"formats/heic/fixture-msf1.heic", kCap, 0, 0},
+        // Camera RAWs of several makers: which picture the decoder settles on.
+        CorpusRow{"formats/nef/NIKON_D7100_head.nef", kCap, 1920, 1280},         // full-size preview, not the 160 px first IFD
+        CorpusRow{"formats/cr2/Canon_EOS-1Ds_Mark_III_head.cr2", kCap, 1920, 1280}, // 2784 px preview over the 160 px one
+        CorpusRow{"formats/cr2/Canon_EOS-1Ds_Mark_III_head.cr2", 256, 256, 171}, // a thumbnail's cap takes a preview
+        CorpusRow{"broken/IMG_5952_truncated.CR2", kCap, 1728, 1152},            // sensor data cut: the largest preview
+        CorpusRow{"formats/arw/SONY_SLT-A55V_head.arw", kCap, 1616, 1080}, // LibRaw "succeeds" on the cut file: preview
+        CorpusRow{"formats/cr3/Canon-R6-pruned.CR3", kCap, 1620, 1080},    // BMFF previews read through exiv2
+        CorpusRow{"formats/dng/pixel7_test.dng", kCap, 382, 510},          // sensor-sized preview, Orientation 8 upright
+        CorpusRow{"formats/dng/colorchart.dng", kCap, 1734, 1156},         // no preview: the sensor data through LibRaw
+        CorpusRow{"broken/Issue 247-1.nef", kCap, 1277, 1920},             // a JPEG named .nef is read whole
+        CorpusRow{"formats/dng/DNG.dng", kCap, 0, 0},      // LibRaw "succeeds" without sensor data; only an 8x8 preview
+        CorpusRow{"formats/dng/IMG_1361.dng", kCap, 0, 0}, // stripped: the preview's bytes and sensor data are gone
+        CorpusRow{"formats/rw2/Panasonic.rw2", kCap, 0, 0},            // metadata only, LibRaw "succeeds"
+        CorpusRow{"formats/arw/fixture-sony-zv-e10.arw", kCap, 0, 0},  // only a 160 px thumbnail: not a copy
+        CorpusRow{"formats/cr3/CanonRaw.cr3", kCap, 0, 0},             // exiv2 cannot read it, LibRaw finds it corrupt
+        CorpusRow{"formats/iiq/PhaseOne.iiq", kCap, 0, 0},             // never the 1x1 TIFF IFD
+        CorpusRow{"formats/mrw/Minolta.mrw", kCap, 0, 0},              // metadata only
+        CorpusRow{"broken/fixture.orf", kCap, 0, 0}),                 // 128-byte header
+    [](const auto &row) { return test::caseName(row.param.name) + "_" + std::to_string(row.param.cap); });
+
+TEST(ImageDecoder, HeicWithOnlyAnExifOrientationHasItsSkyOnTop)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    const vips::VImage picture = ImageDecoder::decode(fixtures / "formats/heic/iphone_7.heic", 480);
+    const vips::VImage top = picture.crop(0, 0, picture.width(), picture.height() / 6);
+    EXPECT_GT(top.extract_band(2).avg() - top.extract_band(0).avg(), 80) << "the top band is the blue sky";
+}
+
+// Clips that crash or stall the EXIF library and libvips' other loaders, renamed as stills and RAWs: the
+// decode refuses them by their bytes at once, for the grid's thumbnail, the preview and the copy alike.
+TEST(HostileFiles, ClipsNamedAsStillsAreRefused)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    test::TempTree t;
+    int n = 0;
+    for (const auto &entry : fs::directory_iterator(fixtures / "broken" / "exiv2-crash")) {
+        ++n;
+        for (const char *ext : {"jpg", "CR2", "heic", "png", "tif"}) {
+            const auto file = t.root() / ("clip" + std::to_string(n) + "." + ext);
+            fs::copy_file(entry.path(), file);
+            EXPECT_THROW(ImageDecoder::decode(file, 256), DecodeError) << file;
+        }
+    }
+    EXPECT_GT(n, 0);
+}
+
+TEST(VideoFrameGrabber, FrameOfAPhoneClipStandsUpright)
+{
+    if (!test::haveTool("ffmpeg"))
+        GTEST_SKIP();
+    test::TempTree t;
+    const auto clip = t.root() / "clip.mp4"; // frames stored landscape, a quarter turn in the display matrix
+    ASSERT_TRUE(test::ffmpeg(test::testPattern("320x180", 2) + QStringList{u"-pix_fmt"_s, u"yuv420p"_s}, clip));
+    ASSERT_TRUE(test::rotateClip(clip, 90));
+    const QImage frame = VideoFrameGrabber::grab(clip, 160);
+    ASSERT_FALSE(frame.isNull());
+    EXPECT_EQ(frame.size(), QSize(90, 160));
+    EXPECT_TRUE(VideoFrameGrabber::grab(t.file("notes.mp4", "not a video"), 160).isNull());
+}
+
+} // namespace
+} // namespace vorlane

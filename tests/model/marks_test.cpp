@@ -1,0 +1,329 @@
+#include "testsupport/model_support.h"
+
+#include <QSemaphore>
+#include <QThreadPool>
+
+#include <fstream>
+
+using namespace vorlane;
+using namespace vorlane::test;
+using namespace Qt::StringLiterals;
+namespace fs = std::filesystem;
+using Case = BsideJobStatus::Case;
+
+namespace {
+
+// A folder, two RAW+JPEG pairs, a photo and a photo whose name holds a '%'; copies made by the fake encoder.
+class Discard : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        t.dir("sub");
+        for (const char *name : {"IMG_1.JPG", "IMG_1.CR2", "IMG_2.JPG", "IMG_2.CR2", "b.jpg", "c%20 odd.jpg"})
+            t.file(name, name);
+        encoder.open();
+        ASSERT_TRUE(openAndWait(m, t.root()));
+    }
+    void markAndWait(const QString &name)
+    {
+        const QUuid id = pairIdNamed(m, name);
+        m.marks().toggle(id);
+        ASSERT_TRUE(waitUntil([&] { return statusOf(m, id) == BsideJobStatus::Case::Completed; }));
+    }
+    bool discardAndWait()
+    {
+        m.discardOriginals();
+        return waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); });
+    }
+    fs::path copies() const { return t.root() / (t.root().filename().native() + "_bside"); }
+
+    TempTree t;
+    FakeEncoder encoder;
+    AppModel m{nullptr, quietMachine(), encoder.function()};
+};
+
+TEST_F(Discard, MovesOriginalsOfCompletedPairsToTheTrash)
+{
+    if (!haveTool("trash-list"))
+        GTEST_SKIP() << "trash-cli is needed";
+    markAndWait(u"IMG_1.CR2+JPG"_s);
+    markAndWait(u"c%20 odd.jpg"_s);
+    m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"IMG_1.CR2+JPG"_s)));
+    ASSERT_TRUE(discardAndWait());
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 3 个文件"_s);
+    EXPECT_FALSE(fs::exists(t.root() / "IMG_1.JPG") || fs::exists(t.root() / "IMG_1.CR2"));
+    EXPECT_TRUE(fs::exists(t.root() / "b.jpg") && fs::exists(copies() / "IMG_1_bside.jpg"));
+    EXPECT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg", "IMG_2.CR2+JPG"}));
+    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id)) << "selection moves to the first cell";
+    EXPECT_TRUE(m.marks().marked().isEmpty());
+    QByteArray listed;
+    runTool(u"trash-list"_s, {}, &listed);
+    EXPECT_TRUE(listed.contains((t.root() / "IMG_1.CR2").c_str()));
+    EXPECT_TRUE(listed.contains((t.root() / "c%20 odd.jpg").c_str())) << "a name with % is listed as it is: " << listed.toStdString();
+}
+
+// Whatever cannot move stays, marked: a cell whose copy has gone keeps all its originals, a pair of which one
+// file cannot move leaves that file as a cell of its own. The message counts both and gives the first reason.
+TEST_F(Discard, WhatCannotMoveStaysMarked)
+{
+    for (const QString &name : {u"IMG_1.CR2+JPG"_s, u"IMG_2.CR2+JPG"_s, u"b.jpg"_s})
+        markAndWait(name);
+    fs::remove(copies() / "IMG_1_bside.jpg");
+    fs::remove(t.root() / "IMG_2.CR2"); // gone before the run
+    ASSERT_TRUE(discardAndWait());
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 2 个文件，3 个失败\n未移到废纸篓：IMG_1.JPG：它的副本已不存在 等 3 个文件"_s);
+    EXPECT_TRUE(fs::exists(t.root() / "IMG_1.JPG") && fs::exists(t.root() / "IMG_1.CR2"));
+    EXPECT_FALSE(fs::exists(t.root() / "b.jpg") || fs::exists(t.root() / "IMG_2.JPG"));
+    EXPECT_EQ(pairNames(m), (std::vector<std::string>{"c%20 odd.jpg", "IMG_1.CR2+JPG", "IMG_2.CR2"}));
+    EXPECT_TRUE(m.marks().marked().contains(pairIdNamed(m, u"IMG_1.CR2+JPG"_s)));
+    EXPECT_TRUE(m.marks().marked().contains(pairIdNamed(m, u"IMG_2.CR2"_s)));
+    EXPECT_EQ(m.discard().discardableCount(), 2);
+}
+
+// A run takes the marked cells whose copy is complete and counts the others with their reason. While it runs,
+// its cells can be neither unmarked (that would delete their only copy) nor marked, and a second press is
+// ignored; the size figure follows the files that left.
+TEST_F(Discard, ARunTakesCompletedCellsAndHoldsThemUntilItEnds)
+{
+    markAndWait(u"b.jpg"_s);
+    encoder.setMode(FakeEncoder::Mode::Fail);
+    m.marks().toggle(pairIdNamed(m, u"c%20 odd.jpg"_s));
+    ASSERT_TRUE(waitUntil([&] { return !m.marks().failed().isEmpty(); }));
+    m.marks().toggle(pairIdNamed(m, u"IMG_1.CR2+JPG"_s)); // queued: its status moves only once events run
+    const int64_t before = m.listing().currentDirBytes();
+    const QUuid b = pairIdNamed(m, u"b.jpg"_s);
+    m.discardOriginals();
+    ASSERT_TRUE(m.discard().isTrashing());
+    m.discardOriginals();
+    m.marks().toggle(b); // the result is applied only once events run again: the run is still under way
+    m.cursor().selectByClick(GridSelection::media(b));
+    m.markCurrentAndAdvance(false);
+    EXPECT_TRUE(m.marks().marked().contains(b));
+    EXPECT_TRUE(fs::exists(copies() / "b_bside.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing(); }));
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件\n跳过 2 个已标记项：副本未完成 1，副本失败 1"_s);
+    EXPECT_EQ(m.listing().currentDirBytes(), before - 5) << "b.jpg held five bytes";
+    ASSERT_TRUE(waitUntil([&] { return m.marks().failed().size() == 2; })); // the queued job has run and failed
+    m.discard().clearLastResult();
+    m.discardOriginals();
+    EXPECT_FALSE(m.discard().isTrashing());
+    EXPECT_EQ(*m.discard().lastResult(), u"没有可丢弃的原片\n跳过 2 个已标记项：副本失败 2"_s);
+}
+
+// photo.jpg and photo.png would share the plain copy path photo_bside.jpg: each cell has its own instead, a
+// copy left at the shared path restores neither, and a discard moves only what was marked. Marks come back
+// from the copies on disk after a restart, and unmarking deletes the copy. The copies are real here.
+TEST(MarksAcrossRestarts, RestoredFromTheirOwnCopiesOnly)
+{
+    if (!haveTool("convert"))
+        GTEST_SKIP();
+    TempTree t;
+    const auto card = t.dir("card");
+    ASSERT_TRUE(makeJpeg(card / "IMG_1.JPG", 640, 480));
+    t.file("card/IMG_1.CR2", "not decoded: the pair is copied from its JPEG");
+    ASSERT_TRUE(makeJpeg(card / "photo.jpg", 64, 48));
+    ASSERT_TRUE(magick({u"-size"_s, u"64x48"_s, u"xc:red"_s}, card / "photo.png"));
+    t.file("card/card_bside/photo_bside.jpg", "a copy from before, of one of them");
+    {
+        AppModel m(nullptr, quietMachine());
+        ASSERT_TRUE(openAndWait(m, card));
+        EXPECT_TRUE(m.marks().marked().isEmpty()) << "a path that two cells could claim restores no mark";
+        m.marks().toggle(pairIdNamed(m, u"IMG_1.CR2+JPG"_s));
+        m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"photo.png"_s)));
+        m.markCurrentAndAdvance(false);
+        EXPECT_EQ(m.cursor().selection(), GridSelection::media(m.listing().pairs()[0].id())) << "advanced with wrap-around";
+        const auto status = statusOf(m, pairIdNamed(m, u"photo.png"_s));
+        EXPECT_TRUE(status == BsideJobStatus::Case::Queued || status == BsideJobStatus::Case::Running);
+        ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 2 && m.marks().progress().isIdle(); }));
+        EXPECT_EQ(m.marks().progress().completed, 2);
+    }
+    EXPECT_GT(fs::file_size(card / "card_bside" / "IMG_1_bside.jpg"), 0u);
+    EXPECT_TRUE(fs::exists(card / "card_bside" / "photo_png_bside.jpg"));
+
+    AppModel m(nullptr, quietMachine());
+    ASSERT_TRUE(openAndWait(m, card));
+    EXPECT_EQ(m.marks().marked(), (QSet<QUuid>{pairIdNamed(m, u"IMG_1.CR2+JPG"_s), pairIdNamed(m, u"photo.png"_s)}));
+    EXPECT_EQ(statusOf(m, pairIdNamed(m, u"photo.png"_s)), BsideJobStatus::Case::Completed);
+    m.marks().toggle(pairIdNamed(m, u"IMG_1.CR2+JPG"_s));
+    EXPECT_FALSE(fs::exists(card / "card_bside" / "IMG_1_bside.jpg")) << "unmarking deletes the copy";
+    EXPECT_FALSE(statusOf(m, pairIdNamed(m, u"IMG_1.CR2+JPG"_s)));
+    m.discardOriginals();
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件"_s);
+    EXPECT_TRUE(fs::exists(card / "photo.jpg") && fs::exists(card / "IMG_1.JPG"));
+    EXPECT_FALSE(fs::exists(card / "photo.png"));
+}
+
+// Copy jobs follow their cell across listings: a cell listed again while its copy is being made shows marked
+// and copying, and unmarking it then cancels that very job, so no copy comes back to mark it again; a copy
+// that finishes for a folder the user has left keeps its mark for when the folder is listed again. The
+// discard count is what a press moves now: nothing of a folder left behind, and a folder's cells once however
+// often it is entered.
+TEST(CopyJobsAcrossListings, FollowTheirCellAndTheDiscardCountFollowsTheListing)
+{
+    // Thumbnails and previews decode on the shared pool; a decode that never returns there must leave listing,
+    // copying and discarding working, so every thread of that pool is kept busy meanwhile.
+    struct BusyPool
+    {
+        QSemaphore release;
+        QThreadPool *pool = QThreadPool::globalInstance();
+        BusyPool()
+        {
+            for (int i = 0; i < pool->maxThreadCount(); ++i)
+                pool->start([this] { release.acquire(); });
+        }
+        ~BusyPool()
+        {
+            release.release(pool->maxThreadCount());
+            pool->waitForDone();
+        }
+    } busy;
+    TempTree t;
+    t.file("a/1.jpg", "1");
+    t.file("a/2.jpg", "2");
+    t.file("b/3.jpg", "3");
+    FakeEncoder encoder; // holds every job until opened
+    AppModel m(nullptr, quietMachine(), encoder.function());
+    ASSERT_TRUE(openAndWait(m, t.root() / "a"));
+    for (const MediaPair &p : m.listing().pairs())
+        m.marks().toggle(p.id());
+    ASSERT_TRUE(waitUntil([&] { return encoder.started() == 2; }));
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "b"));
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
+    for (const MediaPair &p : m.listing().pairs())
+        EXPECT_TRUE(m.marks().marked().contains(p.id()) && statusOf(m, p.id()) == BsideJobStatus::Case::Running);
+    m.marks().toggle(pairIdNamed(m, u"1.jpg"_s));
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "b"));
+    encoder.open();
+    ASSERT_TRUE(waitUntil([&] { return m.marks().progress().isIdle() && m.marks().progress().completed == 2; }));
+    EXPECT_EQ(m.discard().discardableCount(), 0);
+    EXPECT_TRUE(m.marks().marked().isEmpty()) << "ids no listing holds are dropped";
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_TRUE(navigateAndWait(m, t.root() / "a"));
+        EXPECT_EQ(m.marks().marked(), QSet<QUuid>{pairIdNamed(m, u"2.jpg"_s)});
+        EXPECT_EQ(m.discard().discardableCount(), 1) << "marks are rebuilt from the copies, once";
+    }
+    EXPECT_FALSE(fs::exists(t.root() / "a" / "a_bside" / "1_bside.jpg"));
+    m.discardOriginals();
+    ASSERT_TRUE(waitUntil([&] { return m.discard().lastResult().has_value(); }));
+    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件"_s);
+    EXPECT_EQ(m.discard().discardableCount(), 0);
+}
+
+// A volume the Trash cannot reach (tmpfs is a system mount to GIO): the cells stay, marked, and the message
+// says why.
+TEST(DiscardRefused, CellsStayWithTheirMarkAndTheReasonIsShown)
+{
+    if (!fs::is_directory("/dev/shm"))
+        GTEST_SKIP() << "no tmpfs at /dev/shm";
+    const fs::path dir = "/dev/shm/vorlane-test-" + QUuid::createUuid().toString(QUuid::Id128).toStdString();
+    fs::create_directories(dir);
+    std::ofstream(dir / "a.jpg") << "a";
+    FakeEncoder encoder;
+    encoder.open();
+    {
+        AppModel m(nullptr, quietMachine(), encoder.function());
+        ASSERT_TRUE(openAndWait(m, dir));
+        const QUuid id = m.listing().pairs()[0].id();
+        m.marks().toggle(id);
+        ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+        m.discardOriginals();
+        ASSERT_TRUE(waitUntil([&] { return m.discard().lastResult().has_value(); }));
+        const QString result = *m.discard().lastResult();
+        EXPECT_TRUE(result.startsWith(u"已丢弃 0 个文件，1 个失败\n未移到废纸篓：a.jpg："_s)) << result.toStdString();
+        EXPECT_GT(result.size(), 30) << "GIO's reason follows";
+        EXPECT_EQ(m.listing().pairs().size(), 1);
+        EXPECT_TRUE(m.marks().marked().contains(id));
+        EXPECT_TRUE(fs::exists(dir / "a.jpg"));
+    }
+    fs::remove_all(dir);
+}
+
+// Two cells, their copy jobs held by the fake encoder, one at a time.
+class MarkingStates : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        t.file("a.jpg", "a");
+        t.file("b.jpg", "b");
+        ASSERT_TRUE(openAndWait(m, t.root()));
+        m.marks().scheduler().capConcurrency(1);
+        a = m.listing().pairs()[0].id();
+        b = m.listing().pairs()[1].id();
+    }
+    // Marks a and unmarks it while its job runs; the job then ends as the encoder's mode says.
+    void unmarkWhileRunning(FakeEncoder::Mode mode)
+    {
+        encoder.setMode(mode);
+        m.marks().toggle(a);
+        ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Running; }));
+        m.marks().toggle(a);
+        encoder.open();
+    }
+    bool copyOfAExists() { return std::filesystem::exists(t.root() / (t.root().filename().native() + "_bside") / "a_bside.jpg"); }
+
+    TempTree t;
+    FakeEncoder encoder;
+    AppModel m{nullptr, quietMachine(), encoder.function()};
+    QUuid a, b;
+};
+
+TEST_F(MarkingStates, UnmarkQueuedAndRunning)
+{
+    m.marks().toggle(a);
+    m.marks().toggle(b);
+    ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Running; }));
+    EXPECT_EQ(statusOf(m, b), Case::Queued);
+    EXPECT_EQ(m.marks().scheduler().progress().queued, 1);
+
+    m.marks().toggle(b);
+    EXPECT_FALSE(statusOf(m, b)) << "a waiting job's status goes at once";
+    ASSERT_TRUE(waitUntil([&] { return m.marks().progress().total == 1 && m.marks().progress().queued == 0; }));
+
+    m.marks().toggle(a);
+    EXPECT_EQ(statusOf(m, a), Case::Running) << "a running job settles its own status";
+    ASSERT_TRUE(waitUntil([&] { return !statusOf(m, a); }));
+    EXPECT_FALSE(copyOfAExists());
+    EXPECT_TRUE(m.marks().failed().isEmpty());
+
+    unmarkWhileRunning(FakeEncoder::Mode::IgnoreCancel); // the job writes its copy all the same
+    ASSERT_TRUE(waitUntil([&] { return !statusOf(m, a) && m.marks().progress().isIdle(); }));
+    EXPECT_FALSE(copyOfAExists()) << "a copy left behind would restore a mark the user removed";
+}
+
+// A failure shows even when its cell was unmarked meanwhile, and counts in the progress until an unmark
+// clears it.
+TEST_F(MarkingStates, FailureShowsEvenWhenUnmarkedAndUnmarkClearsIt)
+{
+    unmarkWhileRunning(FakeEncoder::Mode::Fail);
+    ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Failed; }));
+    EXPECT_EQ(m.marks().status(a)->message(), QStringLiteral("boom"));
+    EXPECT_TRUE(m.marks().failed().contains(a));
+    EXPECT_FALSE(m.marks().marked().contains(a));
+
+    m.marks().toggle(a); // marked again: a new job, which fails too
+    ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Failed && m.marks().marked().contains(a); }));
+    ASSERT_TRUE(waitUntil([&] { return m.marks().progress().failed == 1; }));
+    m.marks().toggle(a);
+    EXPECT_FALSE(statusOf(m, a));
+    EXPECT_FALSE(m.marks().failed().contains(a));
+    EXPECT_EQ(m.marks().progress().failed, 0);
+}
+
+TEST_F(MarkingStates, MarkInPreviewAdvancesAndUnmarkStays)
+{
+    encoder.open();
+    m.cursor().openPreview();
+    ASSERT_EQ(m.cursor().previewIndex(), 0);
+    m.markCurrentAndAdvance(true);
+    EXPECT_EQ(m.cursor().previewIndex(), 1);
+    EXPECT_TRUE(m.marks().marked().contains(a));
+    m.cursor().previewMove(-1);
+    m.markCurrentAndAdvance(true);
+    EXPECT_FALSE(m.marks().marked().contains(a));
+    EXPECT_EQ(m.cursor().previewIndex(), 0) << "no advance after unmarking";
+}
+
+} // namespace

@@ -1,0 +1,115 @@
+#pragma once
+
+#include "catalogue/bside_path_resolver.h"
+#include "copies/atomic_file.h"
+#include "copies/copy_maker.h"
+#include "model/app_model.h"
+
+#include "testsupport/support.h"
+
+#include <QTest>
+
+#include <condition_variable>
+#include <mutex>
+
+namespace vorlane::test {
+
+// Waits (processing events) until the condition holds; false after the timeout.
+template<typename F>
+bool waitUntil(F condition, int timeoutMs = 30000)
+{
+    return QTest::qWaitFor(condition, timeoutMs);
+}
+
+// Opens root, or goes to dir, in the model and waits for its listing.
+inline bool openAndWait(AppModel &model, const std::filesystem::path &root)
+{
+    model.openRoot(root);
+    return waitUntil([&] { return !model.listing().isLoading(); });
+}
+
+inline bool navigateAndWait(AppModel &model, const std::filesystem::path &dir)
+{
+    model.navigate(dir);
+    return waitUntil([&] { return !model.listing().isLoading(); });
+}
+
+inline std::vector<std::string> pairNames(const AppModel &model)
+{
+    std::vector<std::string> names;
+    for (const MediaPair &p : model.listing().pairs())
+        names.push_back(p.displayName().toStdString());
+    return names;
+}
+
+inline QUuid pairIdNamed(const AppModel &model, const QString &name)
+{
+    for (const MediaPair &p : model.listing().pairs()) {
+        if (p.displayName() == name)
+            return p.id();
+    }
+    ADD_FAILURE() << "no cell named " << name.toStdString();
+    return {};
+}
+
+inline std::optional<BsideJobStatus::Case> statusOf(const AppModel &model, const QUuid &id)
+{
+    const auto status = model.marks().status(id);
+    return status ? std::optional(status->kind()) : std::nullopt;
+}
+
+inline MachineInputs quietMachine() { return MachineInputs{2, [] { return 0.7; }, [] { return 0; }}; }
+
+// Stands in for the encoders where a test needs a job to stay running, ignore its cancellation or fail on
+// demand: every job waits until open() (or, unless told to ignore it, its cancellation), then writes a small
+// real file at the copy path, or fails with "boom".
+class FakeEncoder
+{
+public:
+    enum class Mode { Obey, IgnoreCancel, Fail };
+
+    std::function<CopyOutcome(const CopyRequest &, std::stop_token)> function()
+    {
+        return [this](const CopyRequest &request, std::stop_token token) {
+            std::unique_lock lock(m_mutex);
+            ++m_started;
+            m_changed.wait(lock, token, [this] { return m_open; });
+            CopyOutcome outcome;
+            if (m_mode == Mode::Obey && token.stop_requested()) {
+                outcome.result = CopyOutcome::Result::Cancelled;
+            } else if (m_mode == Mode::Fail) {
+                outcome.message = QStringLiteral("boom");
+            } else {
+                BsidePathResolver::ensureParentDir(request.destination);
+                writeFileAtomically(request.destination, "copy");
+                outcome.result = CopyOutcome::Result::Completed;
+            }
+            return outcome;
+        };
+    }
+    void setMode(Mode mode)
+    {
+        std::lock_guard lock(m_mutex);
+        m_mode = mode;
+    }
+    void open()
+    {
+        std::lock_guard lock(m_mutex);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    int started()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_started;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable_any m_changed;
+    bool m_open = false;
+    int m_started = 0;
+    Mode m_mode = Mode::Obey;
+};
+
+} // namespace vorlane::test
