@@ -21,7 +21,7 @@ PACKAGES=(
   # peer tools the benchmarks measure against
   time bc
   # validating the desktop entry and the AppStream description
-  desktop-file-utils appstream
+  desktop-file-utils appstream dpkg-dev
 )
 
 missing=()

@@ -2,11 +2,9 @@
 
 #include "copies/cpu_monitor.h"
 #include "copies/thermal_monitor.h"
+#include "media/background_thread.h"
 
 #include <QThread>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -17,17 +15,6 @@ namespace {
 constexpr double kHighLoad = 0.88;
 constexpr double kLowLoad = 0.5;
 constexpr int kWorkerNice = 10;
-
-// Copy work yields to the interface and to the user's other programs: lower this worker thread's
-// scheduling priority once (Linux applies nice values per thread).
-void lowerThisThreadsPriority()
-{
-    thread_local bool lowered = false;
-    if (!lowered) {
-        setpriority(PRIO_PROCESS, id_t(gettid()), kWorkerNice);
-        lowered = true;
-    }
-}
 
 } // namespace
 
@@ -210,7 +197,7 @@ void BsideScheduler::pump()
         auto source = std::make_shared<std::stop_source>();
         m_running.emplace(job.id, source);
         m_pool.start([this, id = job.id, work = std::move(job.work), source] {
-            lowerThisThreadsPriority();
+            lowerThisThreadsPriority(kWorkerNice);
             try {
                 work(source->get_token());
             } catch (...) {

@@ -56,7 +56,14 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
         updateColumns();
     });
     connect(&m_model.cursor(), &GridCursor::selectionChanged, this, [this] {
-        viewport()->update();
+        // Only the cells whose highlight changed are painted again, unless the view scrolls to the new one.
+        const auto selection = m_model.cursor().selection();
+        const int index = selection ? int(m_model.cursor().items().indexOf(*selection)) : -1;
+        for (const int changed : {m_paintedSelection, index}) {
+            if (changed >= 0)
+                viewport()->update(cellViewportRect(changed).toAlignedRect().adjusted(-4, -4, 4, 4));
+        }
+        m_paintedSelection = index;
         scrollToSelection();
     });
     connect(&m_model.cursor(), &GridCursor::gridColumnsChanged, this, [this] {
@@ -252,11 +259,12 @@ void BrowserGrid::requestThumbnails()
     m_cache.setWanted(wanted);
 }
 
-void BrowserGrid::paintEvent(QPaintEvent *)
+void BrowserGrid::paintEvent(QPaintEvent *event)
 {
     QPainter p(viewport());
     const QPalette pal = palette();
-    p.fillRect(viewport()->rect(), pal.color(QPalette::Window));
+    const QRect dirty = event->rect();
+    p.fillRect(dirty, pal.color(QPalette::Window));
     const GridGeometry g = geometryNow();
     const double offset = verticalScrollBar()->value();
     if (const auto &error = m_model.listing().loadError()) {
@@ -267,10 +275,13 @@ void BrowserGrid::paintEvent(QPaintEvent *)
     const QList<FolderEntry> &folders = m_model.listing().folders();
     const QList<MediaPair> &pairs = m_model.listing().pairs();
     const int count = int(folders.size() + pairs.size());
-    const auto [first, last] = g.indexRange(offset, offset + viewport()->height(), count);
+    const auto [first, last] = g.indexRange(offset + dirty.top(), offset + dirty.bottom() + 1, count);
     const auto selection = m_model.cursor().selection();
     for (int i = first; i <= last; ++i) {
-        const QPointF origin = g.cellRect(i).topLeft() - QPointF(0, offset);
+        const QRectF cellRect = g.cellRect(i).translated(0, -offset);
+        if (!cellRect.adjusted(-4, -4, 4, 4).intersects(dirty))
+            continue;
+        const QPointF origin = cellRect.topLeft();
         if (i < folders.size()) {
             const FolderEntry &f = folders[i];
             CellPainter::paintFolder(p, origin,

@@ -58,6 +58,7 @@ private:
     QTimer m_thumbnailRepaint; // thumbnails landing within one frame share one repaint
     int m_spinnerAngle = 0;
     int m_lastScrollValue = 0;
+    int m_paintedSelection = -1; // the cell painted with the highlight, by index in the cursor's items
     bool m_scrollingDown = true;
     QPointer<QPropertyAnimation> m_scrollAnimation;
 };

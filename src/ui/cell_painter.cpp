@@ -5,11 +5,14 @@
 #include "ui/theme.h"
 
 #include <QApplication>
+#include <QCache>
 #include <QFontMetricsF>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+
+#include <cmath>
 
 namespace vorlane::CellPainter {
 namespace {
@@ -44,6 +47,38 @@ BadgeStyle styleOf(Badge b)
         return {Theme::Icon::warning, Theme::failed(), {}};
     }
     return {"", Qt::gray, {}};
+}
+
+// A thumbnail scaled to its tile and cut to the tile's rounded corners, made once per picture, size and fill
+// mode: a repaint then copies pixels instead of resampling through an antialiased clip, which keeps a full
+// screen of tiles within a frame while thumbnails are still being made.
+QPixmap roundedTile(const QPixmap &image, double size, ViewSettings::FillMode fillMode, qreal dpr)
+{
+    static QCache<QString, QPixmap> tiles(48 << 20); // bytes; main thread only
+    const QString key = QStringLiteral("%1/%2/%3/%4").arg(image.cacheKey()).arg(size).arg(int(fillMode)).arg(dpr);
+    if (const QPixmap *tile = tiles.object(key))
+        return *tile;
+    const int edge = int(std::ceil(size * dpr));
+    QPixmap tile(edge, edge);
+    tile.fill(Qt::transparent);
+    {
+        QPainter p(&tile);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        const QRectF square(0, 0, edge, edge);
+        QPainterPath clip;
+        clip.addRoundedRect(square, 3 * dpr, 3 * dpr);
+        p.setClipPath(clip);
+        p.fillRect(square, QApplication::palette().color(QPalette::Base));
+        const QSizeF scaled = QSizeF(image.size()).scaled(square.size(), fillMode == ViewSettings::FillMode::Fill
+                                                                             ? Qt::KeepAspectRatioByExpanding
+                                                                             : Qt::KeepAspectRatio);
+        const QRectF target((edge - scaled.width()) / 2, (edge - scaled.height()) / 2, scaled.width(), scaled.height());
+        p.drawPixmap(target, image, QRectF(QPointF(0, 0), image.size()));
+    }
+    tile.setDevicePixelRatio(dpr);
+    tiles.insert(key, new QPixmap(tile), qint64(edge) * edge * 4);
+    return tile;
 }
 
 QSizeF badgeSize(const BadgeStyle &s)
@@ -202,20 +237,11 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
     const QRectF square(origin, QSizeF(t, t));
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    QPainterPath clip;
-    clip.addRoundedRect(square, 3, 3);
-    p.setClipPath(clip);
     const QPalette palette = QApplication::palette();
-    p.fillRect(square, palette.color(QPalette::Base));
     if (!cell.image.isNull()) {
-        const QSizeF imageSize = cell.image.deviceIndependentSize();
-        const QSizeF scaled = imageSize.scaled(square.size(), cell.fillMode == ViewSettings::FillMode::Fill
-                                                                  ? Qt::KeepAspectRatioByExpanding
-                                                                  : Qt::KeepAspectRatio);
-        const QRectF target(square.center().x() - scaled.width() / 2, square.center().y() - scaled.height() / 2,
-                            scaled.width(), scaled.height());
-        p.drawPixmap(target, cell.image, QRectF(QPointF(0, 0), cell.image.size()));
+        const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
+        p.drawPixmap(QPointF(std::round(origin.x()), std::round(origin.y())),
+                     roundedTile(cell.image, t, cell.fillMode, dpr));
         if (cell.pair->isVideo()) {
             const double px = std::min(0.22 * t, 34.0) * 1.33;
             const QRectF c(square.center().x() - px / 2, square.center().y() - px / 2, px, px);
@@ -229,12 +255,13 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
             paintCapsuleText(p, square.topLeft() + QPointF(4, 4), raw, Theme::monoFont(7, QFont::Bold), Theme::onDark(Theme::Tone::Primary),
                              Theme::shade(0.35), 4, 2);
     } else {
-        p.fillRect(square, palette.color(QPalette::Button));
+        p.setPen(Qt::NoPen);
+        p.setBrush(palette.color(QPalette::Button));
+        p.drawRoundedRect(square, 3, 3);
         if (cell.loadFailed)
             Theme::drawIcon(p, square, QString::fromLatin1(Theme::Icon::brokenImage), palette.color(QPalette::PlaceholderText),
                             std::max(16.0, t * 0.25));
     }
-    p.setClipping(false);
     if (cell.isSelected) {
         p.setBrush(Qt::NoBrush);
         p.setPen(QPen(Theme::accent(), 3));

@@ -1,10 +1,18 @@
 #include "ui/thumbnail_cache.h"
 
+#include "media/background_thread.h"
+
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThread>
 
 namespace vorlane {
+namespace {
+
+// Thumbnail decodes run below the interface thread and above the copies (nice 10).
+constexpr int kWorkerNice = 5;
+
+} // namespace
 
 ThumbnailCache::ThumbnailCache(QObject *parent, qint64 budgetBytes, std::shared_ptr<const ThumbnailService> service)
     : QObject(parent)
@@ -115,6 +123,7 @@ void ThumbnailCache::startJobs()
         ++m_jobsStarted;
         const QPointer<ThumbnailCache> self(this);
         m_pool.start([self, job, service = m_service, token = source->get_token()] {
+            lowerThisThreadsPriority(kWorkerNice);
             QImage image;
             bool sharp = true;
             if (job.step == Step::Quick) {

@@ -94,6 +94,10 @@ TEST_F(Keys, PreviewAndMarkKeys)
     EXPECT_TRUE(tap(Qt::Key_D, Qt::ShiftModifier, QStringLiteral("D")));
     EXPECT_EQ(m.marks().marked().size(), 1);
     EXPECT_EQ(index(), 0) << "marking moves on, wrapping around";
+    for (const auto &[key, to] : std::vector<std::pair<int, int>>{{Qt::Key_End, 3}, {Qt::Key_Home, 0}, {Qt::Key_PageDown, 1}, {Qt::Key_PageUp, 0}}) {
+        EXPECT_TRUE(tap(key));
+        EXPECT_EQ(index(), to) << key;
+    }
 }
 
 // Return opens a folder, Backspace or Alt+Up goes up; every key passes on while a text field has the focus.

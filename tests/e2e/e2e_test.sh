@@ -37,8 +37,6 @@ gone() { [ ! -e "$card/IMG_0001.JPG" ] && [ ! -e "$card/IMG_0001.CR2" ] && [ ! -
 waitfor 30 gone || fail "the marked originals were not moved"
 sleep 0.5
 import -window root "$shots/e2e-discarded.png"
-stop_app
-
 trashed="$(trash-list | awk '{print $3}' | sort)"
 expected="$(printf '%s\n' "$card/IMG_0001.CR2" "$card/IMG_0001.JPG" "$card/IMG_0002.JPG" "$card/MVI_0004.MP4" | sort)"
 [ "$trashed" = "$expected" ] || fail "the Trash holds: $trashed"
@@ -46,4 +44,42 @@ expected="$(printf '%s\n' "$card/IMG_0001.CR2" "$card/IMG_0001.JPG" "$card/IMG_0
 after="$(cd "$card" && find . -type f -not -path './card_bside/*' | sort | xargs sha256sum)"
 untouched="$(echo "$before" | grep -v -e IMG_0001 -e IMG_0002 -e MVI_0004)"
 [ "$after" = "$untouched" ] || fail "other files changed: $after"
+
+# Ctrl+Z puts the originals back as they were, and their cells come back marked.
+xdotool key ctrl+z
+back() { [ "$(cd "$card" && find . -type f -not -path './card_bside/*' | sort | xargs sha256sum)" = "$before" ]; }
+waitfor 30 back || fail "undo did not put the originals back"
+[ -z "$(trash-list)" ] || fail "the Trash still holds: $(trash-list)"
+sleep 1
+import -window root "$shots/e2e-undone.png"
+
+# End selects the last cell (the video, marked: D unmarks it and its copy goes), Home the first (the
+# folder). A double-click on the second cell opens the preview; Z zooms, I shows the
+# shooting information, Escape closes. The context menu of IMG_0003 offers 标记 first.
+xdotool key End d
+waitfor 30 test ! -e "$copies/MVI_0004_bside.mp4" || fail "End did not select the last cell"
+xdotool key Home
+sleep 0.3
+xdotool mousemove 250 160 click --repeat 2 --delay 80 1
+sleep 1.5
+xdotool key z
+sleep 1
+import -window root "$shots/e2e-preview-zoomed.png"
+xdotool key i
+sleep 1
+import -window root "$shots/e2e-preview-info.png"
+xdotool key i Escape
+sleep 0.5
+xdotool mousemove 633 160 click 3
+sleep 0.7
+import -window root "$shots/e2e-context-menu.png"
+xdotool key Down Return
+waitfor 60 test -s "$copies/IMG_0003_bside.jpg" || fail "the context menu's 标记 did not mark IMG_0003.JPG"
+
+# Ctrl+Q quits.
+title="$(xdotool getwindowname "$wid")"
+[ "$title" = "card — Vorlane" ] || fail "the window title is: $title"
+xdotool key ctrl+q
+waitfor 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "Ctrl+Q did not quit"
+app_pid=""
 echo "1 passed, 0 failed"

@@ -63,6 +63,27 @@ TEST_F(Discard, MovesOriginalsOfCompletedPairsToTheTrash)
     EXPECT_TRUE(listed.contains((t.root() / "c%20 odd.jpg").c_str())) << "a name with % is listed as it is: " << listed.toStdString();
 }
 
+// Ctrl+Z puts the last run's originals back where they were, and their cells come back marked from their
+// copies; a file whose place is taken meanwhile, or that was emptied from the Trash, stays out with a reason.
+TEST_F(Discard, UndoPutsTheLastRunBackAndSaysWhatItCannot)
+{
+    for (const QString &name : {u"IMG_1.CR2+JPG"_s, u"b.jpg"_s, u"c%20 odd.jpg"_s})
+        markAndWait(name);
+    ASSERT_TRUE(discardAndWait());
+    ASSERT_EQ(*m.discard().lastResult(), u"已丢弃 4 个文件"_s);
+    ASSERT_TRUE(m.discard().canUndo());
+    t.file("b.jpg", "a new photo in its place");
+    const fs::path trashed = fs::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Trash" / "files" / "c%20 odd.jpg";
+    ASSERT_TRUE(fs::remove(trashed)) << "emptied from the Trash meanwhile";
+    m.discard().undo();
+    EXPECT_FALSE(m.discard().canUndo());
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
+    EXPECT_EQ(*m.discard().lastResult(), u"已恢复 2 个文件，2 个未恢复\nb.jpg：原位置已有同名文件 等 2 个文件"_s);
+    EXPECT_EQ(test::readFile(t.root() / "IMG_1.CR2"), "IMG_1.CR2");
+    EXPECT_EQ(test::readFile(t.root() / "b.jpg"), "a new photo in its place") << "never overwritten";
+    EXPECT_TRUE(m.marks().marked().contains(pairIdNamed(m, u"IMG_1.CR2+JPG"_s))) << "marked again from its copy";
+}
+
 // Whatever cannot move stays, marked: a cell whose copy has gone keeps all its originals, a pair of which one
 // file cannot move leaves that file as a cell of its own. The message counts both and gives the first reason.
 TEST_F(Discard, WhatCannotMoveStaysMarked)

@@ -159,6 +159,23 @@ TEST_F(Cursor, ArrowMovesClampAndOnlyARealMoveCountsAsKeyboard)
     }
 }
 
+// PageUp / PageDown move by the rows on screen (two here), clamped to the ends; Home and End.
+TEST_F(Cursor, PagesAndEnds)
+{
+    c.setPageRows(2);
+    const std::vector<std::tuple<int, int, int>> rows{{1, 1, 9}, {9, 1, 12}, {12, 1, 12}, {10, -1, 2}, {5, -1, 0}};
+    for (const auto &[from, pages, to] : rows) {
+        selectIndex(from);
+        c.movePage(pages);
+        EXPECT_EQ(index(), to) << from << " by " << pages;
+    }
+    c.moveToFirst();
+    EXPECT_EQ(index(), 0);
+    c.moveToLast();
+    EXPECT_EQ(index(), 12);
+    EXPECT_TRUE(c.lastSelectionByKeyboard());
+}
+
 TEST_F(Cursor, StaleSelectionCountsAsIndexZero)
 {
     c.selectByClick(GridSelection::media(QUuid::createUuid()));

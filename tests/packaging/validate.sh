@@ -12,4 +12,18 @@ done
 desktop-file-validate "$stage/usr/share/applications/app.vorlane.Vorlane.desktop"
 appstreamcli validate --no-net "$stage/usr/share/metainfo/app.vorlane.Vorlane.metainfo.xml"
 grep -q '^Exec=vorlane %f$' "$stage/usr/share/applications/app.vorlane.Vorlane.desktop"
+
+# The Debian package: the same files, and dependencies computed from the binaries.
+if command -v cpack >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
+  (cd "$stage" && cpack -G DEB -B "$stage/deb" --config "$build_dir/CPackConfig.cmake" >/dev/null)
+  deb=$(ls "$stage"/deb/vorlane_*.deb)
+  contents=$(dpkg-deb -c "$deb")
+  for f in ./usr/bin/vorlane ./usr/bin/vorlane-cli ./usr/libexec/vorlane/vorlane-copy ./usr/share/applications/app.vorlane.Vorlane.desktop; do
+    grep -q " $f\$" <<<"$contents" || { echo "missing from the package: $f"; exit 1; }
+  done
+  depends=$(dpkg-deb -f "$deb" Depends)
+  for lib in libvips42 libqt6widgets6 libexiv2-27 libraw20 libavcodec59; do
+    grep -q "$lib" <<<"$depends" || { echo "the package does not depend on $lib: $depends"; exit 1; }
+  done
+fi
 echo "1 passed, 0 failed"

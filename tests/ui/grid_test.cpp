@@ -239,6 +239,42 @@ TEST_F(Thumbnails, ScrolledAwayRequestsAreDropped)
     EXPECT_LE(cache.jobsStarted(), threads + 2) << "waits for cells no longer wanted never start";
 }
 
+// A cell shows the camera's own EXIF thumbnail (green here) as soon as it is read, and the sharp thumbnail
+// (grey) replaces it; a photo without one goes straight to the sharp thumbnail. Cells asked for later (a
+// scroll) get their stand-ins before the decodes still waiting for earlier cells.
+TEST_F(Thumbnails, TheExifThumbnailStandsInUntilTheSharpOneIsMade)
+{
+    if (!haveTool("exiftool"))
+        GTEST_SKIP();
+    const auto green = t.root() / "green.jpg";
+    ASSERT_TRUE(magick({u"-size"_s, u"160x160"_s, u"xc:lime"_s}, green));
+    std::vector<Path> files;
+    for (int i = 0; i < 7; ++i) {
+        files.push_back(t.root() / ("grey" + std::to_string(i) + ".jpg"));
+        ASSERT_TRUE(magick({u"-size"_s, u"3000x3000"_s, u"xc:gray50"_s}, files.back()));
+        if (i != 4) {
+            ASSERT_TRUE(setExif(files.back(), {u"-ThumbnailImage<="_s + qpath(green)}));
+        }
+    }
+    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
+    const auto isGreen = [&](const Path &p) {
+        const QImage image = cache.cached(itemAt(p), std::nullopt, 160).toImage();
+        const QColor c = image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
+        return c.green() > 200 && c.red() < 80;
+    };
+    const auto sharp = [&](const Path &p) { return cache.isSharp(itemAt(p), std::nullopt, 160); };
+    for (int i = 0; i < 5; ++i)
+        cache.request(itemAt(files[size_t(i)]), std::nullopt, 160, 1.0);
+    ASSERT_TRUE(waitUntil([&] { return isGreen(files[0]) && isGreen(files[3]); }));
+    EXPECT_FALSE(sharp(files[3]));
+    for (int i = 5; i < 7; ++i)
+        cache.request(itemAt(files[size_t(i)]), std::nullopt, 160, 1.0);
+    ASSERT_TRUE(waitUntil([&] { return isGreen(files[6]); }));
+    EXPECT_FALSE(sharp(files[3])) << "the later cells' stand-ins came first";
+    ASSERT_TRUE(waitUntil([&] { return cache.jobsRunning() == 0 && std::all_of(files.begin(), files.end(), sharp); }, 60000));
+    EXPECT_TRUE(std::none_of(files.begin(), files.end(), isGreen));
+}
+
 // The desktop's shared cache: made at its flavour's size, mode 0600, with the URI and modification time another
 // reader checks; served while valid, not for a larger request, and no longer once the file changed.
 TEST_F(Thumbnails, SharedCacheEntryFollowsTheStandard)

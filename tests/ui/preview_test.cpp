@@ -13,8 +13,10 @@
 #include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QSignalSpy>
+#include <QTest>
 #include <QVideoSink>
 
+#include <atomic>
 #include <future>
 
 using namespace vorlane;
@@ -97,6 +99,57 @@ TEST(LargeImageViewTest, ALateResultOfASupersededLoadIsDropped)
     EXPECT_EQ(view.source(), std::filesystem::path("/photos/fast.jpg"));
 }
 
+// Z and a double-click: fitted <-> 100 % at the point under the mouse, from a full-size decode asked for only
+// then; panning stops at the picture's edges; a step keeps the zoom and the spot; a small picture is never
+// enlarged when fitted.
+TEST(LargeImageViewTest, ZoomsToFullSizeAtThePointAndKeepsTheSpotAcrossSteps)
+{
+    std::atomic<int> fullDecodes = 0;
+    LargeImageView view(nullptr, [&](const std::filesystem::path &path, int maxLongEdge, std::stop_token) {
+        const QSize full = path.filename() == "small.png" ? QSize(200, 100) : QSize(4000, 3000);
+        fullDecodes += maxLongEdge == 0;
+        QImage image(maxLongEdge > 0 ? full.scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio).boundedTo(full) : full,
+                     QImage::Format_RGB888);
+        image.fill(Qt::gray);
+        return PreviewLoader::Picture{image, {}};
+    });
+    view.resize(800, 600);
+    const auto decoded = [&](QSize size) { return waitUntil([&] { return !view.showsPlaceholder() && view.image().size() == size; }); };
+    view.setSource("/burst/a.jpg");
+    ASSERT_TRUE(waitUntil([&] { return !view.image().isNull() && !view.showsPlaceholder(); }));
+    EXPECT_FALSE(view.isZoomed());
+    EXPECT_EQ(fullDecodes, 0) << "the fitted picture is decoded at the screen's size";
+    const QRectF fitted = view.pictureRect();
+
+    QTest::mouseDClick(&view, Qt::LeftButton, {}, (fitted.topLeft() + QPointF(fitted.width() / 4, fitted.height() / 4)).toPoint());
+    EXPECT_TRUE(view.isZoomed());
+    EXPECT_DOUBLE_EQ(view.zoom(), 1.0);
+    EXPECT_NEAR(view.centre().x(), 0.25, 0.01);
+    EXPECT_NEAR(view.centre().y(), 0.25, 0.01);
+    ASSERT_TRUE(decoded({4000, 3000})) << "100 % shows the original's pixels";
+    view.pan({1e6, 1e6});
+    EXPECT_NEAR(view.centre().x(), 400.0 / 4000, 1e-6) << "the left edge stops at the view's";
+    EXPECT_NEAR(view.centre().y(), 300.0 / 3000, 1e-6);
+    view.pan({-200, 0});
+    EXPECT_NEAR(view.centre().x(), 600.0 / 4000, 1e-6);
+
+    const QPointF spot = view.centre();
+    view.setSource("/burst/b.jpg");
+    ASSERT_TRUE(decoded({4000, 3000}));
+    EXPECT_TRUE(view.isZoomed());
+    EXPECT_EQ(view.centre(), spot) << "the next photo of the burst at the same spot";
+
+    view.zoomBy(1);
+    EXPECT_DOUBLE_EQ(view.zoom(), 2.0);
+    for (int i = 0; i < 6 && view.isZoomed(); ++i)
+        view.zoomBy(-1);
+    EXPECT_FALSE(view.isZoomed()) << "zooming out ends fitted";
+
+    view.setSource("/burst/small.png");
+    ASSERT_TRUE(decoded({200, 100}));
+    EXPECT_EQ(view.pictureRect().size(), QSizeF(200, 100)) << "shown at 100 %, not blown up";
+}
+
 // A portrait photo stands upright, decoded no larger than the screen shows and fitted within the padding. A
 // step shows the next cell's thumbnail at once, never the previous picture under the next name, then its
 // full picture in the same view.
@@ -131,6 +184,42 @@ TEST_F(Preview, PhotosStandUprightAndAStepShowsTheNextThumbnailAtOnce)
     ASSERT_TRUE(waitUntil([&] { return !view->showsPlaceholder(); }));
     const int width = std::min(1200, view->decodeCap());
     EXPECT_EQ(view->image().size(), QSize(width, width / 2)) << "the full picture, up to the screen's size";
+}
+
+// I: what the photo's EXIF records, in a photographer's units, fields it lacks left out; the panel follows
+// the preview to the next cell.
+TEST_F(Preview, InfoPanelShowsWhatTheFileRecordsAndFollowsTheStep)
+{
+    if (!haveTool("convert") || !haveTool("exiftool"))
+        GTEST_SKIP();
+    ASSERT_TRUE(makeJpeg(t.root() / "IMG_1.JPG", 600, 400,
+                         {u"-DateTimeOriginal=2024:05:01 10:20:30"_s, u"-Make=NIKON CORPORATION"_s, u"-Model=NIKON D7100"_s,
+                          u"-ExposureTime=1/250"_s, u"-FNumber=2.8"_s, u"-ISO=400"_s, u"-FocalLength=50"_s,
+                          u"-ExposureCompensation=-0.7"_s}));
+    ASSERT_TRUE(makeJpeg(t.root() / "IMG_2.JPG", 300, 200));
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    openPreviewAt(0);
+    QSignalSpy shown(&overlay, &PreviewOverlay::infoShown);
+    overlay.toggleInfo();
+    ASSERT_TRUE(waitUntil([&] { return shown.size() == 1; }));
+    const QList<QPair<QString, QString>> expected{
+        {u"拍摄时间"_s, u"2024-05-01 10:20:30"_s}, {u"相机"_s, u"NIKON CORPORATION NIKON D7100"_s},
+        {u"快门"_s, u"1/250 s"_s}, {u"光圈"_s, u"f/2.8"_s}, {u"ISO"_s, u"400"_s}, {u"焦距"_s, u"50 mm"_s},
+        {u"曝光补偿"_s, u"-0.7 EV"_s}, {u"尺寸"_s, u"600 × 400"_s}};
+    EXPECT_EQ(overlay.infoRows().mid(0, expected.size()), expected);
+    const QStringList labels = [&] {
+        QStringList l;
+        for (const auto &row : overlay.infoRows())
+            l.append(row.first);
+        return l;
+    }();
+    EXPECT_EQ(labels.mid(expected.size()), (QStringList{u"文件大小"_s, u"文件"_s}));
+
+    m.cursor().previewMove(1);
+    ASSERT_TRUE(waitUntil([&] { return shown.size() == 2; }));
+    EXPECT_EQ(overlay.infoRows().first(), (QPair<QString, QString>{u"尺寸"_s, u"300 × 200"_s})) << "nothing the file lacks";
+    overlay.toggleInfo();
+    EXPECT_FALSE(overlay.infoVisible());
 }
 
 TEST_F(Preview, VideoPlaysTurnedUprightAndStopsOnClose)
