@@ -8,11 +8,11 @@
 //                                               scrolled; peak resident memory
 #include "app/key_map.h"
 #include "app/main_window.h"
+#include "bench_support.h"
 #include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "ui/browser_grid.h"
 #include "ui/thumbnail_cache.h"
-#include "bench_support.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -161,9 +161,9 @@ int main(int argc, char **argv)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     QThreadPool::globalInstance()->waitForDone();
-    std::printf("cells %lld: key to repaint median %.2f ms, 95th %.2f ms, 99th %.2f ms, worst %.2f ms; peak resident %ld MiB after scrolling all\n",
+    std::printf("cells %lld: key to repaint median %.2f ms, 95th %.2f ms, 99th %.2f ms, worst %.2f ms; peak resident "
+                "%ld MiB after scrolling all\n",
                 static_cast<long long>(model.listing().pairs().size()), ms[ms.size() / 2], ms[ms.size() * 95 / 100],
-                ms[ms.size() * 99 / 100], ms.back(),
-                peakKib() / 1024);
+                ms[ms.size() * 99 / 100], ms.back(), peakKib() / 1024);
     return 0;
 }

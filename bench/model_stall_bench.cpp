@@ -1,9 +1,9 @@
 // A scripted culling session against the real model: 200 camera-size photos, 50 marked at key speed, the
 // copies made, the originals discarded. Measures the longest stall of the main thread while copies run.
 // Usage: model_stall_bench WORKDIR   (HOME and XDG_DATA_HOME are pointed into WORKDIR for the Trash)
+#include "bench_support.h"
 #include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
-#include "bench_support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -47,8 +47,9 @@ int main(int argc, char **argv)
 
     const std::filesystem::path seed = work / "seed.jpg";
     if (!std::filesystem::exists(seed)
-        && !run(QStringLiteral("convert"), {QStringLiteral("-size"), QStringLiteral("6000x4000"), QStringLiteral("plasma:fractal"),
-                                            QStringLiteral("-quality"), QStringLiteral("92"), QString::fromUtf8(seed.c_str())})) {
+        && !run(QStringLiteral("convert"),
+                {QStringLiteral("-size"), QStringLiteral("6000x4000"), QStringLiteral("plasma:fractal"),
+                 QStringLiteral("-quality"), QStringLiteral("92"), QString::fromUtf8(seed.c_str())})) {
         std::fprintf(stderr, "cannot make the seed photo\n");
         return 1;
     }
@@ -115,7 +116,8 @@ int main(int argc, char **argv)
         ++trashed;
 
     std::printf("session: 50 marks over 200 photos of 24 MP; copies done in %.1f s\n", copySeconds);
-    std::printf("longest main-thread stall while copies ran: %lld ms (target < 50 ms)\n", static_cast<long long>(stall));
+    std::printf("longest main-thread stall while copies ran: %lld ms (target < 50 ms)\n",
+                static_cast<long long>(stall));
     std::printf("discard: %s; in the Trash %d, copies %d, originals left %d (expected 50, 50, 150)\n",
                 model.discard().lastResult()->toUtf8().constData(), trashed, copies, originals);
     return (trashed == 50 && copies == 50 && originals == 150) ? 0 : 1;

@@ -3,11 +3,11 @@
 // original must be in place, or in the Trash with its copy present; nothing lost. Runs offscreen.
 // Usage: vorlane-soak WORKDIR [PHOTOS] [MARKS]
 #include "app/main_window.h"
+#include "bench_support.h"
 #include "catalogue/bside_path_resolver.h"
+#include "copies/copy_maker.h"
 #include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
-#include "bench_support.h"
-#include "copies/copy_maker.h"
 #include "ui/browser_grid.h"
 #include "ui/thumbnail_cache.h"
 
@@ -63,8 +63,9 @@ int main(int argc, char **argv)
     const std::filesystem::path seed = work / "seed.jpg";
     if (!std::filesystem::exists(seed)) {
         QProcess p;
-        p.start(QStringLiteral("convert"), {QStringLiteral("-size"), QStringLiteral("1600x1067"), QStringLiteral("plasma:fractal"),
-                                            QStringLiteral("-quality"), QStringLiteral("85"), QString::fromUtf8(seed.c_str())});
+        p.start(QStringLiteral("convert"),
+                {QStringLiteral("-size"), QStringLiteral("1600x1067"), QStringLiteral("plasma:fractal"),
+                 QStringLiteral("-quality"), QStringLiteral("85"), QString::fromUtf8(seed.c_str())});
         if (!p.waitForFinished(-1) || p.exitCode() != 0)
             return 1;
     }
@@ -158,6 +159,7 @@ int main(int argc, char **argv)
                 photos, marked, burst, unmarked);
     std::printf("discard: %s (%d discardable); originals in place %d, in the Trash with a copy %d, lost %d\n",
                 model.discard().lastResult()->toUtf8().constData(), discardable, inPlace, trashedWithCopy, lost);
-    std::printf("peak resident memory %.0f MiB (bound 1024 MiB); took %.0f s\n", peakKib / 1024.0, clock.elapsed() / 1000.0);
+    std::printf("peak resident memory %.0f MiB (bound 1024 MiB); took %.0f s\n", peakKib / 1024.0,
+                clock.elapsed() / 1000.0);
     return (lost == 0 && trashedWithCopy == discardable && peakKib < 1024 * 1024) ? 0 : 1;
 }

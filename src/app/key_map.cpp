@@ -20,7 +20,10 @@ bool textFieldHasFocus()
         || qobject_cast<QAbstractSpinBox *>(focus);
 }
 
-bool isArrow(int key) { return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down; }
+bool isArrow(int key)
+{
+    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
+}
 bool isReturn(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 } // namespace
@@ -103,8 +106,8 @@ bool KeyMap::handle(const QKeyEvent &event)
     const bool commandish = mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
 
     // Holding a key acts once; panning and zooming are the exception, as in every picture viewer.
-    const bool continuous = (isArrow(key) && (mods & Qt::ShiftModifier)) || key == Qt::Key_Equal
-        || key == Qt::Key_Plus || key == Qt::Key_Minus;
+    const bool continuous = (isArrow(key) && (mods & Qt::ShiftModifier)) || key == Qt::Key_Equal || key == Qt::Key_Plus
+        || key == Qt::Key_Minus;
     if (repeat && !continuous
         && (isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D || key == Qt::Key_Backspace
             || key == Qt::Key_Z || key == Qt::Key_I || key == Qt::Key_PageUp || key == Qt::Key_PageDown))
@@ -138,8 +141,12 @@ bool KeyMap::handle(const QKeyEvent &event)
         }
         if (isArrow(key) && (mods & Qt::ShiftModifier) && picture->isZoomed()) {
             const double step = 0.15 * std::min(picture->width(), picture->height());
-            picture->pan(QPointF(key == Qt::Key_Left ? step : key == Qt::Key_Right ? -step : 0,
-                                 key == Qt::Key_Up ? step : key == Qt::Key_Down ? -step : 0));
+            picture->pan(QPointF(key == Qt::Key_Left        ? step
+                                     : key == Qt::Key_Right ? -step
+                                                            : 0,
+                                 key == Qt::Key_Up         ? step
+                                     : key == Qt::Key_Down ? -step
+                                                           : 0));
             return true;
         }
     }
@@ -160,7 +167,10 @@ bool KeyMap::handle(const QKeyEvent &event)
             cursor.previewMove(key == Qt::Key_Down || key == Qt::Key_Right ? 1 : -1);
         } else {
             using D = GridCursor::Direction;
-            cursor.move(key == Qt::Key_Left ? D::Left : key == Qt::Key_Right ? D::Right : key == Qt::Key_Down ? D::Down : D::Up);
+            cursor.move(key == Qt::Key_Left        ? D::Left
+                            : key == Qt::Key_Right ? D::Right
+                            : key == Qt::Key_Down  ? D::Down
+                                                   : D::Up);
         }
         return true;
     }

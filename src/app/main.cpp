@@ -9,8 +9,8 @@
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
-#include <QTranslator>
 #include <QPalette>
+#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>

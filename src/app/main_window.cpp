@@ -9,10 +9,10 @@
 #include "ui/top_bar.h"
 
 #include <QApplication>
-#include <QScreen>
 #include <QFileDialog>
 #include <QFrame>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -75,7 +75,8 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     connect(&m_model.listing(), &FolderListing::locationChanged, this, [this] {
         // The window names the folder shown, as file managers do.
         const auto &current = m_model.listing().currentPath();
-        const QString name = current ? QFile::decodeName(QByteArray::fromStdString(current->filename().native())) : QString();
+        const QString name
+            = current ? QFile::decodeName(QByteArray::fromStdString(current->filename().native())) : QString();
         setWindowTitle(name.isEmpty() ? QStringLiteral("Vorlane") : name + QStringLiteral(" — Vorlane"));
     });
     connect(&m_model.cursor(), &GridCursor::selectionChanged, this,
@@ -94,7 +95,7 @@ MainWindow::~MainWindow() { qApp->removeEventFilter(m_keyMap); }
 bool MainWindow::showsBrowser() const { return m_stack->currentWidget() == m_browser; }
 
 std::optional<std::filesystem::path> MainWindow::runDirectoryDialog(QWidget *parent, const QString &message,
-                                                                   const std::filesystem::path &start)
+                                                                    const std::filesystem::path &start)
 {
     QFileDialog dialog(parent);
     if (!start.empty())

@@ -70,8 +70,8 @@ void ensureParentDir(const std::filesystem::path &destination)
         throw std::filesystem::filesystem_error("cannot create folder", folder, ec);
     }
     if (!std::filesystem::is_directory(folder))
-        throw std::filesystem::filesystem_error(
-            "cannot create folder", folder, std::make_error_code(std::errc::not_a_directory));
+        throw std::filesystem::filesystem_error("cannot create folder", folder,
+                                                std::make_error_code(std::errc::not_a_directory));
 }
 
 } // namespace vorlane::BsidePathResolver

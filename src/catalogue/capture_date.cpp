@@ -4,14 +4,12 @@
 
 #include <exiv2/exiv2.hpp>
 
-
 #include <fcntl.h>
-#include <unistd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
-
 
 using namespace Qt::StringLiterals;
 
@@ -121,7 +119,9 @@ std::optional<QDateTime> parseExifDate(const QString &text)
 
 QDateTime fileSystemDate(const std::filesystem::path &path)
 {
-    struct statx sx {};
+    struct statx sx
+    {
+    };
     if (statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_MTIME, &sx) != 0)
         return distantPast();
     if ((sx.stx_mask & STATX_BTIME) && (sx.stx_btime.tv_sec != 0 || sx.stx_btime.tv_nsec != 0))

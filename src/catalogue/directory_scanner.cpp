@@ -57,7 +57,9 @@ std::set<std::string> hiddenListOf(int dirFd)
     const int fd = openat(dirFd, ".hidden", O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
     if (fd < 0)
         return names;
-    struct stat st {};
+    struct stat st
+    {
+    };
     std::string text;
     if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         text.resize(size_t(std::min<off_t>(st.st_size, off_t(kMaxBytes))));
@@ -98,7 +100,9 @@ int64_t sizeBelow(int dirFd)
         if (isHiddenName(entry->d_name))
             continue;
         unsigned char type = entry->d_type;
-        struct stat st {};
+        struct stat st
+        {
+        };
         if (type == DT_UNKNOWN || type == DT_REG) {
             if (fstatat(::dirfd(dir.get()), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
                 continue;
@@ -109,8 +113,8 @@ int64_t sizeBelow(int dirFd)
             type = S_ISDIR(st.st_mode) ? DT_DIR : DT_UNKNOWN;
         }
         if (type == DT_DIR) {
-            const int child = openat(::dirfd(dir.get()), entry->d_name,
-                                     O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            const int child
+                = openat(::dirfd(dir.get()), entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
             if (child >= 0)
                 total += sizeBelow(child);
         }
@@ -156,7 +160,9 @@ ScanResult scan(const std::filesystem::path &directory)
         const char *name = entry->d_name;
         if (isHiddenName(name) || hidden.count(name))
             continue;
-        struct stat st {};
+        struct stat st
+        {
+        };
         const bool known = fstatat(::dirfd(dir.get()), name, &st, AT_SYMLINK_NOFOLLOW) == 0;
         std::filesystem::path child = directory / name;
         if (known && S_ISDIR(st.st_mode)) {

@@ -17,8 +17,8 @@ namespace DirectoryScanner {
 
 struct ScanResult
 {
-    QList<FolderEntry> folders; // visible sub-folders, natural order, with recursive sizes
-    QList<MediaItem> media;     // media files directly in the directory, natural order of file name
+    QList<FolderEntry> folders;  // visible sub-folders, natural order, with recursive sizes
+    QList<MediaItem> media;      // media files directly in the directory, natural order of file name
     int64_t currentDirBytes = 0; // sum of the sizes of the files in media
 };
 

@@ -25,7 +25,7 @@ const QSet<QString> &imageSet()
 
 const QSet<QString> &videoSet()
 {
-    static const QSet<QString> set{u"mp4"_s, u"mov"_s,  u"m4v"_s,  u"avi"_s, u"m2ts"_s,
+    static const QSet<QString> set{u"mp4"_s, u"mov"_s, u"m4v"_s,  u"avi"_s, u"m2ts"_s,
                                    u"mts"_s, u"wmv"_s, u"webm"_s, u"3gp"_s};
     return set;
 }
@@ -35,8 +35,7 @@ bool conformsTo(const QMimeType &type, QStringView prefix)
     if (type.name().startsWith(prefix))
         return true;
     const QStringList ancestors = type.allAncestors();
-    return std::any_of(ancestors.begin(), ancestors.end(),
-                       [prefix](const QString &a) { return a.startsWith(prefix); });
+    return std::any_of(ancestors.begin(), ancestors.end(), [prefix](const QString &a) { return a.startsWith(prefix); });
 }
 
 } // namespace

@@ -3,11 +3,11 @@
 #include "catalogue/directory_scanner.h"
 #include "catalogue/media_classifier.h"
 #include "catalogue/pairing_service.h"
+#include "cli/printable_path.h"
+#include "copies/atomic_file.h"
 #include "copies/bside_scheduler.h"
 #include "copies/copy_maker.h"
 #include "copies/progress_text.h"
-#include "cli/printable_path.h"
-#include "copies/atomic_file.h"
 
 #include <unistd.h>
 
@@ -170,7 +170,8 @@ int runCopy(const std::vector<std::string> &args)
                               const CopyOutcome outcome = makeCopy(request, token);
                               if (outcome.result == CopyOutcome::Result::Completed) {
                                   printLine("ok " + source + " -> " + dest + " " + std::to_string(outcome.width) + "x"
-                                            + std::to_string(outcome.height) + " " + std::to_string(outcome.bytes) + "\n");
+                                            + std::to_string(outcome.height) + " " + std::to_string(outcome.bytes)
+                                            + "\n");
                               } else {
                                   ++failures;
                                   const std::string why = outcome.result == CopyOutcome::Result::Cancelled

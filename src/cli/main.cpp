@@ -13,9 +13,8 @@
 
 namespace {
 
-constexpr const char *kUsage =
-    "usage: vorlane-cli scan DIR [--sort name|date]\n"
-    "       vorlane-cli copy [--jobs N] [--force] PATH...\n";
+constexpr const char *kUsage = "usage: vorlane-cli scan DIR [--sort name|date]\n"
+                               "       vorlane-cli copy [--jobs N] [--force] PATH...\n";
 
 // The encoders live in a companion program, so that listing a folder does not pay for loading every image
 // and video library at start-up. It sits beside this program (build tree) or in libexec/vorlane.

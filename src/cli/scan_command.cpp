@@ -1,10 +1,10 @@
 #include "cli/scan_command.h"
 
+#include "catalogue/bside_path_resolver.h"
 #include "catalogue/capture_date.h"
 #include "catalogue/directory_scanner.h"
 #include "catalogue/pairing_service.h"
 #include "cli/printable_path.h"
-#include "catalogue/bside_path_resolver.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -13,9 +13,9 @@
 #include <QTimeZone>
 
 #include <cstdio>
-#include <set>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 using namespace Qt::StringLiterals;
 
@@ -95,8 +95,7 @@ int runScan(const std::vector<std::string> &args)
         return 2;
     }
 
-    const std::filesystem::path dir =
-        std::filesystem::absolute(std::filesystem::path(dirArg)).lexically_normal();
+    const std::filesystem::path dir = std::filesystem::absolute(std::filesystem::path(dirArg)).lexically_normal();
     const std::filesystem::path clean = dir.has_filename() || dir == dir.root_path() ? dir : dir.parent_path();
 
     DirectoryScanner::ScanResult result;
@@ -114,7 +113,8 @@ int runScan(const std::vector<std::string> &args)
 
     QJsonArray folders;
     for (const FolderEntry &f : result.folders)
-        folders.append(QJsonObject{{u"name"_s, f.name}, {u"path"_s, displayPath(f.path)}, {u"sizeBytes"_s, qint64(f.sizeBytes)}});
+        folders.append(
+            QJsonObject{{u"name"_s, f.name}, {u"path"_s, displayPath(f.path)}, {u"sizeBytes"_s, qint64(f.sizeBytes)}});
     QJsonArray cells;
     const std::set<std::string> copies = copyNames(clean);
     for (const MediaPair &p : pairs)

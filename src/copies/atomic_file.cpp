@@ -121,7 +121,9 @@ int removeStalePartials(const std::filesystem::path &folder)
         const int fd = ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0)
             continue;
-        struct stat st {};
+        struct stat st
+        {
+        };
         // Under the lock nobody else holds it: the writer is gone. The lock is kept until the name is.
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= kStaleAfterSeconds
             && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::unlinkat(dirFd, entry->d_name, 0) == 0)

@@ -94,9 +94,8 @@ void AudioTranscoder::convert(const AVFrame *decoded)
         }
         if (m_nextPts == INT64_MIN) {
             const int64_t pts = decoded->best_effort_timestamp;
-            m_nextPts = pts == AV_NOPTS_VALUE
-                ? 0
-                : av_rescale_q(pts - m_startOffset, m_input->time_base, enc->time_base);
+            m_nextPts
+                = pts == AV_NOPTS_VALUE ? 0 : av_rescale_q(pts - m_startOffset, m_input->time_base, enc->time_base);
         }
     }
 

@@ -1,9 +1,9 @@
 #include "copies/copy_maker.h"
 
 #include "copies/copy_error.h"
-#include "media/cancellation.h"
 #include "copies/image_compressor.h"
 #include "copies/video_compressor.h"
+#include "media/cancellation.h"
 
 #include <QThread>
 
@@ -40,7 +40,8 @@ CopyOutcome makeCopy(const CopyRequest &request, std::stop_token token)
             outcome.height = info.height;
             outcome.bytes = info.bytes;
         } else {
-            const auto info = ImageCompressor::compress(request.source, request.destination, request.preferSource, token);
+            const auto info
+                = ImageCompressor::compress(request.source, request.destination, request.preferSource, token);
             outcome.width = info.width;
             outcome.height = info.height;
             outcome.bytes = info.bytes;

@@ -3,15 +3,15 @@
 
 #include "copies/image_compressor.h"
 
+#include "catalogue/bside_path_resolver.h"
 #include "copies/atomic_file.h"
 #include "copies/copy_error.h"
-#include "catalogue/bside_path_resolver.h"
+#include "copies/quality_ladder.h"
 #include "media/cancellation.h"
-#include "media/ffi/vips_blob.h"
 #include "media/decode_error.h"
+#include "media/ffi/vips_blob.h"
 #include "media/image_geometry.h"
 #include "media/image_pipeline.h"
-#include "copies/quality_ladder.h"
 
 namespace vorlane::ImageCompressor {
 namespace {
@@ -68,18 +68,18 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
         try {
             picture = decodeToCopySize(source);
         } catch (const DecodeError &rawError) {
-            throw CopyError(CopyError::Reason::DecodeFailed, reason + "; cannot decode \"" + displayName(source)
-                                                                      + "\" either: " + rawError.what());
+            throw CopyError(CopyError::Reason::DecodeFailed,
+                            reason + "; cannot decode \"" + displayName(source) + "\" either: " + rawError.what());
         }
     }
 
     checkCancellation(token);
     BsidePathResolver::ensureParentDir(destination);
     checkCancellation(token);
-    const auto rung = QualityLadder::walk([&](int quality) { return encodeJpeg(picture, quality); }, targetBytes, token);
+    const auto rung
+        = QualityLadder::walk([&](int quality) { return encodeJpeg(picture, quality); }, targetBytes, token);
     if (!rung) {
-        throw CopyError(CopyError::Reason::WriteFailed,
-                                 "cannot encode a JPEG copy of \"" + displayName(input) + "\"");
+        throw CopyError(CopyError::Reason::WriteFailed, "cannot encode a JPEG copy of \"" + displayName(input) + "\"");
     }
     checkCancellation(token);
     writeFileAtomically(destination, rung->bytes);

@@ -12,7 +12,8 @@ constexpr std::array<double, qualities.size()> typicalShareOfTop{1.0, 0.73, 0.60
 class Walk
 {
 public:
-    Walk(const std::function<std::optional<std::string>(int)> &encode, int64_t targetBytes, const std::stop_token &token)
+    Walk(const std::function<std::optional<std::string>(int)> &encode, int64_t targetBytes,
+         const std::stop_token &token)
         : m_encode(encode)
         , m_targetBytes(targetBytes)
         , m_token(token)

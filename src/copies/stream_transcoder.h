@@ -36,7 +36,7 @@ protected:
 
     virtual void consume(AVFrame *decoded) = 0;
     // After the decoder's last frame, before the encoder is drained.
-    virtual void decoderDrained() {}
+    virtual void decoderDrained() { }
 
     [[noreturn]] static void failReading(const std::string &what);
     [[noreturn]] static void failWriting(const std::string &what);

@@ -1,15 +1,15 @@
 #include "copies/video_compressor.h"
 
+#include "catalogue/bside_path_resolver.h"
 #include "copies/atomic_file.h"
 #include "copies/audio_transcoder.h"
-#include "catalogue/bside_path_resolver.h"
 #include "copies/copy_error.h"
+#include "copies/video_transcoder.h"
 #include "media/cancellation.h"
 #include "media/decode_error.h"
 #include "media/display_orientation.h"
 #include "media/ffi/libav_handles.h"
 #include "media/libav_support.h"
-#include "copies/video_transcoder.h"
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -86,8 +86,8 @@ bool endsEarly(const AVStream *video, int64_t videoEnd)
 // record it per stream (MP4, MOV) are believed; for the others (Matroska, WebM, some AVI and MPEG-TS) the
 // video packets are counted in a demuxing pass of their own, which stops as soon as the count passes
 // `enough` bits per second: above that the copy's own ceiling applies anyway.
-int64_t sourceVideoBitrate(const std::filesystem::path &source, const AVFormatContext *input,
-                           const AVStream *video, int64_t enough, const std::stop_token &token)
+int64_t sourceVideoBitrate(const std::filesystem::path &source, const AVFormatContext *input, const AVStream *video,
+                           int64_t enough, const std::stop_token &token)
 {
     if (video->codecpar->bit_rate > 0)
         return video->codecpar->bit_rate;
@@ -169,10 +169,9 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
     const DisplayOrientation orientation = DisplayOrientation::of(tracks.video);
     const auto [width, height] = outputSize(coded->width * pixelAspect, coded->height, orientation.rotation);
 
-    const int64_t bitRate =
-        copyVideoBitrate(sourceVideoBitrate(source, input.get(), tracks.video, videoBitrate, token));
-    VideoTranscoder video(tracks.video, output.get(), width, height, orientation, threads, bitRate,
-                          input->start_time);
+    const int64_t bitRate
+        = copyVideoBitrate(sourceVideoBitrate(source, input.get(), tracks.video, videoBitrate, token));
+    VideoTranscoder video(tracks.video, output.get(), width, height, orientation, threads, bitRate, input->start_time);
     std::optional<AudioTranscoder> audio;
     if (tracks.audio)
         audio.emplace(tracks.audio, output.get(), input->start_time);
@@ -201,8 +200,7 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
             if (packet->pts != AV_NOPTS_VALUE)
                 videoEnd = std::max(videoEnd, packet->pts + std::max<int64_t>(packet->duration, 0));
             video.push(packet.get());
-        }
-        else if (audio && packet->stream_index == tracks.audio->index)
+        } else if (audio && packet->stream_index == tracks.audio->index)
             audio->push(packet.get());
         av_packet_unref(packet.get());
     }
@@ -229,8 +227,8 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
 
 } // namespace
 
-CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
-                  std::stop_token token, int threads)
+CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination, std::stop_token token,
+                  int threads)
 {
     try {
         return encode(source, destination, token, threads);

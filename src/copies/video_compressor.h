@@ -46,8 +46,8 @@ int64_t copyVideoBitrate(int64_t sourceBitrate);
 // Throws CopyError (NoVideoTrack; ReadFailed "reader: …"; WriteFailed "writer: …", "video append: …",
 // "audio append: …", or a folder or file that cannot be made) or CancelledError (the token is checked
 // between packets).
-CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
-                  std::stop_token token, int threads = 1);
+CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination, std::stop_token token,
+                  int threads = 1);
 
 // The coded (stored-orientation) frame size of the copy of a source whose coded frame is naturalW × naturalH
 // and which is displayed turned by rotationDegrees (any multiple of 90, either sign). The displayed size is

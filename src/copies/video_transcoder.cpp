@@ -60,8 +60,8 @@ VideoTranscoder::VideoTranscoder(const AVStream *input, AVFormatContext *muxer, 
         enc->color_trc = parameters->color_trc;
         enc->colorspace = parameters->color_space;
         // Frames keep their range through the scaler, except the full-range "J" formats, which it narrows.
-        enc->color_range = isFullRangeFormat(AVPixelFormat(parameters->format)) ? AVCOL_RANGE_MPEG
-                                                                                : parameters->color_range;
+        enc->color_range
+            = isFullRangeFormat(AVPixelFormat(parameters->format)) ? AVCOL_RANGE_MPEG : parameters->color_range;
     }
     if (muxer->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -106,8 +106,8 @@ void VideoTranscoder::consume(AVFrame *decoded)
     if (decoded->format != enc->pix_fmt || decoded->width != enc->width || decoded->height != enc->height) {
         // sws_getCachedContext frees the old context itself when the input changes shape.
         m_scaler.reset(sws_getCachedContext(m_scaler.release(), decoded->width, decoded->height,
-                                            AVPixelFormat(decoded->format), enc->width, enc->height,
-                                            enc->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr));
+                                            AVPixelFormat(decoded->format), enc->width, enc->height, enc->pix_fmt,
+                                            SWS_BICUBIC, nullptr, nullptr, nullptr));
         if (!m_scaler)
             failReading("cannot convert frames of " + std::to_string(decoded->width) + "x"
                         + std::to_string(decoded->height));

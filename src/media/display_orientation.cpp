@@ -39,8 +39,8 @@ void DisplayOrientation::applyTo(AVStream *stream) const
 {
     if (rotation == 0 && !mirrored)
         return;
-    auto *matrix = reinterpret_cast<int32_t *>(
-        av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
+    auto *matrix
+        = reinterpret_cast<int32_t *>(av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
     if (!matrix)
         throw std::bad_alloc();
     // av_display_rotation_set turns clockwise, av_display_rotation_get reports counter-clockwise.

@@ -1,10 +1,10 @@
 #include "media/image_pipeline.h"
 
 #include "media/cancellation.h"
+#include "media/decode_error.h"
 #include "media/ffi/vips_blob.h"
 #include "media/ffi/vips_kill_switch.h"
 #include "media/ffi/vips_runtime.h"
-#include "media/decode_error.h"
 #include "media/heif_orientation.h"
 #include "media/image_geometry.h"
 #include "media/jpeg_decoder.h"
@@ -37,8 +37,7 @@ bool isOneOf(std::string_view loader, const auto &set)
 {
     // Buffer and source variants share the file loader's prefix ("jpegload_buffer").
     return std::any_of(set.begin(), set.end(), [&](std::string_view name) {
-        return loader.substr(0, name.size()) == name
-            && (loader.size() == name.size() || loader[name.size()] == '_');
+        return loader.substr(0, name.size()) == name && (loader.size() == name.size() || loader[name.size()] == '_');
     });
 }
 
@@ -69,7 +68,7 @@ void checkBudget(const VImage &header, std::string_view loader)
     const int64_t budget = isOneOf(loader, streamingLoaders) ? maxStreamedPixels : maxWholePicturePixels;
     if (pixels > budget) {
         throw DecodeError("the picture is too large to decode (" + std::to_string(header.width()) + " x "
-                               + std::to_string(header.height()) + " pixels)");
+                          + std::to_string(header.height()) + " pixels)");
     }
 }
 
@@ -132,9 +131,10 @@ VImage toSrgb8(VImage image)
     if (image.has_alpha()) {
         const VipsInterpretation kind = image.interpretation();
         const double white = kind == VIPS_INTERPRETATION_RGB16 || kind == VIPS_INTERPRETATION_GREY16 ? 65535.0
-            : kind == VIPS_INTERPRETATION_scRGB                                                     ? 1.0
+            : kind == VIPS_INTERPRETATION_scRGB                                                      ? 1.0
                                                                                                      : 255.0;
-        image = image.flatten(VImage::option()->set("background", std::vector<double>(size_t(image.bands() - 1), white)));
+        image
+            = image.flatten(VImage::option()->set("background", std::vector<double>(size_t(image.bands() - 1), white)));
     }
     if (image.interpretation() != VIPS_INTERPRETATION_sRGB || image.bands() != 3)
         image = image.colourspace(VIPS_INTERPRETATION_sRGB);
@@ -201,10 +201,11 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
         const std::string accepted = acceptedLoader(path, loaders);
         if (accepted.empty()) {
             throw DecodeError(loaders == Loaders::PlainPhotoFormats ? "the camera RAW format is not supported"
-                                                                         : "the file is not a picture");
+                                                                    : "the file is not a picture");
         }
         const VImage header = VImage::new_from_file(
-            path.c_str(), VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
+            path.c_str(),
+            VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
         const std::string loader = loaderOf(header);
         if (!isOneOf(loader, std::array{std::string_view(accepted)}))
             throw DecodeError("the file changed while it was read");
@@ -219,10 +220,10 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
             if (const auto decoded = JpegDecoder::decodeScaled(path, target.width, target.height, token)) {
                 const RgbPixels pixels = LanczosResampler::resample(*decoded, target.width, target.height, token);
                 // new_from_memory borrows the pixels: finish() renders into memory of its own before they go.
-                const VImage scaled = VImage::new_from_memory(const_cast<uint8_t *>(pixels.rgb.data()),
-                                                              pixels.rgb.size(), pixels.width, pixels.height, 3,
-                                                              VIPS_FORMAT_UCHAR)
-                                          .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+                const VImage scaled
+                    = VImage::new_from_memory(const_cast<uint8_t *>(pixels.rgb.data()), pixels.rgb.size(), pixels.width,
+                                              pixels.height, 3, VIPS_FORMAT_UCHAR)
+                          .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
                 return finish(scaled, target, orientation, token);
             }
         }
@@ -237,8 +238,9 @@ VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, cons
         const char *typeName = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
         const bool bmp = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
         if (!typeName
-            || acceptedNickname(vips_nickname_find(g_type_from_name(typeName)), Loaders::StillPictures, [bmp] { return bmp; })
-                   .empty())
+            || acceptedNickname(vips_nickname_find(g_type_from_name(typeName)), Loaders::StillPictures, [bmp] {
+                   return bmp;
+               }).empty())
             throw DecodeError("the embedded picture is not in a photo format");
         const VImage header = VImage::new_from_buffer(
             bytes.data(), bytes.size(), "",

@@ -116,7 +116,7 @@ Outcome decode(std::FILE *file, int minWidth, int minHeight, const std::stop_tok
 } // namespace
 
 std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int minWidth, int minHeight,
-                                   const std::stop_token &token)
+                                      const std::stop_token &token)
 {
     checkCancellation(token);
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));

@@ -17,6 +17,6 @@ namespace vorlane::JpegDecoder {
 // an ICC profile (whose colours the general decoder converts to sRGB). Throws DecodeError for a file that
 // is damaged or ends early, CancelledError once the token is stopped. Any thread.
 std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int minWidth, int minHeight,
-                                   const std::stop_token &token);
+                                      const std::stop_token &token);
 
 } // namespace vorlane::JpegDecoder

@@ -132,8 +132,10 @@ void blendAcross(const uint8_t *plane, const Taps &taps, int width, uint8_t *out
             const int16_t *w = &taps.weights[size_t(x + j) * size_t(taps.stride)];
             __m128i acc = zero;
             for (int g = 0; g < taps.stride; g += kGroup) {
-                const __m128i pixels = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + g)), zero);
-                acc = _mm_add_epi32(acc, _mm_madd_epi16(pixels, _mm_loadu_si128(reinterpret_cast<const __m128i *>(w + g))));
+                const __m128i pixels
+                    = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(p + g)), zero);
+                acc = _mm_add_epi32(acc,
+                                    _mm_madd_epi16(pixels, _mm_loadu_si128(reinterpret_cast<const __m128i *>(w + g))));
             }
             sums[j] = acc;
         }

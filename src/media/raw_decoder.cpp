@@ -1,9 +1,9 @@
 #include "media/raw_decoder.h"
 
-#include "media/cancellation.h"
 #include "catalogue/exiv2_runtime.h"
-#include "media/ffi/libraw_handle.h"
+#include "media/cancellation.h"
 #include "media/decode_error.h"
+#include "media/ffi/libraw_handle.h"
 #include "media/image_pipeline.h"
 
 #include <exiv2/exiv2.hpp>
@@ -86,7 +86,7 @@ std::optional<DecodedPreview> largestDecodable(const EmbeddedPreviews &previews,
     return std::nullopt;
 }
 
-void onDataError(void *, const char *, const int) {} // counted by LibRaw; keep stderr quiet
+void onDataError(void *, const char *, const int) { } // counted by LibRaw; keep stderr quiet
 
 int onProgress(void *data, enum LibRaw_progress, int, int)
 {

@@ -53,8 +53,8 @@ void readPhoto(const std::filesystem::path &file, ShootingInfo &info)
             info.iso = int(it->toLong());
         int width = image->pixelWidth();
         int height = image->pixelHeight();
-        if (const auto it = Exiv2::orientation(exif); it != exif.end() && it->count() > 0 && it->toLong() >= 5
-            && it->toLong() <= 8)
+        if (const auto it = Exiv2::orientation(exif);
+            it != exif.end() && it->count() > 0 && it->toLong() >= 5 && it->toLong() <= 8)
             std::swap(width, height);
         if (width > 0 && height > 0)
             info.size = QSize(width, height);

@@ -10,8 +10,8 @@ extern "C" {
 #include <libavutil/imgutils.h>
 }
 
-#include <algorithm>
 #include <QTransform>
+#include <algorithm>
 
 namespace vorlane::VideoFrameGrabber {
 namespace {
@@ -87,8 +87,8 @@ QImage grab(const std::filesystem::path &path, int maxLongEdge, double atSeconds
     const double scale = maxLongEdge > 0 ? std::min(1.0, double(maxLongEdge) / std::max(w, h)) : 1.0;
     const int outW = std::max(1, int(w * scale + 0.5));
     const int outH = std::max(1, int(h * scale + 0.5));
-    ffi::SwsPtr sws(sws_getContext(w, h, AVPixelFormat(frame->format), outW, outH, AV_PIX_FMT_RGB24, SWS_AREA,
-                                   nullptr, nullptr, nullptr));
+    ffi::SwsPtr sws(sws_getContext(w, h, AVPixelFormat(frame->format), outW, outH, AV_PIX_FMT_RGB24, SWS_AREA, nullptr,
+                                   nullptr, nullptr));
     if (!sws)
         return {};
     QImage image(outW, outH, QImage::Format_RGB888);

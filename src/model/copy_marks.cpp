@@ -93,9 +93,8 @@ void CopyMarks::mark(const QUuid &cellId)
                 postToMain(self, [jobId](CopyMarks &marks) { marks.jobStarted(jobId); });
                 const CopyOutcome outcome = copy(request, token);
                 const bool cancelled = token.stop_requested();
-                postToMain(self, [jobId, outcome, cancelled](CopyMarks &marks) {
-                    marks.jobEnded(jobId, outcome, cancelled);
-                });
+                postToMain(
+                    self, [jobId, outcome, cancelled](CopyMarks &marks) { marks.jobEnded(jobId, outcome, cancelled); });
             });
         } else {
             setStatus(cellId, nextStatus(status(cellId), JobEvent::CopyFailed, true, noCopyPathMessage()));

@@ -61,7 +61,7 @@ public:
     void carryOver(const QUuid &from, const QUuid &to);
 
 Q_SIGNALS:
-    void marksChanged();   // marks or job statuses
+    void marksChanged(); // marks or job statuses
     void progressChanged();
 
 private:
@@ -86,8 +86,8 @@ private:
     QSet<QUuid> m_marked;
     QHash<QUuid, BsideJobStatus> m_statuses;
     QSet<QUuid> m_locked;
-    QHash<QUuid, Job> m_jobs;        // by job id: every job enqueued and not yet ended
-    QHash<QUuid, QUuid> m_latestJob; // cell id -> its latest job in flight
+    QHash<QUuid, Job> m_jobs;            // by job id: every job enqueued and not yet ended
+    QHash<QUuid, QUuid> m_latestJob;     // cell id -> its latest job in flight
     BsideScheduler::Progress m_snapshot; // the scheduler's own
     BsideScheduler::Progress m_progress; // what is shown
     std::unique_ptr<BsideScheduler> m_scheduler;

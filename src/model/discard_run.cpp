@@ -14,13 +14,17 @@ namespace {
 // A copy is there when a non-empty regular file stands at its path.
 bool copyIsPresent(const std::filesystem::path &copy)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(copy.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
 }
 
 int64_t sizeOf(const std::filesystem::path &file)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::lstat(file.c_str(), &st) == 0 ? int64_t(st.st_size) : 0;
 }
 
@@ -163,8 +167,8 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
         movedBytes += outcome.movedBytes;
         for (const auto &[file, reason] : outcome.failed)
             reasons << nameOf(file) + tr("：") + reason;
-        const qsizetype index =
-            std::find_if(pairs.cbegin(), pairs.cend(), [&](const MediaPair &p) { return p.id() == outcome.cellId; })
+        const qsizetype index
+            = std::find_if(pairs.cbegin(), pairs.cend(), [&](const MediaPair &p) { return p.id() == outcome.cellId; })
             - pairs.cbegin();
         if (outcome.failed.isEmpty() || index == pairs.size()) {
             // Every original moved: the cell leaves the grid with its mark and state.

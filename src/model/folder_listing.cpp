@@ -134,8 +134,9 @@ void FolderListing::apply(int token, const Path &path, const std::optional<Path>
         }
         for (const MediaPair &p : m_pairs) {
             const QList<MediaItem> originals = p.allOriginals();
-            if (!selection && std::any_of(originals.begin(), originals.end(),
-                                          [&](const MediaItem &item) { return item.path == wanted; }))
+            if (!selection && std::any_of(originals.begin(), originals.end(), [&](const MediaItem &item) {
+                    return item.path == wanted;
+                }))
                 selection = GridSelection::media(p.id());
         }
     }
@@ -231,7 +232,9 @@ int64_t FolderListing::freeSpace(const Path &path)
     const QStorageInfo info(QString::fromUtf8(path.native()));
     if (info.isValid() && info.bytesAvailable() >= 0)
         return info.bytesAvailable();
-    struct statvfs st {};
+    struct statvfs st
+    {
+    };
     if (statvfs(path.c_str(), &st) != 0)
         return 0;
     return int64_t(st.f_bavail) * int64_t(st.f_frsize);
@@ -244,7 +247,8 @@ QString formatBytes(int64_t bytes)
         const char *name;
         int64_t divisor;
     };
-    static constexpr Unit units[] = {{"T", int64_t(1) << 40}, {"G", int64_t(1) << 30}, {"M", int64_t(1) << 20}, {"K", 1024}};
+    static constexpr Unit units[]
+        = {{"T", int64_t(1) << 40}, {"G", int64_t(1) << 30}, {"M", int64_t(1) << 20}, {"K", 1024}};
     for (const Unit &u : units) {
         if (bytes < u.divisor)
             continue;

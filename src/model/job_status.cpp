@@ -18,16 +18,16 @@ struct Row
 // First matching row wins.
 constexpr Row kTable[] = {
     // event                mark after      status before  status after
-    {JobEvent::Marked,      Mark::Any,      From::Any,     To::Queued},
-    {JobEvent::Started,     Mark::Any,      From::Any,     To::Running},
-    {JobEvent::CopyMade,    Mark::Marked,   From::Any,     To::Completed},
-    {JobEvent::CopyMade,    Mark::Unmarked, From::Any,     To::None},      // the copy is removed too
-    {JobEvent::CopyStopped, Mark::Marked,   From::Any,     To::Same},      // a later job of the cell settles it
-    {JobEvent::CopyStopped, Mark::Unmarked, From::Any,     To::None},
-    {JobEvent::CopyFailed,  Mark::Any,      From::Any,     To::Failed},
-    {JobEvent::Unmarked,    Mark::Any,      From::Running, To::Same},      // the running job's end settles it
-    {JobEvent::Unmarked,    Mark::Any,      From::Any,     To::None},
-    {JobEvent::FoundOnDisk, Mark::Any,      From::Any,     To::Completed},
+    {JobEvent::Marked, Mark::Any, From::Any, To::Queued},
+    {JobEvent::Started, Mark::Any, From::Any, To::Running},
+    {JobEvent::CopyMade, Mark::Marked, From::Any, To::Completed},
+    {JobEvent::CopyMade, Mark::Unmarked, From::Any, To::None},  // the copy is removed too
+    {JobEvent::CopyStopped, Mark::Marked, From::Any, To::Same}, // a later job of the cell settles it
+    {JobEvent::CopyStopped, Mark::Unmarked, From::Any, To::None},
+    {JobEvent::CopyFailed, Mark::Any, From::Any, To::Failed},
+    {JobEvent::Unmarked, Mark::Any, From::Running, To::Same}, // the running job's end settles it
+    {JobEvent::Unmarked, Mark::Any, From::Any, To::None},
+    {JobEvent::FoundOnDisk, Mark::Any, From::Any, To::Completed},
 };
 
 } // namespace

@@ -35,13 +35,13 @@ private:
 
 // What happens to a cell's copy job, as the copy marks see it.
 enum class JobEvent {
-    Marked,       // the cell was marked and its job enqueued
-    Started,      // its job's work began
-    CopyMade,     // its job returned with the copy written
-    CopyStopped,  // its job was cancelled, or returned after a cancellation request
-    CopyFailed,   // its job failed
-    Unmarked,     // the user unmarked the cell
-    FoundOnDisk,  // a listing found the cell's copy on disk
+    Marked,      // the cell was marked and its job enqueued
+    Started,     // its job's work began
+    CopyMade,    // its job returned with the copy written
+    CopyStopped, // its job was cancelled, or returned after a cancellation request
+    CopyFailed,  // its job failed
+    Unmarked,    // the user unmarked the cell
+    FoundOnDisk, // a listing found the cell's copy on disk
 };
 
 // The one table of job states: the status a cell has after an event, given its status before (none when it

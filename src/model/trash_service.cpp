@@ -21,7 +21,10 @@ template<auto Free>
 struct GFree
 {
     template<typename T>
-    void operator()(T *p) const { Free(p); }
+    void operator()(T *p) const
+    {
+        Free(p);
+    }
 };
 using GFilePtr = std::unique_ptr<GFile, GFree<g_object_unref>>;
 using GErrorPtr = std::unique_ptr<GError, GFree<g_error_free>>;
@@ -135,8 +138,8 @@ Result restore(const QList<std::filesystem::path> &originals, const QDateTime &s
         // Never over another file: a place taken since the discard keeps what is there now.
         if (::renameat2(AT_FDCWD, entry->file.c_str(), AT_FDCWD, original.c_str(), RENAME_NOREPLACE) != 0) {
             const int err = errno;
-            result.failed.append({original, err == EEXIST ? tr("原位置已有同名文件")
-                                                          : QString::fromLocal8Bit(std::strerror(err))});
+            result.failed.append(
+                {original, err == EEXIST ? tr("原位置已有同名文件") : QString::fromLocal8Bit(std::strerror(err))});
             continue;
         }
         std::error_code ec;

@@ -2,11 +2,11 @@
 
 #include "ui/cell_painter.h"
 #include "ui/file_manager.h"
-#include "ui/thumbnail_cache.h"
 #include "ui/theme.h"
+#include "ui/thumbnail_cache.h"
 
-#include <QHelpEvent>
 #include <QContextMenuEvent>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -237,7 +237,8 @@ void BrowserGrid::requestThumbnails()
     const double size = m_model.settings().thumbnailSize();
     // Visible cells first, then one screen ahead in the direction of scrolling.
     const auto [v0, v1] = g.indexRange(top, top + h, count);
-    const auto [a0, a1] = m_scrollingDown ? g.indexRange(top + h, top + 2 * h, count) : g.indexRange(top - h, top, count);
+    const auto [a0, a1]
+        = m_scrollingDown ? g.indexRange(top + h, top + 2 * h, count) : g.indexRange(top - h, top, count);
     QStringList wanted;
     auto want = [&](int index) {
         if (index < folders.size() || index >= count)
@@ -284,8 +285,9 @@ void BrowserGrid::paintEvent(QPaintEvent *event)
         const QPointF origin = cellRect.topLeft();
         if (i < folders.size()) {
             const FolderEntry &f = folders[i];
-            CellPainter::paintFolder(p, origin,
-                                     {&f, g.tileSize, selection == GridSelection::folder(f.id), m_model.settings().showFilenames()});
+            CellPainter::paintFolder(
+                p, origin,
+                {&f, g.tileSize, selection == GridSelection::folder(f.id), m_model.settings().showFilenames()});
             continue;
         }
         const MediaPair &pair = pairs[i - folders.size()];

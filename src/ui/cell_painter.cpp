@@ -70,9 +70,10 @@ QPixmap roundedTile(const QPixmap &image, double size, ViewSettings::FillMode fi
         clip.addRoundedRect(square, 3 * dpr, 3 * dpr);
         p.setClipPath(clip);
         p.fillRect(square, QApplication::palette().color(QPalette::Base));
-        const QSizeF scaled = QSizeF(image.size()).scaled(square.size(), fillMode == ViewSettings::FillMode::Fill
-                                                                             ? Qt::KeepAspectRatioByExpanding
-                                                                             : Qt::KeepAspectRatio);
+        const QSizeF scaled = QSizeF(image.size())
+                                  .scaled(square.size(),
+                                          fillMode == ViewSettings::FillMode::Fill ? Qt::KeepAspectRatioByExpanding
+                                                                                   : Qt::KeepAspectRatio);
         const QRectF target((edge - scaled.width()) / 2, (edge - scaled.height()) / 2, scaled.width(), scaled.height());
         p.drawPixmap(target, image, QRectF(QPointF(0, 0), image.size()));
     }
@@ -102,14 +103,14 @@ void paintBadge(QPainter &p, const QRectF &r, const BadgeStyle &s)
     if (!s.label.isEmpty()) {
         p.setFont(Theme::uiFont(kBadgeLabelPt, QFont::Bold));
         p.setPen(Qt::white);
-        p.drawText(QRectF(icon.right() + 2, r.top(), r.right() - icon.right() - 4, r.height()), Qt::AlignVCenter | Qt::AlignLeft,
-                   s.label);
+        p.drawText(QRectF(icon.right() + 2, r.top(), r.right() - icon.right() - 4, r.height()),
+                   Qt::AlignVCenter | Qt::AlignLeft, s.label);
     }
     p.restore();
 }
 
-void paintCapsuleText(QPainter &p, const QPointF &topLeft, const QString &text, const QFont &font, const QColor &textColour,
-                      const QColor &fill, double padX, double padY)
+void paintCapsuleText(QPainter &p, const QPointF &topLeft, const QString &text, const QFont &font,
+                      const QColor &textColour, const QColor &fill, double padX, double padY)
 {
     const QFontMetricsF fm(font);
     const QRectF r(topLeft, QSizeF(fm.horizontalAdvance(text) + 2 * padX, fm.height() + 2 * padY));
@@ -156,7 +157,10 @@ void paintFolder(QPainter &p, const QPointF &origin, const FolderCell &cell)
         const QFont nameFont = Theme::uiFont(std::max(0.12 * t, 9.0), QFont::Medium);
         const QFontMetricsF fm(nameFont);
         const double gap = 0.06 * t;
-        const double textH = std::min(2 * fm.lineSpacing(), fm.boundingRect(QRectF(0, 0, t - 12, 1000), Qt::TextWordWrap | Qt::AlignHCenter, cell.folder->name).height());
+        const double textH = std::min(
+            2 * fm.lineSpacing(),
+            fm.boundingRect(QRectF(0, 0, t - 12, 1000), Qt::TextWordWrap | Qt::AlignHCenter, cell.folder->name)
+                .height());
         const double total = iconPx + gap + textH;
         const double y0 = square.top() + (t - total) / 2;
         Theme::drawIcon(p, QRectF(square.left(), y0, t, iconPx), folderGlyph, Theme::accent(0.85), iconPx);
@@ -169,8 +173,8 @@ void paintFolder(QPainter &p, const QPointF &origin, const FolderCell &cell)
         const QString text = formatBytes(cell.folder->sizeBytes);
         const QFont font = Theme::monoFont(std::max(0.09 * t, 8.0), QFont::DemiBold);
         const QSizeF s = capsuleSize(text, font, 5, 2);
-        paintCapsuleText(p, QPointF(square.right() - 6 - s.width(), square.bottom() - 6 - s.height()), text, font, Qt::white,
-                         Theme::shade(0.45), 5, 2);
+        paintCapsuleText(p, QPointF(square.right() - 6 - s.width(), square.bottom() - 6 - s.height()), text, font,
+                         Qt::white, Theme::shade(0.45), 5, 2);
     }
     if (cell.showFilename) {
         const QFont font = Theme::uiFont(8.5);
@@ -252,15 +256,15 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
         }
         const QString raw = rawLabel(cell);
         if (!raw.isEmpty())
-            paintCapsuleText(p, square.topLeft() + QPointF(4, 4), raw, Theme::monoFont(7, QFont::Bold), Theme::onDark(Theme::Tone::Primary),
-                             Theme::shade(0.35), 4, 2);
+            paintCapsuleText(p, square.topLeft() + QPointF(4, 4), raw, Theme::monoFont(7, QFont::Bold),
+                             Theme::onDark(Theme::Tone::Primary), Theme::shade(0.35), 4, 2);
     } else {
         p.setPen(Qt::NoPen);
         p.setBrush(palette.color(QPalette::Button));
         p.drawRoundedRect(square, 3, 3);
         if (cell.loadFailed)
-            Theme::drawIcon(p, square, QString::fromLatin1(Theme::Icon::brokenImage), palette.color(QPalette::PlaceholderText),
-                            std::max(16.0, t * 0.25));
+            Theme::drawIcon(p, square, QString::fromLatin1(Theme::Icon::brokenImage),
+                            palette.color(QPalette::PlaceholderText), std::max(16.0, t * 0.25));
     }
     if (cell.isSelected) {
         p.setBrush(Qt::NoBrush);

@@ -15,7 +15,8 @@ bool showItem(const std::filesystem::path &file)
     const QString service = QStringLiteral("org.freedesktop.FileManager1");
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected() && bus.interface()
-        && (bus.interface()->isServiceRegistered(service).value() || bus.interface()->activatableServiceNames().value().contains(service))) {
+        && (bus.interface()->isServiceRegistered(service).value()
+            || bus.interface()->activatableServiceNames().value().contains(service))) {
         QDBusMessage call = QDBusMessage::createMethodCall(service, QStringLiteral("/org/freedesktop/FileManager1"),
                                                            service, QStringLiteral("ShowItems"));
         call << QStringList{QUrl::fromLocalFile(displayPath(file)).toString()} << QString();

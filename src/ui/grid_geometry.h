@@ -12,7 +12,7 @@ struct GridGeometry
     static constexpr double kLabelGap = 4.0;
     static constexpr double kLabelHeight = 16.0;
 
-    double width = 0;     // the grid's full width
+    double width = 0;      // the grid's full width
     double tileSize = 160; // T, in points
     bool showLabels = true;
     double top = 0; // content space above the tiles (the load error line)

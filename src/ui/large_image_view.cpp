@@ -161,10 +161,7 @@ double LargeImageView::fitZoom() const
     return fitted.width() * devicePixelRatioF() / full.width();
 }
 
-void LargeImageView::toggleZoom(std::optional<QPointF> at)
-{
-    setZoom(isZoomed() ? 0.0 : 1.0, at);
-}
+void LargeImageView::toggleZoom(std::optional<QPointF> at) { setZoom(isZoomed() ? 0.0 : 1.0, at); }
 
 void LargeImageView::zoomBy(int steps, std::optional<QPointF> at)
 {
@@ -336,8 +333,8 @@ void LargeImageView::paintEvent(QPaintEvent *)
         // One image pixel per device pixel (or a zoom step of it): only the part in view is drawn.
         const double scale = m_zoom / dpr;
         const QSizeF shown = fullSize() * scale;
-        const QPointF topLeft = QRectF(rect()).center()
-            - QPointF(m_centre.x() * shown.width(), m_centre.y() * shown.height());
+        const QPointF topLeft
+            = QRectF(rect()).center() - QPointF(m_centre.x() * shown.width(), m_centre.y() * shown.height());
         const QRectF target = QRectF(topLeft, shown).intersected(QRectF(rect()));
         const QRectF source((target.left() - topLeft.x()) / scale, (target.top() - topLeft.y()) / scale,
                             target.width() / scale, target.height() / scale);

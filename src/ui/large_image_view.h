@@ -102,7 +102,7 @@ private:
     bool m_placeholder = false;
     QString m_error;
     QPixmap m_scaled; // the fitted picture at its drawn size, made when first painted at that size
-    QSize m_fullSize;  // of the source's full picture, once known (the fitted decode tells the aspect only)
+    QSize m_fullSize; // of the source's full picture, once known (the fitted decode tells the aspect only)
     double m_zoom = 0;
     QPointF m_centre{0.5, 0.5};
     std::optional<QPointF> m_dragFrom;

@@ -19,7 +19,11 @@ public:
     void setCount(std::optional<int> count); // shown in a capsule after the text; none hides it
     void setColors(const QColor &fill, const QColor &content, const QColor &checkedFill = {});
     void setPadding(int horizontal, int vertical);
-    void setRadius(double radius) { m_radius = radius; update(); }
+    void setRadius(double radius)
+    {
+        m_radius = radius;
+        update();
+    }
 
     QColor fill() const { return m_fill; }
     std::optional<int> count() const { return m_count; }

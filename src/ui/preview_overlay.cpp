@@ -76,8 +76,8 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     markRow->addWidget(markIcon);
     markRow->addWidget(textLabel(tr("已标记丢弃"), 12, QFont::DemiBold, Theme::accent(), m_mark));
     row->addWidget(m_mark);
-    m_hint = textLabel(tr("空格关闭 · ←→ 切换 · D 标记"), 11, QFont::Normal,
-                       Theme::onDark(Theme::Tone::Tertiary), m_topLine);
+    m_hint = textLabel(tr("空格关闭 · ←→ 切换 · D 标记"), 11, QFont::Normal, Theme::onDark(Theme::Tone::Tertiary),
+                       m_topLine);
     row->addWidget(m_hint);
 
     m_counter = textLabel(QString(), 12, QFont::Medium, Theme::onDark(Theme::Tone::Secondary), this);
@@ -204,8 +204,9 @@ QString decimal(double value, int precision)
 QString clock(double seconds)
 {
     const qint64 s = qint64(std::lround(seconds));
-    return s >= 3600 ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'))
-                     : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
+    return s >= 3600
+        ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'))
+        : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
 }
 
 } // namespace
@@ -259,8 +260,9 @@ void PreviewOverlay::loadInfo(const MediaPair &pair)
         if (info.focalLengthMm && *info.focalLengthMm > 0)
             add("焦距", decimal(*info.focalLengthMm, 1) + QStringLiteral(" mm"));
         if (info.exposureBiasEv)
-            add("曝光补偿", (*info.exposureBiasEv > 0 ? QStringLiteral("+") : QString()) + decimal(*info.exposureBiasEv, 1)
-                                + QStringLiteral(" EV"));
+            add("曝光补偿",
+                (*info.exposureBiasEv > 0 ? QStringLiteral("+") : QString()) + decimal(*info.exposureBiasEv, 1)
+                    + QStringLiteral(" EV"));
         if (info.durationSeconds)
             add("时长", clock(*info.durationSeconds));
         if (info.framesPerSecond)
@@ -330,7 +332,6 @@ void PreviewOverlay::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.fillRect(rect(), Theme::shade(0.96));
-
 }
 
 } // namespace vorlane

@@ -71,8 +71,7 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     connect(m_sort, &QButtonGroup::idClicked, this, [this](int id) {
         m_model.listing().setSortMode(id == 0 ? FolderListing::SortMode::Name : FolderListing::SortMode::Date);
     });
-    m_fill = addSegments(column, tr("正方形填充"),
-                         {tr("填充（裁剪）"), tr("适配（完整）")});
+    m_fill = addSegments(column, tr("正方形填充"), {tr("填充（裁剪）"), tr("适配（完整）")});
     connect(m_fill, &QButtonGroup::idClicked, this, [this](int id) {
         m_model.settings().setFillMode(id == 0 ? ViewSettings::FillMode::Fill : ViewSettings::FillMode::Fit);
     });
@@ -117,14 +116,17 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     column->addWidget(divider);
 
     ViewSettings &m = m_model.settings();
-    addToggle(column, tr("显示文件名"), [&m] { return m.showFilenames(); },
-              [&m](bool on) { m.setShowFilenames(on); });
-    addToggle(column, tr("显示 RAW 格式标签（隐藏文件名时）"), [&m] { return m.showRawLabel(); },
-              [&m](bool on) { m.setShowRawLabel(on); });
-    addToggle(column, tr("方向键导航时自动滚动"), [&m] { return m.autoScrollOnNav(); },
-              [&m](bool on) { m.setAutoScrollOnNav(on); });
-    addToggle(column, tr("点击时自动滚动"), [&m] { return m.autoScrollOnClick(); },
-              [&m](bool on) { m.setAutoScrollOnClick(on); });
+    addToggle(
+        column, tr("显示文件名"), [&m] { return m.showFilenames(); }, [&m](bool on) { m.setShowFilenames(on); });
+    addToggle(
+        column, tr("显示 RAW 格式标签（隐藏文件名时）"), [&m] { return m.showRawLabel(); },
+        [&m](bool on) { m.setShowRawLabel(on); });
+    addToggle(
+        column, tr("方向键导航时自动滚动"), [&m] { return m.autoScrollOnNav(); },
+        [&m](bool on) { m.setAutoScrollOnNav(on); });
+    addToggle(
+        column, tr("点击时自动滚动"), [&m] { return m.autoScrollOnClick(); },
+        [&m](bool on) { m.setAutoScrollOnClick(on); });
 
     connect(&m_model.settings(), &ViewSettings::changed, this, &SettingsPanel::showModel);
     connect(&m_model.listing(), &FolderListing::sortModeChanged, this, &SettingsPanel::showModel);
@@ -150,7 +152,8 @@ QButtonGroup *SettingsPanel::addSegments(QVBoxLayout *column, const QString &tex
         button->setFont(Theme::uiFont(pt(12)));
         button->setPadding(8, 3);
         button->setRadius(5);
-        button->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()), palette().color(QPalette::Base));
+        button->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()),
+                          palette().color(QPalette::Base));
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         buttons->addButton(button, i);
         row->addWidget(button, 1);

@@ -23,7 +23,9 @@ constexpr std::array<SharedThumbnailStore::Flavour, 4> kFlavours{
 
 std::optional<int64_t> mtimeOf(const std::filesystem::path &file, int64_t *size = nullptr)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (::stat(file.c_str(), &st) != 0)
         return std::nullopt;
     if (size)
@@ -116,7 +118,8 @@ std::optional<SharedThumbnailStore::Flavour> SharedThumbnailStore::flavourFor(in
     return std::nullopt;
 }
 
-std::filesystem::path SharedThumbnailStore::thumbnailPath(const std::filesystem::path &file, const Flavour &flavour) const
+std::filesystem::path SharedThumbnailStore::thumbnailPath(const std::filesystem::path &file,
+                                                          const Flavour &flavour) const
 {
     const QByteArray md5 = QCryptographicHash::hash(uriFor(file), QCryptographicHash::Md5).toHex();
     return m_root / flavour.folder / (md5.toStdString() + ".png");
@@ -170,7 +173,8 @@ bool SharedThumbnailStore::store(const std::filesystem::path &file, int pixels, 
     constexpr qsizetype kAfterHeader = 8 + 25;
     if (png.size() <= kAfterHeader)
         return false;
-    QByteArray keys = textChunk("Thumb::URI", uriFor(file)) + textChunk("Thumb::MTime", QByteArray::number(qint64(*mtime)))
+    QByteArray keys = textChunk("Thumb::URI", uriFor(file))
+        + textChunk("Thumb::MTime", QByteArray::number(qint64(*mtime)))
         + textChunk("Thumb::Size", QByteArray::number(qint64(size))) + textChunk("Software", "Vorlane");
     png.insert(kAfterHeader, keys);
 

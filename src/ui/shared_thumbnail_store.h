@@ -26,7 +26,7 @@ public:
 
     static std::filesystem::path defaultRoot();
     static QByteArray uriFor(const std::filesystem::path &file); // file:// URI, escaped as GLib does
-    static std::optional<Flavour> flavourFor(int pixels);          // the smallest flavour that covers pixels
+    static std::optional<Flavour> flavourFor(int pixels);        // the smallest flavour that covers pixels
 
     std::filesystem::path thumbnailPath(const std::filesystem::path &file, const Flavour &flavour) const;
 

@@ -47,7 +47,8 @@ int ThumbnailCache::pixelDimension(double size, double scale)
     return std::max(int(size * (scale > 0 ? scale : 2.0)), 64);
 }
 
-QPixmap ThumbnailCache::cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size)
+QPixmap ThumbnailCache::cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath,
+                               double size)
 {
     const QString key = cacheKey(preferPath.value_or(item.path), size);
     if (const QPixmap *p = m_cache.object(key))
@@ -56,12 +57,14 @@ QPixmap ThumbnailCache::cached(const MediaItem &item, const std::optional<std::f
     return standIn ? *standIn : QPixmap();
 }
 
-bool ThumbnailCache::isSharp(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const
+bool ThumbnailCache::isSharp(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath,
+                             double size) const
 {
     return m_cache.contains(cacheKey(preferPath.value_or(item.path), size));
 }
 
-bool ThumbnailCache::failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const
+bool ThumbnailCache::failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath,
+                            double size) const
 {
     return m_failed.contains(cacheKey(preferPath.value_or(item.path), size));
 }
@@ -86,8 +89,8 @@ void ThumbnailCache::enqueue(Pending job)
 {
     // Quick steps before every decode; then the grid's order (the pending queue is kept in it).
     if (job.step == Step::Quick) {
-        const auto firstSharp = std::find_if(m_pending.begin(), m_pending.end(),
-                                             [](const Pending &p) { return p.step == Step::Sharp; });
+        const auto firstSharp
+            = std::find_if(m_pending.begin(), m_pending.end(), [](const Pending &p) { return p.step == Step::Sharp; });
         m_pending.insert(firstSharp, std::move(job));
     } else {
         m_pending.push_back(std::move(job));

@@ -158,7 +158,8 @@ void TopBar::toggleSettings()
     m_panel->setAttribute(Qt::WA_NoMouseReplay);
     m_panel->installEventFilter(this);
     m_panel->adjustSize();
-    const QPoint below = m_settingsButton->mapToGlobal(QPoint(m_settingsButton->width() / 2, m_settingsButton->height() + 6));
+    const QPoint below
+        = m_settingsButton->mapToGlobal(QPoint(m_settingsButton->width() / 2, m_settingsButton->height() + 6));
     m_panel->move(below.x() - m_panel->width() / 2, below.y());
     m_settingsButton->setChecked(true);
     m_panel->show();

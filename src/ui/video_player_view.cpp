@@ -11,9 +11,9 @@
 #include <QGraphicsView>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QProxyStyle>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QProxyStyle>
 #include <QSlider>
 #include <QToolButton>
 #include <QUrl>
@@ -177,7 +177,10 @@ void VideoPlayerView::showTime()
 {
     const auto clock = [](qint64 ms) {
         const qint64 s = ms / 1000;
-        return s >= 3600 ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'))
+        return s >= 3600 ? QStringLiteral("%1:%2:%3")
+                               .arg(s / 3600)
+                               .arg(s / 60 % 60, 2, 10, QChar(u'0'))
+                               .arg(s % 60, 2, 10, QChar(u'0'))
                          : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
     };
     m_time->setText(clock(m_position->value()) + QStringLiteral(" / ") + clock(m_position->maximum()));

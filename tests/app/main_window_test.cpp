@@ -26,7 +26,8 @@ protected:
     }
     int index() const { return int(m.listing().gridItems().indexOf(*m.cursor().selection())); }
     // A press or a release of a key at a server time.
-    bool press(int key, quint64 time, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {}, bool repeat = false)
+    bool press(int key, quint64 time, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {},
+               bool repeat = false)
     {
         QKeyEvent event(QEvent::KeyPress, key, mods, text, repeat);
         event.setTimestamp(time);
@@ -45,7 +46,10 @@ protected:
         release(key, 0);
         return used;
     }
-    bool loaded() { return waitUntil([&] { return !m.listing().isLoading(); }); }
+    bool loaded()
+    {
+        return waitUntil([&] { return !m.listing().isLoading(); });
+    }
 
     TempTree t;
     AppModel m{nullptr, quietMachine()};
@@ -94,7 +98,8 @@ TEST_F(Keys, PreviewAndMarkKeys)
     EXPECT_TRUE(tap(Qt::Key_D, Qt::ShiftModifier, QStringLiteral("D")));
     EXPECT_EQ(m.marks().marked().size(), 1);
     EXPECT_EQ(index(), 0) << "marking moves on, wrapping around";
-    for (const auto &[key, to] : std::vector<std::pair<int, int>>{{Qt::Key_End, 3}, {Qt::Key_Home, 0}, {Qt::Key_PageDown, 1}, {Qt::Key_PageUp, 0}}) {
+    for (const auto &[key, to] : std::vector<std::pair<int, int>>{
+             {Qt::Key_End, 3}, {Qt::Key_Home, 0}, {Qt::Key_PageDown, 1}, {Qt::Key_PageUp, 0}}) {
         EXPECT_TRUE(tap(key));
         EXPECT_EQ(index(), to) << key;
     }

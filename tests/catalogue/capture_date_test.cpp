@@ -18,14 +18,15 @@ TEST(CaptureDate, OriginalThenDigitizedThenTheFileSystem)
 {
     EXPECT_EQ(*parseExifDate(u"2023:07:14 18:30:05"_s), local(2023, 7, 14, 18, 30, 5));
     EXPECT_TRUE(parseExifDate(u"1601:01:01 00:00:00"_s));
-    for (const char *text : {"0000:00:00 00:00:00", "2023-07-14 18:30:05", "2023:02:30 10:00:00", "2023:07:14",
-                             "    :  :     :  :  ", ""})
+    for (const char *text :
+         {"0000:00:00 00:00:00", "2023-07-14 18:30:05", "2023:02:30 10:00:00", "2023:07:14", "    :  :     :  :  ", ""})
         EXPECT_FALSE(parseExifDate(QString::fromLatin1(text))) << text;
 
     if (!haveTool("convert") || !haveTool("exiftool"))
         GTEST_SKIP() << "ImageMagick and exiftool are needed";
     TempTree tree;
-    const QString original = u"-DateTimeOriginal=2023:07:14 18:30:05"_s, digitized = u"-CreateDate=2021:03:04 05:06:07"_s;
+    const QString original = u"-DateTimeOriginal=2023:07:14 18:30:05"_s,
+                  digitized = u"-CreateDate=2021:03:04 05:06:07"_s;
     const std::vector<std::tuple<const char *, QStringList, QDateTime>> rows{
         {"both.jpg", {original, digitized}, local(2023, 7, 14, 18, 30, 5)},
         {"digitized.jpg", {digitized}, local(2021, 3, 4, 5, 6, 7)},
@@ -60,10 +61,14 @@ TEST(Fixtures, CameraDatesAreReadAndBrokenFilesFallBackToTheFileSystem)
         {"broken/Issue 247-1.nef", local(2010, 3, 1, 21, 50, 21)},
         {"formats/_unlisted/CRW.CRW", local(2018, 1, 1, 13, 3, 32)},
         // invalid: dated by the file system
-        {"broken/empty.jpg", {}}, {"broken/broken image.JPG", {}}, {"broken/fixture.orf", {}}, {"broken/Issue 419.rw2", {}}};
+        {"broken/empty.jpg", {}},
+        {"broken/broken image.JPG", {}},
+        {"broken/fixture.orf", {}},
+        {"broken/Issue 419.rw2", {}}};
     for (const auto &[relative, expected] : rows) {
         const auto p = fixtures / relative;
-        EXPECT_TRUE(!std::filesystem::exists(p) || captureDate(p, true) == (expected.isValid() ? expected : fileSystemDate(p)))
+        EXPECT_TRUE(!std::filesystem::exists(p)
+                    || captureDate(p, true) == (expected.isValid() ? expected : fileSystemDate(p)))
             << relative;
     }
 }

@@ -18,15 +18,22 @@ TEST(Classifier, KindAndRawFromTheNameAlone)
         bool raw;
     };
     const std::vector<Row> rows{
-        {"/d/photo.JPG", MediaKind::Image, false}, {"/d/photo.Jpg", MediaKind::Image, false},
-        {"/d/IMG_1.CR2", MediaKind::Image, true},  {"/d/IMG_1.x3f", MediaKind::Image, true},
-        {"/d/clip.MTS", MediaKind::Video, false},  {"/d/clip.3gp", MediaKind::Video, false},
-        {"/d/notes.txt", std::nullopt, false},     {"/d/README", std::nullopt, false},
-        {"/d/archive.tar.gz", std::nullopt, false}, {"/d/song.mp3", std::nullopt, false},
+        {"/d/photo.JPG", MediaKind::Image, false},
+        {"/d/photo.Jpg", MediaKind::Image, false},
+        {"/d/IMG_1.CR2", MediaKind::Image, true},
+        {"/d/IMG_1.x3f", MediaKind::Image, true},
+        {"/d/clip.MTS", MediaKind::Video, false},
+        {"/d/clip.3gp", MediaKind::Video, false},
+        {"/d/notes.txt", std::nullopt, false},
+        {"/d/README", std::nullopt, false},
+        {"/d/archive.tar.gz", std::nullopt, false},
+        {"/d/song.mp3", std::nullopt, false},
         {"/d/.jpg", MediaKind::Image, false},
         // known to the MIME database only: media, never RAW (a CRW is known to it as an image only)
-        {"/d/scan.jp2", MediaKind::Image, false},  {"/d/clip.mkv", MediaKind::Video, false},
-        {"/d/clip.MPG", MediaKind::Video, false},  {"/d/old.crw", MediaKind::Image, false}};
+        {"/d/scan.jp2", MediaKind::Image, false},
+        {"/d/clip.mkv", MediaKind::Video, false},
+        {"/d/clip.MPG", MediaKind::Video, false},
+        {"/d/old.crw", MediaKind::Image, false}};
     for (const Row &row : rows) {
         EXPECT_EQ(MediaClassifier::classify(row.name), row.kind) << row.name;
         EXPECT_EQ(MediaClassifier::isRaw(row.name), row.raw) << row.name;
@@ -35,9 +42,12 @@ TEST(Classifier, KindAndRawFromTheNameAlone)
 
 TEST(NaturalOrder, SortsLikeAFileManagerAndOnlyIdenticalBytesTie)
 {
-    std::vector<std::string> names{"IMG_10.jpg", "img_1.CR2", "IMG_2.jpg", "b.jpg", "A.jpg", "IMG_100.jpg", "IMG_9.jpg"};
+    std::vector<std::string> names{"IMG_10.jpg", "img_1.CR2",   "IMG_2.jpg", "b.jpg",
+                                   "A.jpg",      "IMG_100.jpg", "IMG_9.jpg"};
     std::stable_sort(names.begin(), names.end(), [](const auto &a, const auto &b) { return naturalCompare(a, b) < 0; });
-    EXPECT_EQ(names, (std::vector<std::string>{"A.jpg", "b.jpg", "img_1.CR2", "IMG_2.jpg", "IMG_9.jpg", "IMG_10.jpg", "IMG_100.jpg"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"A.jpg", "b.jpg", "img_1.CR2", "IMG_2.jpg", "IMG_9.jpg", "IMG_10.jpg",
+                                        "IMG_100.jpg"}));
     // Full-width "Ｂ" sorts with "B", after "A" and before "C".
     EXPECT_LT(naturalCompare("A", "\xEF\xBC\xA2"), 0);
     EXPECT_LT(naturalCompare("\xEF\xBC\xA2", "C"), 0);

@@ -64,10 +64,20 @@ std::optional<std::string> inChild(const std::function<std::string()> &body, uns
 TEST(Scanner, ListsMediaAndFoldersButHiddenCopiesAndOtherFiles)
 {
     TempTree t;
-    for (const auto &[name, content] : std::vector<std::pair<std::string, std::string>>{
-             {"IMG_2.jpg", "22"}, {"IMG_10.jpg", "1010"}, {"img_1.CR2", "1"}, {"empty.mov", ""}, {"trip_bside/x_bside.jpg", "x"},
-             {"trip_bside2/a.jpg", "a"}, {"trip_BSIDE/a.jpg", "a"}, {".hidden_dir/a.jpg", "a"}, {".secret.jpg", "zz"},
-             {"notes.txt", "12345"}, {"listed_hidden.jpg", "q"}, {"secret_dir/a.jpg", "a"}, {".hidden", "listed_hidden.jpg\nsecret_dir\n"}})
+    for (const auto &[name, content] :
+         std::vector<std::pair<std::string, std::string>>{{"IMG_2.jpg", "22"},
+                                                          {"IMG_10.jpg", "1010"},
+                                                          {"img_1.CR2", "1"},
+                                                          {"empty.mov", ""},
+                                                          {"trip_bside/x_bside.jpg", "x"},
+                                                          {"trip_bside2/a.jpg", "a"},
+                                                          {"trip_BSIDE/a.jpg", "a"},
+                                                          {".hidden_dir/a.jpg", "a"},
+                                                          {".secret.jpg", "zz"},
+                                                          {"notes.txt", "12345"},
+                                                          {"listed_hidden.jpg", "q"},
+                                                          {"secret_dir/a.jpg", "a"},
+                                                          {".hidden", "listed_hidden.jpg\nsecret_dir\n"}})
         t.file(name, content);
     const auto r = DirectoryScanner::scan(t.root());
     EXPECT_EQ(mediaNames(r), (Names{"empty.mov", "img_1.CR2", "IMG_2.jpg", "IMG_10.jpg"}));
@@ -149,7 +159,8 @@ TEST(Scanner, UnreadableSubFolderCountsWhatCanBeRead)
         if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
             _exit(3);
         const auto r = DirectoryScanner::scan(t.root());
-        return std::to_string(r.folders.size()) + " " + std::to_string(r.folders.isEmpty() ? -1 : r.folders[0].sizeBytes);
+        return std::to_string(r.folders.size()) + " "
+            + std::to_string(r.folders.isEmpty() ? -1 : r.folders[0].sizeBytes);
     });
     EXPECT_EQ(sizes, "1 100");
 }

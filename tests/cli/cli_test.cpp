@@ -36,7 +36,8 @@ TEST_F(CliCopy, CopiesCellsLikeMarking)
     EXPECT_EQ(copyCommand({u"--jobs"_s, u"2"_s, qpath(dir)}, &out), 1) << "one cell failed";
     const QString text = QString::fromUtf8(out);
     const auto copy = dir / "card_bside" / "IMG_1_bside.jpg";
-    EXPECT_TRUE(text.contains(u"ok "_s + qpath(dir / "IMG_1.JPG") + u" -> "_s + qpath(copy) + u" 1920x1280 "_s)) << text.toStdString();
+    EXPECT_TRUE(text.contains(u"ok "_s + qpath(dir / "IMG_1.JPG") + u" -> "_s + qpath(copy) + u" 1920x1280 "_s))
+        << text.toStdString();
     EXPECT_TRUE(text.contains(u"ok "_s + qpath(dir / "b.jpg")));
     EXPECT_TRUE(text.contains(u"failed "_s + qpath(dir / "broken.jpg") + u": "_s));
     EXPECT_EQ(text.count(u'\n'), 3) << "one line per cell";
@@ -64,7 +65,8 @@ TEST_F(CliCopy, AwkwardNamesEachGetTheirOwnCopy)
     EXPECT_EQ(text.count(u'\n'), 4) << "one line per cell: " << out.toStdString();
     for (const auto &[file, copy, size] : {std::tuple{"photo.jpg", "photo_jpg_bside.jpg", " 320x240 "},
                                            std::tuple{"photo.png", "photo_png_bside.jpg", " 200x100 "}})
-        EXPECT_TRUE(text.contains(u"ok "_s + qpath(dir / file) + u" -> "_s + qpath(dir / "card_bside" / copy) + QLatin1StringView(size)))
+        EXPECT_TRUE(text.contains(u"ok "_s + qpath(dir / file) + u" -> "_s + qpath(dir / "card_bside" / copy)
+                                  + QLatin1StringView(size)))
             << text.toStdString();
     EXPECT_FALSE(std::filesystem::exists(dir / "card_bside" / "photo_bside.jpg"));
     EXPECT_TRUE(out.contains("/two\\nlines\\\\and\\ttab.jpg -> ")) << out.toStdString();
@@ -163,9 +165,12 @@ TEST_F(CliCopy, UsageErrorsAndMissingPaths)
     EXPECT_EQ(copyCommand({qpath(dir / "missing.jpg")}, &out), 1);
     EXPECT_TRUE(out.startsWith("failed "));
     EXPECT_EQ(copyCommand({qpath(t.file("card/notes.txt", "x"))}, &out), 1);
-    const std::vector<std::pair<QStringList, int>> scans{
-        {{}, 2}, {{root, u"--sort"_s}, 2}, {{root, u"--sort"_s, u"size"_s}, 2}, {{root, u"--bogus"_s}, 2},
-        {{qpath(t.root() / "missing")}, 1}, {{root}, 0}};
+    const std::vector<std::pair<QStringList, int>> scans{{{}, 2},
+                                                         {{root, u"--sort"_s}, 2},
+                                                         {{root, u"--sort"_s, u"size"_s}, 2},
+                                                         {{root, u"--bogus"_s}, 2},
+                                                         {{qpath(t.root() / "missing")}, 1},
+                                                         {{root}, 0}};
     for (const auto &[args, status] : scans)
         EXPECT_EQ(scan(args), status) << "scan " << args.join(u' ').toStdString();
 }

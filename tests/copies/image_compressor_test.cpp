@@ -35,9 +35,10 @@ QSize sizeOf(const fs::path &file) { return {field(file, "width").toInt(), field
 
 TEST(TargetSize, RoundsHalfAwayFromZeroAndNeverUpscales)
 {
-    const std::vector<std::pair<QSize, QSize>> rows{
-        {{6000, 4000}, {1920, 1280}}, {{4000, 6000}, {1280, 1920}}, {{1921, 1080}, {1920, 1079}}, {{4001, 3001}, {1920, 1440}},
-        {{1920, 1080}, {1920, 1080}}, {{640, 480}, {640, 480}},     {{3841, 2}, {1920, 1}},       {{100000, 1}, {1920, 1}}};
+    const std::vector<std::pair<QSize, QSize>> rows{{{6000, 4000}, {1920, 1280}}, {{4000, 6000}, {1280, 1920}},
+                                                    {{1921, 1080}, {1920, 1079}}, {{4001, 3001}, {1920, 1440}},
+                                                    {{1920, 1080}, {1920, 1080}}, {{640, 480}, {640, 480}},
+                                                    {{3841, 2}, {1920, 1}},       {{100000, 1}, {1920, 1}}};
     for (const auto &[source, copy] : rows)
         EXPECT_EQ(ImageCompressor::targetSize(source.width(), source.height()), copy) << source.width();
 }
@@ -47,12 +48,12 @@ TEST(TargetSize, RoundsHalfAwayFromZeroAndNeverUpscales)
 TEST(QualityLadder, PicksTheFirstRungAtOrUnderTheTargetElseTheLastThatEncoded)
 {
     const std::vector<std::pair<std::map<int, int64_t>, std::optional<int>>> rows{
-        {{{85, 204800}}, 85},                                                                       // exactly the target
-        {{{85, 204801}, {75, 204800}}, 75},                                                         // one byte over
+        {{{85, 204800}}, 85},               // exactly the target
+        {{{85, 204801}, {75, 204800}}, 75}, // one byte over
         {{{85, 900000}, {75, 800000}, {65, 700000}, {55, 600000}, {45, 500000}, {40, 400000}}, 40}, // all over
         {{{85, 400000}, {75, 300000}, {65, 204000}, {55, 150000}, {45, 120000}, {40, 100000}}, 65},
-        {{{65, 1000}}, 65},                     // rungs that fail are passed over
-        {{{85, 900000}, {55, 300000}}, 55},     // the last that encoded when none fits
+        {{{65, 1000}}, 65},                 // rungs that fail are passed over
+        {{{85, 900000}, {55, 300000}}, 55}, // the last that encoded when none fits
         {{}, std::nullopt}};
     for (const auto &[sizes, quality] : rows) {
         std::vector<int> encoded;
@@ -90,7 +91,10 @@ TEST(QualityLadder, PicksTheFirstRungAtOrUnderTheTargetElseTheLastThatEncoded)
 class Compress : public testing::Test
 {
 protected:
-    fs::path copyPath(const std::string &stem) const { return tree.root() / "album" / "album_bside" / (stem + "_bside.jpg"); }
+    fs::path copyPath(const std::string &stem) const
+    {
+        return tree.root() / "album" / "album_bside" / (stem + "_bside.jpg");
+    }
     fs::path source(const std::string &name) const { return tree.dir("album") / name; }
     size_t copies() const { return size_t(std::distance(fs::directory_iterator(copyPath("x").parent_path()), {})); }
     test::TempTree tree;
@@ -100,7 +104,8 @@ protected:
 // noise is written at the floor anyway. Each copy is a baseline JPEG of the copy size without metadata.
 TEST_F(Compress, WritesTheRungThePictureNeeds)
 {
-    const std::vector<std::tuple<QStringList, QSize, int, bool>> rows{ // picture, copy size, rung (0: below 85), over
+    const std::vector<std::tuple<QStringList, QSize, int, bool>> rows{
+        // picture, copy size, rung (0: below 85), over
         {{u"-size"_s, u"3000x2000"_s, u"gradient:navy-orange"_s}, {1920, 1280}, 85, false},
         {{u"-size"_s, u"1921x1280"_s, u"plasma:fractal"_s}, {1920, 1279}, 0, false},
         {{u"-size"_s, u"1280x1920"_s, u"xc:"_s, u"+noise"_s, u"Random"_s}, {1280, 1920}, 40, true}};
@@ -127,13 +132,17 @@ TEST_F(Compress, CancelKeepsTheEarlierCopyAndACopyReplacesItWithoutMetadata)
     tree.file("album/album_bside/IMG_2_bside.jpg", "an older copy");
     std::stop_source stop;
     stop.request_stop();
-    EXPECT_THROW(ImageCompressor::compress(source("IMG_2.jpg"), copyPath("IMG_2"), std::nullopt, stop.get_token()), CancelledError);
+    EXPECT_THROW(ImageCompressor::compress(source("IMG_2.jpg"), copyPath("IMG_2"), std::nullopt, stop.get_token()),
+                 CancelledError);
     EXPECT_EQ(test::readFile(copyPath("IMG_2")), "an older copy");
     EXPECT_EQ(copies(), 1u);
     EXPECT_EQ(ImageCompressor::compress(source("IMG_2.jpg"), copyPath("IMG_2"), std::nullopt, {}).width, 800);
     QByteArray tags;
-    ASSERT_EQ(test::runTool(u"exiftool"_s, {u"-s"_s, u"-EXIF:all"_s, u"-XMP:all"_s, u"-ICC_Profile:all"_s,
-                                            test::qpath(copyPath("IMG_2"))}, &tags), 0);
+    ASSERT_EQ(
+        test::runTool(u"exiftool"_s,
+                      {u"-s"_s, u"-EXIF:all"_s, u"-XMP:all"_s, u"-ICC_Profile:all"_s, test::qpath(copyPath("IMG_2"))},
+                      &tags),
+        0);
     EXPECT_TRUE(tags.trimmed().isEmpty()) << tags.toStdString();
     EXPECT_EQ(copies(), 1u) << "no temporary file is left";
 }
@@ -158,10 +167,12 @@ TEST_F(Compress, PairIsCopiedFromItsImageElseFromItsRaw)
 TEST_F(Compress, EveryOrientationComesOutUprightWithoutTheTag)
 {
     VipsRuntime::ensureStarted();
-    const std::vector<const char *> stored{"", "-flop", "-rotate 180", "-flip", "-transpose", "-rotate -90", "-transverse", "-rotate 90"};
+    const std::vector<const char *> stored{"",           "-flop",       "-rotate 180", "-flip",
+                                           "-transpose", "-rotate -90", "-transverse", "-rotate 90"};
     for (int orientation = 1; orientation <= 8; ++orientation) {
         SCOPED_TRACE(orientation);
-        QStringList args{u"-size"_s, u"96x48"_s, u"xc:blue"_s, u"-fill"_s, u"red"_s, u"-draw"_s, u"rectangle 0,0 47,11"_s};
+        QStringList args{
+            u"-size"_s, u"96x48"_s, u"xc:blue"_s, u"-fill"_s, u"red"_s, u"-draw"_s, u"rectangle 0,0 47,11"_s};
         args += QString::fromLatin1(stored[size_t(orientation - 1)]).split(u' ', Qt::SkipEmptyParts);
         ASSERT_TRUE(test::magick(args + QStringList{u"-quality"_s, u"95"_s}, source("IMG_4.jpg")));
         ASSERT_TRUE(test::setExif(source("IMG_4.jpg"), {u"-Orientation#="_s + QString::number(orientation)}));
@@ -182,7 +193,8 @@ TEST_F(Compress, BrokenInputsFailAsDecodeFailedAndLeaveNothingBehind)
 {
     tree.file("album/empty.jpg");
     tree.file("album/text.jpg", "not a picture at all\n");
-    ASSERT_TRUE(test::magick({u"-size"_s, u"1200x900"_s, u"plasma:fractal"_s, u"-quality"_s, u"90"_s}, source("truncatedScan.jpg")));
+    ASSERT_TRUE(test::magick({u"-size"_s, u"1200x900"_s, u"plasma:fractal"_s, u"-quality"_s, u"90"_s},
+                             source("truncatedScan.jpg")));
     fs::resize_file(source("truncatedScan.jpg"), 60000);
     ASSERT_TRUE(test::magick({u"-size"_s, u"600x400"_s, u"plasma:fractal"_s}, source("headerOnly.jpg")));
     fs::resize_file(source("headerOnly.jpg"), 700);

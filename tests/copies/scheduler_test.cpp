@@ -81,7 +81,8 @@ TEST(SchedulerLimits, BaselineThermalStatesAndLoadStreaks)
 {
     for (auto [cpus, expected] : std::vector<std::pair<int, int64_t>>{{0, 2}, {1, 2}, {2, 2}, {5, 5}, {8, 8}, {12, 8}})
         EXPECT_EQ(BsideScheduler::baselineFor(cpus), expected) << cpus;
-    for (auto [base, serious] : std::vector<std::pair<int64_t, int64_t>>{{2, 1}, {3, 2}, {4, 2}, {5, 3}, {6, 3}, {7, 4}, {8, 4}}) {
+    for (auto [base, serious] :
+         std::vector<std::pair<int64_t, int64_t>>{{2, 1}, {3, 2}, {4, 2}, {5, 3}, {6, 3}, {7, 4}, {8, 4}}) {
         EXPECT_EQ(BsideScheduler::thermalLimit(0, base), base);
         EXPECT_EQ(BsideScheduler::thermalLimit(1, base), base);
         EXPECT_EQ(BsideScheduler::thermalLimit(2, base), serious);
@@ -270,14 +271,17 @@ TEST(ThermalMonitor, HottestZoneAgainstItsTripPoints)
     EXPECT_EQ(ThermalMonitor(t.root() / "none").state(), 0) << "no zones is nominal";
     const auto zone = [&](const std::string &name, int temp) {
         t.file(name + "/temp", std::to_string(temp) + "\n");
-        const std::vector<std::pair<int, std::string>> trips{{60000, "active"}, {85000, "passive"}, {100000, "critical"}};
+        const std::vector<std::pair<int, std::string>> trips{
+            {60000, "active"}, {85000, "passive"}, {100000, "critical"}};
         for (size_t i = 0; i < trips.size(); ++i) {
             t.file(name + "/trip_point_" + std::to_string(i) + "_temp", std::to_string(trips[i].first) + "\n");
             t.file(name + "/trip_point_" + std::to_string(i) + "_type", trips[i].second + "\n");
         }
     };
-    const std::vector<std::tuple<const char *, int, int>> steps{
-        {"thermal_zone0", 40000, 0}, {"thermal_zone1", 70000, 1}, {"thermal_zone1", 90000, 2}, {"thermal_zone0", 105000, 3}};
+    const std::vector<std::tuple<const char *, int, int>> steps{{"thermal_zone0", 40000, 0},
+                                                                {"thermal_zone1", 70000, 1},
+                                                                {"thermal_zone1", 90000, 2},
+                                                                {"thermal_zone0", 105000, 3}};
     for (const auto &[name, temp, state] : steps) {
         zone(name, temp);
         EXPECT_EQ(ThermalMonitor(t.root()).state(), state) << name << " at " << temp;

@@ -22,8 +22,10 @@ using vorlane::test::PrintTo;
 std::string probe(const std::filesystem::path &file, const char *streams, const char *entries)
 {
     QByteArray out;
-    runTool(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-select_streams"_s, QLatin1StringView(streams), u"-show_entries"_s,
-                           QLatin1StringView(entries), u"-of"_s, u"default=nw=1"_s, qpath(file)}, &out);
+    runTool(u"ffprobe"_s,
+            {u"-v"_s, u"error"_s, u"-select_streams"_s, QLatin1StringView(streams), u"-show_entries"_s,
+             QLatin1StringView(entries), u"-of"_s, u"default=nw=1"_s, qpath(file)},
+            &out);
     return out.trimmed().replace('\n', ' ').toStdString();
 }
 
@@ -31,8 +33,10 @@ std::string probe(const std::filesystem::path &file, const char *streams, const 
 QList<QByteArray> packets(const std::filesystem::path &file, const char *kind, const char *field)
 {
     QByteArray csv;
-    runTool(u"ffprobe"_s, {u"-v"_s, u"error"_s, u"-select_streams"_s, QLatin1StringView(kind) + u":0"_s, u"-show_entries"_s,
-                           u"packet="_s + QLatin1StringView(field), u"-of"_s, u"csv=p=0"_s, qpath(file)}, &csv);
+    runTool(u"ffprobe"_s,
+            {u"-v"_s, u"error"_s, u"-select_streams"_s, QLatin1StringView(kind) + u":0"_s, u"-show_entries"_s,
+             u"packet="_s + QLatin1StringView(field), u"-of"_s, u"csv=p=0"_s, qpath(file)},
+            &csv);
     QList<QByteArray> values;
     for (const QByteArray &line : csv.split('\n')) {
         if (!line.trimmed().isEmpty())
@@ -68,15 +72,25 @@ protected:
 
 TEST(VideoOutputSize, ScalesTheShownLongEdgeAndKeepsSidesEven)
 {
-    const std::vector<std::tuple<double, double, int, int, int>> rows{ // stored size, rotation, copy size
-        {1920, 1080, 0, 1280, 720}, {3840, 2160, 0, 1280, 720}, {1934, 2160, 0, 1146, 1280},
+    const std::vector<std::tuple<double, double, int, int, int>> rows{
+        // stored size, rotation, copy size
+        {1920, 1080, 0, 1280, 720},
+        {3840, 2160, 0, 1280, 720},
+        {1934, 2160, 0, 1146, 1280},
         // quarter turns: the shown 1080 × 1920 becomes 720 × 1280, stored 1280 × 720
-        {1920, 1080, 90, 1280, 720}, {1920, 1080, -90, 1280, 720}, {1080, 1920, 270, 720, 1280}, {1280, 720, 180, 1280, 720},
+        {1920, 1080, 90, 1280, 720},
+        {1920, 1080, -90, 1280, 720},
+        {1080, 1920, 270, 720, 1280},
+        {1280, 720, 180, 1280, 720},
         // odd sides are made even by the smallest change, also unscaled
-        {1000, 563, 0, 1000, 564}, {563, 1000, 90, 564, 1000}, {1281, 721, 0, 1280, 720}, {719.5, 405, 0, 720, 406},
+        {1000, 563, 0, 1000, 564},
+        {563, 1000, 90, 564, 1000},
+        {1281, 721, 0, 1280, 720},
+        {719.5, 405, 0, 720, 406},
         {0.4, 0, 0, 2, 2}};
     for (const auto &[w, h, rotation, copyW, copyH] : rows)
-        EXPECT_EQ(VideoCompressor::outputSize(w, h, rotation), std::pair(copyW, copyH)) << w << "x" << h << " " << rotation;
+        EXPECT_EQ(VideoCompressor::outputSize(w, h, rotation), std::pair(copyW, copyH))
+            << w << "x" << h << " " << rotation;
 }
 
 struct ClipRow
@@ -88,7 +102,9 @@ struct ClipRow
     int width, height; // expected coded size of the copy
     bool audio;
 };
-class Clip : public VideoCompressorTest, public ::testing::WithParamInterface<ClipRow>
+class Clip
+    : public VideoCompressorTest
+    , public ::testing::WithParamInterface<ClipRow>
 {
 };
 
@@ -103,12 +119,14 @@ TEST_P(Clip, CopyHasTheExpectedStreamsAndReplacesAnEarlierCopy)
     const auto info = VideoCompressor::compress(source, destination, {}, 1);
 
     EXPECT_EQ(probe(destination, "v:0", "stream=codec_name,profile,width,height,pix_fmt"),
-              "codec_name=h264 profile=High width=" + std::to_string(row.width) + " height=" + std::to_string(row.height)
-                  + " pix_fmt=yuv420p");
-    EXPECT_EQ(probe(destination, "v:0", "stream_side_data=rotation"), probe(source, "v:0", "stream_side_data=rotation"));
+              "codec_name=h264 profile=High width=" + std::to_string(row.width)
+                  + " height=" + std::to_string(row.height) + " pix_fmt=yuv420p");
+    EXPECT_EQ(probe(destination, "v:0", "stream_side_data=rotation"),
+              probe(source, "v:0", "stream_side_data=rotation"));
     EXPECT_EQ(probe(destination, "a", "stream=codec_name,sample_rate,channels"), row.audio ? kCopyAudio : "");
     EXPECT_NE(probe(destination, "v:0", "format=format_name").find("mp4"), std::string::npos);
-    EXPECT_EQ(info, (VideoCompressor::CopyInfo{row.width, row.height, int64_t(std::filesystem::file_size(destination))}));
+    EXPECT_EQ(info,
+              (VideoCompressor::CopyInfo{row.width, row.height, int64_t(std::filesystem::file_size(destination))}));
     const std::string bytes = readFile(destination);
     EXPECT_LT(bytes.find("moov"), bytes.find("mdat")) << "the index comes before the media data (+faststart)";
     EXPECT_EQ(namesIn(bside), std::vector<std::string>{"clip_bside.mp4"}) << "no temporary file may be left";
@@ -117,17 +135,20 @@ TEST_P(Clip, CopyHasTheExpectedStreamsAndReplacesAnEarlierCopy)
 INSTANTIATE_TEST_SUITE_P(
     Rows, Clip,
     ::testing::Values(
-        ClipRow{"Landscape1080pStereo48k", "a.mp4", testPattern("1920x1080") + tone(48000) + h264 + QStringList{u"-ac"_s, u"2"_s, u"-c:a"_s, u"aac"_s},
-                0, 1280, 720, true},
+        ClipRow{"Landscape1080pStereo48k", "a.mp4",
+                testPattern("1920x1080") + tone(48000) + h264 + QStringList{u"-ac"_s, u"2"_s, u"-c:a"_s, u"aac"_s}, 0,
+                1280, 720, true},
         ClipRow{"Hd720VideoOnlyNotScaled", "b.mp4", testPattern("1280x720") + h264, 0, 1280, 720, false},
         // 4:4:4 H.264 can carry the odd height (testsrc2 itself only makes even sizes, hence the scale).
         ClipRow{"OddHeightMadeEven", "c.mp4",
-                testPattern("1000x564", 0.5) + h264.mid(0, 4) + QStringList{u"-vf"_s, u"scale=1000:563,setsar=1,format=yuv444p"_s},
+                testPattern("1000x564", 0.5) + h264.mid(0, 4)
+                    + QStringList{u"-vf"_s, u"scale=1000:563,setsar=1,format=yuv444p"_s},
                 0, 1000, 564, false},
-        ClipRow{"MonoEightBit22k", "d.mov", testPattern("320x240") + tone(22050) + h264 + QStringList{u"-c:a"_s, u"pcm_u8"_s},
-                0, 320, 240, true},
+        ClipRow{"MonoEightBit22k", "d.mov",
+                testPattern("320x240") + tone(22050) + h264 + QStringList{u"-c:a"_s, u"pcm_u8"_s}, 0, 320, 240, true},
         ClipRow{"FivePointOneFloat48k", "e.mkv",
-                testPattern("320x240") + tone(48000) + h264 + QStringList{u"-ac"_s, u"6"_s, u"-c:a"_s, u"pcm_f32le"_s}, 0, 320, 240, true},
+                testPattern("320x240") + tone(48000) + h264 + QStringList{u"-ac"_s, u"6"_s, u"-c:a"_s, u"pcm_f32le"_s},
+                0, 320, 240, true},
         // A phone held upright: stored landscape with a quarter-turn display matrix.
         ClipRow{"PhonePortrait1080p", "f.mp4", testPattern("1920x1080") + tone() + h264, 270, 1280, 720, true},
         ClipRow{"UpsideDown", "g.mp4", testPattern("640x360") + h264, 180, 640, 360, false},
@@ -144,7 +165,9 @@ struct BitrateRow
     QStringList args;
     bool capped; // the source runs above 2 Mbit/s
 };
-class Bitrate : public VideoCompressorTest, public ::testing::WithParamInterface<BitrateRow>
+class Bitrate
+    : public VideoCompressorTest
+    , public ::testing::WithParamInterface<BitrateRow>
 {
 };
 
@@ -184,10 +207,11 @@ TEST_F(VideoCompressorTest, VariableFrameRateKeepsEveryTimestampAndTheAudioInSte
 {
     // 30 fps with a one-second hole in the middle (frames 15 to 44 dropped), over two seconds of sound.
     const auto source = tree.dir("clips") / "vfr.mkv";
-    ASSERT_TRUE(ffmpeg(testPattern("320x240", 2) + tone(48000, 2)
-                           + QStringList{u"-vf"_s, u"select='not(between(n\\,15\\,44))'"_s, u"-fps_mode"_s, u"passthrough"_s}
-                           + h264 + QStringList{u"-c:a"_s, u"aac"_s},
-                       source));
+    ASSERT_TRUE(
+        ffmpeg(testPattern("320x240", 2) + tone(48000, 2)
+                   + QStringList{u"-vf"_s, u"select='not(between(n\\,15\\,44))'"_s, u"-fps_mode"_s, u"passthrough"_s}
+                   + h264 + QStringList{u"-c:a"_s, u"aac"_s},
+               source));
     VideoCompressor::compress(source, destination, {});
 
     // Both streams move by the file's start (the AAC priming makes it slightly negative), nothing else.
@@ -211,7 +235,9 @@ struct RefusalRow
     Reason reason;
     const char *messageStart;
 };
-class Refusal : public VideoCompressorTest, public ::testing::WithParamInterface<RefusalRow>
+class Refusal
+    : public VideoCompressorTest
+    , public ::testing::WithParamInterface<RefusalRow>
 {
 };
 
@@ -245,12 +271,13 @@ TEST_P(Refusal, FailsWithItsErrorAndLeavesNothingBehind)
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, Refusal,
-    ::testing::Values(RefusalRow{"AudioOnly", Reason::NoVideoTrack, ""}, RefusalRow{"EmptyFile", Reason::NoVideoTrack, ""},
+    ::testing::Values(RefusalRow{"AudioOnly", Reason::NoVideoTrack, ""},
+                      RefusalRow{"EmptyFile", Reason::NoVideoTrack, ""},
                       RefusalRow{"NotAVideo", Reason::ReadFailed, "reader: Invalid data found when processing input"},
                       // moov in place but the media data cut short: an interrupted transfer
                       RefusalRow{"VID_20191220_170832_truncated.mp4", Reason::ReadFailed, "reader: "},
                       RefusalRow{"portrait_4k60_truncated.mp4", Reason::ReadFailed, "reader: "}, // cut before moov
-                      RefusalRow{"sony-a7-xavc.MP4", Reason::ReadFailed, "reader: "}),          // index, no media data
+                      RefusalRow{"sony-a7-xavc.MP4", Reason::ReadFailed, "reader: "}),           // index, no media data
     RowName());
 
 TEST_F(VideoCompressorTest, CancelledMidwayLeavesTheEarlierCopyAndNoTemporaryFile)
@@ -288,7 +315,9 @@ TEST_F(VideoCompressorTest, CancelledMidwayLeavesTheEarlierCopyAndNoTemporaryFil
     EXPECT_EQ(namesIn(bside), std::vector<std::string>{"clip_bside.mp4"});
 }
 
-class CorpusClip : public VideoCompressorTest, public ::testing::WithParamInterface<const char *>
+class CorpusClip
+    : public VideoCompressorTest
+    , public ::testing::WithParamInterface<const char *>
 {
 };
 
@@ -302,7 +331,8 @@ TEST_P(CorpusClip, CopyKeepsRotationSoundAndLength)
               "width=" + std::to_string(info.width) + " height=" + std::to_string(info.height));
     EXPECT_EQ(info.width % 2 + info.height % 2, 0);
     EXPECT_LE(std::max(info.width, info.height), 1280);
-    EXPECT_EQ(probe(destination, "v:0", "stream_side_data=rotation"), probe(source, "v:0", "stream_side_data=rotation"));
+    EXPECT_EQ(probe(destination, "v:0", "stream_side_data=rotation"),
+              probe(source, "v:0", "stream_side_data=rotation"));
     // A track the demuxer cannot even name (no sample description) is not sound we could copy.
     const std::string codec = probe(source, "a:0", "stream=codec_name");
     const bool sound = !codec.empty() && codec != "codec_name=unknown";

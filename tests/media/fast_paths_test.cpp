@@ -43,7 +43,8 @@ TEST(LanczosResampler, AgreesWithLibvipsLanczos3)
     ASSERT_TRUE(test::magick({u"-size"_s, u"960x720"_s, u"plasma:fractal"_s, u"-attenuate"_s, u"0.4"_s, u"+noise"_s,
                               u"Gaussian"_s, u"-depth"_s, u"8"_s, u"-type"_s, u"TrueColor"_s},
                              file));
-    const vips::VImage source = vips::VImage::new_from_file(file.c_str()).extract_band(0, vips::VImage::option()->set("n", 3));
+    const vips::VImage source
+        = vips::VImage::new_from_file(file.c_str()).extract_band(0, vips::VImage::option()->set("n", 3));
     const RgbPixels pixels = pixelsOf(source);
     for (const auto &[width, height] : std::vector<std::pair<int, int>>{{240, 180}, {400, 300}, {959, 719}}) {
         SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
@@ -77,9 +78,9 @@ TEST(JpegDecoder, DecodesAtTheSmallestScaleThatCoversTheTarget)
     test::TempTree t;
     const fs::path photo = t.root() / "photo.jpg";
     ASSERT_TRUE(test::magick({u"-size"_s, u"1600x1200"_s, u"plasma:fractal"_s, u"-quality"_s, u"90"_s}, photo));
-    const std::vector<std::pair<QSize, QSize>> rows{
-        {{200, 150}, {200, 150}}, {{201, 100}, {400, 300}}, {{600, 450}, {600, 450}}, {{601, 10}, {800, 600}},
-        {{1500, 1125}, {1600, 1200}}, {{1600, 1200}, {1600, 1200}}};
+    const std::vector<std::pair<QSize, QSize>> rows{{{200, 150}, {200, 150}},     {{201, 100}, {400, 300}},
+                                                    {{600, 450}, {600, 450}},     {{601, 10}, {800, 600}},
+                                                    {{1500, 1125}, {1600, 1200}}, {{1600, 1200}, {1600, 1200}}};
     for (const auto &[asked, decoded] : rows) {
         const auto pixels = JpegDecoder::decodeScaled(photo, asked.width(), asked.height(), {});
         ASSERT_TRUE(pixels.has_value());
@@ -117,9 +118,9 @@ TEST(EmbeddedThumbnail, TrimmedUprightAndScaled)
     test::TempTree t;
     const fs::path thumb = t.root() / "thumb.jpg";
     ASSERT_TRUE(makeHalves(thumb, 160, 107));
-    ASSERT_TRUE(test::magick({test::qpath(thumb), u"-background"_s, u"black"_s, u"-gravity"_s, u"center"_s,
-                              u"-extent"_s, u"160x120"_s},
-                             thumb));
+    ASSERT_TRUE(test::magick(
+        {test::qpath(thumb), u"-background"_s, u"black"_s, u"-gravity"_s, u"center"_s, u"-extent"_s, u"160x120"_s},
+        thumb));
     struct Row
     {
         const char *orientation;
@@ -127,12 +128,14 @@ TEST(EmbeddedThumbnail, TrimmedUprightAndScaled)
         QSize size;
         bool redOnTop; // else red on the left
     };
-    for (const Row &row : {Row{"1", 0, {160, 107}, false}, Row{"6", 0, {107, 160}, true}, Row{"1", 96, {96, 64}, false}}) {
+    for (const Row &row :
+         {Row{"1", 0, {160, 107}, false}, Row{"6", 0, {107, 160}, true}, Row{"1", 96, {96, 64}, false}}) {
         SCOPED_TRACE(row.orientation + std::to_string(row.maxLongEdge));
         const fs::path photo = t.root() / "photo.jpg";
         ASSERT_TRUE(makeHalves(photo, 1500, 1000));
-        ASSERT_TRUE(test::setExif(photo, {u"-Orientation#="_s + QLatin1StringView(row.orientation),
-                                          u"-ThumbnailImage<="_s + test::qpath(thumb)}));
+        ASSERT_TRUE(test::setExif(
+            photo,
+            {u"-Orientation#="_s + QLatin1StringView(row.orientation), u"-ThumbnailImage<="_s + test::qpath(thumb)}));
         const QImage picture = EmbeddedThumbnail::read(photo, 0, row.maxLongEdge);
         ASSERT_FALSE(picture.isNull());
         EXPECT_NEAR(picture.width(), row.size.width(), 1);
@@ -140,7 +143,8 @@ TEST(EmbeddedThumbnail, TrimmedUprightAndScaled)
         const QRgb first = picture.pixel(2, 2);
         const QRgb last = picture.pixel(picture.width() - 3, picture.height() - 3);
         EXPECT_TRUE(reddish(first) && bluish(last)) << "no black bar, and the halves where the photo has them";
-        const QRgb otherCorner = row.redOnTop ? picture.pixel(picture.width() - 3, 2) : picture.pixel(2, picture.height() - 3);
+        const QRgb otherCorner
+            = row.redOnTop ? picture.pixel(picture.width() - 3, 2) : picture.pixel(2, picture.height() - 3);
         EXPECT_TRUE(reddish(otherCorner));
     }
 
@@ -162,11 +166,11 @@ TEST(ShootingInfo, ReadsWhatTheFileRecordsAndLeavesTheRestEmpty)
         GTEST_SKIP();
     test::TempTree t;
     const fs::path photo = t.root() / "IMG_1.JPG";
-    ASSERT_TRUE(test::makeJpeg(photo, 600, 400,
-                               {u"-DateTimeOriginal=2024:05:01 10:20:30"_s, u"-Make=Canon"_s, u"-Model=Canon EOS R6"_s,
-                                u"-LensModel=RF24-105mm F4 L IS USM"_s, u"-ExposureTime=1/250"_s, u"-FNumber=2.8"_s,
-                                u"-ISO=400"_s, u"-FocalLength=50"_s, u"-ExposureCompensation=-0.7"_s,
-                                u"-Orientation#=6"_s}));
+    ASSERT_TRUE(
+        test::makeJpeg(photo, 600, 400,
+                       {u"-DateTimeOriginal=2024:05:01 10:20:30"_s, u"-Make=Canon"_s, u"-Model=Canon EOS R6"_s,
+                        u"-LensModel=RF24-105mm F4 L IS USM"_s, u"-ExposureTime=1/250"_s, u"-FNumber=2.8"_s,
+                        u"-ISO=400"_s, u"-FocalLength=50"_s, u"-ExposureCompensation=-0.7"_s, u"-Orientation#=6"_s}));
     const ShootingInfo info = ShootingInfo::read(photo, false);
     EXPECT_EQ(info.captured, QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)));
     EXPECT_EQ(info.camera, u"Canon EOS R6"_s) << "the make said once";

@@ -84,9 +84,12 @@ INSTANTIATE_TEST_SUITE_P(
         CorpusRow{"formats/jpg/huawei-gps-error.jpg", kCap, 500, 375},
         // HEIF: libheif applies the container's irot; the EXIF Orientation beside it is not applied again,
         // but it is where the container has no rotation of its own (iphone_7: Orientation 6, no irot).
-        CorpusRow{"formats/heic/orientation6.heic", kCap, 480, 160}, CorpusRow{"formats/heic/classic-car.heic", kCap, 1440, 1920},
-        CorpusRow{"formats/heic/Issue 487.heic", kCap, 1440, 1920}, CorpusRow{"formats/heic/iphone_7.heic", kCap, 1440, 1920},
-        CorpusRow{"formats/heif/HMD_Nokia_8.3_5G.heif", kCap, 1440, 1920}, CorpusRow{"formats/heif/Canon.HIF", kCap, 1920, 1280},
+        CorpusRow{"formats/heic/orientation6.heic", kCap, 480, 160},
+        CorpusRow{"formats/heic/classic-car.heic", kCap, 1440, 1920},
+        CorpusRow{"formats/heic/Issue 487.heic", kCap, 1440, 1920},
+        CorpusRow{"formats/heic/iphone_7.heic", kCap, 1440, 1920},
+        CorpusRow{"formats/heif/HMD_Nokia_8.3_5G.heif", kCap, 1440, 1920},
+        CorpusRow{"formats/heif/Canon.HIF", kCap, 1920, 1280},
         // Other still formats (16-bit grey, alpha, Orientation 6).
         CorpusRow{"formats/tiff/001.tif", kCap, 640, 512}, CorpusRow{"formats/tiff/6.tiff", kCap, 43, 65},
         CorpusRow{"formats/webp/windows95.webp", kCap, 500, 313}, CorpusRow{"formats/gif/earth.gif", kCap, 400, 400},
@@ -94,30 +97,32 @@ INSTANTIATE_TEST_SUITE_P(
         CorpusRow{"formats/png/Screenshot 2019-05-21 at 10.45.52.png", kCap, 1189, 849},
         CorpusRow{"broken/wrong.heic", kCap, 500, 500}, CorpusRow{"broken/broken_nom-exif.jpg", kCap, 1080, 1920},
         // Damaged stills; libvips alone decodes the first three with a grey lower part and only a warning.
-        CorpusRow{"broken/IMG_20200124_231153_truncated.jpg", kCap, 0, 0}, CorpusRow{"broken/truncated.jpg", kCap, 0, 0},
-        CorpusRow{"broken/broken_photoprism.jpg", kCap, 0, 0}, CorpusRow{"broken/corrupted.jpg", kCap, 0, 0},
-        CorpusRow{"broken/empty.jpg", kCap, 0, 0}, CorpusRow{"broken/broken image.JPG", kCap, 0, 0},
-        CorpusRow{"broken/iphone_7_truncated.heic", kCap, 0, 0}, CorpusRow{"broken/park.heic", kCap, 0, 0},
-        CorpusRow{"broken/rotate.heic", kCap, 0, 0}, CorpusRow{"formats/heic/IMG_0307.HEIC", kCap, 0, 0},
+        CorpusRow{"broken/IMG_20200124_231153_truncated.jpg", kCap, 0, 0},
+        CorpusRow{"broken/truncated.jpg", kCap, 0, 0}, CorpusRow{"broken/broken_photoprism.jpg", kCap, 0, 0},
+        CorpusRow{"broken/corrupted.jpg", kCap, 0, 0}, CorpusRow{"broken/empty.jpg", kCap, 0, 0},
+        CorpusRow{"broken/broken image.JPG", kCap, 0, 0}, CorpusRow{"broken/iphone_7_truncated.heic", kCap, 0, 0},
+        CorpusRow{"broken/park.heic", kCap, 0, 0}, CorpusRow{"broken/rotate.heic", kCap, 0, 0},
+        CorpusRow{"formats/heic/IMG_0307.HEIC", kCap, 0, 0},
         CorpusRow{"broken/NegativeArraySizeException.HeifReader.processBoxes.heif", kCap, 0, 0},
         CorpusRow{"formats/heic/fixture-msf1.heic", kCap, 0, 0},
         // Camera RAWs of several makers: which picture the decoder settles on.
-        CorpusRow{"formats/nef/NIKON_D7100_head.nef", kCap, 1920, 1280},         // full-size preview, not the 160 px first IFD
-        CorpusRow{"formats/cr2/Canon_EOS-1Ds_Mark_III_head.cr2", kCap, 1920, 1280}, // 2784 px preview over the 160 px one
+        CorpusRow{"formats/nef/NIKON_D7100_head.nef", kCap, 1920, 1280}, // full-size preview, not the 160 px first IFD
+        CorpusRow{"formats/cr2/Canon_EOS-1Ds_Mark_III_head.cr2", kCap, 1920,
+                  1280},                                                         // 2784 px preview over the 160 px one
         CorpusRow{"formats/cr2/Canon_EOS-1Ds_Mark_III_head.cr2", 256, 256, 171}, // a thumbnail's cap takes a preview
         CorpusRow{"broken/IMG_5952_truncated.CR2", kCap, 1728, 1152},            // sensor data cut: the largest preview
         CorpusRow{"formats/arw/SONY_SLT-A55V_head.arw", kCap, 1616, 1080}, // LibRaw "succeeds" on the cut file: preview
         CorpusRow{"formats/cr3/Canon-R6-pruned.CR3", kCap, 1620, 1080},    // BMFF previews read through exiv2
-        CorpusRow{"formats/dng/pixel7_test.dng", kCap, 382, 510},          // sensor-sized preview, Orientation 8 upright
-        CorpusRow{"formats/dng/colorchart.dng", kCap, 1734, 1156},         // no preview: the sensor data through LibRaw
-        CorpusRow{"broken/Issue 247-1.nef", kCap, 1277, 1920},             // a JPEG named .nef is read whole
+        CorpusRow{"formats/dng/pixel7_test.dng", kCap, 382, 510},  // sensor-sized preview, Orientation 8 upright
+        CorpusRow{"formats/dng/colorchart.dng", kCap, 1734, 1156}, // no preview: the sensor data through LibRaw
+        CorpusRow{"broken/Issue 247-1.nef", kCap, 1277, 1920},     // a JPEG named .nef is read whole
         CorpusRow{"formats/dng/DNG.dng", kCap, 0, 0},      // LibRaw "succeeds" without sensor data; only an 8x8 preview
         CorpusRow{"formats/dng/IMG_1361.dng", kCap, 0, 0}, // stripped: the preview's bytes and sensor data are gone
-        CorpusRow{"formats/rw2/Panasonic.rw2", kCap, 0, 0},            // metadata only, LibRaw "succeeds"
-        CorpusRow{"formats/arw/fixture-sony-zv-e10.arw", kCap, 0, 0},  // only a 160 px thumbnail: not a copy
-        CorpusRow{"formats/cr3/CanonRaw.cr3", kCap, 0, 0},             // exiv2 cannot read it, LibRaw finds it corrupt
-        CorpusRow{"formats/iiq/PhaseOne.iiq", kCap, 0, 0},             // never the 1x1 TIFF IFD
-        CorpusRow{"formats/mrw/Minolta.mrw", kCap, 0, 0},              // metadata only
+        CorpusRow{"formats/rw2/Panasonic.rw2", kCap, 0, 0},           // metadata only, LibRaw "succeeds"
+        CorpusRow{"formats/arw/fixture-sony-zv-e10.arw", kCap, 0, 0}, // only a 160 px thumbnail: not a copy
+        CorpusRow{"formats/cr3/CanonRaw.cr3", kCap, 0, 0},            // exiv2 cannot read it, LibRaw finds it corrupt
+        CorpusRow{"formats/iiq/PhaseOne.iiq", kCap, 0, 0},            // never the 1x1 TIFF IFD
+        CorpusRow{"formats/mrw/Minolta.mrw", kCap, 0, 0},             // metadata only
         CorpusRow{"broken/fixture.orf", kCap, 0, 0}),                 // 128-byte header
     [](const auto &row) { return test::caseName(row.param.name) + "_" + std::to_string(row.param.cap); });
 

@@ -55,12 +55,14 @@ TEST_F(Discard, MovesOriginalsOfCompletedPairsToTheTrash)
     EXPECT_FALSE(fs::exists(t.root() / "IMG_1.JPG") || fs::exists(t.root() / "IMG_1.CR2"));
     EXPECT_TRUE(fs::exists(t.root() / "b.jpg") && fs::exists(copies() / "IMG_1_bside.jpg"));
     EXPECT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg", "IMG_2.CR2+JPG"}));
-    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id)) << "selection moves to the first cell";
+    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id))
+        << "selection moves to the first cell";
     EXPECT_TRUE(m.marks().marked().isEmpty());
     QByteArray listed;
     runTool(u"trash-list"_s, {}, &listed);
     EXPECT_TRUE(listed.contains((t.root() / "IMG_1.CR2").c_str()));
-    EXPECT_TRUE(listed.contains((t.root() / "c%20 odd.jpg").c_str())) << "a name with % is listed as it is: " << listed.toStdString();
+    EXPECT_TRUE(listed.contains((t.root() / "c%20 odd.jpg").c_str()))
+        << "a name with % is listed as it is: " << listed.toStdString();
 }
 
 // Ctrl+Z puts the last run's originals back where they were, and their cells come back marked from their
@@ -93,7 +95,8 @@ TEST_F(Discard, WhatCannotMoveStaysMarked)
     fs::remove(copies() / "IMG_1_bside.jpg");
     fs::remove(t.root() / "IMG_2.CR2"); // gone before the run
     ASSERT_TRUE(discardAndWait());
-    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 2 个文件，3 个失败\n未移到废纸篓：IMG_1.JPG：它的副本已不存在 等 3 个文件"_s);
+    EXPECT_EQ(*m.discard().lastResult(),
+              u"已丢弃 2 个文件，3 个失败\n未移到废纸篓：IMG_1.JPG：它的副本已不存在 等 3 个文件"_s);
     EXPECT_TRUE(fs::exists(t.root() / "IMG_1.JPG") && fs::exists(t.root() / "IMG_1.CR2"));
     EXPECT_FALSE(fs::exists(t.root() / "b.jpg") || fs::exists(t.root() / "IMG_2.JPG"));
     EXPECT_EQ(pairNames(m), (std::vector<std::string>{"c%20 odd.jpg", "IMG_1.CR2+JPG", "IMG_2.CR2"}));
@@ -153,7 +156,8 @@ TEST(MarksAcrossRestarts, RestoredFromTheirOwnCopiesOnly)
         m.marks().toggle(pairIdNamed(m, u"IMG_1.CR2+JPG"_s));
         m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"photo.png"_s)));
         m.markCurrentAndAdvance(false);
-        EXPECT_EQ(m.cursor().selection(), GridSelection::media(m.listing().pairs()[0].id())) << "advanced with wrap-around";
+        EXPECT_EQ(m.cursor().selection(), GridSelection::media(m.listing().pairs()[0].id()))
+            << "advanced with wrap-around";
         const auto status = statusOf(m, pairIdNamed(m, u"photo.png"_s));
         EXPECT_TRUE(status == BsideJobStatus::Case::Queued || status == BsideJobStatus::Case::Running);
         ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 2 && m.marks().progress().isIdle(); }));
@@ -283,7 +287,10 @@ protected:
         m.marks().toggle(a);
         encoder.open();
     }
-    bool copyOfAExists() { return std::filesystem::exists(t.root() / (t.root().filename().native() + "_bside") / "a_bside.jpg"); }
+    bool copyOfAExists()
+    {
+        return std::filesystem::exists(t.root() / (t.root().filename().native() + "_bside") / "a_bside.jpg");
+    }
 
     TempTree t;
     FakeEncoder encoder;

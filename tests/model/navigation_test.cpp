@@ -10,13 +10,21 @@ namespace {
 
 TEST(ModelRules, FormatBytesAndBreadcrumb)
 {
-    const std::vector<std::pair<int64_t, const char *>> sizes{
-        {0, "0B"},         {-5, "-5B"},       {512, "512B"},    {1023, "1023B"}, {1024, "1.0K"},
-        {1536, "1.5K"},    {10 << 20, "10M"}, {int64_t(1023.6 * 1048576), "1024M"},
-        {int64_t(9.96 * 1073741824.0), "10.0G"}, {int64_t(15.5 * 1073741824.0), "16G"}, {int64_t(1) << 40, "1.0T"}};
+    const std::vector<std::pair<int64_t, const char *>> sizes{{0, "0B"},
+                                                              {-5, "-5B"},
+                                                              {512, "512B"},
+                                                              {1023, "1023B"},
+                                                              {1024, "1.0K"},
+                                                              {1536, "1.5K"},
+                                                              {10 << 20, "10M"},
+                                                              {int64_t(1023.6 * 1048576), "1024M"},
+                                                              {int64_t(9.96 * 1073741824.0), "10.0G"},
+                                                              {int64_t(15.5 * 1073741824.0), "16G"},
+                                                              {int64_t(1) << 40, "1.0T"}};
     for (const auto &[bytes, text] : sizes)
         EXPECT_EQ(formatBytes(bytes).toStdString(), text) << bytes;
-    EXPECT_EQ(FolderListing::breadcrumbFor("/photos/2024/trip", "/photos"), (QList<Path>{"/photos", "/photos/2024", "/photos/2024/trip"}));
+    EXPECT_EQ(FolderListing::breadcrumbFor("/photos/2024/trip", "/photos"),
+              (QList<Path>{"/photos", "/photos/2024", "/photos/2024/trip"}));
     EXPECT_EQ(FolderListing::breadcrumbFor("/photos", "/photos"), (QList<Path>{"/photos"}));
     EXPECT_EQ(FolderListing::breadcrumbFor("/other/x", "/photos"), (QList<Path>{"/photos", "/other", "/other/x"}));
 }
@@ -85,7 +93,8 @@ TEST_F(Navigation, OpeningAFileSelectsItsCell)
         ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
         ASSERT_TRUE(m.cursor().selectedPairId()) << file;
         const QList<MediaItem> originals = m.listing().pair(*m.cursor().selectedPairId())->allOriginals();
-        EXPECT_TRUE(std::any_of(originals.begin(), originals.end(), [&](const MediaItem &i) { return i.path == root / file; }));
+        EXPECT_TRUE(
+            std::any_of(originals.begin(), originals.end(), [&](const MediaItem &i) { return i.path == root / file; }));
     }
 }
 
@@ -113,7 +122,8 @@ TEST(ModelSort, DateAndNameOrdersAreStable)
     AppModel m(nullptr, quietMachine());
     m.listing().setSortMode(FolderListing::SortMode::Date);
     ASSERT_TRUE(openAndWait(m, t.root()));
-    const std::vector<std::string> byDate{"b.jpg", "c.jpg", "d.jpg", "a.jpg"}, byName{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+    const std::vector<std::string> byDate{"b.jpg", "c.jpg", "d.jpg", "a.jpg"},
+        byName{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
     EXPECT_EQ(pairNames(m), byDate);
     m.listing().setSortMode(FolderListing::SortMode::Name);
     EXPECT_EQ(pairNames(m), byName);
@@ -129,7 +139,8 @@ protected:
     void SetUp() override
     {
         for (int i = 0; i < 13; ++i)
-            items.append(i < 3 ? GridSelection::folder(QUuid::createUuid()) : GridSelection::media(QUuid::createUuid()));
+            items.append(i < 3 ? GridSelection::folder(QUuid::createUuid())
+                               : GridSelection::media(QUuid::createUuid()));
         c.setItems(items);
         c.setGridColumns(4);
     }
@@ -143,8 +154,8 @@ protected:
 TEST_F(Cursor, ArrowMovesClampAndOnlyARealMoveCountsAsKeyboard)
 {
     const std::vector<std::tuple<int, Dir, int, bool>> rows{
-        {2, Dir::Down, 6, true},   {11, Dir::Down, 12, true}, {3, Dir::Up, 0, true},  {0, Dir::Left, 0, false},
-        {12, Dir::Right, 12, false}, {5, Dir::Left, 4, true}, {5, Dir::Right, 6, true}, {12, Dir::Down, 12, false}};
+        {2, Dir::Down, 6, true},     {11, Dir::Down, 12, true}, {3, Dir::Up, 0, true},    {0, Dir::Left, 0, false},
+        {12, Dir::Right, 12, false}, {5, Dir::Left, 4, true},   {5, Dir::Right, 6, true}, {12, Dir::Down, 12, false}};
     for (const auto &[from, dir, to, byKeyboard] : rows) {
         selectIndex(from);
         c.move(dir);

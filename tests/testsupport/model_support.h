@@ -58,7 +58,10 @@ inline std::optional<BsideJobStatus::Case> statusOf(const AppModel &model, const
     return status ? std::optional(status->kind()) : std::nullopt;
 }
 
-inline MachineInputs quietMachine() { return MachineInputs{2, [] { return 0.7; }, [] { return 0; }}; }
+inline MachineInputs quietMachine()
+{
+    return MachineInputs{2, [] { return 0.7; }, [] { return 0; }};
+}
 
 // Stands in for the encoders where a test needs a job to stay running, ignore its cancellation or fail on
 // demand: every job waits until open() (or, unless told to ignore it, its cancellation), then writes a small

@@ -130,7 +130,9 @@ bool makeJpeg(const std::filesystem::path &path, int width, int height, const QS
 
 bool setExif(const std::filesystem::path &path, const QStringList &exiftoolTags)
 {
-    return runTool(u"exiftool"_s, QStringList{u"-q"_s, u"-overwrite_original"_s} + exiftoolTags + QStringList{qpath(path)}) == 0;
+    return runTool(u"exiftool"_s,
+                   QStringList{u"-q"_s, u"-overwrite_original"_s} + exiftoolTags + QStringList{qpath(path)})
+        == 0;
 }
 
 bool ffmpeg(const QStringList &args, const std::filesystem::path &output)
@@ -140,19 +142,22 @@ bool ffmpeg(const QStringList &args, const std::filesystem::path &output)
 
 QStringList testPattern(const char *size, double seconds)
 {
-    return {u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc2=size=%1:rate=30:duration=%2"_s.arg(QLatin1StringView(size)).arg(seconds)};
+    return {u"-f"_s, u"lavfi"_s, u"-i"_s,
+            u"testsrc2=size=%1:rate=30:duration=%2"_s.arg(QLatin1StringView(size)).arg(seconds)};
 }
 
 QStringList tone(int sampleRate, double seconds)
 {
-    return {u"-f"_s, u"lavfi"_s, u"-i"_s, u"sine=frequency=440:sample_rate=%1:duration=%2"_s.arg(sampleRate).arg(seconds)};
+    return {u"-f"_s, u"lavfi"_s, u"-i"_s,
+            u"sine=frequency=440:sample_rate=%1:duration=%2"_s.arg(sampleRate).arg(seconds)};
 }
 
 bool rotateClip(const std::filesystem::path &clip, int degrees)
 {
     const std::filesystem::path plain = clip.parent_path() / ("plain-" + clip.filename().string());
     std::filesystem::rename(clip, plain);
-    const bool ok = ffmpeg({u"-i"_s, qpath(plain), u"-c"_s, u"copy"_s, u"-metadata:s:v:0"_s, u"rotate=%1"_s.arg(degrees)}, clip);
+    const bool ok
+        = ffmpeg({u"-i"_s, qpath(plain), u"-c"_s, u"copy"_s, u"-metadata:s:v:0"_s, u"rotate=%1"_s.arg(degrees)}, clip);
     std::filesystem::remove(plain);
     return ok;
 }

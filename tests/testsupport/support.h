@@ -39,10 +39,10 @@ private:
 std::optional<std::filesystem::path> fixturesDir();
 
 // Skips the current test when the corpus is absent.
-#define VORLANE_REQUIRE_FIXTURES(var)                                                                          \
-    const auto var##_opt = ::vorlane::test::fixturesDir();                                                     \
-    if (!var##_opt)                                                                                            \
-        GTEST_SKIP() << "fixtures folder not present";                                                        \
+#define VORLANE_REQUIRE_FIXTURES(var)                                                                                  \
+    const auto var##_opt = ::vorlane::test::fixturesDir();                                                             \
+    if (!var##_opt)                                                                                                    \
+        GTEST_SKIP() << "fixtures folder not present";                                                                 \
     const std::filesystem::path var = *var##_opt
 
 // A file's bytes (empty when it cannot be read), and the names in a folder, hidden ones included, sorted.
@@ -78,11 +78,8 @@ struct RowName
 // Prints a row by its name, in failure messages and in CTest's list of cases; a test file brings it into its
 // rows' namespace with a using-declaration.
 template<typename Row>
-    requires requires(const Row &row) { std::string_view(row.name); }
-void PrintTo(const Row &row, std::ostream *os)
-{
-    *os << row.name;
-}
+requires requires(const Row &row) { std::string_view(row.name); }
+void PrintTo(const Row &row, std::ostream *os) { *os << row.name; }
 
 // Makes real media files with real tools (ImageMagick, exiftool, ffmpeg) at test time. Each returns false
 // (and the test should fail) when the tool fails.

@@ -63,7 +63,10 @@ TEST(Theme, IconLigaturesShapeToOneGlyph)
     }
 }
 
-MediaItem item(const char *path) { return MediaItem(path, *MediaClassifier::classify(path), MediaClassifier::isRaw(path)); }
+MediaItem item(const char *path)
+{
+    return MediaItem(path, *MediaClassifier::classify(path), MediaClassifier::isRaw(path));
+}
 
 // A tile's badges follow its mark and its copy's status; its RAW label shows only without the file name.
 TEST(MediaTile, BadgesAndRawLabel)
@@ -132,7 +135,8 @@ TEST_F(Grid, ThumbnailsColumnsClicksAndScrolling)
         ASSERT_TRUE(navigateAndWait(m, t.root()));
         EXPECT_TRUE(waitUntil([&] { return !cache.cached(first(), std::nullopt, size).isNull(); }, 10000));
     }
-    const auto columnsWritten = [&] { return waitUntil([&] { return m.cursor().gridColumns() == grid.geometryNow().columns(); }, 2000); };
+    const auto columnsWritten
+        = [&] { return waitUntil([&] { return m.cursor().gridColumns() == grid.geometryNow().columns(); }, 2000); };
     ASSERT_TRUE(columnsWritten());
     const int before = m.cursor().gridColumns();
     m.settings().setThumbnailSize(320);
@@ -147,10 +151,12 @@ TEST_F(Grid, ThumbnailsColumnsClicksAndScrolling)
     EXPECT_EQ(m.cursor().selection(), m.listing().gridItems()[3]);
     EXPECT_FALSE(m.cursor().lastSelectionByKeyboard());
     m.cursor().selectByClick(m.listing().gridItems()[150]);
-    EXPECT_TRUE(grid.findChildren<QPropertyAnimation *>().isEmpty()) << "no scroll after a click when that setting is off";
+    EXPECT_TRUE(grid.findChildren<QPropertyAnimation *>().isEmpty())
+        << "no scroll after a click when that setting is off";
     EXPECT_EQ(grid.verticalScrollBar()->value(), 0);
     m.cursor().move(GridCursor::Direction::Right);
-    EXPECT_TRUE(waitUntil([&] { return std::abs(grid.cellViewportRect(151).center().y() - grid.viewport()->height() / 2.0) < 2; }, 3000))
+    EXPECT_TRUE(waitUntil(
+        [&] { return std::abs(grid.cellViewportRect(151).center().y() - grid.viewport()->height() / 2.0) < 2; }, 3000))
         << "the new cell ends up centred";
 }
 
@@ -175,9 +181,13 @@ protected:
         }
         return files;
     }
-    bool cached(ThumbnailCache &cache, const Path &p, double size) { return !cache.cached(itemAt(p), std::nullopt, size).isNull(); }
+    bool cached(ThumbnailCache &cache, const Path &p, double size)
+    {
+        return !cache.cached(itemAt(p), std::nullopt, size).isNull();
+    }
     TempTree t, cacheRoot;
-    std::shared_ptr<ThumbnailService> service = std::make_shared<ThumbnailService>(SharedThumbnailStore(cacheRoot.root()));
+    std::shared_ptr<ThumbnailService> service
+        = std::make_shared<ThumbnailService>(SharedThumbnailStore(cacheRoot.root()));
 };
 
 // Requests for one key are merged; a failure stays failed until a new listing clears the failures.
@@ -186,7 +196,8 @@ TEST_F(Thumbnails, RequestsForOneKeyMergeAndFailuresRetryAfterClearing)
     const auto files = photos(2, 800);
     const auto broken = t.file("broken.jpg", "not a jpeg");
     ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
-    const auto done = [&](const Path &p) { return cache.isSharp(itemAt(p), std::nullopt, 160) && cache.jobsRunning() == 0; };
+    const auto done
+        = [&](const Path &p) { return cache.isSharp(itemAt(p), std::nullopt, 160) && cache.jobsRunning() == 0; };
     cache.request(itemAt(files[0]), std::nullopt, 160, 1.0);
     ASSERT_TRUE(waitUntil([&] { return done(files[0]); }));
     const int perKey = cache.jobsStarted();
@@ -220,7 +231,8 @@ TEST_F(Thumbnails, MemoryStaysWithinTheBudgetAndTheNewestStays)
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 6; }, 60000));
     EXPECT_LE(cache.bytesHeld(), budget);
     const QString newest = ready.last().first().toString();
-    const auto newestPhoto = std::find_if(files.begin(), files.end(), [&](const auto &p) { return ThumbnailCache::cacheKey(p, 320) == newest; });
+    const auto newestPhoto = std::find_if(files.begin(), files.end(),
+                                          [&](const auto &p) { return ThumbnailCache::cacheKey(p, 320) == newest; });
     ASSERT_NE(newestPhoto, files.end());
     EXPECT_TRUE(cached(cache, *newestPhoto, 320));
 }
@@ -235,7 +247,8 @@ TEST_F(Thumbnails, ScrolledAwayRequestsAreDropped)
     for (const Path &p : files)
         cache.request(itemAt(p), std::nullopt, 100, 1.0);
     cache.setWanted({ThumbnailCache::cacheKey(files.back(), 100)});
-    ASSERT_TRUE(waitUntil([&] { return cache.isSharp(itemAt(files.back()), std::nullopt, 100) && cache.jobsRunning() == 0; }));
+    ASSERT_TRUE(
+        waitUntil([&] { return cache.isSharp(itemAt(files.back()), std::nullopt, 100) && cache.jobsRunning() == 0; }));
     EXPECT_LE(cache.jobsStarted(), threads + 2) << "waits for cells no longer wanted never start";
 }
 
@@ -271,7 +284,8 @@ TEST_F(Thumbnails, TheExifThumbnailStandsInUntilTheSharpOneIsMade)
         cache.request(itemAt(files[size_t(i)]), std::nullopt, 160, 1.0);
     ASSERT_TRUE(waitUntil([&] { return isGreen(files[6]); }));
     EXPECT_FALSE(sharp(files[3])) << "the later cells' stand-ins came first";
-    ASSERT_TRUE(waitUntil([&] { return cache.jobsRunning() == 0 && std::all_of(files.begin(), files.end(), sharp); }, 60000));
+    ASSERT_TRUE(
+        waitUntil([&] { return cache.jobsRunning() == 0 && std::all_of(files.begin(), files.end(), sharp); }, 60000));
     EXPECT_TRUE(std::none_of(files.begin(), files.end(), isGreen));
 }
 
@@ -288,13 +302,16 @@ TEST_F(Thumbnails, SharedCacheEntryFollowsTheStandard)
     EXPECT_EQ(made.width(), 256) << "made at the flavour size";
     const auto thumb = store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(200));
     EXPECT_EQ(thumb.parent_path().filename(), "large");
-    struct stat st {}, src {};
+    struct stat st
+    {
+    }, src{};
     ASSERT_EQ(::stat(thumb.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     ::stat(photo.c_str(), &src);
     QByteArray out;
     ASSERT_EQ(runTool(u"exiftool"_s, {u"-s3"_s, u"-ThumbURI"_s, u"-ThumbMTime"_s, qpath(thumb)}, &out), 0);
-    EXPECT_EQ(out.trimmed().split('\n'), (QList<QByteArray>{SharedThumbnailStore::uriFor(photo), QByteArray::number(qint64(src.st_mtim.tv_sec))}));
+    EXPECT_EQ(out.trimmed().split('\n'),
+              (QList<QByteArray>{SharedThumbnailStore::uriFor(photo), QByteArray::number(qint64(src.st_mtim.tv_sec))}));
     EXPECT_TRUE(SharedThumbnailStore::uriFor(photo).endsWith("shared%20100%25.jpg"));
     EXPECT_FALSE(store.lookup(photo, 200).isNull());
     EXPECT_TRUE(store.lookup(photo, 300).isNull()) << "too small for a larger request";

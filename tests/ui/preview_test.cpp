@@ -84,7 +84,8 @@ TEST(LargeImageViewTest, ALateResultOfASupersededLoadIsDropped)
         if (path.filename() == "slow.jpg")
             released.wait();
         return PreviewLoader::Picture{path.filename() == "slow.jpg" ? QImage(60, 20, QImage::Format_RGB888)
-                                                                     : QImage(20, 60, QImage::Format_RGB888), {}};
+                                                                    : QImage(20, 60, QImage::Format_RGB888),
+                                      {}};
     });
     LargeImageView view(loader);
     view.resize(400, 300);
@@ -108,20 +109,24 @@ TEST(LargeImageViewTest, ZoomsToFullSizeAtThePointAndKeepsTheSpotAcrossSteps)
     LargeImageView view(nullptr, [&](const std::filesystem::path &path, int maxLongEdge, std::stop_token) {
         const QSize full = path.filename() == "small.png" ? QSize(200, 100) : QSize(4000, 3000);
         fullDecodes += maxLongEdge == 0;
-        QImage image(maxLongEdge > 0 ? full.scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio).boundedTo(full) : full,
+        QImage image(maxLongEdge > 0 ? full.scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio).boundedTo(full)
+                                     : full,
                      QImage::Format_RGB888);
         image.fill(Qt::gray);
         return PreviewLoader::Picture{image, {}};
     });
     view.resize(800, 600);
-    const auto decoded = [&](QSize size) { return waitUntil([&] { return !view.showsPlaceholder() && view.image().size() == size; }); };
+    const auto decoded = [&](QSize size) {
+        return waitUntil([&] { return !view.showsPlaceholder() && view.image().size() == size; });
+    };
     view.setSource("/burst/a.jpg");
     ASSERT_TRUE(waitUntil([&] { return !view.image().isNull() && !view.showsPlaceholder(); }));
     EXPECT_FALSE(view.isZoomed());
     EXPECT_EQ(fullDecodes, 0) << "the fitted picture is decoded at the screen's size";
     const QRectF fitted = view.pictureRect();
 
-    QTest::mouseDClick(&view, Qt::LeftButton, {}, (fitted.topLeft() + QPointF(fitted.width() / 4, fitted.height() / 4)).toPoint());
+    QTest::mouseDClick(&view, Qt::LeftButton, {},
+                       (fitted.topLeft() + QPointF(fitted.width() / 4, fitted.height() / 4)).toPoint());
     EXPECT_TRUE(view.isZoomed());
     EXPECT_DOUBLE_EQ(view.zoom(), 1.0);
     EXPECT_NEAR(view.centre().x(), 0.25, 0.01);
@@ -193,19 +198,23 @@ TEST_F(Preview, InfoPanelShowsWhatTheFileRecordsAndFollowsTheStep)
     if (!haveTool("convert") || !haveTool("exiftool"))
         GTEST_SKIP();
     ASSERT_TRUE(makeJpeg(t.root() / "IMG_1.JPG", 600, 400,
-                         {u"-DateTimeOriginal=2024:05:01 10:20:30"_s, u"-Make=NIKON CORPORATION"_s, u"-Model=NIKON D7100"_s,
-                          u"-ExposureTime=1/250"_s, u"-FNumber=2.8"_s, u"-ISO=400"_s, u"-FocalLength=50"_s,
-                          u"-ExposureCompensation=-0.7"_s}));
+                         {u"-DateTimeOriginal=2024:05:01 10:20:30"_s, u"-Make=NIKON CORPORATION"_s,
+                          u"-Model=NIKON D7100"_s, u"-ExposureTime=1/250"_s, u"-FNumber=2.8"_s, u"-ISO=400"_s,
+                          u"-FocalLength=50"_s, u"-ExposureCompensation=-0.7"_s}));
     ASSERT_TRUE(makeJpeg(t.root() / "IMG_2.JPG", 300, 200));
     ASSERT_TRUE(openAndWait(m, t.root()));
     openPreviewAt(0);
     QSignalSpy shown(&overlay, &PreviewOverlay::infoShown);
     overlay.toggleInfo();
     ASSERT_TRUE(waitUntil([&] { return shown.size() == 1; }));
-    const QList<QPair<QString, QString>> expected{
-        {u"拍摄时间"_s, u"2024-05-01 10:20:30"_s}, {u"相机"_s, u"NIKON CORPORATION NIKON D7100"_s},
-        {u"快门"_s, u"1/250 s"_s}, {u"光圈"_s, u"f/2.8"_s}, {u"ISO"_s, u"400"_s}, {u"焦距"_s, u"50 mm"_s},
-        {u"曝光补偿"_s, u"-0.7 EV"_s}, {u"尺寸"_s, u"600 × 400"_s}};
+    const QList<QPair<QString, QString>> expected{{u"拍摄时间"_s, u"2024-05-01 10:20:30"_s},
+                                                  {u"相机"_s, u"NIKON CORPORATION NIKON D7100"_s},
+                                                  {u"快门"_s, u"1/250 s"_s},
+                                                  {u"光圈"_s, u"f/2.8"_s},
+                                                  {u"ISO"_s, u"400"_s},
+                                                  {u"焦距"_s, u"50 mm"_s},
+                                                  {u"曝光补偿"_s, u"-0.7 EV"_s},
+                                                  {u"尺寸"_s, u"600 × 400"_s}};
     EXPECT_EQ(overlay.infoRows().mid(0, expected.size()), expected);
     const QStringList labels = [&] {
         QStringList l;
@@ -217,7 +226,8 @@ TEST_F(Preview, InfoPanelShowsWhatTheFileRecordsAndFollowsTheStep)
 
     m.cursor().previewMove(1);
     ASSERT_TRUE(waitUntil([&] { return shown.size() == 2; }));
-    EXPECT_EQ(overlay.infoRows().first(), (QPair<QString, QString>{u"尺寸"_s, u"300 × 200"_s})) << "nothing the file lacks";
+    EXPECT_EQ(overlay.infoRows().first(), (QPair<QString, QString>{u"尺寸"_s, u"300 × 200"_s}))
+        << "nothing the file lacks";
     overlay.toggleInfo();
     EXPECT_FALSE(overlay.infoVisible());
 }
@@ -227,7 +237,8 @@ TEST_F(Preview, VideoPlaysTurnedUprightAndStopsOnClose)
     if (!haveTool("ffmpeg"))
         GTEST_SKIP();
     // Frames stored 192 × 108; the display matrix turns clip_a upright to 108 × 192.
-    const QStringList clip = testPattern("192x108", 3) + tone() + QStringList{u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s, u"aac"_s};
+    const QStringList clip
+        = testPattern("192x108", 3) + tone() + QStringList{u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s, u"aac"_s};
     ASSERT_TRUE(ffmpeg(clip, t.root() / "clip_a.mp4") && rotateClip(t.root() / "clip_a.mp4", 90));
     ASSERT_TRUE(ffmpeg(clip, t.root() / "clip_b.mp4"));
     ASSERT_TRUE(openAndWait(m, t.root()));
@@ -235,7 +246,8 @@ TEST_F(Preview, VideoPlaysTurnedUprightAndStopsOnClose)
     VideoPlayerView *view = overlay.videoView();
     ASSERT_NE(view, nullptr);
     EXPECT_EQ(overlay.imageView(), nullptr);
-    EXPECT_EQ(view->hasAudioOutput(), !QMediaDevices::audioOutputs().isEmpty()) << "sound only when the system has an output";
+    EXPECT_EQ(view->hasAudioOutput(), !QMediaDevices::audioOutputs().isEmpty())
+        << "sound only when the system has an output";
     EXPECT_EQ(view->displayRotation(), 270);
     QSignalSpy frames(view->videoItem()->videoSink(), &QVideoSink::videoFrameChanged);
     ASSERT_TRUE(waitUntil([&] { return frames.size() >= 5; }, 20000)) << "frames arrive offscreen";

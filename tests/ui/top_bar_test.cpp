@@ -153,7 +153,8 @@ TEST(SettingsPanelTest, EveryControlReachesTheModel)
         {"分开", "合并", [&] { return m.settings().viewMode() == ViewSettings::ViewMode::Split; }}};
     for (const auto &[choiceText, backText, chosen] : choices) {
         SCOPED_TRACE(choiceText);
-        QAbstractButton *choice = withText<QAbstractButton>(panel, choiceText), *back = withText<QAbstractButton>(panel, backText);
+        QAbstractButton *choice = withText<QAbstractButton>(panel, choiceText),
+                        *back = withText<QAbstractButton>(panel, backText);
         ASSERT_TRUE(choice && back);
         EXPECT_FALSE(chosen());
         EXPECT_TRUE(back->isChecked()) << "shows the model's default";
@@ -189,7 +190,8 @@ TEST(SettingsPanelTest, EveryControlReachesTheModel)
     slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
     EXPECT_EQ(m.settings().thumbnailSize(), 88.0);
     m.settings().setThumbnailSize(203.7);
-    EXPECT_EQ(panel.sizeLabel()->text(), QStringLiteral("203 pt")) << "a size set elsewhere shows here, as whole points";
+    EXPECT_EQ(panel.sizeLabel()->text(), QStringLiteral("203 pt"))
+        << "a size set elsewhere shows here, as whole points";
 
     m.cursor().setGridColumns(6);
     const QPoint handle = handleCentre(slider);

@@ -8,7 +8,7 @@
 namespace vorlane::VipsRuntime {
 namespace {
 
-void dropMessage(const gchar *, GLogLevelFlags, const gchar *, gpointer) {}
+void dropMessage(const gchar *, GLogLevelFlags, const gchar *, gpointer) { }
 
 } // namespace
 
