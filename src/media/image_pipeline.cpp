@@ -192,6 +192,24 @@ VImage guarded(Body body)
     }
 }
 
+// A JPEG much larger than asked for is decoded straight at the smallest DCT scale that covers the target, then
+// resampled once; libvips' own loader can only shrink by whole powers of two.
+bool shrinksByHalf(const VImage &header, const ImageGeometry::Size &target)
+{
+    return target.width * 2 <= header.width() && target.height * 2 <= header.height();
+}
+
+VImage fromScaledJpeg(const RgbPixels &decoded, const ImageGeometry::Size &target, int orientation,
+                      const std::stop_token &token)
+{
+    const RgbPixels pixels = LanczosResampler::resample(decoded, target.width, target.height, token);
+    // new_from_memory borrows the pixels: finish() renders into memory of its own before they go.
+    const VImage scaled = VImage::new_from_memory(const_cast<uint8_t *>(pixels.rgb.data()), pixels.rgb.size(),
+                                                  pixels.width, pixels.height, 3, VIPS_FORMAT_UCHAR)
+                              .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+    return finish(scaled, target, orientation, token);
+}
+
 } // namespace
 
 VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders loaders, int orientation,
@@ -214,18 +232,9 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
             orientation = fileOrientation(&path, header, loader);
         const auto target = storedTarget(header.width(), header.height(), orientation, maxLongEdge);
         checkCancellation(token);
-        // A JPEG much larger than asked for: decoded straight at the smallest DCT scale that covers the target,
-        // then resampled once. libvips' own loader can only shrink by whole powers of two.
-        if (loader == "jpegload" && target.width * 2 <= header.width() && target.height * 2 <= header.height()) {
-            if (const auto decoded = JpegDecoder::decodeScaled(path, target.width, target.height, token)) {
-                const RgbPixels pixels = LanczosResampler::resample(*decoded, target.width, target.height, token);
-                // new_from_memory borrows the pixels: finish() renders into memory of its own before they go.
-                const VImage scaled
-                    = VImage::new_from_memory(const_cast<uint8_t *>(pixels.rgb.data()), pixels.rgb.size(), pixels.width,
-                                              pixels.height, 3, VIPS_FORMAT_UCHAR)
-                          .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
-                return finish(scaled, target, orientation, token);
-            }
+        if (loader == "jpegload" && shrinksByHalf(header, target)) {
+            if (const auto decoded = JpegDecoder::decodeScaled(path, target.width, target.height, token))
+                return fromScaledJpeg(*decoded, target, orientation, token);
         }
         VImage scaled = VImage::thumbnail(path.c_str(), target.width, thumbnailOptions(target));
         return finish(std::move(scaled), target, orientation, token);
@@ -251,6 +260,10 @@ VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, cons
             orientation = fileOrientation(nullptr, header, loader);
         const auto target = storedTarget(header.width(), header.height(), orientation, maxLongEdge);
         checkCancellation(token);
+        if (loader == "jpegload_buffer" && shrinksByHalf(header, target)) {
+            if (const auto decoded = JpegDecoder::decodeScaled(bytes, target.width, target.height, token))
+                return fromScaledJpeg(*decoded, target, orientation, token);
+        }
         const VipsBlobPtr blob(vips_blob_new(nullptr, bytes.data(), bytes.size()));
         VImage scaled = VImage::thumbnail_buffer(blob.get(), target.width, thumbnailOptions(target));
         return finish(std::move(scaled), target, orientation, token);

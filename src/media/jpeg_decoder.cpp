@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 extern "C" {
 #include <jerror.h>
@@ -59,8 +60,9 @@ bool hasIccProfile(const jpeg_decompress_struct &info)
 enum class Outcome { Decoded, NotHandled, Failed, Cancelled };
 
 // The libjpeg part, kept free of objects with destructors between setjmp and its longjmp.
-Outcome decode(std::FILE *file, int minWidth, int minHeight, const std::stop_token &token, RgbPixels &out,
-               std::string &error)
+// Reads from file when it is given, else from bytes.
+Outcome decode(std::FILE *file, std::string_view bytes, int minWidth, int minHeight, const std::stop_token &token,
+               RgbPixels &out, std::string &error)
 {
     jpeg_decompress_struct info;
     ErrorManager errors{};
@@ -73,7 +75,11 @@ Outcome decode(std::FILE *file, int minWidth, int minHeight, const std::stop_tok
         return Outcome::Failed;
     }
     jpeg_create_decompress(&info);
-    jpeg_stdio_src(&info, file);
+    if (file)
+        jpeg_stdio_src(&info, file);
+    else
+        jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.data()),
+                     static_cast<unsigned long>(bytes.size()));
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK || hasIccProfile(info)) {
@@ -113,18 +119,12 @@ Outcome decode(std::FILE *file, int minWidth, int minHeight, const std::stop_tok
     return Outcome::Decoded;
 }
 
-} // namespace
-
-std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int minWidth, int minHeight,
-                                      const std::stop_token &token)
+std::optional<RgbPixels> decodeFrom(std::FILE *file, std::string_view bytes, int minWidth, int minHeight,
+                                    const std::stop_token &token)
 {
-    checkCancellation(token);
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
-    if (!file)
-        throw DecodeError(std::strerror(errno));
     RgbPixels pixels;
     std::string error;
-    switch (decode(file.get(), minWidth, minHeight, token, pixels, error)) {
+    switch (decode(file, bytes, minWidth, minHeight, token, pixels, error)) {
     case Outcome::Decoded:
         return pixels;
     case Outcome::NotHandled:
@@ -135,6 +135,26 @@ std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int min
         break;
     }
     throw DecodeError(error.empty() ? std::string("the file is damaged") : error);
+}
+
+} // namespace
+
+std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int minWidth, int minHeight,
+                                      const std::stop_token &token)
+{
+    checkCancellation(token);
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
+    if (!file)
+        throw DecodeError(std::strerror(errno));
+    return decodeFrom(file.get(), {}, minWidth, minHeight, token);
+}
+
+std::optional<RgbPixels> decodeScaled(std::string_view bytes, int minWidth, int minHeight, const std::stop_token &token)
+{
+    checkCancellation(token);
+    if (bytes.empty())
+        throw DecodeError("the embedded picture is empty");
+    return decodeFrom(nullptr, bytes, minWidth, minHeight, token);
 }
 
 } // namespace vorlane::JpegDecoder

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 #include <stop_token>
+#include <string_view>
 
 namespace vorlane::JpegDecoder {
 
@@ -17,6 +18,9 @@ namespace vorlane::JpegDecoder {
 // an ICC profile (whose colours the general decoder converts to sRGB). Throws DecodeError for a file that
 // is damaged or ends early, CancelledError once the token is stopped. Any thread.
 std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int minWidth, int minHeight,
+                                      const std::stop_token &token);
+// The same for a JPEG held in memory (a camera RAW's embedded preview).
+std::optional<RgbPixels> decodeScaled(std::string_view bytes, int minWidth, int minHeight,
                                       const std::stop_token &token);
 
 } // namespace vorlane::JpegDecoder

@@ -136,10 +136,11 @@ void ThumbnailCache::startJobs()
             } else {
                 image = service->sharp(job.file, job.pixels, token);
             }
-            // Keep the short edge at the requested size: filled cells draw it almost 1:1, fitted ones shrink it.
+            // Keep the short edge near the requested size (the tile scales it the rest of the way once): a
+            // shared-cache picture only a little larger is kept as it is read.
             if (!image.isNull()) {
                 const int shortEdge = std::min(image.width(), image.height());
-                if (shortEdge > job.pixels)
+                if (shortEdge > job.pixels * 3 / 2)
                     image = image.scaled(image.size().scaled(job.pixels, job.pixels, Qt::KeepAspectRatioByExpanding),
                                          Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
             }

@@ -93,6 +93,11 @@ TEST(JpegDecoder, DecodesAtTheSmallestScaleThatCoversTheTarget)
     EXPECT_FALSE(JpegDecoder::decodeScaled(cmyk, 100, 75, {}).has_value()) << "CMYK goes to the general decoder";
 
     const std::string bytes = test::readFile(photo);
+    EXPECT_EQ(JpegDecoder::decodeScaled(std::string_view(bytes), 601, 10, {})->rgb,
+              JpegDecoder::decodeScaled(photo, 601, 10, {})->rgb)
+        << "a RAW's preview in memory decodes as its file would";
+    EXPECT_THROW(JpegDecoder::decodeScaled(std::string_view(bytes).substr(0, bytes.size() / 2), 200, 150, {}),
+                 DecodeError);
     const fs::path cut = t.file("cut.jpg", bytes.substr(0, bytes.size() / 2));
     EXPECT_THROW(JpegDecoder::decodeScaled(cut, 200, 150, {}), DecodeError);
     EXPECT_THROW(JpegDecoder::decodeScaled(t.file("empty.jpg"), 200, 150, {}), DecodeError);
