@@ -77,7 +77,9 @@ void readVideo(const std::filesystem::path &file, ShootingInfo &info)
             info.framesPerSecond = av_q2d(rate);
         const AVCodecDescriptor *codec = avcodec_descriptor_get(video->codecpar->codec_id);
         if (codec)
-            info.codec = QString::fromLatin1(codec->long_name ? codec->long_name : codec->name);
+            // The long name's first part: "H.264", "H.265", not "H.264 / AVC / MPEG-4 AVC / MPEG-4 part 10".
+            info.codec = QString::fromLatin1(codec->long_name ? codec->long_name : codec->name)
+                             .section(QStringLiteral(" / "), 0, 0);
         QSize stored(video->codecpar->width, video->codecpar->height);
         if (DisplayOrientation::of(video).rotation % 180 != 0)
             stored.transpose();
