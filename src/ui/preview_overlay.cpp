@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QPointer>
 
+#include <cmath>
 #include <utility>
 
 namespace vorlane {
@@ -203,7 +204,7 @@ QString decimal(double value, int precision)
 
 QString clock(double seconds)
 {
-    const qint64 s = qint64(std::lround(seconds));
+    const qint64 s = qint64(std::floor(seconds)); // as the player's time label counts
     return s >= 3600
         ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'))
         : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
