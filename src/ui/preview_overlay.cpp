@@ -202,14 +202,6 @@ QString decimal(double value, int precision)
     return text;
 }
 
-QString clock(double seconds)
-{
-    const qint64 s = qint64(std::floor(seconds)); // as the player's time label counts
-    return s >= 3600
-        ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'))
-        : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
-}
-
 } // namespace
 
 bool PreviewOverlay::infoVisible() const { return m_info->isVisible(); }
@@ -265,7 +257,7 @@ void PreviewOverlay::loadInfo(const MediaPair &pair)
                 (*info.exposureBiasEv > 0 ? QStringLiteral("+") : QString()) + decimal(*info.exposureBiasEv, 1)
                     + QStringLiteral(" EV"));
         if (info.durationSeconds)
-            add("时长", clock(*info.durationSeconds));
+            add("时长", VideoPlayerView::clockText(qint64(*info.durationSeconds * 1000)));
         if (info.framesPerSecond)
             add("帧率", decimal(*info.framesPerSecond, 2) + QStringLiteral(" fps"));
         if (info.size.isValid())

@@ -173,17 +173,17 @@ void VideoPlayerView::followAudioOutputs()
     }
 }
 
+QString VideoPlayerView::clockText(qint64 ms)
+{
+    const qint64 s = ms / 1000;
+    return s >= 3600
+        ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'))
+        : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
+}
+
 void VideoPlayerView::showTime()
 {
-    const auto clock = [](qint64 ms) {
-        const qint64 s = ms / 1000;
-        return s >= 3600 ? QStringLiteral("%1:%2:%3")
-                               .arg(s / 3600)
-                               .arg(s / 60 % 60, 2, 10, QChar(u'0'))
-                               .arg(s % 60, 2, 10, QChar(u'0'))
-                         : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
-    };
-    m_time->setText(clock(m_position->value()) + QStringLiteral(" / ") + clock(m_position->maximum()));
+    m_time->setText(clockText(m_position->value()) + QStringLiteral(" / ") + clockText(m_position->maximum()));
 }
 
 void VideoPlayerView::showPlaybackState()

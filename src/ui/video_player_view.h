@@ -32,6 +32,8 @@ class VideoPlayerView final : public QWidget
     Q_OBJECT
 
 public:
+    // A time as the player shows it: whole seconds elapsed, "m:ss" or "h:mm:ss".
+    static QString clockText(qint64 ms);
     using Path = std::filesystem::path;
 
     explicit VideoPlayerView(QWidget *parent = nullptr);
