@@ -40,13 +40,17 @@ bool KeyMap::eventFilter(QObject *watched, QEvent *event)
     case QEvent::KeyPress:
         if (!watched->isWidgetType() || !m_active)
             break;
-        // The same press is filtered once for each widget it propagates to: decide once.
-        if (event != m_lastPress || static_cast<QKeyEvent *>(event)->timestamp() != m_lastPressTime) {
+        {
+            // The same press is filtered once for each widget it propagates to, from a widget to its parent:
+            // decide once. A new press may reuse the last one's memory and time (posted events carry no time).
+            auto *widget = static_cast<QWidget *>(watched);
+            const bool propagating = event == m_lastPress && m_lastPressAt && widget == m_lastPressAt->parentWidget();
             m_lastPress = event;
-            m_lastPressTime = static_cast<QKeyEvent *>(event)->timestamp();
-            m_lastPressUsed = handle(*static_cast<QKeyEvent *>(event));
+            m_lastPressAt = widget;
+            if (!propagating)
+                m_lastPressUsed = handle(*static_cast<QKeyEvent *>(event));
+            return m_lastPressUsed;
         }
-        return m_lastPressUsed;
     case QEvent::KeyRelease:
         if (watched->isWidgetType())
             released(*static_cast<QKeyEvent *>(event));

@@ -56,9 +56,10 @@ private:
     bool m_active = false;
     QHash<int, quint64> m_down;       // key -> server time of its first press
     QHash<int, quint64> m_releasedAt; // key -> server time of its last release
-    // The press being delivered: the filter sees it again for each widget it propagates to.
+    // The press being delivered and the widget it last reached: the filter sees it again for each widget it
+    // propagates to.
     const QEvent *m_lastPress = nullptr;
-    quint64 m_lastPressTime = 0;
+    QPointer<QWidget> m_lastPressAt;
     bool m_lastPressUsed = false;
 };
 

@@ -80,8 +80,9 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
     });
     m_thumbnailRepaint.setSingleShot(true);
     m_thumbnailRepaint.setInterval(16);
-    connect(&m_thumbnailRepaint, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
-    connect(&m_cache, &ThumbnailCache::ready, this, [this] {
+    connect(&m_thumbnailRepaint, &QTimer::timeout, this, &BrowserGrid::repaintArrivedThumbnails);
+    connect(&m_cache, &ThumbnailCache::ready, this, [this](const QString &key) {
+        m_arrivedThumbnails.insert(key);
         if (!m_thumbnailRepaint.isActive())
             m_thumbnailRepaint.start();
     });
@@ -190,12 +191,38 @@ void BrowserGrid::contextMenuEvent(QContextMenuEvent *event)
         menu->popup(event->globalPos());
 }
 
-void BrowserGrid::scrollContentsBy(int, int)
+void BrowserGrid::scrollContentsBy(int dx, int dy)
 {
     const int value = verticalScrollBar()->value();
     m_scrollingDown = value >= m_lastScrollValue;
     m_lastScrollValue = value;
-    viewport()->update();
+    // The pixels already painted move; only the strip scrolled in is painted (the spinner sits still over the
+    // grid, so while it shows, everything is).
+    if (m_model.listing().isLoading())
+        viewport()->update();
+    else
+        viewport()->scroll(dx, dy);
+}
+
+QString BrowserGrid::thumbnailKey(const MediaPair &pair) const
+{
+    return ThumbnailCache::cacheKey(preferredFile(pair, m_model.settings().viewMode()).value_or(pair.primary().path),
+                                    m_model.settings().thumbnailSize());
+}
+
+void BrowserGrid::repaintArrivedThumbnails()
+{
+    // Only the visible cells whose picture arrived are painted again.
+    const QList<FolderEntry> &folders = m_model.listing().folders();
+    const QList<MediaPair> &pairs = m_model.listing().pairs();
+    const int count = int(folders.size() + pairs.size());
+    const double top = verticalScrollBar()->value();
+    const auto [first, last] = geometryNow().indexRange(top, top + viewport()->height(), count);
+    for (int i = std::max<int>(first, int(folders.size())); i <= last && !m_arrivedThumbnails.isEmpty(); ++i) {
+        if (m_arrivedThumbnails.remove(thumbnailKey(pairs[i - folders.size()])))
+            viewport()->update(cellViewportRect(i).toAlignedRect().adjusted(-4, -4, 4, 4));
+    }
+    m_arrivedThumbnails.clear();
 }
 
 void BrowserGrid::scrollToSelection()
@@ -245,7 +272,7 @@ void BrowserGrid::requestThumbnails()
             return;
         const MediaPair &pair = pairs[index - folders.size()];
         const auto prefer = preferredFile(pair, m_model.settings().viewMode());
-        wanted.append(ThumbnailCache::cacheKey(prefer.value_or(pair.primary().path), size));
+        wanted.append(thumbnailKey(pair));
         if (m_cache.cached(pair.primary(), prefer, size).isNull())
             m_cache.request(pair.primary(), prefer, size, scale);
     };

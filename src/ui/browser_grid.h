@@ -5,6 +5,7 @@
 
 #include <QAbstractScrollArea>
 #include <QPointer>
+#include <QSet>
 #include <QTimer>
 
 class QMenu;
@@ -50,12 +51,15 @@ private:
     void updateColumns();
     void scrollToSelection();
     void requestThumbnails();
+    void repaintArrivedThumbnails();
+    QString thumbnailKey(const MediaPair &pair) const;
     double loadErrorHeight() const;
 
     AppModel &m_model;
     ThumbnailCache &m_cache;
     QTimer m_spinner;
-    QTimer m_thumbnailRepaint; // thumbnails landing within one frame share one repaint
+    QTimer m_thumbnailRepaint;         // thumbnails landing within one frame share one repaint
+    QSet<QString> m_arrivedThumbnails; // keys made since the last repaint
     int m_spinnerAngle = 0;
     int m_lastScrollValue = 0;
     int m_paintedSelection = -1; // the cell painted with the highlight, by index in the cursor's items

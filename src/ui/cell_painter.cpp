@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
+#include <QStaticText>
 
 #include <cmath>
 
@@ -20,9 +21,24 @@ namespace {
 constexpr double kBadgeSymbolPx = 13.0; // 11 pt
 constexpr double kBadgeLabelPt = 9.0;
 
-QString elidedMiddle(const QString &text, const QFont &font, double width)
+// A file name under its tile: elided in the middle and laid out once per text, font and width, since shaping
+// it again on every repaint costs more than the rest of the cell.
+void paintLabel(QPainter &p, const QRectF &box, const QString &text, const QFont &font)
 {
-    return QFontMetricsF(font).elidedText(text, Qt::ElideMiddle, width);
+    static QCache<QString, QStaticText> labels(4096); // main thread only
+    const QString key = QString::number(box.width()) + u'|' + font.key() + u'|' + text;
+    QStaticText *label = labels.object(key);
+    if (!label) {
+        label = new QStaticText(QFontMetricsF(font).elidedText(text, Qt::ElideMiddle, box.width()));
+        label->setTextFormat(Qt::PlainText);
+        label->setPerformanceHint(QStaticText::AggressiveCaching);
+        label->prepare(QTransform(), font);
+        labels.insert(key, label);
+    }
+    const QSizeF size = label->size();
+    p.setFont(font);
+    p.drawStaticText(
+        QPointF(box.left() + (box.width() - size.width()) / 2, box.top() + (box.height() - size.height()) / 2), *label);
 }
 
 struct BadgeStyle
@@ -177,11 +193,8 @@ void paintFolder(QPainter &p, const QPointF &origin, const FolderCell &cell)
                          Qt::white, Theme::shade(0.45), 5, 2);
     }
     if (cell.showFilename) {
-        const QFont font = Theme::uiFont(8.5);
-        p.setFont(font);
         p.setPen(QApplication::palette().color(QPalette::WindowText));
-        p.drawText(QRectF(origin.x(), square.bottom() + 4, t, 16), Qt::AlignHCenter | Qt::AlignVCenter,
-                   elidedMiddle(cell.folder->name, font, t));
+        paintLabel(p, QRectF(origin.x(), square.bottom() + 4, t, 16), cell.folder->name, Theme::uiFont(8.5));
     }
     p.restore();
 }
@@ -276,11 +289,8 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
     for (qsizetype i = 0; i < badges.size(); ++i)
         paintBadge(p, rects[i], styleOf(badges[i]));
     if (cell.showFilename) {
-        const QFont font = Theme::uiFont(8.5);
-        p.setFont(font);
         p.setPen(palette.color(QPalette::PlaceholderText));
-        p.drawText(QRectF(origin.x(), square.bottom() + 4, t, 16), Qt::AlignHCenter | Qt::AlignVCenter,
-                   elidedMiddle(cell.pair->displayName(), font, t));
+        paintLabel(p, QRectF(origin.x(), square.bottom() + 4, t, 16), cell.pair->displayName(), Theme::uiFont(8.5));
     }
     p.restore();
 }

@@ -78,6 +78,23 @@ TEST_F(Keys, AHeldKeyActsOnceWhateverTheRepeatsLookLike)
     EXPECT_TRUE(m.cursor().lastSelectionByKeyboard());
 }
 
+// The filter sees a press once for each widget it propagates to and acts once; the next press acts again even
+// when it reuses the last one's memory and carries no time, as posted presses do.
+TEST_F(Keys, EachPressActsOnceThroughTheFilter)
+{
+    QWidget parent;
+    auto *child = new QWidget(&parent);
+    QObject &filter = keys;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Right, Qt::NoModifier);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
+    for (int step = 1; step <= 2; ++step) {
+        EXPECT_TRUE(filter.eventFilter(child, &press));
+        EXPECT_TRUE(filter.eventFilter(&parent, &press));
+        filter.eventFilter(child, &release);
+        EXPECT_EQ(index(), step);
+    }
+}
+
 // Space opens and closes the preview, Escape closes it (and passes on while it is closed), the arrows step in
 // it, Return does nothing there; D marks and moves on, but not with Ctrl and not on a folder.
 TEST_F(Keys, PreviewAndMarkKeys)
