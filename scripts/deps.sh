@@ -9,7 +9,7 @@ PACKAGES=(
   # Qt 6: widgets, concurrency, multimedia (preview player) and its ffmpeg backend
   qt6-base-dev qt6-multimedia-dev libqt6multimediawidgets6 qt6-qpa-plugins qt6-translations-l10n
   # decoding and encoding
-  libvips-dev libexiv2-dev libraw-dev libjpeg62-turbo-dev
+  libvips-dev libexiv2-dev libraw-dev libjpeg62-turbo-dev libpng-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   # GIO (move to Trash)
   libglib2.0-dev

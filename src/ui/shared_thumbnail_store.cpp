@@ -1,9 +1,10 @@
 #include "ui/shared_thumbnail_store.h"
 
+#include "media/png_codec.h"
+
 #include <glib.h>
 #include <zlib.h>
 
-#include <QBuffer>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QHash>
@@ -143,7 +144,8 @@ QImage SharedThumbnailStore::lookup(const std::filesystem::path &file, int pixel
         const QHash<QByteArray, QByteArray> keys = pngTextKeys(png);
         if (keys.value("Thumb::URI") != uri || keys.value("Thumb::MTime").toLongLong() != *mtime)
             continue;
-        const QImage image = QImage::fromData(png, "PNG");
+        // Writers keep to the flavour's edge; twice that is lenient and still bounds the memory a file can ask.
+        const QImage image = PngCodec::decode(png, 2 * flavour.pixels);
         if (!image.isNull())
             return image;
     }
@@ -161,14 +163,7 @@ bool SharedThumbnailStore::store(const std::filesystem::path &file, int pixels, 
     if (std::max(image.width(), image.height()) > flavour->pixels)
         image = image.scaled(flavour->pixels, flavour->pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 
-    QByteArray png;
-    {
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        // Light compression: thumbnails are written once per file and read often; speed matters more than bytes.
-        if (!image.save(&buffer, "PNG", 80))
-            return false;
-    }
+    QByteArray png = PngCodec::encode(image);
     // Insert the keys right after the IHDR chunk (8-byte signature + 25-byte IHDR).
     constexpr qsizetype kAfterHeader = 8 + 25;
     if (png.size() <= kAfterHeader)

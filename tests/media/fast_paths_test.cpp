@@ -1,5 +1,5 @@
-// The short cuts of the copies and the grid: the scaled JPEG decode and the resampler behind it, the picture a
-// camera stores beside a photo, and the shooting information read from headers alone. Each is checked against
+// The short cuts of the copies and the grid: the scaled JPEG decode and the resampler behind it, the PNGs of
+// the shared thumbnail cache, the picture a camera stores beside a photo, and the shooting information read from headers alone. Each is checked against
 // libvips, ImageMagick, exiftool or ffmpeg, never against itself.
 #include <vips/vips8> // first: GLib's headers must not meet Qt's keyword macros
 
@@ -9,13 +9,16 @@
 #include "media/ffi/vips_runtime.h"
 #include "media/jpeg_decoder.h"
 #include "media/lanczos_resampler.h"
+#include "media/png_codec.h"
 #include "media/shooting_info.h"
 
 #include "testsupport/support.h"
 
+#include <QFile>
 #include <QImage>
 
 #include <cmath>
+#include <cstring>
 
 using namespace Qt::StringLiterals;
 namespace fs = std::filesystem;
@@ -207,6 +210,55 @@ TEST(ShootingInfo, ReadsWhatTheFileRecordsAndLeavesTheRestEmpty)
     EXPECT_EQ(video.codec, u"H.264"_s);
     EXPECT_EQ(video.size, QSize(180, 320)) << "as played, upright";
     EXPECT_FALSE(video.iso || video.fNumber);
+}
+
+// Equal pixels, whatever the formats and the colour spaces files name.
+bool samePixels(const QImage &a, const QImage &b)
+{
+    const QImage x = a.convertToFormat(QImage::Format_ARGB32), y = b.convertToFormat(QImage::Format_ARGB32);
+    if (x.size() != y.size())
+        return false;
+    for (int row = 0; row < x.height(); ++row) {
+        if (std::memcmp(x.constScanLine(row), y.constScanLine(row), size_t(x.width()) * 4) != 0)
+            return false;
+    }
+    return true;
+}
+
+// PNGs as other programs write them read as Qt's reader reads them; ours read back exactly, in Qt's reader
+// too; a picture larger than the bound or a truncated file gives nothing.
+TEST(PngCodec, ReadsWhatOthersWriteAndWritesWhatOthersRead)
+{
+    test::TempTree t;
+    const QStringList colourful{u"-size"_s, u"120x80"_s, u"plasma:fractal"_s};
+    const std::vector<std::pair<const char *, QStringList>> rows{
+        {"rgb", colourful},
+        {"rgba",
+         colourful
+             + QStringList{u"-alpha"_s, u"set"_s, u"-channel"_s, u"A"_s, u"-evaluate"_s, u"set"_s, u"40%"_s,
+                           u"+channel"_s, u"PNG32:"_s}},
+        {"palette", colourful + QStringList{u"-colors"_s, u"16"_s, u"PNG8:"_s}},
+        {"grey16", colourful + QStringList{u"-colorspace"_s, u"Gray"_s, u"-depth"_s, u"16"_s}}};
+    for (const auto &[name, args] : rows) {
+        SCOPED_TRACE(name);
+        const fs::path file = t.root() / (std::string(name) + ".png");
+        QStringList made = args;
+        const QString prefix = made.last().endsWith(u':') ? made.takeLast() : QString();
+        ASSERT_TRUE(test::magick(made, prefix.isEmpty() ? file : fs::path((prefix + test::qpath(file)).toStdString())));
+        QFile in(test::qpath(file));
+        ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+        const QByteArray png = in.readAll();
+        const QImage ours = PngCodec::decode(png, 120);
+        const QImage qts(test::qpath(file));
+        ASSERT_FALSE(ours.isNull());
+        EXPECT_EQ(ours.hasAlphaChannel(), qts.hasAlphaChannel());
+        EXPECT_TRUE(samePixels(ours, qts));
+        const QByteArray written = PngCodec::encode(ours);
+        EXPECT_TRUE(samePixels(PngCodec::decode(written, 120), ours));
+        EXPECT_TRUE(samePixels(QImage::fromData(written, "PNG"), ours));
+        EXPECT_TRUE(PngCodec::decode(png, 119).isNull()) << "larger than the bound";
+        EXPECT_TRUE(PngCodec::decode(png.left(png.size() / 2), 120).isNull()) << "truncated";
+    }
 }
 
 } // namespace
