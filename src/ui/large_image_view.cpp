@@ -85,13 +85,13 @@ void LargeImageView::request()
     const QString error = m_loader->error(*m_target, edge);
     if (!ready.isNull()) {
         m_error.clear();
-        showImage(ready, false);
+        showImage(ready, false, m_loader->fitted(*m_target, edge));
     } else if (!error.isEmpty()) {
         m_error = error;
         showImage({}, false);
     }
     // Also when the picture is here: the neighbours are decoded ahead of the next step.
-    m_loader->want(*m_target, edge, m_ahead);
+    m_loader->want(*m_target, edge, m_ahead, fitBox());
 }
 
 void LargeImageView::loaded(const QString &key)
@@ -101,7 +101,7 @@ void LargeImageView::loaded(const QString &key)
     const QImage ready = m_loader->picture(*m_target, wantedEdge());
     if (!ready.isNull()) {
         m_error.clear();
-        showImage(ready, false);
+        showImage(ready, false, m_loader->fitted(*m_target, wantedEdge()));
         return;
     }
     const QString error = m_loader->error(*m_target, wantedEdge());
@@ -117,13 +117,14 @@ void LargeImageView::showInterim(const QString &key, const QImage &image)
         showImage(image, true);
 }
 
-void LargeImageView::showImage(QImage image, bool placeholder)
+void LargeImageView::showImage(QImage image, bool placeholder, const QImage &fitted)
 {
     m_image = std::move(image);
     m_placeholder = placeholder && !m_image.isNull();
     if (!m_placeholder && !m_image.isNull() && isZoomed())
         m_fullSize = m_image.size();
-    m_scaled = QPixmap();
+    m_scaled = fitted.isNull() ? QPixmap() : QPixmap::fromImage(fitted);
+    m_scaled.setDevicePixelRatio(devicePixelRatioF());
     if (m_image.isNull() && m_error.isEmpty())
         m_spinner.start();
     else
@@ -140,14 +141,15 @@ QRectF LargeImageView::pictureRect() const
     const QRectF area = QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding);
     if (area.isEmpty())
         return {};
-    QSizeF size = m_image.size();
-    size.scale(area.size(), Qt::KeepAspectRatio);
     // A decoded picture smaller than the view is shown at 100 %, not blown up; a placeholder stands for a
     // larger picture and fills the space it will take.
-    const QSizeF natural = QSizeF(m_image.size()) / devicePixelRatioF();
-    if (!m_placeholder && natural.width() < size.width())
-        size = natural;
+    const QSizeF size = fitBox().shownSize(m_image.size(), m_placeholder);
     return QRectF(area.center() - QPointF(size.width() / 2, size.height() / 2), size);
+}
+
+FitBox LargeImageView::fitBox() const
+{
+    return {QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding).size(), devicePixelRatioF()};
 }
 
 QSizeF LargeImageView::fullSize() const { return m_fullSize.isValid() ? QSizeF(m_fullSize) : QSizeF(); }

@@ -87,7 +87,9 @@ private:
     void request();
     void loaded(const QString &key);
     void showInterim(const QString &key, const QImage &image);
-    void showImage(QImage image, bool placeholder);
+    // fitted: the picture already scaled to its drawn size, when the loader made it.
+    void showImage(QImage image, bool placeholder, const QImage &fitted = {});
+    FitBox fitBox() const;
     int wantedEdge() const { return isZoomed() ? 0 : decodeCap(); }
     QSizeF fullSize() const;
     double fitZoom() const;
@@ -101,7 +103,7 @@ private:
     QImage m_image;
     bool m_placeholder = false;
     QString m_error;
-    QPixmap m_scaled; // the fitted picture at its drawn size, made when first painted at that size
+    QPixmap m_scaled; // the fitted picture at its drawn size, from the loader or made when painted at that size
     QSize m_fullSize; // of the source's full picture, once known (the fitted decode tells the aspect only)
     double m_zoom = 0;
     QPointF m_centre{0.5, 0.5};

@@ -9,6 +9,16 @@
 
 namespace vorlane {
 
+QSizeF FitBox::shownSize(QSize image, bool placeholder) const
+{
+    QSizeF size = image;
+    size.scale(area, Qt::KeepAspectRatio);
+    const QSizeF natural = QSizeF(image) / dpr;
+    if (!placeholder && natural.width() < size.width())
+        size = natural;
+    return size;
+}
+
 PreviewLoader::PreviewLoader(QObject *parent, Decode decode, qint64 budgetBytes)
     : QObject(parent)
     , m_decode(decode ? std::move(decode) : Decode(&PreviewLoader::decodeFile))
@@ -47,11 +57,17 @@ PreviewLoader::Picture PreviewLoader::decodeFile(const Path &file, int maxLongEd
 
 QImage PreviewLoader::picture(const Path &file, int maxLongEdge) const
 {
-    const QImage *image = m_cache.object(key(file, maxLongEdge));
-    return image ? *image : QImage();
+    const Picture *picture = m_cache.object(key(file, maxLongEdge));
+    return picture ? picture->image : QImage();
 }
 
-void PreviewLoader::want(const Path &file, int maxLongEdge, const QList<Path> &ahead)
+QImage PreviewLoader::fitted(const Path &file, int maxLongEdge) const
+{
+    const Picture *picture = m_cache.object(key(file, maxLongEdge));
+    return picture ? picture->fitted : QImage();
+}
+
+void PreviewLoader::want(const Path &file, int maxLongEdge, const QList<Path> &ahead, const FitBox &fit)
 {
     std::deque<Job> wanted;
     const auto add = [&](const Path &f) {
@@ -59,7 +75,7 @@ void PreviewLoader::want(const Path &file, int maxLongEdge, const QList<Path> &a
         if (m_cache.contains(k) || m_errors.contains(k) || m_running.contains(k))
             return;
         if (std::none_of(wanted.begin(), wanted.end(), [&](const Job &j) { return j.key == k; }))
-            wanted.push_back(Job{k, f, maxLongEdge});
+            wanted.push_back(Job{k, f, maxLongEdge, fit});
     };
     add(file);
     if (m_prefetching) {
@@ -103,6 +119,17 @@ void PreviewLoader::startJobs()
                 }
             }
             Picture picture = decode(job.file, job.maxLongEdge, stop->get_token());
+            if (!picture.image.isNull() && !job.fit.isEmpty() && !stop->stop_requested()) {
+                // Scaled here, in the format the screen takes, so the first paint only copies it.
+                const QSize drawn = job.fit.pixels(picture.image.size());
+                if (!drawn.isEmpty())
+                    picture.fitted
+                        = (drawn == picture.image.size()
+                               ? picture.image
+                               : picture.image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
+                              .convertToFormat(picture.image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                               : QImage::Format_RGB32);
+            }
             postToMain(self, [key = job.key, picture = std::move(picture)](PreviewLoader &loader) mutable {
                 loader.finished(key, std::move(picture));
             });
@@ -114,8 +141,9 @@ void PreviewLoader::finished(const QString &key, Picture picture)
 {
     m_running.remove(key);
     if (!picture.image.isNull()) {
-        const qint64 bytes = picture.image.sizeInBytes();
-        m_cache.insert(key, new QImage(std::move(picture.image)), std::max<qint64>(1, bytes));
+        const qint64 bytes = picture.image.sizeInBytes()
+            + (picture.fitted.cacheKey() == picture.image.cacheKey() ? 0 : picture.fitted.sizeInBytes());
+        m_cache.insert(key, new Picture(std::move(picture)), std::max<qint64>(1, bytes));
     } else if (!picture.error.isEmpty()) {
         m_errors.insert(key, picture.error);
     }

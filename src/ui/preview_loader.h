@@ -15,11 +15,25 @@
 
 namespace vorlane {
 
+// Where a decoded picture is drawn when fitted to a view: within area (logical pixels), and not beyond one
+// image pixel per device pixel, except for a placeholder, which stands for a larger picture.
+struct FitBox
+{
+    QSizeF area;
+    qreal dpr = 1;
+
+    bool isEmpty() const { return area.isEmpty(); }
+    QSizeF shownSize(QSize image, bool placeholder = false) const;
+    // The picture's drawn size in device pixels.
+    QSize pixels(QSize image) const { return (shownSize(image) * dpr).toSize(); }
+};
+
 // The decoded pictures of the preview: the one on screen and its neighbours, decoded ahead of time on a
 // pool of its own, kept under a memory budget (least recently used out first) and cancelled when the user
 // jumps elsewhere. A camera RAW first yields its embedded preview (interim), then its full decode. A request
-// is named by the file and the long edge asked for (0 = full size, for 100 % zoom). Main thread; decodes run
-// on the pool.
+// is named by the file and the long edge asked for (0 = full size, for 100 % zoom). Given the view's FitBox,
+// the pool also scales each picture to the size it is drawn at, so showing it is a copy of pixels. Main
+// thread; decodes run on the pool.
 class PreviewLoader final : public QObject
 {
     Q_OBJECT
@@ -29,7 +43,8 @@ public:
     struct Picture
     {
         QImage image;
-        QString error; // why there is no image; empty when the decode was only stopped
+        QString error;      // why there is no image; empty when the decode was only stopped
+        QImage fitted = {}; // image at its drawn size for the FitBox of the request, when one was given
     };
     // Decodes a file to at most maxLongEdge pixels (0 = full size). Any thread.
     using Decode = std::function<Picture(const Path &, int maxLongEdge, std::stop_token)>;
@@ -46,11 +61,13 @@ public:
 
     // The finished picture for a request, or a null image. Never starts work.
     QImage picture(const Path &file, int maxLongEdge) const;
+    // The picture at its drawn size for the FitBox it was asked with, or a null image.
+    QImage fitted(const Path &file, int maxLongEdge) const;
     QString error(const Path &file, int maxLongEdge) const { return m_errors.value(key(file, maxLongEdge)); }
 
     // The file on screen now (decoded first), then the files to decode ahead of time, in order. Work for any
     // other file is dropped if it has not started, and asked to stop if it has.
-    void want(const Path &file, int maxLongEdge, const QList<Path> &ahead = {});
+    void want(const Path &file, int maxLongEdge, const QList<Path> &ahead = {}, const FitBox &fit = {});
     // With prefetching off, only the file on screen is decoded (for measurements).
     void setPrefetching(bool on) { m_prefetching = on; }
     int decodesStarted() const { return m_started; }
@@ -67,13 +84,14 @@ private:
         QString key;
         Path file;
         int maxLongEdge = 0;
+        FitBox fit;
     };
 
     void startJobs();
     void finished(const QString &key, Picture picture);
 
     Decode m_decode;
-    QCache<QString, QImage> m_cache;
+    QCache<QString, Picture> m_cache;
     QHash<QString, QString> m_errors;
     std::deque<Job> m_pending;
     QHash<QString, std::shared_ptr<std::stop_source>> m_running;

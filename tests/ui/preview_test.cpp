@@ -100,6 +100,31 @@ TEST(LargeImageViewTest, ALateResultOfASupersededLoadIsDropped)
     EXPECT_EQ(view.source(), std::filesystem::path("/photos/fast.jpg"));
 }
 
+// The loader hands each picture over already scaled to the size the view draws it at, a neighbour decoded
+// ahead too, so showing it resamples nothing on the main thread; a picture smaller than the view keeps its size.
+TEST(LargeImageViewTest, PicturesArriveScaledToTheirDrawnSize)
+{
+    PreviewLoader loader(nullptr, [](const std::filesystem::path &path, int maxLongEdge, std::stop_token) {
+        const QSize full = path.filename() == "small.png" ? QSize(200, 100) : QSize(4000, 3000);
+        QImage image(full.scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio).boundedTo(full), QImage::Format_RGB888);
+        image.fill(Qt::gray);
+        return PreviewLoader::Picture{image, {}};
+    });
+    LargeImageView view(loader);
+    view.resize(800, 600);
+    const auto fitted = [&](const char *file) { return loader.fitted(file, view.decodeCap()); };
+    QSize drawn;
+    for (const char *file : {"/small.png", "/a.jpg"}) {
+        view.setSource(file, std::nullopt, {}, {"/b.jpg"});
+        ASSERT_TRUE(waitUntil([&] { return !view.image().isNull() && !view.showsPlaceholder(); }));
+        drawn = (view.pictureRect().size() * view.devicePixelRatioF()).toSize();
+        EXPECT_EQ(fitted(file).size(), drawn) << file;
+    }
+    EXPECT_LT(drawn.width(), view.image().width()) << "the decode is larger than the view";
+    ASSERT_TRUE(waitUntil([&] { return !fitted("/b.jpg").isNull(); }));
+    EXPECT_EQ(fitted("/b.jpg").size(), drawn);
+}
+
 // Z and a double-click: fitted <-> 100 % at the point under the mouse, from a full-size decode asked for only
 // then; panning stops at the picture's edges; a step keeps the zoom and the spot; a small picture is never
 // enlarged when fitted.
