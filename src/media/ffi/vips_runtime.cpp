@@ -2,6 +2,8 @@
 
 #include <vips/vips8>
 
+#include <malloc.h>
+
 #include <cstdlib>
 #include <mutex>
 
@@ -16,6 +18,8 @@ void ensureStarted()
 {
     static std::once_flag once;
     std::call_once(once, [] {
+        mallopt(M_MMAP_THRESHOLD, 64 << 20);
+        mallopt(M_TRIM_THRESHOLD, 128 << 20);
         if (VIPS_INIT("vorlane") != 0)
             vips_error_exit("cannot start libvips");
         vips_cache_set_max(0);
