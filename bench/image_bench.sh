@@ -29,8 +29,8 @@ smooth=("$work"/smooth/*.jpg); detailed=("$work"/detailed/*.jpg)
 cat "${smooth[@]}" "${detailed[@]}" >/dev/null
 
 per() { printf '%.1f' "$(echo "$1 * 1000 / $2" | bc -l)"; }
-first_q=$("$bench" "$out" "${smooth[0]}" | awk '{print $3}')
-last_q=$("$bench" "$out" "${detailed[0]}" | awk '{print $3}')
+first_q=$("$bench" "$out" "${smooth[0]}" 2>/dev/null | awk '{print $3}')
+last_q=$("$bench" "$out" "${detailed[0]}" 2>/dev/null | awk '{print $3}')
 
 ours=$(best_of 3 "$bench" --jobs 1 "$out" "${smooth[@]}")
 vt1=$(best_of 3 env VIPS_CONCURRENCY=1 vipsthumbnail "${smooth[@]}" --size 1920 -o "$out/%s_vt.jpg[Q=85,strip]")
