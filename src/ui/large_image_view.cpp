@@ -347,7 +347,8 @@ void LargeImageView::paintEvent(QPaintEvent *)
     const QRectF target = pictureRect();
     if (target.isEmpty())
         return;
-    const QSize pixels = (target.size() * dpr).toSize();
+    // The same size the loader fitted the picture to, so its copy is used as it is.
+    const QSize pixels = fitBox().pixels(m_image.size(), m_placeholder);
     if (m_scaled.isNull() || m_scaled.size() != pixels) {
         m_scaled = QPixmap::fromImage(m_image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
         m_scaled.setDevicePixelRatio(dpr);

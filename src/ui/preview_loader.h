@@ -25,7 +25,7 @@ struct FitBox
     bool isEmpty() const { return area.isEmpty(); }
     QSizeF shownSize(QSize image, bool placeholder = false) const;
     // The picture's drawn size in device pixels.
-    QSize pixels(QSize image) const { return (shownSize(image) * dpr).toSize(); }
+    QSize pixels(QSize image, bool placeholder = false) const { return (shownSize(image, placeholder) * dpr).toSize(); }
 };
 
 // The decoded pictures of the preview: the one on screen and its neighbours, decoded ahead of time on a
