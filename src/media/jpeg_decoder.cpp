@@ -25,21 +25,68 @@ struct ErrorManager
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
     bool truncated;
+    bool cancelled;
 };
 
 void onError(j_common_ptr info)
 {
     auto *errors = reinterpret_cast<ErrorManager *>(info->err);
-    (*info->err->format_message)(info, errors->message);
+    if (errors->message[0] == '\0')
+        (*info->err->format_message)(info, errors->message);
+    std::longjmp(errors->jump, 1);
+}
+
+// Ends the decode from inside libjpeg with a reason of our own.
+[[noreturn]] void failWith(j_common_ptr info, const char *reason)
+{
+    auto *errors = reinterpret_cast<ErrorManager *>(info->err);
+    std::snprintf(errors->message, sizeof errors->message, "%s", reason);
     std::longjmp(errors->jump, 1);
 }
 
 void onMessage(j_common_ptr info, int level)
 {
+    if (level >= 0)
+        return; // trace messages
     auto *errors = reinterpret_cast<ErrorManager *>(info->err);
     // A file that ends before its last scan line decodes grey to the bottom: that is a damaged file.
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
+    if (info->err->msg_code == JWRN_JPEG_EOF)
         errors->truncated = true;
+    // One corrupt-data warning is common in camera files; a stream of them is a damaged or hostile file.
+    if (++info->err->num_warnings >= maxWarnings)
+        failWith(info, "the file is damaged (too many corrupt-data warnings)");
+}
+
+// Called by libjpeg between rows of every pass and scan: where a long decode stops when asked to, and where
+// a file that repeats scans without end is refused.
+struct Progress
+{
+    jpeg_progress_mgr base;
+    const std::stop_token *token;
+};
+
+void onProgress(j_common_ptr info)
+{
+    const auto *progress = reinterpret_cast<Progress *>(info->progress);
+    if (progress->token->stop_requested()) {
+        reinterpret_cast<ErrorManager *>(info->err)->cancelled = true;
+        failWith(info, "cancelled");
+    }
+    if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > maxScans)
+        failWith(info, "the file is damaged (too many scans)");
+}
+
+// Bytes of coefficients a progressive (or multi-scan) decode holds at once: every block of every component.
+int64_t coefficientBytes(const jpeg_decompress_struct &info)
+{
+    int64_t blocks = 0;
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info &component = info.comp_info[c];
+        const int64_t rows = (int64_t(component.height_in_blocks) + component.v_samp_factor - 1)
+            / component.v_samp_factor * component.v_samp_factor;
+        blocks += int64_t(component.width_in_blocks) * rows;
+    }
+    return blocks * DCTSIZE2 * int64_t(sizeof(JCOEF));
 }
 
 struct FileCloser
@@ -69,12 +116,18 @@ Outcome decode(std::FILE *file, std::string_view bytes, int minWidth, int minHei
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = onError;
     errors.base.emit_message = onMessage;
+    Progress progress{};
+    progress.base.progress_monitor = onProgress;
+    progress.token = &token;
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
+        if (errors.cancelled)
+            return Outcome::Cancelled;
         error = errors.message;
         return Outcome::Failed;
     }
     jpeg_create_decompress(&info);
+    info.progress = &progress.base;
     if (file)
         jpeg_stdio_src(&info, file);
     else
@@ -82,6 +135,10 @@ Outcome decode(std::FILE *file, std::string_view bytes, int minWidth, int minHei
                      static_cast<unsigned long>(bytes.size()));
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
+    if (int64_t(info.image_width) * info.image_height > maxPixels)
+        failWith(reinterpret_cast<j_common_ptr>(&info), "the picture is too large to decode");
+    if (jpeg_has_multiple_scans(&info) && coefficientBytes(info) > maxCoefficientBytes)
+        failWith(reinterpret_cast<j_common_ptr>(&info), "the picture is too large to decode (progressive)");
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK || hasIccProfile(info)) {
         jpeg_destroy_decompress(&info);
         return Outcome::NotHandled;
@@ -99,10 +156,6 @@ Outcome decode(std::FILE *file, std::string_view bytes, int minWidth, int minHei
     const size_t row = size_t(out.width) * 3;
     out.rgb.resize(row * size_t(out.height));
     while (info.output_scanline < info.output_height) {
-        if (token.stop_requested()) {
-            jpeg_destroy_decompress(&info);
-            return Outcome::Cancelled;
-        }
         JSAMPROW rows[16];
         const JDIMENSION first = info.output_scanline;
         const JDIMENSION count = std::min<JDIMENSION>(16, info.output_height - first);

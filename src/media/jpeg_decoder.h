@@ -2,12 +2,18 @@
 
 #include "media/rgb_pixels.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <stop_token>
 #include <string_view>
 
 namespace vorlane::JpegDecoder {
+
+inline constexpr int maxScans = 100;
+inline constexpr long maxWarnings = 100;
+inline constexpr int64_t maxPixels = 400'000'000;
+inline constexpr int64_t maxCoefficientBytes = int64_t(600) << 20;
 
 // Decodes a JPEG at the smallest of libjpeg-turbo's DCT scales (n/8 for n = 1…8) that still gives at least
 // minWidth x minHeight pixels: the inverse DCT itself does most of the shrinking, at a fraction of the cost
@@ -17,6 +23,11 @@ namespace vorlane::JpegDecoder {
 // Nothing when the file is a JPEG this path leaves to the general decoder: CMYK or YCCK, or one carrying
 // an ICC profile (whose colours the general decoder converts to sRGB). Throws DecodeError for a file that
 // is damaged or ends early, CancelledError once the token is stopped. Any thread.
+//
+// A hostile file cannot hold a thread: the token is checked between scans and rows of every scan (libjpeg's
+// progress monitor), a file of more than maxScans scans or maxWarnings corrupt-data warnings fails, and the
+// size is checked on the header before anything is allocated: at most maxPixels, and for a progressive file,
+// whose coefficients are all held until its last scan, at most maxCoefficientBytes of them.
 std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int minWidth, int minHeight,
                                       const std::stop_token &token);
 // The same for a JPEG held in memory (a camera RAW's embedded preview).

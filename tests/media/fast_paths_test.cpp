@@ -106,6 +106,54 @@ TEST(JpegDecoder, DecodesAtTheSmallestScaleThatCoversTheTarget)
     EXPECT_THROW(JpegDecoder::decodeScaled(t.file("empty.jpg"), 200, 150, {}), DecodeError);
 }
 
+// A progressive JPEG whose last scan is repeated: every repeat is a whole pass over the picture, so a few
+// thousand of them in a file of a few hundred KiB hold a decoder for minutes unless it counts them.
+std::string scanBomb(const std::string &progressive, int repeats)
+{
+    const size_t lastScan = progressive.rfind("\xff\xda");
+    const size_t end = progressive.rfind("\xff\xd9");
+    std::string bomb = progressive.substr(0, end);
+    const std::string scan = progressive.substr(lastScan, end - lastScan);
+    for (int i = 0; i < repeats; ++i)
+        bomb += scan;
+    return bomb + "\xff\xd9";
+}
+
+// Hostile JPEGs fail on their own terms, as libvips' loader fails them, instead of holding a thread: a file
+// that repeats its scans, one whose header asks for more pixels or (progressive) coefficient memory than a
+// decode may take. The checks come before any pixel is decoded, in the fast path and in libvips' alike.
+TEST(JpegDecoder, HostileFilesFailBeforeTheyCostMinutes)
+{
+    VipsRuntime::ensureStarted();
+    test::TempTree t;
+    const fs::path progressive = t.root() / "progressive.jpg";
+    ASSERT_TRUE(test::magick({u"-size"_s, u"2000x2000"_s, u"gradient:"_s, u"-interlace"_s, u"JPEG"_s}, progressive));
+    const std::string bytes = test::readFile(progressive);
+    EXPECT_TRUE(JpegDecoder::decodeScaled(progressive, 500, 500, {}).has_value());
+
+    const fs::path bomb = t.file("bomb.jpg", scanBomb(bytes, 3000));
+    EXPECT_THROW(JpegDecoder::decodeScaled(bomb, 500, 500, {}), DecodeError);
+    EXPECT_THROW(vips::VImage::new_from_file(bomb.c_str()).avg(), vips::VError) << "libvips refuses it too";
+    vips_error_clear();
+
+    // The frame header's size, set past each budget: 25000 x 20000 progressive (500 MP of coefficients at
+    // 3 bytes a pixel), 30000 x 20000 baseline (600 MP).
+    const auto withSize = [](std::string jpeg, char marker, int width, int height) {
+        const size_t sof = jpeg.find(std::string("\xff") + marker);
+        jpeg[sof + 5] = char(height >> 8);
+        jpeg[sof + 6] = char(height & 0xff);
+        jpeg[sof + 7] = char(width >> 8);
+        jpeg[sof + 8] = char(width & 0xff);
+        return jpeg;
+    };
+    const fs::path wide = t.file("wide.jpg", withSize(bytes, '\xc2', 25000, 20000));
+    EXPECT_THROW(JpegDecoder::decodeScaled(wide, 500, 500, {}), DecodeError);
+    const fs::path baseline = t.root() / "baseline.jpg";
+    ASSERT_TRUE(test::magick({u"-size"_s, u"64x64"_s, u"gradient:"_s}, baseline));
+    const fs::path huge = t.file("huge.jpg", withSize(test::readFile(baseline), '\xc0', 30000, 20000));
+    EXPECT_THROW(JpegDecoder::decodeScaled(huge, 500, 500, {}), DecodeError);
+}
+
 // Left half red, right half blue, so that the trim and the turn can be seen in the thumbnail.
 bool makeHalves(const fs::path &file, int width, int height)
 {
