@@ -58,8 +58,8 @@ Shown visibleThumbnails(AppModel &model, BrowserGrid &grid)
         const MediaItem &item = model.listing().pairs()[i].primary();
         ThumbnailCache &cache = ThumbnailCache::shared();
         ++shown.visible;
-        shown.pictures += !cache.cached(item, std::nullopt, size).isNull() || cache.failed(item, std::nullopt, size);
-        shown.sharp += cache.isSharp(item, std::nullopt, size) || cache.failed(item, std::nullopt, size);
+        shown.pictures += !cache.cached(item, size).isNull() || cache.failed(item, size);
+        shown.sharp += cache.isSharp(item, size) || cache.failed(item, size);
     }
     return shown;
 }

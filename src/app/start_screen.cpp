@@ -16,11 +16,14 @@ StartScreen::StartScreen(QWidget *parent)
     layout->addStretch(1);
 
     auto *symbol = new QLabel(QString::fromLatin1(Theme::Icon::photoLibrary));
+    symbol->setTextFormat(Qt::PlainText);
     symbol->setFont(Theme::iconFont(84));
     Theme::setTextColor(symbol, Theme::accent());
     auto *title = new QLabel(tr("Vorlane 照片筛选"));
+    title->setTextFormat(Qt::PlainText);
     title->setFont(Theme::uiFont(28, QFont::DemiBold));
     auto *subtitle = new QLabel(tr("选择一个照片/视频目录开始筛选"));
+    subtitle->setTextFormat(Qt::PlainText);
     subtitle->setFont(Theme::uiFont(15));
     subtitle->setForegroundRole(QPalette::PlaceholderText);
 
@@ -32,6 +35,7 @@ StartScreen::StartScreen(QWidget *parent)
     connect(m_button, &PillButton::clicked, this, &StartScreen::pickRequested);
 
     auto *caption = new QLabel(tr("压缩副本将生成在各原片所在目录的 _bside 子文件夹中"));
+    caption->setTextFormat(Qt::PlainText);
     caption->setFont(Theme::uiFont(10));
     caption->setForegroundRole(QPalette::PlaceholderText);
 

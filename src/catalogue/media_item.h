@@ -27,6 +27,10 @@ struct MediaItem
     bool isRaw = false;
     std::string stemKey; // file name without its last extension, as bytes, case kept
     QDateTime dateTaken;
+    // The file's size and modification time when it was listed (0 when not known): a file replaced since
+    // is another picture, so caches of pictures key on them.
+    int64_t bytes = 0;
+    int64_t modifiedNs = 0;
 
     QString displayName() const; // the file name, for display
     QString filename() const { return displayName(); }

@@ -2,6 +2,9 @@
 
 #include <png.h>
 
+#include <cstring>
+#include <vector>
+
 namespace vorlane::PngCodec {
 namespace {
 
@@ -14,9 +17,28 @@ void flushNothing(png_structp) { }
 
 void ignoreWarning(png_structp, png_const_charp) { }
 
+// Errors end in the setjmp of the function that called libpng, quietly: the caller reports failure.
+[[noreturn]] void quietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+struct Source
+{
+    QByteArrayView bytes;
+    size_t position = 0;
+};
+
+void readFrom(png_structp png, png_bytep out, size_t length)
+{
+    auto *source = static_cast<Source *>(png_get_io_ptr(png));
+    if (size_t(source->bytes.size()) - source->position < length)
+        png_error(png, "truncated");
+    std::memcpy(out, source->bytes.data() + source->position, length);
+    source->position += length;
+}
+
 // The libpng calls, kept apart from every object with a destructor: an error longjmps back to the setjmp
 // here, and false is returned.
-bool writeRows(png_structp png, png_infop info, const QImage &pixels, bool alpha, QByteArray *out)
+bool writeRows(png_structp png, png_infop info, const QImage &pixels, bool alpha, png_textp text, int textCount,
+               QByteArray *out)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
@@ -24,6 +46,8 @@ bool writeRows(png_structp png, png_infop info, const QImage &pixels, bool alpha
     png_set_IHDR(png, info, png_uint_32(pixels.width()), png_uint_32(pixels.height()), 8,
                  alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (textCount > 0)
+        png_set_text(png, info, text, textCount);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     png_set_compression_level(png, 1);
     png_write_info(png, info);
@@ -33,41 +57,108 @@ bool writeRows(png_structp png, png_infop info, const QImage &pixels, bool alpha
     return true;
 }
 
+struct Header
+{
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    bool alpha = false;
+    int passes = 1;
+};
+
+// Reads up to the image data: the size, the text keys, and sets the transforms to 8-bit BGRA / BGRX (the
+// bytes of QImage's ARGB32 / RGB32 words on a little-endian machine).
+bool readHeader(png_structp png, png_infop info, Source *source, int maxEdge, Header *header, TextKeys *keys)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_read_fn(png, source, readFrom);
+    png_set_user_limits(png, png_uint_32(maxEdge), png_uint_32(maxEdge));
+    png_read_info(png, info);
+    png_textp text = nullptr;
+    const int count = png_get_text(png, info, &text, nullptr);
+    for (int i = 0; i < count; ++i) {
+        const size_t length = text[i].compression == PNG_ITXT_COMPRESSION_NONE
+                || text[i].compression == PNG_ITXT_COMPRESSION_zTXt
+            ? text[i].itxt_length
+            : text[i].text_length;
+        keys->insert(QByteArray(text[i].key), QByteArray(text[i].text, qsizetype(length)));
+    }
+    header->width = png_get_image_width(png, info);
+    header->height = png_get_image_height(png, info);
+    const int colour = png_get_color_type(png, info);
+    header->alpha = (colour & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS);
+    png_set_expand(png);
+    png_set_scale_16(png);
+    if (!(colour & PNG_COLOR_MASK_COLOR))
+        png_set_gray_to_rgb(png);
+    if (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
+        png_set_bgr(png);
+        if (!header->alpha)
+            png_set_filler(png, 0xff, PNG_FILLER_AFTER);
+    } else {
+        if (header->alpha)
+            png_set_swap_alpha(png);
+        else
+            png_set_filler(png, 0xff, PNG_FILLER_BEFORE);
+    }
+    header->passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    return png_get_rowbytes(png, info) == size_t(header->width) * 4;
+}
+
+bool readPixels(png_structp png, const Header &header, QImage *image)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    for (int pass = 0; pass < header.passes; ++pass) {
+        for (int y = 0; y < int(header.height); ++y)
+            png_read_row(png, image->scanLine(y), nullptr);
+    }
+    return true;
+}
+
 } // namespace
 
-QByteArray encode(const QImage &image)
+QByteArray encode(const QImage &image, const QList<QPair<QByteArray, QByteArray>> &text)
 {
     if (image.isNull())
         return {};
     const bool alpha = image.hasAlphaChannel();
     const QImage pixels = image.convertToFormat(alpha ? QImage::Format_RGBA8888 : QImage::Format_RGB888);
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, ignoreWarning);
+    std::vector<png_text> chunks(size_t(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        chunks[size_t(i)].compression = PNG_TEXT_COMPRESSION_NONE;
+        chunks[size_t(i)].key = const_cast<char *>(text[i].first.constData());
+        chunks[size_t(i)].text = const_cast<char *>(text[i].second.constData());
+        chunks[size_t(i)].text_length = size_t(text[i].second.size());
+    }
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, ignoreWarning);
     if (!png)
         return {};
     png_infop info = png_create_info_struct(png);
     QByteArray out;
-    const bool written = info && writeRows(png, info, pixels, alpha, &out);
+    const bool written = info && writeRows(png, info, pixels, alpha, chunks.data(), int(chunks.size()), &out);
     png_destroy_write_struct(&png, &info);
     return written ? out : QByteArray();
 }
 
-QImage decode(QByteArrayView bytes, int maxEdge)
+QImage decode(QByteArrayView bytes, int maxEdge, const std::function<bool(const TextKeys &)> &accept)
 {
-    png_image png{};
-    png.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&png, bytes.data(), size_t(bytes.size())))
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, ignoreWarning);
+    if (!png)
         return {};
+    png_infop info = png_create_info_struct(png);
+    Source source{bytes, 0};
+    Header header;
+    TextKeys keys;
     QImage image;
-    if (png.width > 0 && png.height > 0 && png.width <= png_uint_32(maxEdge) && png.height <= png_uint_32(maxEdge)) {
-        const bool alpha = png.format & PNG_FORMAT_FLAG_ALPHA;
-        // 8-bit sRGB, not premultiplied: QImage's ARGB32 word, whatever the byte order.
-        png.format = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? PNG_FORMAT_BGRA : PNG_FORMAT_ARGB;
-        image = QImage(int(png.width), int(png.height), alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-        if (!image.isNull()
-            && !png_image_finish_read(&png, nullptr, image.bits(), png_int_32(image.bytesPerLine()), nullptr))
+    if (info && readHeader(png, info, &source, maxEdge, &header, &keys) && header.width > 0 && header.height > 0
+        && (!accept || accept(keys))) {
+        image = QImage(int(header.width), int(header.height), header.alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+        if (!image.isNull() && !readPixels(png, header, &image))
             image = QImage();
     }
-    png_image_free(&png);
+    png_destroy_read_struct(&png, &info, nullptr);
     return image;
 }
 

@@ -17,11 +17,12 @@
 namespace vorlane {
 namespace {
 
-std::optional<std::filesystem::path> preferredFile(const MediaPair &pair, ViewSettings::ViewMode mode)
+// The file a cell's thumbnail pictures: a pair's image while pairs are merged, else its primary file.
+const MediaItem &picturedFile(const MediaPair &pair, ViewSettings::ViewMode mode)
 {
     if (mode == ViewSettings::ViewMode::Merged && pair.imageItem())
-        return pair.imageItem()->path;
-    return std::nullopt;
+        return *pair.imageItem();
+    return pair.primary();
 }
 
 } // namespace
@@ -206,7 +207,7 @@ void BrowserGrid::scrollContentsBy(int dx, int dy)
 
 QString BrowserGrid::thumbnailKey(const MediaPair &pair) const
 {
-    return ThumbnailCache::cacheKey(preferredFile(pair, m_model.settings().viewMode()).value_or(pair.primary().path),
+    return ThumbnailCache::cacheKey(picturedFile(pair, m_model.settings().viewMode()),
                                     m_model.settings().thumbnailSize());
 }
 
@@ -271,10 +272,10 @@ void BrowserGrid::requestThumbnails()
         if (index < folders.size() || index >= count)
             return;
         const MediaPair &pair = pairs[index - folders.size()];
-        const auto prefer = preferredFile(pair, m_model.settings().viewMode());
-        wanted.append(thumbnailKey(pair));
-        if (m_cache.cached(pair.primary(), prefer, size).isNull())
-            m_cache.request(pair.primary(), prefer, size, scale);
+        const MediaItem &file = picturedFile(pair, m_model.settings().viewMode());
+        wanted.append(ThumbnailCache::cacheKey(file, size));
+        if (m_cache.cached(file, size).isNull())
+            m_cache.request(file, size, scale);
     };
     for (int i = v0; i <= v1; ++i)
         want(i);
@@ -325,14 +326,15 @@ void BrowserGrid::paintEvent(QPaintEvent *event)
         const auto status = m_model.marks().statuses().constFind(pair.id());
         if (status != m_model.marks().statuses().constEnd())
             cell.jobStatus = *status;
+        cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
         cell.size = g.tileSize;
         cell.viewMode = m_model.settings().viewMode();
         cell.fillMode = m_model.settings().fillMode();
         cell.showFilename = m_model.settings().showFilenames();
         cell.showRawLabel = m_model.settings().showRawLabel();
-        const auto prefer = preferredFile(pair, cell.viewMode);
-        cell.image = m_cache.cached(pair.primary(), prefer, g.tileSize);
-        cell.loadFailed = cell.image.isNull() && m_cache.failed(pair.primary(), prefer, g.tileSize);
+        const MediaItem &file = picturedFile(pair, cell.viewMode);
+        cell.image = m_cache.cached(file, g.tileSize);
+        cell.loadFailed = cell.image.isNull() && m_cache.failed(file, g.tileSize);
         CellPainter::paintMedia(p, origin, cell);
     }
     if (m_model.listing().isLoading()) {
@@ -356,25 +358,32 @@ void BrowserGrid::paintEvent(QPaintEvent *event)
 bool BrowserGrid::viewportEvent(QEvent *event)
 {
     if (event->type() == QEvent::ToolTip) {
-        // A failed copy says why on its badge.
         auto *help = static_cast<QHelpEvent *>(event);
         const int index = indexAt(help->pos());
         const int folderCount = int(m_model.listing().folders().size());
         if (index >= folderCount) {
+            // A failed copy says why on its badge, and so does a copy path holding another file's copy.
             const MediaPair &pair = m_model.listing().pairs()[index - folderCount];
+            CellPainter::MediaCell cell;
+            cell.pair = &pair;
+            cell.isMarked = m_model.marks().marked().contains(pair.id());
             const auto status = m_model.marks().statuses().constFind(pair.id());
-            if (status != m_model.marks().statuses().constEnd() && status->kind() == BsideJobStatus::Case::Failed) {
-                CellPainter::MediaCell cell;
-                cell.pair = &pair;
-                cell.isMarked = m_model.marks().marked().contains(pair.id());
+            if (status != m_model.marks().statuses().constEnd())
                 cell.jobStatus = *status;
-                cell.size = m_model.settings().thumbnailSize();
-                const QPointF origin = cellViewportRect(index).topLeft();
-                const QList<QRectF> rects = CellPainter::badgeRects(origin, cell);
-                if (!rects.isEmpty() && rects.last().contains(help->pos())) {
-                    QToolTip::showText(help->globalPos(), tr("副本生成失败：") + status->message(), viewport());
-                    return true;
-                }
+            cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
+            cell.size = m_model.settings().thumbnailSize();
+            const QList<CellPainter::Badge> badges = CellPainter::badgesFor(cell);
+            const QList<QRectF> rects = CellPainter::badgeRects(cellViewportRect(index).topLeft(), cell);
+            QString tip;
+            if (!badges.isEmpty() && rects.last().contains(help->pos())) {
+                if (badges.last() == CellPainter::Badge::Failed)
+                    tip = tr("副本生成失败：") + status->message();
+                else if (badges.last() == CellPainter::Badge::CopyOfAnother)
+                    tip = tr("副本属于另一张照片");
+            }
+            if (!tip.isEmpty()) {
+                QToolTip::showText(help->globalPos(), Theme::plainToolTip(tip), viewport());
+                return true;
             }
         }
         QToolTip::hideText();

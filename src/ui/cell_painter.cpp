@@ -61,6 +61,8 @@ BadgeStyle styleOf(Badge b)
         return {Theme::Icon::check, Theme::done(), {}};
     case Badge::Failed:
         return {Theme::Icon::warning, Theme::failed(), {}};
+    case Badge::CopyOfAnother:
+        return {Theme::Icon::linkOff, Theme::queued(), {}};
     }
     return {"", Qt::gray, {}};
 }
@@ -233,6 +235,8 @@ QList<Badge> badgesFor(const MediaCell &cell)
             break;
         }
     }
+    if (badges.isEmpty() && cell.copyOfAnother)
+        badges.append(Badge::CopyOfAnother);
     return badges;
 }
 

@@ -28,6 +28,7 @@ struct MediaCell
     bool isSelected = false;
     bool isMarked = false;
     std::optional<BsideJobStatus> jobStatus;
+    bool copyOfAnother = false; // the copy path holds another file's copy
     double size = 160;
     ViewSettings::ViewMode viewMode = ViewSettings::ViewMode::Merged;
     ViewSettings::FillMode fillMode = ViewSettings::FillMode::Fill;
@@ -41,8 +42,9 @@ struct MediaCell
 void paintFolder(QPainter &painter, const QPointF &origin, const FolderCell &cell);
 void paintMedia(QPainter &painter, const QPointF &origin, const MediaCell &cell);
 
-// Which badges a media tile shows, top to bottom (the mark badge, then at most one job badge).
-enum class Badge { Marked, Queued, Running, Completed, Failed };
+// Which badges a media tile shows, top to bottom (the mark badge, then at most one job badge; an unmarked
+// tile whose copy path holds another file's copy says so instead).
+enum class Badge { Marked, Queued, Running, Completed, Failed, CopyOfAnother };
 QList<Badge> badgesFor(const MediaCell &cell);
 // The badge rectangles of a tile at origin, in the order of badgesFor (for tooltips).
 QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell);

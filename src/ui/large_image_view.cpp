@@ -2,6 +2,7 @@
 
 #include "ui/theme.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
@@ -72,6 +73,7 @@ void LargeImageView::setSource(const Path &file, const std::optional<Path> &pref
     m_fullSize = QSize();
     // Never one cell's picture under another's name: the thumbnail (or the spinner) until the decode lands.
     m_error.clear();
+    m_zoomError.clear();
     showImage(placeholder, true);
     request();
 }
@@ -86,12 +88,24 @@ void LargeImageView::request()
     if (!ready.isNull()) {
         m_error.clear();
         showImage(ready, false, m_loader->fitted(*m_target, edge));
+    } else if (!error.isEmpty() && isZoomed()) {
+        zoomFailed(error);
+        return;
     } else if (!error.isEmpty()) {
         m_error = error;
         showImage({}, false);
     }
     // Also when the picture is here: the neighbours are decoded ahead of the next step.
     m_loader->want(*m_target, edge, m_ahead, fitBox());
+}
+
+void LargeImageView::zoomFailed(const QString &reason)
+{
+    m_zoomError = tr("无法以 100% 显示：") + reason;
+    m_zoom = 0;
+    request(); // the fitted picture, from the cache or decoded for the screen
+    clampCentre();
+    update();
 }
 
 void LargeImageView::loaded(const QString &key)
@@ -105,6 +119,10 @@ void LargeImageView::loaded(const QString &key)
         return;
     }
     const QString error = m_loader->error(*m_target, wantedEdge());
+    if (!error.isEmpty() && isZoomed()) {
+        zoomFailed(error);
+        return;
+    }
     if (!error.isEmpty() && (m_image.isNull() || m_placeholder)) {
         m_error = error;
         showImage({}, false);
@@ -214,6 +232,7 @@ void LargeImageView::setZoom(double zoom, std::optional<QPointF> at)
     }
     const bool wasZoomed = isZoomed();
     m_zoom = zoom;
+    m_zoomError.clear();
     if (wasZoomed != isZoomed())
         request(); // the fitted picture, or the full one decoded from the original
     clampCentre();
@@ -342,6 +361,8 @@ void LargeImageView::paintEvent(QPaintEvent *)
                             target.width() / scale, target.height() / scale);
         p.setRenderHint(QPainter::SmoothPixmapTransform, m_zoom < 1.0);
         p.drawImage(target, m_image, source);
+        // The zoom drawn: device pixels per pixel of the decoded picture, which at 100 % is the whole file.
+        paintNotice(p, QString::number(m_zoom * 100, 'g', 4) + QStringLiteral(" %"), Qt::AlignLeft | Qt::AlignBottom);
         return;
     }
     const QRectF target = pictureRect();
@@ -356,6 +377,26 @@ void LargeImageView::paintEvent(QPaintEvent *)
     p.drawPixmap(target.topLeft(), m_scaled);
     if (isZoomed())
         drawSpinner(QRectF(rect()).center(), 1.0); // the full picture for 100 % is on its way
+    if (!m_zoomError.isEmpty())
+        paintNotice(p, m_zoomError, Qt::AlignHCenter | Qt::AlignBottom);
+}
+
+void LargeImageView::paintNotice(QPainter &p, const QString &text, Qt::Alignment where)
+{
+    // Light text on a dark card, so it reads over any picture.
+    p.save();
+    p.setFont(Theme::uiFont(10, QFont::Medium));
+    const QFontMetricsF fm(p.font());
+    const QSizeF size(std::min(fm.horizontalAdvance(text) + 24, width() - 32.0), fm.height() + 12);
+    const QRectF area = QRectF(rect()).adjusted(16, 16, -16, -16);
+    const double x = where & Qt::AlignLeft ? area.left() : area.center().x() - size.width() / 2;
+    const QRectF card(QPointF(x, area.bottom() - size.height()), size);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::shade(0.72));
+    p.drawRoundedRect(card, 8, 8);
+    p.setPen(Theme::onDark(Theme::Tone::Primary));
+    p.drawText(card, Qt::AlignCenter, fm.elidedText(text, Qt::ElideMiddle, card.width() - 24));
+    p.restore();
 }
 
 } // namespace vorlane

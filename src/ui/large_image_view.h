@@ -51,6 +51,8 @@ public:
     bool spinnerVisible() const { return m_image.isNull() && m_error.isEmpty(); }
     // Why the current source cannot be shown; empty while it can or is still loading.
     const QString &error() const { return m_error; }
+    // Why the last zoom to 100 % could not be shown (the picture stays fitted); empty otherwise.
+    const QString &zoomError() const { return m_zoomError; }
     // The largest long edge worth decoding for the screen this view is on.
     int decodeCap() const;
     // Where the picture is drawn, in view coordinates.
@@ -89,6 +91,9 @@ private:
     void showInterim(const QString &key, const QImage &image);
     // fitted: the picture already scaled to its drawn size, when the loader made it.
     void showImage(QImage image, bool placeholder, const QImage &fitted = {});
+    // The full picture for 100 % cannot be had: back to fitted, saying why.
+    void zoomFailed(const QString &reason);
+    void paintNotice(QPainter &p, const QString &text, Qt::Alignment where);
     FitBox fitBox() const;
     int wantedEdge() const { return isZoomed() ? 0 : decodeCap(); }
     QSizeF fullSize() const;
@@ -103,6 +108,7 @@ private:
     QImage m_image;
     bool m_placeholder = false;
     QString m_error;
+    QString m_zoomError;
     QPixmap m_scaled; // the fitted picture at its drawn size, from the loader or made when painted at that size
     QSize m_fullSize; // of the source's full picture, once known (the fitted decode tells the aspect only)
     double m_zoom = 0;

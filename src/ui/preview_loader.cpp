@@ -7,6 +7,8 @@
 #include "media/picture.h"
 #include "model/main_thread.h"
 
+#include <sys/stat.h>
+
 namespace vorlane {
 
 QSizeF FitBox::shownSize(QSize image, bool placeholder) const
@@ -38,14 +40,17 @@ PreviewLoader::~PreviewLoader()
 
 QString PreviewLoader::key(const Path &file, int maxLongEdge)
 {
-    return displayPath(file) + u'|' + QString::number(maxLongEdge);
+    struct stat st = {};
+    const bool known = ::stat(file.c_str(), &st) == 0;
+    return displayPath(file) + u'|' + QString::number(known ? qint64(st.st_size) : -1) + u'|'
+        + QString::number(known ? qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec : -1) + u'|'
+        + QString::number(known ? qulonglong(st.st_ino) : 0) + u'|' + QString::number(maxLongEdge);
 }
 
 PreviewLoader::Picture PreviewLoader::decodeFile(const Path &file, int maxLongEdge, std::stop_token token)
 {
     try {
-        const int cap = maxLongEdge > 0 ? maxLongEdge : kMaxFullEdge;
-        return {vorlane::Picture::still(file, cap, std::move(token)), {}};
+        return {vorlane::Picture::still(file, std::max(0, maxLongEdge), std::move(token)), {}};
     } catch (const DecodeError &error) {
         return {{}, QString::fromUtf8(error.what())};
     } catch (const CancelledError &) {
@@ -55,24 +60,36 @@ PreviewLoader::Picture PreviewLoader::decodeFile(const Path &file, int maxLongEd
     }
 }
 
+const PreviewLoader::Picture *PreviewLoader::find(const QString &key) const
+{
+    if (!m_oversizedKey.isEmpty() && m_oversizedKey == key)
+        return &m_oversized;
+    return m_cache.object(key);
+}
+
 QImage PreviewLoader::picture(const Path &file, int maxLongEdge) const
 {
-    const Picture *picture = m_cache.object(key(file, maxLongEdge));
+    const Picture *picture = find(key(file, maxLongEdge));
     return picture ? picture->image : QImage();
 }
 
 QImage PreviewLoader::fitted(const Path &file, int maxLongEdge) const
 {
-    const Picture *picture = m_cache.object(key(file, maxLongEdge));
+    const Picture *picture = find(key(file, maxLongEdge));
     return picture ? picture->fitted : QImage();
 }
 
 void PreviewLoader::want(const Path &file, int maxLongEdge, const QList<Path> &ahead, const FitBox &fit)
 {
     std::deque<Job> wanted;
+    m_current = key(file, maxLongEdge);
+    if (m_oversizedKey != m_current) {
+        m_oversizedKey.clear();
+        m_oversized = {};
+    }
     const auto add = [&](const Path &f) {
         const QString k = key(f, maxLongEdge);
-        if (m_cache.contains(k) || m_errors.contains(k) || m_running.contains(k))
+        if (find(k) || m_errors.contains(k) || m_running.contains(k))
             return;
         if (std::none_of(wanted.begin(), wanted.end(), [&](const Job &j) { return j.key == k; }))
             wanted.push_back(Job{k, f, maxLongEdge, fit});
@@ -143,7 +160,13 @@ void PreviewLoader::finished(const QString &key, Picture picture)
     if (!picture.image.isNull()) {
         const qint64 bytes = picture.image.sizeInBytes()
             + (picture.fitted.cacheKey() == picture.image.cacheKey() ? 0 : picture.fitted.sizeInBytes());
-        m_cache.insert(key, new Picture(std::move(picture)), std::max<qint64>(1, bytes));
+        if (bytes <= m_cache.maxCost()) {
+            m_cache.insert(key, new Picture(std::move(picture)), std::max<qint64>(1, bytes));
+        } else if (key == m_current) {
+            m_oversizedKey = key; // the cache would drop it at once
+            m_oversized = std::move(picture);
+        }
+        // A neighbour over the whole budget is not kept: it is decoded when it is shown.
     } else if (!picture.error.isEmpty()) {
         m_errors.insert(key, picture.error);
     }

@@ -30,8 +30,11 @@ struct FitBox
 
 // The decoded pictures of the preview: the one on screen and its neighbours, decoded ahead of time on a
 // pool of its own, kept under a memory budget (least recently used out first) and cancelled when the user
-// jumps elsewhere. A camera RAW first yields its embedded preview (interim), then its full decode. A request
-// is named by the file and the long edge asked for (0 = full size, for 100 % zoom). Given the view's FitBox,
+// jumps elsewhere. The picture of the file on screen is kept even when it alone is over the budget (a full
+// decode for 100 % of a medium-format photo), until another file is wanted. A camera RAW first yields its
+// embedded preview (interim), then its full decode. A request is named by the file as it is on disk now (its
+// path, size and modification time: a file replaced since is decoded anew) and the long edge asked for
+// (0 = full size, for 100 % zoom, within the decoder's pixel budget). Given the view's FitBox,
 // the pool also scales each picture to the size it is drawn at, so showing it is a copy of pixels. Main
 // thread; decodes run on the pool.
 class PreviewLoader final : public QObject
@@ -50,8 +53,6 @@ public:
     using Decode = std::function<Picture(const Path &, int maxLongEdge, std::stop_token)>;
 
     static constexpr qint64 kDefaultBudgetBytes = qint64(384) << 20;
-    // The largest picture decoded for 100 %: 12,000 px on the long edge (96 MP, under 300 MiB).
-    static constexpr int kMaxFullEdge = 12000;
 
     explicit PreviewLoader(QObject *parent = nullptr, Decode decode = {}, qint64 budgetBytes = kDefaultBudgetBytes);
     ~PreviewLoader() override;
@@ -89,9 +90,13 @@ private:
 
     void startJobs();
     void finished(const QString &key, Picture picture);
+    const Picture *find(const QString &key) const;
 
     Decode m_decode;
     QCache<QString, Picture> m_cache;
+    QString m_current;      // the key of the file on screen
+    QString m_oversizedKey; // m_current, once its picture, larger than the whole budget, is in m_oversized
+    Picture m_oversized;
     QHash<QString, QString> m_errors;
     std::deque<Job> m_pending;
     QHash<QString, std::shared_ptr<std::stop_source>> m_running;

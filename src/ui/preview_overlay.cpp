@@ -47,6 +47,7 @@ protected:
 QLabel *textLabel(const QString &text, double points, QFont::Weight weight, const QColor &color, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText); // a file name is never markup
     label->setFont(Theme::uiFont(pt(points), weight));
     Theme::setTextColor(label, color);
     return label;
@@ -151,11 +152,8 @@ QImage PreviewOverlay::thumbnailOf(const MediaPair &pair) const
 {
     // The grid asked for the JPEG of a pair, or for the primary file when pairs are shown apart.
     const double size = m_model.settings().thumbnailSize();
-    std::optional<std::filesystem::path> jpeg;
-    if (pair.imageItem())
-        jpeg = pair.imageItem()->path;
-    for (const auto &prefer : {jpeg, std::optional<std::filesystem::path>()}) {
-        const QPixmap cached = m_thumbnails.cached(pair.primary(), prefer, size);
+    for (const auto &file : {pair.imageItem(), std::optional<MediaItem>(pair.primary())}) {
+        const QPixmap cached = file ? m_thumbnails.cached(*file, size) : QPixmap();
         if (!cached.isNull())
             return cached.toImage();
     }

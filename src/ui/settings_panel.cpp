@@ -21,6 +21,7 @@ double pt(double points) { return points * 0.75; }
 QLabel *caption(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
     label->setFont(Theme::uiFont(pt(11)));
     Theme::setTextColor(label, Theme::text(Theme::Tone::Secondary, parent->palette()));
     return label;
@@ -29,6 +30,7 @@ QLabel *caption(const QString &text, QWidget *parent)
 QLabel *symbol(const char *name, double pixelSize, QWidget *parent)
 {
     auto *label = new QLabel(QString::fromLatin1(name), parent);
+    label->setTextFormat(Qt::PlainText);
     label->setFont(Theme::iconFont(pixelSize));
     Theme::setTextColor(label, Theme::text(Theme::Tone::Tertiary, parent->palette()));
     return label;
@@ -64,6 +66,7 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     column->setSpacing(14);
 
     auto *title = new QLabel(tr("显示设置"), this);
+    title->setTextFormat(Qt::PlainText);
     title->setFont(Theme::uiFont(pt(13), QFont::Bold));
     column->addWidget(title);
 

@@ -3,11 +3,8 @@
 #include "media/png_codec.h"
 
 #include <glib.h>
-#include <zlib.h>
 
 #include <QCryptographicHash>
-#include <QFile>
-#include <QHash>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -22,32 +19,26 @@ namespace {
 constexpr std::array<SharedThumbnailStore::Flavour, 4> kFlavours{
     {{"normal", 128}, {"large", 256}, {"x-large", 512}, {"xx-large", 1024}}};
 
-std::optional<int64_t> mtimeOf(const std::filesystem::path &file, int64_t *size = nullptr)
+constexpr const char *kNanosecondsKey = "Vorlane::MTime-Nanoseconds";
+
+// The largest thumbnail file read: an xx-large RGBA thumbnail stored without compression is 4 MiB.
+constexpr qsizetype kMaxThumbnailBytes = 8 << 20;
+
+struct FileStamp
+{
+    int64_t mtime = 0;   // whole seconds, as the standard keeps it
+    int64_t mtimeNs = 0; // nanoseconds within the second, which only our own thumbnails record
+    int64_t size = 0;
+};
+
+std::optional<FileStamp> stampOf(const std::filesystem::path &file)
 {
     struct stat st
     {
     };
     if (::stat(file.c_str(), &st) != 0)
         return std::nullopt;
-    if (size)
-        *size = st.st_size;
-    return int64_t(st.st_mtim.tv_sec);
-}
-
-void appendBigEndian(QByteArray &out, uint32_t v)
-{
-    out.append(char(v >> 24)).append(char(v >> 16)).append(char(v >> 8)).append(char(v));
-}
-
-// One uncompressed tEXt chunk: the form every reader of the standard understands.
-QByteArray textChunk(const QByteArray &key, const QByteArray &value)
-{
-    QByteArray body = "tEXt" + key + '\0' + value;
-    QByteArray chunk;
-    appendBigEndian(chunk, uint32_t(body.size() - 4));
-    chunk += body;
-    appendBigEndian(chunk, uint32_t(crc32(0, reinterpret_cast<const Bytef *>(body.constData()), uInt(body.size()))));
-    return chunk;
+    return FileStamp{int64_t(st.st_mtim.tv_sec), int64_t(st.st_mtim.tv_nsec), int64_t(st.st_size)};
 }
 
 bool writeAll(int fd, const QByteArray &bytes)
@@ -62,34 +53,32 @@ bool writeAll(int fd, const QByteArray &bytes)
     return true;
 }
 
-// The text keys of a PNG, read from its chunks before the image data. Qt's own reader folds keys that
-// contain "::" (all of this standard's keys), so the chunks are read here: tEXt, and iTXt when uncompressed.
-QHash<QByteArray, QByteArray> pngTextKeys(const QByteArray &head)
+// A stored thumbnail's bytes. The cache is shared with every other program of the user, so what lies at a
+// thumbnail's name is read as evidence: only a regular file (never through a link, never blocking on a
+// FIFO or a device), and only when it is no larger than a thumbnail can be.
+std::optional<QByteArray> readThumbnailFile(const std::filesystem::path &path)
 {
-    QHash<QByteArray, QByteArray> keys;
-    if (!head.startsWith("\x89PNG\r\n\x1a\n"))
-        return keys;
-    qsizetype pos = 8;
-    while (pos + 12 <= head.size()) {
-        const auto *p = reinterpret_cast<const uchar *>(head.constData() + pos);
-        const qsizetype length = qsizetype(uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]);
-        const QByteArray type = head.mid(pos + 4, 4);
-        if (type == "IDAT" || length < 0 || pos + 12 + length > head.size())
-            break;
-        const QByteArray data = head.mid(pos + 8, length);
-        const qsizetype nul = data.indexOf('\0');
-        if (nul > 0 && type == "tEXt") {
-            keys.insert(data.left(nul), data.mid(nul + 1));
-        } else if (nul > 0 && type == "iTXt" && nul + 2 < data.size() && data[nul + 1] == 0) {
-            // keyword, compression flag 0, method, language tag \0, translated keyword \0, text
-            const qsizetype lang = data.indexOf('\0', nul + 3);
-            const qsizetype translated = lang < 0 ? -1 : data.indexOf('\0', lang + 1);
-            if (translated > 0)
-                keys.insert(data.left(nul), data.mid(translated + 1));
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return std::nullopt;
+    std::optional<QByteArray> bytes;
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= kMaxThumbnailBytes) {
+        QByteArray data(qsizetype(st.st_size), Qt::Uninitialized);
+        qsizetype got = 0;
+        while (got < data.size()) {
+            const ssize_t n = ::pread(fd, data.data() + got, size_t(data.size() - got), off_t(got));
+            if (n <= 0)
+                break;
+            got += n;
         }
-        pos += 12 + length;
+        if (got == data.size())
+            bytes = std::move(data);
     }
-    return keys;
+    ::close(fd);
+    return bytes;
 }
 
 } // namespace
@@ -128,24 +117,31 @@ std::filesystem::path SharedThumbnailStore::thumbnailPath(const std::filesystem:
 
 QImage SharedThumbnailStore::lookup(const std::filesystem::path &file, int pixels) const
 {
-    const auto mtime = mtimeOf(file);
-    if (!mtime)
+    const auto stamp = stampOf(file);
+    if (!stamp)
         return {};
     const QByteArray uri = uriFor(file);
+    // Valid only for the file as it is now: its URI, and both its modification time and its size (a file
+    // rewritten with its time kept, as cp -p and rsync -t do, has another size, or is let through only when
+    // its bytes happen to add up the same). Our own thumbnails also carry the time's nanoseconds, which tell
+    // apart two versions of a file written within one second.
+    const auto current = [&](const PngCodec::TextKeys &keys) {
+        bool mtimeOk = false;
+        bool sizeOk = false;
+        const qint64 mtime = keys.value("Thumb::MTime").toLongLong(&mtimeOk);
+        const qint64 size = keys.value("Thumb::Size").toLongLong(&sizeOk);
+        const auto nanoseconds = keys.constFind(kNanosecondsKey);
+        return keys.value("Thumb::URI") == uri && mtimeOk && mtime == stamp->mtime && sizeOk && size == stamp->size
+            && (nanoseconds == keys.constEnd() || nanoseconds->toLongLong() == stamp->mtimeNs);
+    };
     for (const Flavour &flavour : kFlavours) {
         if (flavour.pixels < pixels)
             continue;
-        const std::filesystem::path thumb = thumbnailPath(file, flavour);
-        // One read serves both the keys and the picture.
-        QFile stored(QString::fromUtf8(thumb.native()));
-        if (!stored.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray png = stored.readAll();
-        const QHash<QByteArray, QByteArray> keys = pngTextKeys(png);
-        if (keys.value("Thumb::URI") != uri || keys.value("Thumb::MTime").toLongLong() != *mtime)
+        const auto png = readThumbnailFile(thumbnailPath(file, flavour));
+        if (!png)
             continue;
         // Writers keep to the flavour's edge; twice that is lenient and still bounds the memory a file can ask.
-        const QImage image = PngCodec::decode(png, 2 * flavour.pixels);
+        const QImage image = PngCodec::decode(*png, 2 * flavour.pixels, current);
         if (!image.isNull())
             return image;
     }
@@ -155,23 +151,20 @@ QImage SharedThumbnailStore::lookup(const std::filesystem::path &file, int pixel
 bool SharedThumbnailStore::store(const std::filesystem::path &file, int pixels, const QImage &source) const
 {
     const auto flavour = flavourFor(pixels);
-    int64_t size = 0;
-    const auto mtime = mtimeOf(file, &size);
-    if (!flavour || !mtime || source.isNull())
+    const auto stamp = stampOf(file);
+    if (!flavour || !stamp || source.isNull())
         return false;
     QImage image = source;
     if (std::max(image.width(), image.height()) > flavour->pixels)
         image = image.scaled(flavour->pixels, flavour->pixels, Qt::KeepAspectRatio, Qt::SmoothTransformation);
 
-    QByteArray png = PngCodec::encode(image);
-    // Insert the keys right after the IHDR chunk (8-byte signature + 25-byte IHDR).
-    constexpr qsizetype kAfterHeader = 8 + 25;
-    if (png.size() <= kAfterHeader)
+    const QByteArray png = PngCodec::encode(image, {{"Thumb::URI", uriFor(file)},
+                                                    {"Thumb::MTime", QByteArray::number(qint64(stamp->mtime))},
+                                                    {"Thumb::Size", QByteArray::number(qint64(stamp->size))},
+                                                    {kNanosecondsKey, QByteArray::number(qint64(stamp->mtimeNs))},
+                                                    {"Software", "Vorlane"}});
+    if (png.isEmpty())
         return false;
-    QByteArray keys = textChunk("Thumb::URI", uriFor(file))
-        + textChunk("Thumb::MTime", QByteArray::number(qint64(*mtime)))
-        + textChunk("Thumb::Size", QByteArray::number(qint64(size))) + textChunk("Software", "Vorlane");
-    png.insert(kAfterHeader, keys);
 
     const std::filesystem::path target = thumbnailPath(file, *flavour);
     std::error_code ec;

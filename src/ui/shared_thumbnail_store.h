@@ -10,7 +10,7 @@ namespace vorlane {
 
 // The desktop's shared thumbnail cache (the freedesktop Thumbnail Managing Standard): PNGs named by the MD5
 // of the file's URI under $XDG_CACHE_HOME/thumbnails/{normal,large,x-large,xx-large}, valid while their
-// Thumb::URI and Thumb::MTime keys match the file. Reading it lets our next start and the file managers'
+// Thumb::URI, Thumb::MTime and Thumb::Size keys match the file. Reading it lets our next start and the file managers'
 // thumbnails serve us; writing back lets them reuse ours. Stateless apart from the cache root; any thread.
 class SharedThumbnailStore final
 {

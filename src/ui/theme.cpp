@@ -97,4 +97,9 @@ void drawIcon(QPainter &painter, const QRectF &rect, const QString &ligature, co
     painter.restore();
 }
 
+QString plainToolTip(const QString &text)
+{
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped() + QStringLiteral("</p>");
+}
+
 } // namespace vorlane::Theme

@@ -36,6 +36,10 @@ void setTextColor(QWidget *widget, const QColor &color);
 
 // The interface font (Noto Sans CJK SC, so Chinese never falls back to the Japanese face) at a point size.
 QFont uiFont(double pointSize, QFont::Weight weight = QFont::Normal);
+
+// Text that may hold a file name, made safe for a tooltip: Qt reads a tooltip as rich text when it looks like
+// markup, so it is escaped and wrapped to always be read as HTML (line breaks kept).
+QString plainToolTip(const QString &text);
 QFont monoFont(double pointSize, QFont::Weight weight = QFont::Normal);
 
 // Symbols are glyphs of the Material Icons font, named by their ligature ("delete", "folder", ...).
@@ -56,6 +60,7 @@ inline const char *const chevron = "chevron_right";
 inline const char *const photo = "photo";
 inline const char *const brokenImage = "broken_image";
 inline const char *const photoLibrary = "photo_library";
+inline const char *const linkOff = "link_off";
 inline const char *const createFolder = "create_new_folder";
 } // namespace Icon
 

@@ -37,9 +37,10 @@ ThumbnailCache &ThumbnailCache::shared()
     return *instance;
 }
 
-QString ThumbnailCache::cacheKey(const std::filesystem::path &file, double size)
+QString ThumbnailCache::cacheKey(const MediaItem &file, double size)
 {
-    return QString::fromUtf8(file.native()) + u'|' + QString::number(qint64(size));
+    return QString::fromUtf8(file.path.native()) + u'|' + QString::number(file.bytes) + u'|'
+        + QString::number(file.modifiedNs) + u'|' + QString::number(qint64(size));
 }
 
 int ThumbnailCache::pixelDimension(double size, double scale)
@@ -47,32 +48,24 @@ int ThumbnailCache::pixelDimension(double size, double scale)
     return std::max(int(size * (scale > 0 ? scale : 2.0)), 64);
 }
 
-QPixmap ThumbnailCache::cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath,
-                               double size)
+QPixmap ThumbnailCache::cached(const MediaItem &file, double size)
 {
-    const QString key = cacheKey(preferPath.value_or(item.path), size);
+    const QString key = cacheKey(file, size);
     if (const QPixmap *p = m_cache.object(key))
         return *p;
     const QPixmap *standIn = m_standIns.object(key);
     return standIn ? *standIn : QPixmap();
 }
 
-bool ThumbnailCache::isSharp(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath,
-                             double size) const
+bool ThumbnailCache::isSharp(const MediaItem &file, double size) const { return m_cache.contains(cacheKey(file, size)); }
+
+bool ThumbnailCache::failed(const MediaItem &file, double size) const
 {
-    return m_cache.contains(cacheKey(preferPath.value_or(item.path), size));
+    return m_failed.contains(cacheKey(file, size));
 }
 
-bool ThumbnailCache::failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath,
-                            double size) const
+void ThumbnailCache::request(const MediaItem &file, double size, double scale)
 {
-    return m_failed.contains(cacheKey(preferPath.value_or(item.path), size));
-}
-
-void ThumbnailCache::request(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size,
-                             double scale)
-{
-    const std::filesystem::path file = preferPath.value_or(item.path);
     const QString key = cacheKey(file, size);
     if (m_cache.contains(key) || m_failed.contains(key) || m_running.contains(key))
         return;
@@ -81,7 +74,7 @@ void ThumbnailCache::request(const MediaItem &item, const std::optional<std::fil
             return;
     }
     // A stand-in already shown needs only its sharp thumbnail (asked again after a scroll away and back).
-    enqueue({key, file, pixelDimension(size, scale), m_standIns.contains(key) ? Step::Sharp : Step::Quick});
+    enqueue({key, file.path, pixelDimension(size, scale), m_standIns.contains(key) ? Step::Sharp : Step::Quick});
     startJobs();
 }
 

@@ -19,7 +19,8 @@
 
 namespace vorlane {
 
-// Thumbnails for the grid, kept in memory by key "path|size" (size in points, truncated), least recently
+// Thumbnails for the grid, kept in memory by the file as listed (its path, size and modification time, so a
+// file replaced since shows its own picture once listed again) and the tile size in points, least recently
 // used first out once the total passes a byte budget. Each request runs in two steps on a small pool: a
 // quick one (the shared cache's thumbnail, else the picture embedded in the file, shown as a stand-in) and,
 // unless that was final, the decode of the sharp one. Every quick step waiting goes before any decode, so a
@@ -42,21 +43,21 @@ public:
     // The one cache of the application; created on first use, on the main thread.
     static ThumbnailCache &shared();
 
-    static QString cacheKey(const std::filesystem::path &file, double size);
+    // file: the file pictured (a pair's image, or its primary file), as the listing found it.
+    static QString cacheKey(const MediaItem &file, double size);
     // Pixels asked of the decoder: size × scale, at least 64.
     static int pixelDimension(double size, double scale);
 
     // The cached thumbnail, else its stand-in, else a null pixmap. Never starts work.
-    QPixmap cached(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size);
+    QPixmap cached(const MediaItem &file, double size);
     // True once the sharp thumbnail is cached (not only a stand-in).
-    bool isSharp(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const;
+    bool isSharp(const MediaItem &file, double size) const;
     // True when the last attempt for this key produced nothing.
-    bool failed(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size) const;
+    bool failed(const MediaItem &file, double size) const;
 
     // Asks for a thumbnail; ready(key) follows when it is made or has failed. A request already pending or
     // running is merged. Requests are served in the order of the latest setWanted() call, then in arrival.
-    void request(const MediaItem &item, const std::optional<std::filesystem::path> &preferPath, double size,
-                 double scale);
+    void request(const MediaItem &file, double size, double scale);
     // The keys still wanted, most urgent first; pending requests for any other key are dropped.
     void setWanted(const QStringList &keysInOrder);
     // Forget failures so a new listing retries them.

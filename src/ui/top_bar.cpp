@@ -45,6 +45,7 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     row->addSpacing(8);
 
     m_capacity = new QLabel(this);
+    m_capacity->setTextFormat(Qt::PlainText);
     m_capacity->setObjectName(QStringLiteral("capacity"));
     m_capacity->setFont(Theme::monoFont(pt(16), QFont::Bold));
     Theme::setTextColor(m_capacity, Theme::text(Theme::Tone::Secondary, palette()));
@@ -104,6 +105,7 @@ void TopBar::rebuildBreadcrumb()
         const bool current = i == entries.size() - 1;
         if (i > 0) {
             auto *chevron = new QLabel(QString::fromLatin1(Theme::Icon::chevron), m_breadcrumb);
+            chevron->setTextFormat(Qt::PlainText);
             chevron->setFont(Theme::iconFont(13));
             Theme::setTextColor(chevron, Theme::text(Theme::Tone::Tertiary, palette()));
             m_breadcrumbRow->addWidget(chevron);
@@ -117,7 +119,7 @@ void TopBar::rebuildBreadcrumb()
         button->setFont(Theme::uiFont(pt(13), current ? QFont::DemiBold : QFont::Normal));
         Theme::setTextColor(button, Theme::text(current ? Theme::Tone::Primary : Theme::Tone::Secondary, palette()));
         button->setAccessibleName(tr("进入 ") + name);
-        button->setToolTip(displayPath(entries[i]));
+        button->setToolTip(Theme::plainToolTip(displayPath(entries[i])));
         const std::filesystem::path target = entries[i];
         connect(button, &QToolButton::clicked, this, [this, target] { m_model.navigate(target); });
         m_breadcrumbRow->addWidget(button);

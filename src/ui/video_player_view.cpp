@@ -88,6 +88,7 @@ VideoPlayerView::VideoPlayerView(QWidget *parent)
     connect(m_position, &QSlider::sliderMoved, this, seek);
     controls->addWidget(m_position, 1);
     m_time = new QLabel(this);
+    m_time->setTextFormat(Qt::PlainText);
     m_time->setFont(Theme::monoFont(9));
     Theme::setTextColor(m_time, Theme::onDark(Theme::Tone::Secondary));
     controls->addWidget(m_time);

@@ -1,4 +1,6 @@
+#include "catalogue/directory_scanner.h"
 #include "catalogue/media_classifier.h"
+#include "media/png_codec.h"
 #include "ui/browser_grid.h"
 #include "ui/cell_painter.h"
 #include "ui/grid_geometry.h"
@@ -16,6 +18,9 @@
 #include <QThread>
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -120,11 +125,11 @@ TEST_F(Grid, ThumbnailsColumnsClicksAndScrolling)
     ASSERT_TRUE(openAndWait(m, t.root()));
     const auto first = [&] { return m.listing().pairs()[0].primary(); };
     const double size = m.settings().thumbnailSize();
-    ASSERT_TRUE(waitUntil([&] { return cache.failed(first(), std::nullopt, size); }));
+    ASSERT_TRUE(waitUntil([&] { return cache.failed(first(), size); }));
     if (haveTool("convert")) {
         ASSERT_TRUE(makeJpeg(t.root() / "IMG_0.jpg", 400, 300));
         ASSERT_TRUE(navigateAndWait(m, t.root()));
-        EXPECT_TRUE(waitUntil([&] { return !cache.cached(first(), std::nullopt, size).isNull(); }, 10000));
+        EXPECT_TRUE(waitUntil([&] { return !cache.cached(first(), size).isNull(); }, 10000));
     }
     const auto columnsWritten
         = [&] { return waitUntil([&] { return m.cursor().gridColumns() == grid.geometryNow().columns(); }, 2000); };
@@ -174,7 +179,7 @@ protected:
     }
     bool cached(ThumbnailCache &cache, const Path &p, double size)
     {
-        return !cache.cached(itemAt(p), std::nullopt, size).isNull();
+        return !cache.cached(itemAt(p), size).isNull();
     }
     TempTree t, cacheRoot;
     std::shared_ptr<ThumbnailService> service
@@ -188,24 +193,24 @@ TEST_F(Thumbnails, RequestsForOneKeyMergeAndFailuresRetryAfterClearing)
     const auto broken = t.file("broken.jpg", "not a jpeg");
     ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
     const auto done
-        = [&](const Path &p) { return cache.isSharp(itemAt(p), std::nullopt, 160) && cache.jobsRunning() == 0; };
-    cache.request(itemAt(files[0]), std::nullopt, 160, 1.0);
+        = [&](const Path &p) { return cache.isSharp(itemAt(p), 160) && cache.jobsRunning() == 0; };
+    cache.request(itemAt(files[0]), 160, 1.0);
     ASSERT_TRUE(waitUntil([&] { return done(files[0]); }));
     const int perKey = cache.jobsStarted();
     for (double size : {160.0, 160.0, 160.5})
-        cache.request(itemAt(files[1]), std::nullopt, size, 1.0);
+        cache.request(itemAt(files[1]), size, 1.0);
     ASSERT_TRUE(waitUntil([&] { return done(files[1]); }));
     EXPECT_EQ(cache.jobsStarted(), 2 * perKey) << "one key's requests share its jobs";
-    EXPECT_EQ(cache.cached(itemAt(files[1]), std::nullopt, 160).height(), 160);
+    EXPECT_EQ(cache.cached(itemAt(files[1]), 160).height(), 160);
 
-    cache.request(itemAt(broken), std::nullopt, 160, 1.0);
-    ASSERT_TRUE(waitUntil([&] { return cache.failed(itemAt(broken), std::nullopt, 160) && cache.jobsRunning() == 0; }));
+    cache.request(itemAt(broken), 160, 1.0);
+    ASSERT_TRUE(waitUntil([&] { return cache.failed(itemAt(broken), 160) && cache.jobsRunning() == 0; }));
     EXPECT_FALSE(cached(cache, broken, 160));
     const int afterFailure = cache.jobsStarted();
-    cache.request(itemAt(broken), std::nullopt, 160, 1.0);
+    cache.request(itemAt(broken), 160, 1.0);
     EXPECT_EQ(cache.jobsStarted(), afterFailure) << "a failure is not tried again by itself";
     cache.clearFailures();
-    cache.request(itemAt(broken), std::nullopt, 160, 1.0);
+    cache.request(itemAt(broken), 160, 1.0);
     EXPECT_GT(cache.jobsStarted(), afterFailure) << "a failure is tried again after a new listing";
     EXPECT_EQ(ThumbnailCache::pixelDimension(20, 2.0), 64) << "never less than 64 pixels";
     EXPECT_EQ(ThumbnailCache::pixelDimension(160, 0), 320) << "no screen scale counts as 2x";
@@ -218,12 +223,12 @@ TEST_F(Thumbnails, MemoryStaysWithinTheBudgetAndTheNewestStays)
     ThumbnailCache cache(nullptr, budget, service);
     QSignalSpy ready(&cache, &ThumbnailCache::ready);
     for (const auto &p : files)
-        cache.request(itemAt(p), std::nullopt, 320, 1.0);
+        cache.request(itemAt(p), 320, 1.0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 6; }, 60000));
     EXPECT_LE(cache.bytesHeld(), budget);
     const QString newest = ready.last().first().toString();
     const auto newestPhoto = std::find_if(files.begin(), files.end(),
-                                          [&](const auto &p) { return ThumbnailCache::cacheKey(p, 320) == newest; });
+                                          [&](const auto &p) { return ThumbnailCache::cacheKey(itemAt(p), 320) == newest; });
     ASSERT_NE(newestPhoto, files.end());
     EXPECT_TRUE(cached(cache, *newestPhoto, 320));
 }
@@ -236,10 +241,10 @@ TEST_F(Thumbnails, ScrolledAwayRequestsAreDropped)
     const auto files = photos(threads + 6, 64);
     ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
     for (const Path &p : files)
-        cache.request(itemAt(p), std::nullopt, 100, 1.0);
-    cache.setWanted({ThumbnailCache::cacheKey(files.back(), 100)});
+        cache.request(itemAt(p), 100, 1.0);
+    cache.setWanted({ThumbnailCache::cacheKey(itemAt(files.back()), 100)});
     ASSERT_TRUE(
-        waitUntil([&] { return cache.isSharp(itemAt(files.back()), std::nullopt, 100) && cache.jobsRunning() == 0; }));
+        waitUntil([&] { return cache.isSharp(itemAt(files.back()), 100) && cache.jobsRunning() == 0; }));
     EXPECT_LE(cache.jobsStarted(), threads + 2) << "waits for cells no longer wanted never start";
 }
 
@@ -263,15 +268,15 @@ TEST_F(Thumbnails, TheExifThumbnailStandsInUntilTheSharpOneIsMade)
     }
     ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
     const auto isGreen = [&](const Path &p) {
-        const QImage image = cache.cached(itemAt(p), std::nullopt, 160).toImage();
+        const QImage image = cache.cached(itemAt(p), 160).toImage();
         const QColor c = image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
         return c.green() > 200 && c.red() < 80;
     };
-    const auto sharp = [&](const Path &p) { return cache.isSharp(itemAt(p), std::nullopt, 160); };
+    const auto sharp = [&](const Path &p) { return cache.isSharp(itemAt(p), 160); };
     std::vector<std::pair<size_t, bool>> arrivals; // (file, sharp), as announced
     QObject::connect(&cache, &ThumbnailCache::ready, [&](const QString &key) {
         for (size_t i = 0; i < files.size(); ++i) {
-            if (key == ThumbnailCache::cacheKey(files[i], 160)) {
+            if (key == ThumbnailCache::cacheKey(itemAt(files[i]), 160)) {
                 arrivals.emplace_back(i, sharp(files[i]));
                 EXPECT_TRUE(sharp(files[i]) || isGreen(files[i])) << "a stand-in is the EXIF thumbnail";
             }
@@ -282,11 +287,11 @@ TEST_F(Thumbnails, TheExifThumbnailStandsInUntilTheSharpOneIsMade)
         return it == arrivals.end() ? -1 : int(it - arrivals.begin());
     };
     for (size_t i = 0; i < 5; ++i)
-        cache.request(itemAt(files[i]), std::nullopt, 160, 1.0);
+        cache.request(itemAt(files[i]), 160, 1.0);
     ASSERT_TRUE(waitUntil([&] { return at(0, false) >= 0 && at(3, false) >= 0; }));
     const int running = cache.jobsRunning(), asked = int(arrivals.size());
     for (size_t i = 5; i < 7; ++i)
-        cache.request(itemAt(files[i]), std::nullopt, 160, 1.0);
+        cache.request(itemAt(files[i]), 160, 1.0);
     ASSERT_TRUE(
         waitUntil([&] { return cache.jobsRunning() == 0 && std::all_of(files.begin(), files.end(), sharp); }, 60000));
     EXPECT_TRUE(std::none_of(files.begin(), files.end(), isGreen));
@@ -327,6 +332,75 @@ TEST_F(Thumbnails, SharedCacheEntryFollowsTheStandard)
     EXPECT_TRUE(store.lookup(photo, 300).isNull()) << "too small for a larger request";
     std::filesystem::last_write_time(photo, std::filesystem::last_write_time(photo) + std::chrono::seconds(5));
     EXPECT_TRUE(store.lookup(photo, 200).isNull());
+}
+
+// What lies at a thumbnail's name in the shared cache is another program's as much as ours: a file rewritten
+// with its time kept, a FIFO, a link to a device, a huge sparse file or a planted PNG without the file's size
+// gives no picture, at once, and never blocks or fills the memory.
+TEST_F(Thumbnails, TheSharedCacheIsCheckedNotTrusted)
+{
+    const auto photo = t.root() / "IMG_0001.JPG";
+    ASSERT_TRUE(makeJpeg(photo, 600, 400));
+    const SharedThumbnailStore store(cacheRoot.root());
+    const auto thumb = store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(200));
+    const std::vector<std::pair<const char *, std::function<void()>>> rows{
+        {"the file rewritten with its time kept",
+         [&] {
+             const auto time = std::filesystem::last_write_time(photo);
+             ASSERT_TRUE(makeJpeg(photo, 640, 400));
+             std::filesystem::last_write_time(photo, time);
+         }},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(thumb.c_str(), 0600), 0); }},
+        {"a link to /dev/zero", [&] { std::filesystem::create_symlink("/dev/zero", thumb); }},
+        {"a 3 GB sparse file",
+         [&] {
+             std::ofstream{thumb};
+             ASSERT_EQ(::truncate(thumb.c_str(), off_t(3) << 30), 0);
+         }},
+        {"a planted PNG with the URI and time but not the size",
+         [&] {
+             QImage red(256, 170, QImage::Format_RGB32);
+             red.fill(Qt::red);
+             struct stat st
+             {
+             };
+             ::stat(photo.c_str(), &st);
+             const QByteArray png
+                 = PngCodec::encode(red, {{"Thumb::URI", SharedThumbnailStore::uriFor(photo)},
+                                          {"Thumb::MTime", QByteArray::number(qint64(st.st_mtim.tv_sec))}});
+             std::ofstream(thumb, std::ios::binary).write(png.constData(), png.size());
+         }},
+    };
+    for (const auto &[name, tamper] : rows) {
+        SCOPED_TRACE(name);
+        std::filesystem::remove(thumb);
+        ASSERT_FALSE(ThumbnailService(store).make(photo, 200).isNull());
+        ASSERT_FALSE(store.lookup(photo, 200).isNull()) << "valid before";
+        if (std::string_view(name).substr(0, 8) != "the file")
+            std::filesystem::remove(thumb); // something else takes its name
+        tamper();
+        EXPECT_TRUE(store.lookup(photo, 200).isNull());
+    }
+}
+
+// A file replaced since its thumbnail was made (a new modification time and size) gets its own picture once
+// listed again, never the old one under its name.
+TEST_F(Thumbnails, AReplacedFileShowsItsOwnPicture)
+{
+    const auto photo = t.root() / "IMG_0001.JPG";
+    ASSERT_TRUE(magick({u"-size"_s, u"400x300"_s, u"xc:red"_s}, photo));
+    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
+    const auto pictureOf = [&](const MediaItem &item) {
+        cache.request(item, 160, 1.0);
+        EXPECT_TRUE(waitUntil([&] { return cache.isSharp(item, 160) && cache.jobsRunning() == 0; }));
+        const QImage image = cache.cached(item, 160).toImage();
+        return image.isNull() ? QColor() : image.pixelColor(image.rect().center());
+    };
+    EXPECT_GT(pictureOf(DirectoryScanner::scan(t.root()).media[0]).red(), 200);
+    ASSERT_TRUE(magick({u"-size"_s, u"400x300"_s, u"xc:blue"_s}, photo)); // within the same second, likely
+    const QColor after = pictureOf(DirectoryScanner::scan(t.root()).media[0]);
+    EXPECT_GT(after.blue(), 200);
+    EXPECT_LT(after.red(), 60);
 }
 
 } // namespace

@@ -43,9 +43,17 @@ protected:
 
 TEST_F(Preview, CounterNameMarkAndStaleIndex)
 {
-    for (const char *name : {"IMG_1.jpg", "IMG_2.jpg", "IMG_3.jpg"})
+    for (const char *name : {"IMG_1.jpg", "IMG_2.jpg", "IMG_3.jpg", "<img src=IMG_1.jpg><font color=red size=7>x.jpg"})
         t.file(name, "not really a picture");
     ASSERT_TRUE(openAndWait(m, t.root()));
+    const QString markup = u"<img src=IMG_1.jpg><font color=red size=7>x.jpg"_s;
+    openPreviewAt(int(m.cursor().items().indexOf(GridSelection::media(pairIdNamed(m, markup)))));
+    ASSERT_EQ(overlay.nameLabel()->text(), markup);
+    EXPECT_GE(overlay.nameLabel()->sizeHint().width(), overlay.nameLabel()->fontMetrics().horizontalAdvance(markup))
+        << "a file name is shown as its characters, never as markup";
+    m.cursor().closePreview();
+    std::filesystem::remove(t.root() / "<img src=IMG_1.jpg><font color=red size=7>x.jpg");
+    ASSERT_TRUE(navigateAndWait(m, t.root()));
     EXPECT_FALSE(overlay.isVisible());
     EXPECT_TRUE(overlay.testAttribute(Qt::WA_TransparentForMouseEvents)) << "clicks reach the grid while closed";
 
@@ -180,6 +188,64 @@ TEST(LargeImageViewTest, ZoomsToFullSizeAtThePointAndKeepsTheSpotAcrossSteps)
     EXPECT_EQ(view.pictureRect().size(), QSizeF(200, 100)) << "shown at 100 %, not blown up";
 }
 
+// The picture on screen is kept even when it alone passes the memory budget (100 % of a medium-format
+// photo), and given up for the next one; a neighbour that large is not kept. A file replaced on disk (a new
+// time and size) is decoded anew, never shown from the old decode.
+TEST(PreviewLoaderTest, TheShownPictureIsKeptWhateverItsSizeAndAReplacedFileIsDecodedAgain)
+{
+    TempTree t;
+    const auto a = t.file("a.jpg", "a"), b = t.file("b.jpg", "b");
+    std::atomic<int> decodes = 0;
+    PreviewLoader loader(
+        nullptr,
+        [&](const std::filesystem::path &path, int, std::stop_token) {
+            ++decodes;
+            QImage image(1000, 1000 + int(std::filesystem::file_size(path)), QImage::Format_RGB888); // 3 MB
+            image.fill(Qt::gray);
+            return PreviewLoader::Picture{image, {}};
+        },
+        1 << 20);
+    const auto decoded = [&](const std::filesystem::path &file) {
+        return waitUntil([&] { return !loader.picture(file, 0).isNull(); }, 10000);
+    };
+    loader.want(a, 0, {b});
+    ASSERT_TRUE(decoded(a)) << "over the whole budget, and still shown";
+    ASSERT_TRUE(waitUntil([&] { return decodes == 2; }));
+    QTest::qWait(50);
+    EXPECT_TRUE(loader.picture(b, 0).isNull()) << "a neighbour that large is not kept";
+    loader.want(b, 0);
+    ASSERT_TRUE(decoded(b));
+    EXPECT_TRUE(loader.picture(a, 0).isNull()) << "given up for the next one";
+
+    const std::string replaced = "another picture under the same name";
+    t.file("b.jpg", replaced);
+    EXPECT_TRUE(loader.picture(b, 0).isNull());
+    loader.want(b, 0);
+    ASSERT_TRUE(decoded(b));
+    EXPECT_EQ(loader.picture(b, 0).height(), 1000 + int(replaced.size()));
+}
+
+// A zoom to 100 % whose full decode fails (a picture past the decoder's budget) goes back to the fitted
+// picture and says why, instead of spinning over it.
+TEST(LargeImageViewTest, A100PercentThatCannotBeShownSaysSo)
+{
+    LargeImageView view(nullptr, [](const std::filesystem::path &, int maxLongEdge, std::stop_token) {
+        if (maxLongEdge == 0)
+            return PreviewLoader::Picture{{}, u"the picture is too large to decode (30000 x 20000 pixels)"_s};
+        QImage image(QSize(3000, 2000).scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio), QImage::Format_RGB888);
+        image.fill(Qt::gray);
+        return PreviewLoader::Picture{image, {}};
+    });
+    view.resize(800, 600);
+    view.setSource("/huge.jpg");
+    ASSERT_TRUE(waitUntil([&] { return !view.image().isNull() && !view.showsPlaceholder(); }));
+    view.toggleZoom();
+    ASSERT_TRUE(waitUntil([&] { return !view.zoomError().isEmpty(); }));
+    EXPECT_EQ(view.zoomError(), u"无法以 100% 显示：the picture is too large to decode (30000 x 20000 pixels)"_s);
+    EXPECT_FALSE(view.isZoomed());
+    EXPECT_FALSE(view.image().isNull());
+}
+
 // A portrait photo stands upright, decoded no larger than the screen shows and fitted within the padding. A
 // step shows the next cell's thumbnail at once, never the previous picture under the next name, then its
 // full picture in the same view.
@@ -193,8 +259,8 @@ TEST_F(Preview, PhotosStandUprightAndAStepShowsTheNextThumbnailAtOnce)
     ASSERT_TRUE(openAndWait(m, t.root()));
     overlay.loader().setPrefetching(false); // else the next picture may be decoded before the step
     const MediaItem second = m.listing().pairs()[1].primary();
-    cache.request(second, std::nullopt, m.settings().thumbnailSize(), 1.0); // as the grid does for cells on screen
-    ASSERT_TRUE(waitUntil([&] { return !cache.cached(second, std::nullopt, m.settings().thumbnailSize()).isNull(); }));
+    cache.request(second, m.settings().thumbnailSize(), 1.0); // as the grid does for cells on screen
+    ASSERT_TRUE(waitUntil([&] { return !cache.cached(second, m.settings().thumbnailSize()).isNull(); }));
     openPreviewAt(0);
     LargeImageView *view = overlay.imageView();
     ASSERT_NE(view, nullptr);
