@@ -126,6 +126,8 @@ struct Child
 {
     std::filesystem::path path;
     MediaKind kind;
+    int64_t bytes = 0;
+    int64_t modifiedNs = 0;
 };
 
 } // namespace
@@ -155,8 +157,16 @@ ScanResult scan(const std::filesystem::path &directory)
     std::vector<Child> mediaPaths;
     int64_t bytes = 0;
 
-    errno = 0;
-    while (const dirent *entry = readdir(dir.get())) {
+    // readdir() reports an error only through errno, with the same null it gives at the end: a folder whose
+    // listing broke off (a card pulled out, an I/O error) is an error, never a shorter folder.
+    for (;;) {
+        errno = 0;
+        const dirent *entry = readdir(dir.get());
+        if (!entry) {
+            if (errno != 0)
+                throw std::system_error(errno, std::generic_category(), directory.native());
+            break;
+        }
         const char *name = entry->d_name;
         if (isHiddenName(name) || hidden.count(name))
             continue;
@@ -175,9 +185,13 @@ ScanResult scan(const std::filesystem::path &directory)
         const auto kind = MediaClassifier::classify(child);
         if (!kind)
             continue;
-        if (known)
+        Child media{std::move(child), *kind};
+        if (known) {
             bytes += int64_t(st.st_size);
-        mediaPaths.push_back({std::move(child), *kind});
+            media.bytes = int64_t(st.st_size);
+            media.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+        }
+        mediaPaths.push_back(std::move(media));
     }
 
     auto naturalSort = [](auto &list, auto nameOf) {
@@ -201,7 +215,12 @@ ScanResult scan(const std::filesystem::path &directory)
     result.currentDirBytes = bytes;
 
     const auto makeFolder = [](const std::filesystem::path &p) { return FolderEntry(p, recursiveSize(p)); };
-    const auto makeItem = [](const Child &c) { return MediaItem(c.path, c.kind, MediaClassifier::isRaw(c.path)); };
+    const auto makeItem = [](const Child &c) {
+        MediaItem item(c.path, c.kind, MediaClassifier::isRaw(c.path));
+        item.bytes = c.bytes;
+        item.modifiedNs = c.modifiedNs;
+        return item;
+    };
 
     // Capture dates dominate the cost of a large folder: read them on the pool while this thread sizes the
     // folders. Each item lands in its own slot, so the order is the sorted order whatever the timing.

@@ -1,5 +1,6 @@
 #include "cli/copy_command.h"
 
+#include "catalogue/copy_provenance.h"
 #include "catalogue/directory_scanner.h"
 #include "catalogue/media_classifier.h"
 #include "catalogue/pairing_service.h"
@@ -70,6 +71,14 @@ void printLine(const std::string &line)
     std::lock_guard lock(m);
     std::fputs(line.c_str(), stdout);
     std::fflush(stdout);
+}
+
+bool isAnotherFilesCopy(const MediaPair &cell, const std::filesystem::path &copy)
+{
+    QList<std::filesystem::path> originals;
+    for (const MediaItem &item : cell.allOriginals())
+        originals.append(item.path);
+    return CopyProvenance::judge(copy, originals) == CopyProvenance::Verdict::Another;
 }
 
 } // namespace
@@ -160,7 +169,10 @@ int runCopy(const std::vector<std::string> &args)
         }
         const std::string dest = printablePath(cell.request->destination);
         std::error_code ec;
-        if (!force && std::filesystem::exists(cell.request->destination, ec)) {
+        // A copy that names another file as its source is not this cell's: a fresh one is made (and that one
+        // kept aside).
+        if (!force && std::filesystem::exists(cell.request->destination, ec)
+            && !isAnotherFilesCopy(cell.pair, cell.request->destination)) {
             printLine("exists " + source + " -> " + dest + "\n");
             continue;
         }

@@ -1,5 +1,7 @@
 #include "cli/scan_command.h"
 
+#include "catalogue/copy_provenance.h"
+
 #include "catalogue/bside_path_resolver.h"
 #include "catalogue/capture_date.h"
 #include "catalogue/directory_scanner.h"
@@ -51,6 +53,14 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
     for (const MediaItem &item : pair.allOriginals())
         originals.append(displayPath(item.path));
     const std::optional<std::filesystem::path> &copy = pair.copyPath();
+    // A copy that names another file as its source (a camera's reused name) is not this cell's copy.
+    bool copyOfAnother = false;
+    if (copy && copies.count(copy->filename().native()) > 0) {
+        QList<std::filesystem::path> paths;
+        for (const MediaItem &item : pair.allOriginals())
+            paths.append(item.path);
+        copyOfAnother = CopyProvenance::judge(*copy, paths) == CopyProvenance::Verdict::Another;
+    }
     QJsonObject cell{
         {u"displayName"_s, pair.displayName()},
         {u"kind"_s, kindName(pair.primary().kind)},
@@ -60,7 +70,8 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
         {u"rawFile"_s, pair.rawFile() ? QJsonValue(displayPath(pair.rawFile()->path)) : QJsonValue()},
         {u"dateTaken"_s, isoDate(pair.dateTaken())},
         {u"copyPath"_s, copy ? QJsonValue(displayPath(*copy)) : QJsonValue()},
-        {u"hasCopy"_s, copy && copies.count(copy->filename().native()) > 0},
+        {u"hasCopy"_s, copy && copies.count(copy->filename().native()) > 0 && !copyOfAnother},
+        {u"copyOfAnotherFile"_s, copyOfAnother},
     };
     return cell;
 }

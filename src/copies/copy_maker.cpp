@@ -1,5 +1,7 @@
 #include "copies/copy_maker.h"
 
+#include "catalogue/copy_provenance.h"
+
 #include "copies/copy_error.h"
 #include "copies/image_compressor.h"
 #include "copies/video_compressor.h"
@@ -7,6 +9,10 @@
 
 #include <QThread>
 
+#include <fcntl.h>
+#include <stdio.h>
+
+#include <cerrno>
 #include <cstring>
 
 namespace vorlane {
@@ -29,10 +35,40 @@ QString noCopyPathMessage()
     return QStringLiteral("no copy name of its own: another file of this folder would share it (rename one of them)");
 }
 
+namespace {
+
+// A copy at the destination that names another file as its source (a camera's reused name) may be all that
+// is left of that file: it moves to a name no cell's copy ever has ("IMG_0001_bside-earlier.jpg"), never
+// overwritten.
+void keepAnotherFilesCopy(const CopyRequest &request)
+{
+    QList<std::filesystem::path> originals{request.source};
+    if (request.preferSource)
+        originals.append(*request.preferSource);
+    if (CopyProvenance::judge(request.destination, originals) != CopyProvenance::Verdict::Another)
+        return;
+    const std::filesystem::path &copy = request.destination;
+    const std::string stem = copy.stem().native();
+    const std::string extension = copy.extension().native();
+    for (int n = 1; n <= 999; ++n) {
+        const std::string name = stem + "-earlier" + (n > 1 ? "-" + std::to_string(n) : std::string()) + extension;
+        const std::filesystem::path aside = copy.parent_path() / name;
+        if (::renameat2(AT_FDCWD, copy.c_str(), AT_FDCWD, aside.c_str(), RENAME_NOREPLACE) == 0)
+            return;
+        if (errno != EEXIST)
+            break;
+    }
+    throw CopyError(CopyError::Reason::WriteFailed,
+                    "the copy of another file is in the way and cannot be moved aside: " + copy.filename().string());
+}
+
+} // namespace
+
 CopyOutcome makeCopy(const CopyRequest &request, std::stop_token token)
 {
     CopyOutcome outcome;
     try {
+        keepAnotherFilesCopy(request);
         if (request.isVideo) {
             const auto info = VideoCompressor::compress(request.source, request.destination, token,
                                                         std::max(1, QThread::idealThreadCount()));

@@ -4,6 +4,7 @@
 #include "copies/image_compressor.h"
 
 #include "catalogue/bside_path_resolver.h"
+#include "catalogue/copy_provenance.h"
 #include "copies/atomic_file.h"
 #include "copies/copy_error.h"
 #include "copies/quality_ladder.h"
@@ -56,17 +57,18 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
         return picture;
     };
 
-    const std::filesystem::path &input = preferSource ? *preferSource : source;
+    const std::filesystem::path *input = preferSource ? &*preferSource : &source;
     vips::VImage picture;
     try {
-        picture = decodeToCopySize(input);
+        picture = decodeToCopySize(*input);
     } catch (const DecodeError &error) {
-        const std::string reason = "cannot decode \"" + displayName(input) + "\": " + error.what();
+        const std::string reason = "cannot decode \"" + displayName(*input) + "\": " + error.what();
         if (!preferSource || *preferSource == source)
             throw CopyError(CopyError::Reason::DecodeFailed, reason);
         // The image of a RAW+image pair is damaged: the RAW's own previews or sensor data still make a copy.
         try {
             picture = decodeToCopySize(source);
+            input = &source;
         } catch (const DecodeError &rawError) {
             throw CopyError(CopyError::Reason::DecodeFailed,
                             reason + "; cannot decode \"" + displayName(source) + "\" either: " + rawError.what());
@@ -79,11 +81,16 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
     const auto rung
         = QualityLadder::walk([&](int quality) { return encodeJpeg(picture, quality); }, targetBytes, token);
     if (!rung) {
-        throw CopyError(CopyError::Reason::WriteFailed, "cannot encode a JPEG copy of \"" + displayName(input) + "\"");
+        throw CopyError(CopyError::Reason::WriteFailed, "cannot encode a JPEG copy of \"" + displayName(*input) + "\"");
     }
+    // The copy names the file it was made from, so a later photo under the same name is not taken for it.
+    const auto identity = CopyProvenance::of(*input);
+    if (!identity)
+        throw CopyError(CopyError::Reason::ReadFailed, "cannot read \"" + displayName(*input) + "\" again");
+    const std::string bytes = CopyProvenance::withJpegComment(rung->bytes, *identity);
     checkCancellation(token);
-    writeFileAtomically(destination, rung->bytes);
-    return {picture.width(), picture.height(), int64_t(rung->bytes.size()), rung->quality};
+    writeFileAtomically(destination, bytes);
+    return {picture.width(), picture.height(), int64_t(bytes.size()), rung->quality};
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "copies/video_compressor.h"
 
 #include "catalogue/bside_path_resolver.h"
+#include "catalogue/copy_provenance.h"
 #include "copies/atomic_file.h"
 #include "copies/audio_transcoder.h"
 #include "copies/copy_error.h"
@@ -175,6 +176,13 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
     std::optional<AudioTranscoder> audio;
     if (tracks.audio)
         audio.emplace(tracks.audio, output.get(), input->start_time);
+
+    // The copy names the file it was made from (the muxer keeps "comment" as the MP4's ©cmt tag), so a later
+    // clip under the same name is not taken for it.
+    const auto identity = CopyProvenance::of(source);
+    if (!identity)
+        fail(CopyError::Reason::ReadFailed, "reader: the file cannot be read");
+    av_dict_set(&output->metadata, "comment", CopyProvenance::toText(*identity).constData(), 0);
 
     int rc = avio_open(&output->pb, pending->path().c_str(), AVIO_FLAG_WRITE);
     if (rc < 0)

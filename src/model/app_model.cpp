@@ -13,7 +13,7 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
         if (m_listing.isLoading())
             return;
         if (m_listing.loadError())
-            m_marks->rebuild({}); // a folder that cannot be read holds no cells, and so no marks
+            m_marks->rebuild({}, {}); // a folder that cannot be read holds no cells, and so no marks
         Q_EMIT listingApplied();
     });
 }
@@ -25,13 +25,14 @@ AppModel::~AppModel()
     m_marks.reset();
 }
 
-void AppModel::applyListing(const QSet<QUuid> &withCopy, const std::optional<GridSelection> &select)
+void AppModel::applyListing(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother,
+                            const std::optional<GridSelection> &select)
 {
     std::optional<GridSelection> selection = select;
     if (!selection && !m_cursor.items().isEmpty())
         selection = m_cursor.items().first();
     m_cursor.select(selection);
-    m_marks->rebuild(withCopy);
+    m_marks->rebuild(withCopy, copyOfAnother);
 }
 
 void AppModel::openRoot(const Path &path, const std::optional<Path> &select) { m_listing.openRoot(path, select); }

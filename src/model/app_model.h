@@ -59,7 +59,8 @@ Q_SIGNALS:
     void listingApplied();
 
 private:
-    void applyListing(const QSet<QUuid> &withCopy, const std::optional<GridSelection> &select);
+    void applyListing(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother,
+                      const std::optional<GridSelection> &select);
 
     FolderListing m_listing;
     GridCursor m_cursor;

@@ -14,6 +14,15 @@ void removeQuietly(const std::filesystem::path &p)
     std::filesystem::remove(p, ec);
 }
 
+bool anyOriginalLeft(const MediaPair &cell)
+{
+    const QList<MediaItem> originals = cell.allOriginals();
+    return std::any_of(originals.begin(), originals.end(), [](const MediaItem &item) {
+        std::error_code ec;
+        return std::filesystem::exists(std::filesystem::symlink_status(item.path, ec));
+    });
+}
+
 } // namespace
 
 CopyMarks::CopyMarks(const FolderListing &listing, MachineInputs machine, CopyFunction copy, QObject *parent)
@@ -56,9 +65,27 @@ QSet<QUuid> CopyMarks::failed() const
     return ids;
 }
 
+void CopyMarks::unlock(const QList<std::filesystem::path> &originals)
+{
+    for (const auto &original : originals)
+        m_locked.erase(original);
+}
+
+bool CopyMarks::isLocked(const QUuid &cellId) const
+{
+    if (m_locked.empty())
+        return false;
+    const auto cell = m_listing.pair(cellId);
+    if (!cell)
+        return false;
+    const QList<MediaItem> originals = cell->allOriginals();
+    return std::any_of(originals.begin(), originals.end(),
+                       [&](const MediaItem &item) { return m_locked.count(item.path) > 0; });
+}
+
 void CopyMarks::toggle(const QUuid &cellId)
 {
-    if (m_locked.contains(cellId))
+    if (isLocked(cellId))
         return; // its originals are on their way to the Trash: the copy is all that will be left
     if (m_marked.contains(cellId))
         unmark(cellId);
@@ -80,6 +107,7 @@ void CopyMarks::mark(const QUuid &cellId)
     if (!cell)
         return;
     m_marked.insert(cellId);
+    m_copyOfAnother.remove(cellId);
     if (!isCompleted(cellId)) {
         if (const std::optional<CopyRequest> request = CopyRequest::forPair(*cell)) {
             setStatus(cellId, nextStatus(status(cellId), JobEvent::Marked, true));
@@ -107,7 +135,9 @@ void CopyMarks::mark(const QUuid &cellId)
 void CopyMarks::unmark(const QUuid &cellId)
 {
     m_marked.remove(cellId);
-    if (const auto cell = m_listing.pair(cellId); cell && cell->copyPath())
+    // The copy goes with the mark, unless none of the cell's originals is left (moved or deleted by another
+    // program since the listing): then the copy is all there is of the photo, and it stays.
+    if (const auto cell = m_listing.pair(cellId); cell && cell->copyPath() && anyOriginalLeft(*cell))
         removeQuietly(*cell->copyPath());
     const QUuid jobId = m_latestJob.value(cellId);
     std::optional<BsideJobStatus> before = status(cellId);
@@ -183,11 +213,11 @@ void CopyMarks::jobEnded(const QUuid &jobId, const CopyOutcome &outcome, bool ca
     }
 }
 
-void CopyMarks::rebuild(const QSet<QUuid> &withCopy)
+void CopyMarks::rebuild(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother)
 {
     m_marked.clear();
     m_statuses.clear();
-    m_locked.clear();
+    m_copyOfAnother = copyOfAnother;
     std::map<std::filesystem::path, QUuid> cellByCopy;
     for (const MediaPair &p : m_listing.pairs()) {
         if (p.copyPath())
@@ -207,6 +237,7 @@ void CopyMarks::rebuild(const QSet<QUuid> &withCopy)
             continue;
         m_latestJob.insert(it->cellId, it.key());
         m_marked.insert(it->cellId);
+        m_copyOfAnother.remove(it->cellId);
         auto status = nextStatus(std::nullopt, JobEvent::Marked, true);
         if (it->started)
             status = nextStatus(status, JobEvent::Started, true);
@@ -220,7 +251,6 @@ void CopyMarks::forget(const QUuid &cellId)
 {
     m_marked.remove(cellId);
     m_statuses.remove(cellId);
-    m_locked.remove(cellId);
     Q_EMIT marksChanged();
     publishProgress();
 }
@@ -233,7 +263,6 @@ void CopyMarks::carryOver(const QUuid &from, const QUuid &to)
         m_statuses.remove(from);
         m_statuses.insert(to, *s);
     }
-    m_locked.remove(from);
     Q_EMIT marksChanged();
 }
 

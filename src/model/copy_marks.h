@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <set>
 #include <stop_token>
 
 namespace vorlane {
@@ -49,13 +50,17 @@ public:
     BsideScheduler &scheduler() { return *m_scheduler; }
 
     void toggle(const QUuid &cellId);
-    // Cells whose originals a discard is moving: marking and unmarking them is refused meanwhile.
-    void lock(const QSet<QUuid> &cellIds) { m_locked += cellIds; }
-    void unlock(const QUuid &cellId) { m_locked.remove(cellId); }
-    bool isLocked(const QUuid &cellId) const { return m_locked.contains(cellId); }
+    // Originals a discard is moving: marking and unmarking a cell that holds one is refused meanwhile. Held
+    // by path, so a listing made during the run (a breadcrumb click) keeps them.
+    void lock(const std::set<std::filesystem::path> &originals) { m_locked.insert(originals.begin(), originals.end()); }
+    void unlock(const QList<std::filesystem::path> &originals);
+    bool isLocked(const QUuid &cellId) const;
 
     // A new listing: marks from the copies on disk (withCopy) and from the jobs still in flight.
-    void rebuild(const QSet<QUuid> &withCopy);
+    // copyOfAnother: unmarked cells whose copy path holds the copy of another file (a reused name); marking
+    // one makes its own copy, and the other file's copy is kept aside.
+    void rebuild(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother = {});
+    const QSet<QUuid> &copyOfAnother() const { return m_copyOfAnother; }
     // After a discard: cells that left the grid, and a cell replaced by what stayed of it.
     void forget(const QUuid &cellId);
     void carryOver(const QUuid &from, const QUuid &to);
@@ -84,8 +89,9 @@ private:
     const FolderListing &m_listing;
     CopyFunction m_copy;
     QSet<QUuid> m_marked;
+    QSet<QUuid> m_copyOfAnother;
     QHash<QUuid, BsideJobStatus> m_statuses;
-    QSet<QUuid> m_locked;
+    std::set<std::filesystem::path> m_locked;
     QHash<QUuid, Job> m_jobs;            // by job id: every job enqueued and not yet ended
     QHash<QUuid, QUuid> m_latestJob;     // cell id -> its latest job in flight
     BsideScheduler::Progress m_snapshot; // the scheduler's own

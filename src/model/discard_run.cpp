@@ -1,5 +1,7 @@
 #include "model/discard_run.h"
 
+#include "catalogue/copy_provenance.h"
+
 #include "model/copy_marks.h"
 #include "model/folder_listing.h"
 #include "model/grid_cursor.h"
@@ -7,6 +9,8 @@
 #include "model/trash_service.h"
 
 #include <sys/stat.h>
+
+#include <set>
 
 namespace vorlane {
 namespace {
@@ -18,14 +22,6 @@ bool copyIsPresent(const std::filesystem::path &copy)
     {
     };
     return ::stat(copy.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-}
-
-int64_t sizeOf(const std::filesystem::path &file)
-{
-    struct stat st
-    {
-    };
-    return ::lstat(file.c_str(), &st) == 0 ? int64_t(st.st_size) : 0;
 }
 
 QString nameOf(const std::filesystem::path &file) { return QString::fromUtf8(file.filename().native()); }
@@ -109,36 +105,37 @@ void DiscardRun::start()
             setResult(tr("没有可丢弃的原片") + u'\n' + skipped);
         return;
     }
-    QSet<QUuid> ids;
+    std::set<std::filesystem::path> originals;
     for (const Target &target : targets)
-        ids.insert(target.cellId);
-    m_marks.lock(ids);
+        originals.insert(target.originals.begin(), target.originals.end());
+    m_marks.lock(originals);
     m_isTrashing = true;
-    m_runStarted = QDateTime::currentDateTime();
+    m_runGeneration = m_listing.generation();
+    m_runFolder = m_listing.currentPath().value_or(std::filesystem::path());
     Q_EMIT trashingChanged();
 
     const QPointer<DiscardRun> self(this);
     const QString missingCopy = tr("它的副本已不存在");
-    m_pool.start([self, targets = std::move(targets), skipped, missingCopy] {
+    const QString anotherFilesCopy = tr("副本属于另一张照片");
+    m_pool.start([self, targets = std::move(targets), skipped, missingCopy, anotherFilesCopy] {
         QList<Outcome> outcomes;
         for (const Target &target : targets) {
-            Outcome outcome{target.cellId, {}, {}, 0};
+            Outcome outcome{target.cellId, target.originals, {}, {}, 0};
             // The copy may have gone since it was made (deleted by hand, a card swapped): then none of the
             // cell's originals move.
-            if (!copyIsPresent(target.copy)) {
+            // And it must be theirs: a copy that names another file as its source (the original was replaced
+            // by a new photo of the same name since) keeps every original where it is.
+            const bool present = copyIsPresent(target.copy);
+            if (!present
+                || CopyProvenance::judge(target.copy, target.originals) == CopyProvenance::Verdict::Another) {
                 for (const auto &original : target.originals)
-                    outcome.failed.append({original, missingCopy});
+                    outcome.failed.append({original, present ? anotherFilesCopy : missingCopy});
                 outcomes.append(std::move(outcome));
                 continue;
             }
-            QList<int64_t> sizes;
-            for (const auto &original : target.originals)
-                sizes.append(sizeOf(original));
-            TrashService::Result result = TrashService::trash(target.originals);
-            for (qsizetype i = 0; i < target.originals.size(); ++i) {
-                if (result.done.contains(target.originals[i]))
-                    outcome.movedBytes += sizes[i];
-            }
+            TrashService::TrashResult result = TrashService::trash(target.originals);
+            for (const TrashService::Trashed &moved : result.done)
+                outcome.movedBytes += moved.identity.size;
             outcome.moved = std::move(result.done);
             outcome.failed = std::move(result.failed);
             outcomes.append(std::move(outcome));
@@ -149,58 +146,19 @@ void DiscardRun::start()
 
 void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
 {
-    QList<MediaPair> pairs = m_listing.pairs();
-    std::optional<GridSelection> selection = m_cursor.selection();
-    bool selectionGone = false;
     int trashed = 0;
     int failed = 0;
-    int64_t movedBytes = 0;
     QStringList reasons;
-
     m_lastMoved.clear();
-    m_lastRunStarted = m_runStarted;
     for (const Outcome &outcome : outcomes) {
-        m_marks.unlock(outcome.cellId);
+        m_marks.unlock(outcome.originals);
         m_lastMoved += outcome.moved;
         trashed += int(outcome.moved.size());
         failed += int(outcome.failed.size());
-        movedBytes += outcome.movedBytes;
         for (const auto &[file, reason] : outcome.failed)
             reasons << nameOf(file) + tr("：") + reason;
-        const qsizetype index
-            = std::find_if(pairs.cbegin(), pairs.cend(), [&](const MediaPair &p) { return p.id() == outcome.cellId; })
-            - pairs.cbegin();
-        if (outcome.failed.isEmpty() || index == pairs.size()) {
-            // Every original moved: the cell leaves the grid with its mark and state.
-            m_marks.forget(outcome.cellId);
-            if (index < pairs.size())
-                pairs.removeAt(index);
-            selectionGone = selectionGone || (selection && selection->id == outcome.cellId);
-            continue;
-        }
-        if (outcome.moved.isEmpty())
-            continue; // nothing moved: the cell stays as it was, marked, ready for the next press
-        // Part of a RAW+image pair moved: what stayed is a cell of its own, still marked, with the same copy.
-        const MediaPair &before = pairs[index];
-        QList<MediaItem> left;
-        for (const MediaItem &item : before.allOriginals()) {
-            if (!outcome.moved.contains(item.path))
-                left.append(item);
-        }
-        MediaPair rest(left.first());
-        rest.setCopyPath(before.copyPath());
-        m_marks.carryOver(outcome.cellId, rest.id());
-        if (selection && selection->id == outcome.cellId)
-            selection = GridSelection::media(rest.id());
-        pairs[index] = std::move(rest);
     }
-
-    m_listing.replacePairs(std::move(pairs), movedBytes);
-    if (selectionGone) {
-        const QList<GridSelection> items = m_listing.gridItems();
-        selection = items.isEmpty() ? std::nullopt : std::optional<GridSelection>(items.first());
-    }
-    m_cursor.select(selection);
+    updateListing(outcomes);
 
     m_isTrashing = false;
     Q_EMIT trashingChanged();
@@ -219,22 +177,82 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
     Q_EMIT finished();
 }
 
+void DiscardRun::updateListing(const QList<Outcome> &outcomes)
+{
+    if (m_listing.generation() != m_runGeneration || m_listing.isLoading()) {
+        // Listed again (or being listed) while files moved: the cells of that listing may show files that have
+        // gone since, so the folder is listed once more, keeping the selection where it can.
+        if (m_listing.currentPath() && *m_listing.currentPath() == m_runFolder) {
+            std::optional<std::filesystem::path> keep;
+            if (const auto selection = m_cursor.selection(); selection && selection->kind == GridSelection::Kind::Media) {
+                if (const auto cell = m_listing.pair(selection->id))
+                    keep = cell->primary().path;
+            }
+            m_listing.navigate(m_runFolder, keep);
+        }
+        return;
+    }
+    QList<MediaPair> pairs = m_listing.pairs();
+    std::optional<GridSelection> selection = m_cursor.selection();
+    bool selectionGone = false;
+    int64_t movedBytes = 0;
+    for (const Outcome &outcome : outcomes) {
+        movedBytes += outcome.movedBytes;
+        QList<std::filesystem::path> movedPaths;
+        for (const TrashService::Trashed &moved : outcome.moved)
+            movedPaths.append(moved.original);
+        const qsizetype index
+            = std::find_if(pairs.cbegin(), pairs.cend(), [&](const MediaPair &p) { return p.id() == outcome.cellId; })
+            - pairs.cbegin();
+        if (outcome.failed.isEmpty() || index == pairs.size()) {
+            // Every original moved: the cell leaves the grid with its mark and state.
+            m_marks.forget(outcome.cellId);
+            if (index < pairs.size())
+                pairs.removeAt(index);
+            selectionGone = selectionGone || (selection && selection->id == outcome.cellId);
+            continue;
+        }
+        if (outcome.moved.isEmpty())
+            continue; // nothing moved: the cell stays as it was, marked, ready for the next press
+        // Part of a RAW+image pair moved: what stayed is a cell of its own, still marked, with the same copy.
+        const MediaPair &before = pairs[index];
+        QList<MediaItem> left;
+        for (const MediaItem &item : before.allOriginals()) {
+            if (!movedPaths.contains(item.path))
+                left.append(item);
+        }
+        MediaPair rest(left.first());
+        rest.setCopyPath(before.copyPath());
+        m_marks.carryOver(outcome.cellId, rest.id());
+        if (selection && selection->id == outcome.cellId)
+            selection = GridSelection::media(rest.id());
+        pairs[index] = std::move(rest);
+    }
+
+    m_listing.replacePairs(std::move(pairs), movedBytes);
+    if (selectionGone) {
+        const QList<GridSelection> items = m_listing.gridItems();
+        selection = items.isEmpty() ? std::nullopt : std::optional<GridSelection>(items.first());
+    }
+    m_cursor.select(selection);
+}
+
 void DiscardRun::undo()
 {
     if (m_isTrashing || m_lastMoved.isEmpty())
         return;
-    const QList<std::filesystem::path> files = std::exchange(m_lastMoved, {});
+    const QList<TrashService::Trashed> entries = std::exchange(m_lastMoved, {});
     m_isTrashing = true;
     Q_EMIT trashingChanged();
     Q_EMIT undoChanged();
     const QPointer<DiscardRun> self(this);
-    m_pool.start([self, files, since = m_lastRunStarted] {
-        TrashService::Result result = TrashService::restore(files, since);
+    m_pool.start([self, entries] {
+        TrashService::RestoreResult result = TrashService::restore(entries);
         postToMain(self, [result = std::move(result)](DiscardRun &run) { run.applyUndo(result); });
     });
 }
 
-void DiscardRun::applyUndo(const TrashService::Result &result)
+void DiscardRun::applyUndo(const TrashService::RestoreResult &result)
 {
     m_isTrashing = false;
     Q_EMIT trashingChanged();

@@ -58,13 +58,17 @@ private:
     struct Outcome
     {
         QUuid cellId;
-        QList<std::filesystem::path> moved;
+        QList<std::filesystem::path> originals;
+        QList<TrashService::Trashed> moved;
         QList<QPair<std::filesystem::path, QString>> failed; // with the reason each file stayed
         int64_t movedBytes = 0;
     };
 
     void apply(const QList<Outcome> &outcomes, const QString &skipped);
-    void applyUndo(const TrashService::Result &result);
+    // The listing shown after a run: the cells that left are taken out of it, or, when it was listed again
+    // while the run moved files (a navigation, a breadcrumb click), the folder is listed once more.
+    void updateListing(const QList<Outcome> &outcomes);
+    void applyUndo(const TrashService::RestoreResult &result);
     void setResult(std::optional<QString> result);
 
     FolderListing &m_listing;
@@ -72,9 +76,9 @@ private:
     GridCursor &m_cursor;
     bool m_isTrashing = false;
     std::optional<QString> m_lastResult;
-    QDateTime m_runStarted;
-    QDateTime m_lastRunStarted;
-    QList<std::filesystem::path> m_lastMoved; // by the last discard, for undo
+    int m_runGeneration = 0;                         // the listing's generation when the run started
+    std::filesystem::path m_runFolder;               // the folder it started in
+    QList<TrashService::Trashed> m_lastMoved;        // by the last discard, for undo
     QThreadPool m_pool;
 };
 

@@ -1,5 +1,6 @@
 #include "model/folder_listing.h"
 
+#include "catalogue/copy_provenance.h"
 #include "catalogue/directory_scanner.h"
 #include "catalogue/pairing_service.h"
 #include "copies/atomic_file.h"
@@ -18,7 +19,8 @@ struct FolderListing::Result
 {
     DirectoryScanner::ScanResult scan;
     QList<MediaPair> pairs;
-    QSet<QUuid> withCopy; // pairs whose copy exists on disk, looked up off the main thread
+    QSet<QUuid> withCopy;      // pairs whose own copy exists on disk, looked up off the main thread
+    QSet<QUuid> copyOfAnother; // pairs whose copy path holds another file's copy
 };
 
 namespace {
@@ -102,7 +104,15 @@ void FolderListing::navigate(const Path &target, const std::optional<Path> &sele
         removeStalePartials(path / (path.filename().native() + "_bside"));
         for (const MediaPair &p : result.pairs) {
             std::error_code ec;
-            if (p.copyPath() && std::filesystem::exists(*p.copyPath(), ec))
+            if (!p.copyPath() || !std::filesystem::exists(*p.copyPath(), ec))
+                continue;
+            // A copy counts as the cell's only when it does not name another file as its source.
+            QList<Path> originals;
+            for (const MediaItem &item : p.allOriginals())
+                originals.append(item.path);
+            if (CopyProvenance::judge(*p.copyPath(), originals) == CopyProvenance::Verdict::Another)
+                result.copyOfAnother.insert(p.id());
+            else
                 result.withCopy.insert(p.id());
         }
         postToMain(self, [token, path, select, result = std::move(result)](FolderListing &listing) mutable {
@@ -115,6 +125,7 @@ void FolderListing::apply(int token, const Path &path, const std::optional<Path>
 {
     if (token != m_navToken)
         return; // a newer navigation overtook this one
+    ++m_generation;
     m_folders = std::move(result.scan.folders);
     m_pairs = std::move(result.pairs);
     if (m_sortMode == SortMode::Date)
@@ -140,7 +151,7 @@ void FolderListing::apply(int token, const Path &path, const std::optional<Path>
                 selection = GridSelection::media(p.id());
         }
     }
-    Q_EMIT listed(result.withCopy, selection);
+    Q_EMIT listed(result.withCopy, result.copyOfAnother, selection);
     setLoading(false, std::nullopt);
 }
 
@@ -148,6 +159,7 @@ void FolderListing::fail(int token, const QString &reason)
 {
     if (token != m_navToken)
         return;
+    ++m_generation;
     m_folders.clear();
     m_pairs.clear();
     Q_EMIT contentsChanged();

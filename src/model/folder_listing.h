@@ -39,6 +39,8 @@ public:
     SortMode sortMode() const { return m_sortMode; }
     const std::optional<QString> &loadError() const { return m_loadError; }
     bool isLoading() const { return m_isLoading; }
+    // Counts the listings applied (and failed): cell ids of one generation mean nothing in another.
+    int generation() const { return m_generation; }
     int64_t currentDirBytes() const { return m_currentDirBytes; }
     int64_t rootDirBytes() const { return m_rootDirBytes; }
     int64_t freeSpaceBytes() const { return m_freeSpaceBytes; }
@@ -68,9 +70,11 @@ Q_SIGNALS:
     void loadingChanged();  // isLoading, loadError
     void sizesChanged();
     void sortModeChanged();
-    // A listing was applied: withCopy are the pairs whose copy exists on disk, select the cell asked for.
-    // Emitted after contentsChanged and before loading ends.
-    void listed(const QSet<QUuid> &withCopy, const std::optional<GridSelection> &select);
+    // A listing was applied: withCopy are the pairs whose copy exists on disk and is theirs, copyOfAnother
+    // those whose copy path holds the copy of another file (it names another source), select the cell asked
+    // for. Emitted after contentsChanged and before loading ends.
+    void listed(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother,
+                const std::optional<GridSelection> &select);
 
 private:
     struct Result;
@@ -91,6 +95,7 @@ private:
     int64_t m_rootDirBytes = 0;
     int64_t m_freeSpaceBytes = 0;
     int m_navToken = 0;
+    int m_generation = 0;
     QThreadPool m_pool;
 };
 

@@ -2,6 +2,7 @@
 // vipsheader, exiftool and libvips, never with the code under test.
 #include <vips/vips8> // first: GLib's headers must not meet Qt's keyword macros
 
+#include "catalogue/copy_provenance.h"
 #include "copies/atomic_file.h"
 #include "copies/copy_error.h"
 #include "copies/image_compressor.h"
@@ -145,6 +146,10 @@ TEST_F(Compress, CancelKeepsTheEarlierCopyAndACopyReplacesItWithoutMetadata)
         0);
     EXPECT_TRUE(tags.trimmed().isEmpty()) << tags.toStdString();
     EXPECT_EQ(copies(), 1u) << "no temporary file is left";
+    // Its one comment names the original it was made from, as other programs read it.
+    QByteArray comment;
+    ASSERT_EQ(test::runTool(u"exiftool"_s, {u"-b"_s, u"-Comment"_s, test::qpath(copyPath("IMG_2"))}, &comment), 0);
+    EXPECT_EQ(comment, CopyProvenance::toText(*CopyProvenance::of(source("IMG_2.jpg"))));
 }
 
 // A RAW+JPEG pair is copied from its JPEG (the RAW is never opened then); when that cannot be decoded, from

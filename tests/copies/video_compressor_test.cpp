@@ -1,6 +1,7 @@
 // Video copies made end to end from clips that ffmpeg makes at test time and from real camera and phone
 // clips; the copies are read back with ffprobe and from their bytes, never with the code under test.
 #include "copies/copy_error.h"
+#include "catalogue/copy_provenance.h"
 #include "copies/video_compressor.h"
 #include "media/cancellation.h"
 
@@ -130,6 +131,10 @@ TEST_P(Clip, CopyHasTheExpectedStreamsAndReplacesAnEarlierCopy)
     const std::string bytes = readFile(destination);
     EXPECT_LT(bytes.find("moov"), bytes.find("mdat")) << "the index comes before the media data (+faststart)";
     EXPECT_EQ(namesIn(bside), std::vector<std::string>{"clip_bside.mp4"}) << "no temporary file may be left";
+    EXPECT_EQ(probe(destination, "v:0", "format_tags=comment"),
+              "TAG:comment=" + CopyProvenance::toText(*CopyProvenance::of(source)).toStdString())
+        << "the copy names its source, in the tag other programs read";
+    EXPECT_EQ(CopyProvenance::recordedIn(destination), CopyProvenance::of(source));
 }
 
 INSTANTIATE_TEST_SUITE_P(

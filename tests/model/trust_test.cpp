@@ -1,0 +1,230 @@
+// What lies on disk and was not made by this process (Trash entries, copies under an original's name, a
+// listing made during a discard) never decides which file moves.
+#include "catalogue/copy_provenance.h"
+#include "model/trash_service.h"
+#include "testsupport/model_support.h"
+
+#include <QUrl>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+
+using namespace vorlane;
+using namespace vorlane::test;
+using namespace Qt::StringLiterals;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path trashDir() { return fs::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Trash"; }
+
+void writeText(const fs::path &file, const std::string &text) { std::ofstream(file, std::ios::binary) << text; }
+
+// A .trashinfo record as any program may write one.
+void plantInfo(const std::string &name, const std::string &pathLine, const std::string &date = "2099-01-01T00:00:00")
+{
+    writeText(trashDir() / "info" / (name + ".trashinfo"), "[Trash Info]\nPath=" + pathLine + "\nDeletionDate=" + date + "\n");
+}
+
+// One photo discarded (its copy made by the fake encoder), then the Trash or the card tampered with, then
+// Ctrl+Z: what comes back is the photo that left, or nothing, with the reason.
+struct Tampering
+{
+    const char *name;
+    std::function<void(const fs::path &card, const fs::path &photo)> tamper;
+    const char *result;   // the undo's message
+    bool photoComesBack; // the discarded bytes are at the photo's path afterwards
+};
+
+class Undo : public ::testing::TestWithParam<Tampering>
+{
+};
+
+TEST_P(Undo, RestoresOnlyTheEntryItMade)
+{
+    fs::remove_all(trashDir()); // each case tampers with the entry named after its own photo
+    TempTree t;
+    const fs::path card = t.dir("card");
+    const fs::path photo = t.file("card/IMG_0001.JPG", "the photo the user discarded");
+    FakeEncoder encoder;
+    encoder.open();
+    AppModel m(nullptr, quietMachine(), encoder.function());
+    ASSERT_TRUE(openAndWait(m, card));
+    m.marks().toggle(m.listing().pairs()[0].id());
+    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+    m.discardOriginals();
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
+    ASSERT_FALSE(fs::exists(photo));
+
+    GetParam().tamper(card, photo);
+    m.discard().undo();
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }, 10000))
+        << "undo never blocks on what it finds in the Trash";
+    EXPECT_EQ(m.discard().lastResult()->toStdString(), GetParam().result);
+    EXPECT_EQ(readFile(photo) == "the photo the user discarded", GetParam().photoComesBack);
+}
+
+const auto gioTrash = [](const fs::path &file) {
+    ASSERT_EQ(runTool(u"gio"_s, {u"trash"_s, qpath(file)}), 0);
+};
+
+INSTANTIATE_TEST_SUITE_P(
+    Trash, Undo,
+    ::testing::Values(
+        Tampering{"nothing", [](const fs::path &, const fs::path &) {}, "已恢复 1 个文件", true},
+        // Another file at the same path, trashed after: its entry is newer and names the same place.
+        Tampering{"another file trashed under the same name",
+                  [](const fs::path &, const fs::path &photo) {
+                      writeText(photo, "a later file under the same name");
+                      gioTrash(photo);
+                  },
+                  "已恢复 1 个文件", true},
+        Tampering{"crafted records for the same place, a FIFO and dot names in info",
+                  [](const fs::path &card, const fs::path &photo) {
+                      const std::string name = photo.filename().native();
+                      for (const std::string &entry : {std::string("x1"), std::string("x2"), std::string("x3")})
+                          writeText(trashDir() / "files" / entry, "planted " + entry);
+                      plantInfo("x1", (card / ".." / card.filename() / name).native());
+                      plantInfo("x2", QUrl::toPercentEncoding(QString::fromStdString((card / name).native()))
+                                          .toStdString());
+                      plantInfo("x3", (card / name).native());
+                      ASSERT_EQ(::mkfifo((trashDir() / "info" / "fifo.trashinfo").c_str(), 0600), 0);
+                      writeText(trashDir() / "info" / "..trashinfo", "[Trash Info]\nPath=" + (card / name).native());
+                      writeText(trashDir() / "info" / "...trashinfo", "[Trash Info]\nPath=" + (card / name).native());
+                  },
+                  "已恢复 1 个文件", true},
+        Tampering{"the entry replaced by a symbolic link",
+                  [](const fs::path &card, const fs::path &photo) {
+                      const fs::path entry = trashDir() / "files" / photo.filename();
+                      writeText(card / "elsewhere", "another file");
+                      fs::remove(entry);
+                      fs::create_symlink(card / "elsewhere", entry);
+                  },
+                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：回收站中的这个条目已不是移去的文件", false},
+        Tampering{"the entry replaced by a folder",
+                  [](const fs::path &, const fs::path &photo) {
+                      const fs::path entry = trashDir() / "files" / photo.filename();
+                      fs::remove(entry);
+                      fs::create_directory(entry);
+                  },
+                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：回收站中的这个条目已不是移去的文件", false},
+        Tampering{"the card's folder replaced by a symbolic link",
+                  [](const fs::path &card, const fs::path &) {
+                      fs::rename(card, card.parent_path() / "moved");
+                      fs::create_directory(card.parent_path() / "decoy");
+                      fs::create_directory_symlink(card.parent_path() / "decoy", card);
+                  },
+                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：原文件夹已被替换（路径中出现了符号链接）", false},
+        Tampering{"emptied from the Trash",
+                  [](const fs::path &, const fs::path &photo) { fs::remove(trashDir() / "files" / photo.filename()); },
+                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：已不在回收站中", false}),
+    RowName());
+
+// Copies name the original they were made from; a new photo that takes an old one's name (a camera counting
+// past 9999) is not marked by the old photo's copy, cannot be discarded on its strength, and a mark makes
+// its own copy while the old one is kept aside.
+TEST(CopyOfAnotherPhoto, IsNotAMarkAndIsKeptAside)
+{
+    if (!haveTool("convert"))
+        GTEST_SKIP();
+    TempTree t;
+    const fs::path card = t.dir("card");
+    const fs::path photo = card / "IMG_0001.JPG";
+    const fs::path copy = card / "card_bside" / "IMG_0001_bside.jpg";
+    ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:red-blue"_s}, photo));
+    {
+        AppModel m(nullptr, quietMachine());
+        ASSERT_TRUE(openAndWait(m, card));
+        m.marks().toggle(m.listing().pairs()[0].id());
+        ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+    }
+    const auto recorded = CopyProvenance::recordedIn(copy);
+    ASSERT_TRUE(recorded) << "the copy names its source";
+    EXPECT_EQ(recorded, CopyProvenance::of(photo));
+
+    // The same name, another photo: not marked, and says why.
+    ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:green-yellow"_s}, photo));
+    AppModel m(nullptr, quietMachine());
+    ASSERT_TRUE(openAndWait(m, card));
+    const QUuid id = m.listing().pairs()[0].id();
+    EXPECT_TRUE(m.marks().marked().isEmpty());
+    EXPECT_TRUE(m.marks().copyOfAnother().contains(id));
+    EXPECT_EQ(m.discard().discardableCount(), 0);
+    m.discardOriginals();
+    EXPECT_TRUE(fs::exists(photo));
+
+    // D makes the new photo's own copy; the old photo's copy moves aside, unchanged.
+    const std::string oldCopy = readFile(copy);
+    m.marks().toggle(id);
+    EXPECT_FALSE(m.marks().copyOfAnother().contains(id));
+    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+    EXPECT_EQ(CopyProvenance::recordedIn(copy), CopyProvenance::of(photo));
+    EXPECT_EQ(readFile(card / "card_bside" / "IMG_0001_bside-earlier.jpg"), oldCopy);
+    AppModel again(nullptr, quietMachine());
+    ASSERT_TRUE(openAndWait(again, card));
+    EXPECT_EQ(again.marks().marked().size(), 1) << "the kept copy is no cell's copy";
+}
+
+// The original replaced between the listing and the press: the copy names the file that was marked, so the
+// new one stays.
+TEST(CopyOfAnotherPhoto, ADiscardLeavesAReplacedOriginal)
+{
+    if (!haveTool("convert"))
+        GTEST_SKIP();
+    TempTree t;
+    const fs::path card = t.dir("card");
+    const fs::path photo = card / "IMG_0002.JPG";
+    ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:red-blue"_s}, photo));
+    AppModel m(nullptr, quietMachine());
+    ASSERT_TRUE(openAndWait(m, card));
+    m.marks().toggle(m.listing().pairs()[0].id());
+    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+    ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:green-yellow"_s}, photo));
+    m.discardOriginals();
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
+    EXPECT_EQ(m.discard().lastResult()->toStdString(),
+              "已丢弃 0 个文件，1 个失败\n未移到废纸篓：IMG_0002.JPG：副本属于另一张照片");
+    EXPECT_TRUE(fs::exists(photo));
+}
+
+// A listing made while a discard moves files (a breadcrumb click) neither frees the cells being moved nor
+// shows files that have left: no cell's only copy can be unmarked away meanwhile.
+TEST(DiscardAndListing, LocksHoldAcrossAListingDuringTheRun)
+{
+    TempTree t;
+    const fs::path card = t.dir("card");
+    constexpr int kCells = 300;
+    for (int i = 0; i < kCells; ++i)
+        t.file("card/IMG_" + std::to_string(1000 + i) + ".JPG", "photo " + std::to_string(i));
+    FakeEncoder encoder;
+    encoder.open();
+    AppModel m(nullptr, quietMachine(), encoder.function());
+    ASSERT_TRUE(openAndWait(m, card));
+    for (const MediaPair &p : m.listing().pairs())
+        m.marks().toggle(p.id());
+    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == kCells; }));
+    m.discardOriginals();
+    int listingsDuringTheRun = 0;
+    while (m.discard().isTrashing()) {
+        m.navigate(card);
+        if (!waitUntil([&] { return !m.listing().isLoading(); }))
+            break;
+        listingsDuringTheRun += m.discard().isTrashing();
+        for (const MediaPair &p : m.listing().pairs())
+            m.marks().toggle(p.id()); // refused for every cell whose originals are being moved
+    }
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
+    int copies = 0;
+    for (const auto &entry : fs::directory_iterator(card / "card_bside"))
+        copies += entry.path().extension() == ".jpg";
+    const int left = int(m.listing().pairs().size());
+    EXPECT_EQ(copies + 0, kCells) << "no copy of a moved original was deleted";
+    EXPECT_EQ(left, int(std::distance(fs::directory_iterator(card), fs::directory_iterator())) - 1)
+        << "the grid shows exactly the files that are left";
+    if (listingsDuringTheRun == 0)
+        GTEST_SKIP() << "the run ended before a listing could land in it";
+}
+
+} // namespace
