@@ -140,6 +140,27 @@ TEST(CliScan, ListsCellsWithCopyPaths)
     EXPECT_EQ(clip[u"copyPath"_s].toString(), qpath(dir / "card_bside" / "clip_bside.mp4"));
 }
 
+// A photo that took the name of one whose copy is still there (a camera counting past 9999): the scan says
+// the copy is another file's, and copy makes the new photo's own while the other one's moves aside.
+TEST_F(CliCopy, ACopyOfAnotherFileIsNotThisCellsCopy)
+{
+    ASSERT_TRUE(makeJpeg(dir / "IMG_0001.JPG", 640, 480));
+    QByteArray out;
+    ASSERT_EQ(copyCommand({qpath(dir)}, &out), 0);
+    const std::string first = readFile(dir / "card_bside" / "IMG_0001_bside.jpg");
+    ASSERT_TRUE(magick({u"-size"_s, u"640x480"_s, u"gradient:green-yellow"_s}, dir / "IMG_0001.JPG"));
+    QJsonObject j;
+    ASSERT_EQ(scan({qpath(dir)}, &j), 0);
+    const QJsonObject cell = j[u"cells"_s].toArray()[0].toObject();
+    EXPECT_FALSE(cell[u"hasCopy"_s].toBool());
+    EXPECT_TRUE(cell[u"copyOfAnotherFile"_s].toBool());
+    ASSERT_EQ(copyCommand({qpath(dir)}, &out), 0);
+    EXPECT_TRUE(out.startsWith("ok ")) << out.toStdString();
+    EXPECT_EQ(readFile(dir / "card_bside" / "IMG_0001_bside-earlier.jpg"), first);
+    ASSERT_EQ(scan({qpath(dir)}, &j), 0);
+    EXPECT_TRUE(j[u"cells"_s].toArray()[0].toObject()[u"hasCopy"_s].toBool());
+}
+
 TEST(CliScan, DateSortPutsOldestFirst)
 {
     if (!haveTool("convert") || !haveTool("exiftool"))
