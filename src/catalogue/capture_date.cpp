@@ -31,19 +31,44 @@ std::optional<std::string> exifString(const Exiv2::ExifData &exif, const char *k
 
 enum class Found { Date, NoDate, NotRead };
 
-// Reads the date tags from an already opened image; NotRead when the metadata could not be parsed.
+// The milliseconds of a sub-second tag ("25" is 250 ms, "005" 5 ms), 0 when there is none.
+int subSecondMs(const Exiv2::ExifData &exif, const char *key)
+{
+    const auto text = exifString(exif, key);
+    if (!text)
+        return 0;
+    std::string digits;
+    for (const char c : *text) {
+        if (c < '0' || c > '9')
+            break;
+        if (digits.size() < 3)
+            digits.push_back(c);
+    }
+    if (digits.empty())
+        return 0;
+    digits.resize(3, '0');
+    return std::stoi(digits);
+}
+
+// Reads the date tags from an already opened image; NotRead when the metadata could not be parsed. The date
+// keeps the camera's sub-second time, so that the frames of a burst are told apart and kept in order.
 Found readDate(Exiv2::Image::AutoPtr image, std::optional<QDateTime> &date)
 {
     if (!image.get())
         return Found::NotRead;
     image->readMetadata();
     const Exiv2::ExifData &exif = image->exifData();
+    const char *subSecond = "Exif.Photo.SubSecTimeOriginal";
     auto text = exifString(exif, "Exif.Photo.DateTimeOriginal");
-    if (!text)
+    if (!text) {
         text = exifString(exif, "Exif.Photo.DateTimeDigitized");
+        subSecond = "Exif.Photo.SubSecTimeDigitized";
+    }
     if (!text)
         return Found::NoDate;
     date = parseExifDate(QString::fromLatin1(text->c_str()));
+    if (date)
+        date = date->addMSecs(subSecondMs(exif, subSecond));
     return Found::Date;
 }
 

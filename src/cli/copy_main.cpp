@@ -1,6 +1,8 @@
-// vorlane-copy: the encoding half of vorlane-cli, started by `vorlane-cli copy ...` with the same arguments.
+// vorlane-copy: the decoding half of vorlane-cli, started by `vorlane-cli copy ...` or `vorlane-cli groups ...`
+// with the same arguments.
 #include "catalogue/capture_date.h"
 #include "cli/copy_command.h"
+#include "cli/groups_command.h"
 #include "media/ffi/vips_runtime.h"
 
 #include <QCoreApplication>
@@ -13,7 +15,9 @@ int main(int argc, char **argv)
     vorlane::pinLocalTimeZone();
     vorlane::VipsRuntime::ensureStarted();
     QCoreApplication app(argc, argv);
-    // Called as "vorlane-copy copy ARGS..." (through vorlane-cli) or "vorlane-copy ARGS...".
+    // Called as "vorlane-copy copy|groups ARGS..." (through vorlane-cli) or "vorlane-copy ARGS..." (copy).
+    if (argc > 1 && std::string(argv[1]) == "groups")
+        return vorlane::cli::runGroups(std::vector<std::string>(argv + 2, argv + argc));
     int first = 1;
     if (argc > 1 && std::string(argv[1]) == "copy")
         first = 2;

@@ -14,11 +14,12 @@
 namespace {
 
 constexpr const char *kUsage = "usage: vorlane-cli scan DIR [--sort name|date]\n"
+                               "       vorlane-cli groups DIR [--sort name|date]\n"
                                "       vorlane-cli copy [--jobs N] [--force] PATH...\n";
 
-// The encoders live in a companion program, so that listing a folder does not pay for loading every image
-// and video library at start-up. It sits beside this program (build tree) or in libexec/vorlane.
-int execCopy(char **argv)
+// The decoders and encoders live in a companion program, so that listing a folder does not pay for loading
+// every image and video library at start-up. It sits beside this program (build tree) or in libexec/vorlane.
+int execCompanion(char **argv)
 {
     std::error_code ec;
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -45,8 +46,8 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::string command = argv[1];
-    if (command == "copy")
-        return execCopy(argv);
+    if (command == "copy" || command == "groups")
+        return execCompanion(argv);
     vorlane::pinLocalTimeZone();
     QCoreApplication app(argc, argv);
     const std::vector<std::string> args(argv + 2, argv + argc);

@@ -6,6 +6,7 @@
 #include "catalogue/capture_date.h"
 #include "catalogue/directory_scanner.h"
 #include "catalogue/pairing_service.h"
+#include "cli/folder_argument.h"
 #include "cli/printable_path.h"
 
 #include <QFile>
@@ -80,47 +81,13 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
 
 int runScan(const std::vector<std::string> &args)
 {
-    std::string dirArg;
-    std::string sort = "name";
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string &a = args[i];
-        if (a == "--sort") {
-            if (i + 1 >= args.size()) {
-                std::fputs(kUsage, stderr);
-                return 2;
-            }
-            sort = args[++i];
-            if (sort != "name" && sort != "date") {
-                std::fputs(kUsage, stderr);
-                return 2;
-            }
-        } else if (a.rfind("--", 0) == 0 || !dirArg.empty()) {
-            std::fputs(kUsage, stderr);
-            return 2;
-        } else {
-            dirArg = a;
-        }
-    }
-    if (dirArg.empty()) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
-
-    const std::filesystem::path dir = std::filesystem::absolute(std::filesystem::path(dirArg)).lexically_normal();
-    const std::filesystem::path clean = dir.has_filename() || dir == dir.root_path() ? dir : dir.parent_path();
-
-    DirectoryScanner::ScanResult result;
-    try {
-        result = DirectoryScanner::scan(clean);
-    } catch (const std::system_error &e) {
-        std::fprintf(stderr, "vorlane-cli: cannot read %s: %s\n", printablePath(clean).c_str(),
-                     std::strerror(e.code().value()));
-        return 1;
-    }
-
-    QList<MediaPair> pairs = PairingService::pair(result.media);
-    if (sort == "date")
-        PairingService::sortByDate(pairs);
+    int status = 0;
+    const std::optional<FolderListing> listing = listFolder(args, kUsage, &status);
+    if (!listing)
+        return status;
+    const std::filesystem::path &clean = listing->directory;
+    const DirectoryScanner::ScanResult &result = listing->scan;
+    const QList<MediaPair> &pairs = listing->cells;
 
     QJsonArray folders;
     for (const FolderEntry &f : result.folders)

@@ -3,12 +3,15 @@
 #include "media/cancellation.h"
 #include "media/decode_error.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <vector>
 
 extern "C" {
 #include <jerror.h>
@@ -106,10 +109,19 @@ bool hasIccProfile(const jpeg_decompress_struct &info)
 
 enum class Outcome { Decoded, NotHandled, Failed, Cancelled };
 
+// What to decode: RGB at the smallest scale that covers minWidth x minHeight, or luma at a fixed scale.
+struct Request
+{
+    int minWidth = 0;
+    int minHeight = 0;
+    bool luma = false; // luma alone, at least minWidth on the long edge and at least minEighths/8
+    int minEighths = 1;
+};
+
 // The libjpeg part, kept free of objects with destructors between setjmp and its longjmp.
-// Reads from file when it is given, else from bytes.
-Outcome decode(std::FILE *file, std::string_view bytes, int minWidth, int minHeight, const std::stop_token &token,
-               RgbPixels &out, std::string &error)
+// Reads from file when it is given, else from bytes. out receives 3 bytes a pixel, or 1 for luma.
+Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, const std::stop_token &token,
+               int &width, int &height, std::vector<uint8_t> &out, std::string &error)
 {
     jpeg_decompress_struct info;
     ErrorManager errors{};
@@ -139,28 +151,33 @@ Outcome decode(std::FILE *file, std::string_view bytes, int minWidth, int minHei
         failWith(reinterpret_cast<j_common_ptr>(&info), "the picture is too large to decode");
     if (jpeg_has_multiple_scans(&info) && coefficientBytes(info) > maxCoefficientBytes)
         failWith(reinterpret_cast<j_common_ptr>(&info), "the picture is too large to decode (progressive)");
-    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK || hasIccProfile(info)) {
+    const bool luma = request.luma;
+    if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK || (!luma && hasIccProfile(info))) {
         jpeg_destroy_decompress(&info);
         return Outcome::NotHandled;
     }
-    info.out_color_space = JCS_RGB;
+    info.out_color_space = luma ? JCS_GRAYSCALE : JCS_RGB;
     info.scale_denom = 8;
-    for (info.scale_num = 1; info.scale_num < 8; ++info.scale_num) {
+    for (info.scale_num = unsigned(std::clamp(request.minEighths, 1, 8)); info.scale_num < 8; ++info.scale_num) {
         jpeg_calc_output_dimensions(&info);
-        if (int(info.output_width) >= minWidth && int(info.output_height) >= minHeight)
+        const bool covers = luma
+            ? int(std::max(info.output_width, info.output_height)) >= request.minWidth
+            : int(info.output_width) >= request.minWidth && int(info.output_height) >= request.minHeight;
+        if (covers)
             break;
     }
+    jpeg_calc_output_dimensions(&info);
     jpeg_start_decompress(&info);
-    out.width = int(info.output_width);
-    out.height = int(info.output_height);
-    const size_t row = size_t(out.width) * 3;
-    out.rgb.resize(row * size_t(out.height));
+    width = int(info.output_width);
+    height = int(info.output_height);
+    const size_t row = size_t(width) * size_t(info.output_components);
+    out.resize(row * size_t(height));
     while (info.output_scanline < info.output_height) {
         JSAMPROW rows[16];
         const JDIMENSION first = info.output_scanline;
         const JDIMENSION count = std::min<JDIMENSION>(16, info.output_height - first);
         for (JDIMENSION i = 0; i < count; ++i)
-            rows[i] = out.rgb.data() + row * (first + i);
+            rows[i] = out.data() + row * (first + i);
         jpeg_read_scanlines(&info, rows, count);
     }
     jpeg_finish_decompress(&info);
@@ -172,12 +189,18 @@ Outcome decode(std::FILE *file, std::string_view bytes, int minWidth, int minHei
     return Outcome::Decoded;
 }
 
-std::optional<RgbPixels> decodeFrom(std::FILE *file, std::string_view bytes, int minWidth, int minHeight,
-                                    const std::stop_token &token)
+template<typename Pixels>
+std::optional<Pixels> decodeFrom(std::FILE *file, std::string_view bytes, const Request &request,
+                                 const std::stop_token &token)
 {
-    RgbPixels pixels;
+    Pixels pixels;
     std::string error;
-    switch (decode(file, bytes, minWidth, minHeight, token, pixels, error)) {
+    std::vector<uint8_t> *samples = nullptr;
+    if constexpr (std::is_same_v<Pixels, RgbPixels>)
+        samples = &pixels.rgb;
+    else
+        samples = &pixels.luma;
+    switch (decode(file, bytes, request, token, pixels.width, pixels.height, *samples, error)) {
     case Outcome::Decoded:
         return pixels;
     case Outcome::NotHandled:
@@ -199,7 +222,7 @@ std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int min
     const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
     if (!file)
         throw DecodeError(std::strerror(errno));
-    return decodeFrom(file.get(), {}, minWidth, minHeight, token);
+    return decodeFrom<RgbPixels>(file.get(), {}, Request{minWidth, minHeight, false, 1}, token);
 }
 
 std::optional<RgbPixels> decodeScaled(std::string_view bytes, int minWidth, int minHeight, const std::stop_token &token)
@@ -207,7 +230,17 @@ std::optional<RgbPixels> decodeScaled(std::string_view bytes, int minWidth, int 
     checkCancellation(token);
     if (bytes.empty())
         throw DecodeError("the embedded picture is empty");
-    return decodeFrom(nullptr, bytes, minWidth, minHeight, token);
+    return decodeFrom<RgbPixels>(nullptr, bytes, Request{minWidth, minHeight, false, 1}, token);
+}
+
+std::optional<GreyPixels> decodeLuma(const std::filesystem::path &path, int minLongEdge, int minEighths,
+                                     const std::stop_token &token)
+{
+    checkCancellation(token);
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
+    if (!file)
+        throw DecodeError(std::strerror(errno));
+    return decodeFrom<GreyPixels>(file.get(), {}, Request{minLongEdge, 0, true, minEighths}, token);
 }
 
 } // namespace vorlane::JpegDecoder

@@ -34,4 +34,11 @@ std::optional<RgbPixels> decodeScaled(const std::filesystem::path &path, int min
 std::optional<RgbPixels> decodeScaled(std::string_view bytes, int minWidth, int minHeight,
                                       const std::stop_token &token);
 
+// A JPEG's luma alone, as stored (no orientation applied), at the smallest scale n/8 that gives at least
+// minLongEdge on the long edge and is at least minEighths/8: the colour planes are neither transformed nor
+// converted, so this costs well under an RGB decode at the same scale. Nothing for a CMYK or YCCK file.
+// Throws as decodeScaled does.
+std::optional<GreyPixels> decodeLuma(const std::filesystem::path &path, int minLongEdge, int minEighths,
+                                     const std::stop_token &token);
+
 } // namespace vorlane::JpegDecoder

@@ -13,4 +13,12 @@ struct RgbPixels
     std::vector<uint8_t> rgb;
 };
 
+// 8-bit grey (luma) pixels, a byte a pixel, rows packed top to bottom.
+struct GreyPixels
+{
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> luma;
+};
+
 } // namespace vorlane

@@ -30,6 +30,10 @@ TEST(CaptureDate, OriginalThenDigitizedThenTheFileSystem)
     const std::vector<std::tuple<const char *, QStringList, QDateTime>> rows{
         {"both.jpg", {original, digitized}, local(2023, 7, 14, 18, 30, 5)},
         {"digitized.jpg", {digitized}, local(2021, 3, 4, 5, 6, 7)},
+        // A burst's frames within one second, told apart by the sub-second tag of the date used.
+        {"subsecond.jpg", {original, u"-SubSecTimeOriginal=25"_s, digitized, u"-SubSecTimeDigitized=9"_s},
+         local(2023, 7, 14, 18, 30, 5).addMSecs(250)},
+        {"digitized-subsecond.jpg", {digitized, u"-SubSecTimeDigitized=005"_s}, local(2021, 3, 4, 5, 6, 7).addMSecs(5)},
         {"zeros.jpg", {u"-DateTimeOriginal#=0000:00:00 00:00:00"_s, digitized}, QDateTime()}};
     for (const auto &[name, tags, expected] : rows) {
         const auto p = tree.root() / name;

@@ -4,6 +4,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <map>
+#include <set>
+
 using namespace vorlane::test;
 using namespace Qt::StringLiterals;
 
@@ -194,6 +197,62 @@ TEST_F(CliCopy, UsageErrorsAndMissingPaths)
                                                          {{root}, 0}};
     for (const auto &[args, status] : scans)
         EXPECT_EQ(scan(args), status) << "scan " << args.join(u' ').toStdString();
+}
+
+// A labelled set made from the corpus's photos (tests/testsupport/make_bursts.sh): seven bursts of shaken,
+// blurred, noisy and darker frames with sub-second times, each followed by another scene a second later or
+// the same scene ten minutes later. Every burst is one group, every trap a group of its own, and the sharp
+// frame of each burst (the darker one in one burst, a noisy one in another) is its best.
+TEST(CliGroups, LabelledBurstsAreGroupedAndTheirSharpestPicked)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    if (!haveTool("convert") || !haveTool("exiftool") || !haveTool("vips"))
+        GTEST_SKIP();
+    TempTree t;
+    ASSERT_EQ(runTool(u"bash"_s,
+                      {QStringLiteral(VORLANE_SOURCE_DIR "/tests/testsupport/make_bursts.sh"), qpath(fixtures),
+                       qpath(t.root()), u"1200"_s}),
+              0);
+    QList<QByteArray> labels = QByteArray::fromStdString(readFile(t.root() / "labels.txt")).trimmed().split('\n');
+    QByteArray out;
+    ASSERT_EQ(runTool(QString::fromUtf8(VORLANE_CLI_PATH), {u"groups"_s, qpath(t.root())}, &out), 0);
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), labels.size());
+    std::map<int, int> groupOfLabel; // labelled group -> the group printed for it
+    std::set<int> printedGroups;
+    int sharpestPicked = 0, bursts = 0;
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QJsonObject cell = QJsonDocument::fromJson(lines[i]).object();
+        const QList<QByteArray> label = labels[i].split(' ');
+        SCOPED_TRACE(lines[i].toStdString());
+        ASSERT_EQ(cell[u"cell"_s].toString(), QString::fromUtf8(label[0]));
+        const int labelled = label[1].toInt(), printed = cell[u"group"_s].toInt();
+        const auto [it, fresh] = groupOfLabel.emplace(labelled, printed);
+        EXPECT_EQ(it->second, printed) << "a burst split";
+        if (fresh) {
+            EXPECT_TRUE(printedGroups.insert(printed).second) << "two scenes merged";
+        }
+        EXPECT_TRUE(cell[u"sharpness"_s].isDouble());
+        if (label[2] == "1") {
+            ++bursts;
+            sharpestPicked += cell[u"best"_s].toBool();
+        }
+    }
+    EXPECT_EQ(bursts, 7);
+    EXPECT_EQ(sharpestPicked, 7) << "the sharp frame of every burst is its best";
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const int group = QJsonDocument::fromJson(lines[i]).object()[u"group"_s].toInt();
+        const qsizetype size = std::count_if(lines.begin(), lines.end(), [&](const QByteArray &l) {
+            return QJsonDocument::fromJson(l).object()[u"group"_s].toInt() == group;
+        });
+        if (size == 1) {
+            EXPECT_FALSE(QJsonDocument::fromJson(lines[i]).object()[u"best"_s].toBool()) << "a cell alone is no best";
+        }
+    }
+
+    EXPECT_EQ(runTool(QString::fromUtf8(VORLANE_CLI_PATH), {u"groups"_s, qpath(t.root() / "missing")}, &out), 1);
+    EXPECT_EQ(runTool(QString::fromUtf8(VORLANE_CLI_PATH), {u"groups"_s, u"--sort"_s, u"size"_s, qpath(t.root())}, &out),
+              2);
 }
 
 } // namespace

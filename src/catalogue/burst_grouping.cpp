@@ -1,0 +1,63 @@
+#include "catalogue/burst_grouping.h"
+
+#include "catalogue/capture_date.h"
+
+#include <QHash>
+
+namespace vorlane::BurstGrouping {
+
+std::vector<bool> timeLinks(const QList<MediaPair> &cells)
+{
+    std::vector<bool> links(size_t(std::max<qsizetype>(0, cells.size() - 1)), false);
+    const QDateTime unknown = distantPast();
+    for (qsizetype i = 0; i + 1 < cells.size(); ++i) {
+        const MediaPair &a = cells[i];
+        const MediaPair &b = cells[i + 1];
+        if (a.isVideo() || b.isVideo() || a.dateTaken() == unknown || b.dateTaken() == unknown)
+            continue;
+        links[size_t(i)] = std::abs(a.dateTaken().msecsTo(b.dateTaken())) <= kMaxGapMs;
+    }
+    return links;
+}
+
+std::vector<int> groups(const std::vector<bool> &linked, qsizetype cellCount)
+{
+    std::vector<int> groupOf(size_t(std::max<qsizetype>(0, cellCount)), 0);
+    int group = 0;
+    for (size_t i = 0; i < groupOf.size(); ++i) {
+        if (i > 0 && !(i - 1 < linked.size() && linked[i - 1]))
+            ++group;
+        groupOf[i] = group;
+    }
+    return groupOf;
+}
+
+std::vector<bool> confirmedLinks(const std::vector<bool> &timeLinked, const std::function<bool(size_t)> &alike)
+{
+    std::vector<bool> links(timeLinked.size(), false);
+    for (size_t i = 0; i < timeLinked.size(); ++i)
+        links[i] = timeLinked[i] && alike(i);
+    return links;
+}
+
+std::vector<bool> bestOfGroups(const std::vector<int> &groupOf, const std::vector<double> &sharpness)
+{
+    std::vector<bool> best(groupOf.size(), false);
+    QHash<int, size_t> bestIndex;
+    QHash<int, int> sizes;
+    for (size_t i = 0; i < groupOf.size(); ++i) {
+        ++sizes[groupOf[i]];
+        const auto it = bestIndex.find(groupOf[i]);
+        if (it == bestIndex.end())
+            bestIndex.insert(groupOf[i], i);
+        else if (i < sharpness.size() && sharpness[i] > sharpness[*it])
+            *it = i;
+    }
+    for (auto it = bestIndex.cbegin(); it != bestIndex.cend(); ++it) {
+        if (sizes.value(it.key()) >= 2)
+            best[*it] = true;
+    }
+    return best;
+}
+
+} // namespace vorlane::BurstGrouping

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "catalogue/media_pair.h"
+
+#include <QList>
+
+#include <functional>
+#include <vector>
+
+namespace vorlane::BurstGrouping {
+
+// Two neighbouring frames of a burst were taken at most this far apart (the camera's sub-second time
+// counts where it has one).
+inline constexpr qint64 kMaxGapMs = 2000;
+// ... and look at least this alike (BurstFeatures::similarity, a correlation of their 32 x 32 luma).
+inline constexpr double kMinSimilarity = 0.75;
+
+// Which neighbouring cells of a listing, in the order shown, may be frames of one burst by their capture
+// times alone: entry i is true when cells i and i + 1 are both stills, both have a capture date, and were
+// taken at most kMaxGapMs apart. Only these pairs need their pictures compared. Videos never join a burst.
+std::vector<bool> timeLinks(const QList<MediaPair> &cells);
+
+// The groups that links make: consecutive cells joined by a link share a group; groups are numbered from 0
+// in the order shown, a cell alone having a number of its own. linked[i] joins cells i and i + 1.
+std::vector<int> groups(const std::vector<bool> &linked, qsizetype cellCount);
+
+// The links of timeLinks() that also look alike: alike(i) answers for cells i and i + 1.
+std::vector<bool> confirmedLinks(const std::vector<bool> &timeLinked, const std::function<bool(size_t)> &alike);
+
+// Per cell, whether it is the best frame of its group of two or more: the sharpest (the first of equals).
+// A cell alone is no group's best.
+std::vector<bool> bestOfGroups(const std::vector<int> &groupOf, const std::vector<double> &sharpness);
+
+} // namespace vorlane::BurstGrouping

@@ -1,0 +1,75 @@
+#include "cli/groups_command.h"
+
+#include "catalogue/burst_grouping.h"
+#include "cli/folder_argument.h"
+#include "media/burst_features.h"
+#include "media/decode_error.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QThreadPool>
+#include <QtConcurrent/QtConcurrentMap>
+
+#include <cstdio>
+
+namespace vorlane::cli {
+namespace {
+
+constexpr const char *kUsage = "usage: vorlane-cli groups DIR [--sort name|date]\n";
+
+// A JSON string, escaped as JSON wants it.
+QByteArray jsonString(const QString &text)
+{
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+} // namespace
+
+int runGroups(const std::vector<std::string> &args)
+{
+    int status = 0;
+    const std::optional<FolderListing> listing = listFolder(args, kUsage, &status);
+    if (!listing)
+        return status;
+    const QList<MediaPair> &cells = listing->cells;
+
+    // Every still's looks and sharpness from one decode of its luma at half size, on every core.
+    std::vector<BurstFeatures::Features> features(size_t(cells.size()));
+    std::vector<size_t> stills;
+    for (qsizetype i = 0; i < cells.size(); ++i) {
+        if (!cells[i].isVideo())
+            stills.push_back(size_t(i));
+    }
+    QtConcurrent::blockingMap(stills, [&](size_t i) {
+        const MediaPair &cell = cells[qsizetype(i)];
+        try {
+            features[i] = BurstFeatures::read((cell.imageItem() ? *cell.imageItem() : cell.primary()).path, true, {});
+        } catch (const DecodeError &) {
+            features[i] = {}; // an undecodable frame looks like nothing: it stays alone
+        } catch (const std::bad_alloc &) {
+            features[i] = {};
+        }
+    });
+
+    const std::vector<bool> links
+        = BurstGrouping::confirmedLinks(BurstGrouping::timeLinks(cells), [&](size_t i) {
+              return BurstFeatures::similarity(features[i].looks, features[i + 1].looks)
+                  >= BurstGrouping::kMinSimilarity;
+          });
+    const std::vector<int> groupOf = BurstGrouping::groups(links, cells.size());
+    std::vector<double> sharpness(features.size(), 0.0);
+    for (size_t i = 0; i < features.size(); ++i)
+        sharpness[i] = features[i].sharpness.value_or(0.0);
+    const std::vector<bool> best = BurstGrouping::bestOfGroups(groupOf, sharpness);
+
+    for (size_t i : stills) {
+        const QByteArray line = "{\"cell\": " + jsonString(cells[qsizetype(i)].displayName())
+            + ", \"group\": " + QByteArray::number(groupOf[i]) + ", \"sharpness\": "
+            + QByteArray::number(sharpness[i], 'f', 4) + ", \"best\": " + (best[i] ? "true" : "false") + "}\n";
+        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    }
+    return 0;
+}
+
+} // namespace vorlane::cli

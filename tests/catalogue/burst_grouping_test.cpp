@@ -1,0 +1,54 @@
+// Which neighbouring cells may be frames of one burst, and the groups and best frames that follow.
+#include "catalogue/burst_grouping.h"
+#include "catalogue/capture_date.h"
+
+#include <gtest/gtest.h>
+
+using namespace vorlane;
+
+namespace {
+
+// A cell taken ms after a fixed moment (a negative ms: no date at all), a still unless it is a clip.
+MediaPair cell(int ms, bool clip = false)
+{
+    static int n = 0;
+    MediaItem item("/card/IMG_" + std::to_string(++n) + (clip ? ".MP4" : ".JPG"),
+                   clip ? MediaKind::Video : MediaKind::Image, false);
+    item.dateTaken = ms < 0 ? distantPast() : QDateTime(QDate(2024, 6, 1), QTime(9, 0)).addMSecs(ms);
+    return MediaPair(item);
+}
+
+TEST(BurstGrouping, NeighboursWithinTwoSecondsMayJoinButNeverAClipOrAnUndatedFrame)
+{
+    struct Row
+    {
+        const char *name;
+        QList<MediaPair> cells;
+        std::vector<bool> links;
+    };
+    const std::vector<Row> rows{
+        {"a quarter of a second apart", {cell(0), cell(250), cell(500)}, {true, true}},
+        {"exactly two seconds, then a millisecond more", {cell(0), cell(2000), cell(4001)}, {true, false}},
+        {"out of order in the listing", {cell(1500), cell(0)}, {true}},
+        {"a clip between two frames", {cell(0), cell(100, true), cell(200)}, {false, false}},
+        {"an undated frame", {cell(-1), cell(-1), cell(0)}, {false, false}},
+        {"one cell", {cell(0)}, {}},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(BurstGrouping::timeLinks(row.cells), row.links) << row.name;
+}
+
+TEST(BurstGrouping, GroupsAreRunsOfLinksAndTheBestIsTheFirstSharpest)
+{
+    const std::vector<bool> links{true, true, false, false, true};
+    const std::vector<int> groups = BurstGrouping::groups(links, 6);
+    EXPECT_EQ(groups, (std::vector<int>{0, 0, 0, 1, 2, 2}));
+    EXPECT_EQ(BurstGrouping::groups({}, 0), std::vector<int>{});
+    EXPECT_EQ(BurstGrouping::confirmedLinks(links, [](size_t i) { return i != 1; }),
+              (std::vector<bool>{true, false, false, false, true}));
+    EXPECT_EQ(BurstGrouping::bestOfGroups(groups, {1.0, 3.0, 3.0, 9.0, 2.0, 1.0}),
+              (std::vector<bool>{false, true, false, false, true, false}))
+        << "the first of two equally sharp frames; a cell alone is nobody's best";
+}
+
+} // namespace

@@ -1,0 +1,117 @@
+// The looks and the sharpness of a frame, on pictures whose blur, noise, shake and exposure are known.
+#include "media/burst_features.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+
+namespace vorlane {
+namespace {
+
+// A scene of overlapping grey rectangles, the same for the same seed.
+GreyPixels scene(uint32_t seed, int width = 1200, int height = 800)
+{
+    GreyPixels p{width, height, std::vector<uint8_t>(size_t(width) * size_t(height), 128)};
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (int r = 0; r < 160; ++r) {
+        const int x0 = int(next() % uint32_t(width)), y0 = int(next() % uint32_t(height));
+        const int w = 8 + int(next() % 200), h = 8 + int(next() % 150);
+        const uint8_t level = uint8_t(20 + next() % 216);
+        for (int y = y0; y < std::min(height, y0 + h); ++y)
+            for (int x = x0; x < std::min(width, x0 + w); ++x)
+                p.luma[size_t(y) * size_t(width) + size_t(x)] = level;
+    }
+    return p;
+}
+
+GreyPixels blurred(const GreyPixels &in, double sigma)
+{
+    const int r = int(std::ceil(3 * sigma));
+    std::vector<double> k(size_t(2 * r + 1));
+    double sum = 0;
+    for (int i = -r; i <= r; ++i)
+        sum += k[size_t(i + r)] = std::exp(-0.5 * i * i / (sigma * sigma));
+    std::vector<double> tmp(in.luma.size());
+    GreyPixels out = in;
+    const auto at = [&](int x, int y) { return size_t(y) * size_t(in.width) + size_t(x); };
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x) {
+            double acc = 0;
+            for (int i = -r; i <= r; ++i)
+                acc += k[size_t(i + r)] * in.luma[at(std::clamp(x + i, 0, in.width - 1), y)];
+            tmp[at(x, y)] = acc / sum;
+        }
+    for (int y = 0; y < in.height; ++y)
+        for (int x = 0; x < in.width; ++x) {
+            double acc = 0;
+            for (int i = -r; i <= r; ++i)
+                acc += k[size_t(i + r)] * tmp[at(x, std::clamp(y + i, 0, in.height - 1))];
+            out.luma[at(x, y)] = uint8_t(std::lround(std::clamp(acc / sum, 0.0, 255.0)));
+        }
+    return out;
+}
+
+// Gaussian sensor noise of this spread (grey levels), the same for the same seed.
+GreyPixels noisy(GreyPixels p, double spread, uint32_t seed = 7)
+{
+    const auto uniform = [&seed] { return ((seed = seed * 1664525u + 1013904223u) >> 8) / double(1 << 24); };
+    for (uint8_t &v : p.luma) {
+        const double gauss = std::sqrt(-2 * std::log(uniform() + 1e-12)) * std::cos(2 * M_PI * uniform());
+        v = uint8_t(std::lround(std::clamp(v + spread * gauss, 0.0, 255.0)));
+    }
+    return p;
+}
+
+// A stop darker: half the light, in the camera's sRGB curve.
+GreyPixels darker(GreyPixels p)
+{
+    for (uint8_t &v : p.luma)
+        v = uint8_t(std::lround(255 * std::pow(0.5 * std::pow(v / 255.0, 2.2), 1 / 2.2)));
+    return p;
+}
+
+GreyPixels shifted(const GreyPixels &p, int dx, int dy)
+{
+    GreyPixels out{p.width - dx, p.height - dy, {}};
+    for (int y = dy; y < p.height; ++y)
+        out.luma.insert(out.luma.end(), p.luma.begin() + std::ptrdiff_t(size_t(y) * size_t(p.width) + size_t(dx)),
+                        p.luma.begin() + std::ptrdiff_t(size_t(y + 1) * size_t(p.width)));
+    return out;
+}
+
+TEST(BurstFeatures, SharpnessFallsWithBlurNotWithNoiseOrExposure)
+{
+    const GreyPixels sharp = blurred(scene(1), 0.5); // a lens is never perfect
+    const double s = BurstFeatures::sharpnessOf(sharp);
+    const double oneBlur = BurstFeatures::sharpnessOf(blurred(sharp, 0.8));
+    const double twoBlur = BurstFeatures::sharpnessOf(blurred(sharp, 1.6));
+    EXPECT_GT(s, oneBlur * 1.05);
+    EXPECT_GT(oneBlur, twoBlur * 1.05);
+    EXPECT_NEAR(BurstFeatures::sharpnessOf(darker(sharp)), s, s * 0.05) << "a darker frame is as sharp";
+    EXPECT_GT(BurstFeatures::sharpnessOf(darker(sharp)), oneBlur);
+    const double blurredHighIso = BurstFeatures::sharpnessOf(noisy(blurred(sharp, 0.8), 8));
+    EXPECT_LT(blurredHighIso, s) << "noise is not detail";
+    EXPECT_GT(BurstFeatures::sharpnessOf(noisy(sharp, 8)), blurredHighIso);
+    EXPECT_EQ(BurstFeatures::sharpnessOf(GreyPixels{400, 300, std::vector<uint8_t>(400 * 300, 90)}), 0.0);
+}
+
+TEST(BurstFeatures, LooksSurviveWhatABurstDoesAndTellScenesApart)
+{
+    const GreyPixels frame = blurred(scene(1), 0.5);
+    const BurstFeatures::Looks looks = BurstFeatures::looksOf(frame);
+    for (const auto &[name, other] : std::vector<std::pair<const char *, GreyPixels>>{
+             {"blurred", blurred(frame, 2)},
+             {"noisy", noisy(frame, 12)},
+             {"a stop darker", darker(frame)},
+             {"shaken by a few pixels", shifted(frame, 5, 3)}})
+        EXPECT_GT(BurstFeatures::similarity(looks, BurstFeatures::looksOf(other)), 0.9) << name;
+    for (uint32_t seed : {2u, 3u, 4u})
+        EXPECT_LT(BurstFeatures::similarity(looks, BurstFeatures::looksOf(scene(seed))), 0.5) << seed;
+    EXPECT_EQ(BurstFeatures::similarity(looks, BurstFeatures::looksOf(GreyPixels{64, 64, std::vector<uint8_t>(64 * 64, 9)})),
+              0.0)
+        << "a blank frame is like nothing";
+}
+
+} // namespace
+} // namespace vorlane
