@@ -18,8 +18,8 @@ PACKAGES=(
   imagemagick libimage-exiftool-perl ffmpeg libvips-tools trash-cli
   # windows without a display, fonts for the Chinese interface and the symbols
   xvfb xauth xdotool x11-apps x11-xserver-utils fonts-noto-cjk fonts-material-design-icons-iconfont
-  # peer tools the benchmarks measure against
-  time bc
+  # peer tools the benchmarks measure against (djpeg: the half-size decode the burst groups are timed against)
+  time bc libjpeg-turbo-progs
   # validating the desktop entry and the AppStream description
   desktop-file-utils appstream dpkg-dev
 )

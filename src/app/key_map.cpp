@@ -113,12 +113,19 @@ bool KeyMap::handle(const QKeyEvent &event)
     const bool continuous = (isArrow(key) && (mods & Qt::ShiftModifier)) || key == Qt::Key_Equal || key == Qt::Key_Plus
         || key == Qt::Key_Minus;
     if (repeat && !continuous
-        && (isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D || key == Qt::Key_Backspace
+        && (isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D || key == Qt::Key_K
+            || key == Qt::Key_C || key == Qt::Key_R || key == Qt::Key_Backspace
             || key == Qt::Key_Z || key == Qt::Key_I || key == Qt::Key_PageUp || key == Qt::Key_PageDown))
         return true;
 
     GridCursor &cursor = model->cursor();
+    if (cursor.isComparing())
+        return handleCompare(event, *model);
     const bool preview = cursor.previewIndex().has_value();
+    if (key == Qt::Key_C && !commandish) {
+        cursor.openCompare();
+        return true;
+    }
     if (key == Qt::Key_Space) {
         preview ? cursor.closePreview() : cursor.openPreview();
         return true;
@@ -182,6 +189,10 @@ bool KeyMap::handle(const QKeyEvent &event)
         model->markCurrentAndAdvance(preview);
         return true;
     }
+    if (key == Qt::Key_K && !commandish) {
+        model->keepBest(preview);
+        return true;
+    }
     if (isReturn(key)) {
         if (!preview) {
             if (cursor.selectedFolderId())
@@ -198,6 +209,59 @@ bool KeyMap::handle(const QKeyEvent &event)
         return true;
     }
     return false;
+}
+
+bool KeyMap::handleCompare(const QKeyEvent &event, AppModel &model)
+{
+    const int key = event.key();
+    const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
+    if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        if (m_compare && (mods & Qt::ControlModifier)
+            && (key == Qt::Key_Equal || key == Qt::Key_Plus || key == Qt::Key_Minus)) {
+            m_compare->zoomBy(key == Qt::Key_Minus ? -1 : 1);
+            return true;
+        }
+        return false; // the menu's shortcuts
+    }
+    GridCursor &cursor = model.cursor();
+    if (key == Qt::Key_Escape || key == Qt::Key_C) {
+        cursor.closeCompare();
+        return true;
+    }
+    if (isArrow(key) && (mods & Qt::ShiftModifier)) {
+        if (m_compare && m_compare->candidateView()->isZoomed()) {
+            const double step = 0.15 * std::min(m_compare->candidateView()->width(), m_compare->candidateView()->height());
+            m_compare->pan(QPointF(key == Qt::Key_Left ? step : key == Qt::Key_Right ? -step : 0,
+                                   key == Qt::Key_Up ? step : key == Qt::Key_Down ? -step : 0));
+        }
+        return true;
+    }
+    if (isArrow(key)) {
+        cursor.compareMove(key == Qt::Key_Right || key == Qt::Key_Down ? 1 : -1);
+        return true;
+    }
+    switch (key) {
+    case Qt::Key_R:
+        cursor.compareSwap();
+        return true;
+    case Qt::Key_D:
+        model.markCandidateAndAdvance();
+        return true;
+    case Qt::Key_K:
+        model.keepBest(false, cursor.compareReference());
+        return true;
+    case Qt::Key_Z:
+        if (m_compare)
+            m_compare->toggleZoom();
+        return true;
+    case Qt::Key_I:
+        if (m_compare)
+            m_compare->toggleInfo();
+        return true;
+    default:
+        // Every other key stays in the compare view: the grid behind it is not walked.
+        return key != Qt::Key_Tab;
+    }
 }
 
 } // namespace vorlane

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/app_model.h"
+#include "ui/compare_view.h"
 #include "ui/preview_overlay.h"
 
 #include <QHash>
@@ -35,6 +36,8 @@ public:
     void setWindow(QWidget *window) { m_window = window; }
     // The preview, for its own keys (zoom, pan, the information panel).
     void setPreview(PreviewOverlay *preview) { m_preview = preview; }
+    // The compare view, for its keys while the cursor compares.
+    void setCompare(CompareView *compare) { m_compare = compare; }
 
     // Applies one key press; true when it was used (swallowed), false when it passes on.
     bool handle(const QKeyEvent &event);
@@ -48,11 +51,13 @@ protected:
 
 private:
     bool keysAreForTheWindow() const;
+    bool handleCompare(const QKeyEvent &event, AppModel &model);
     bool isRepeat(const QKeyEvent &event);
 
     QPointer<AppModel> m_model;
     QPointer<QWidget> m_window;
     QPointer<PreviewOverlay> m_preview;
+    QPointer<CompareView> m_compare;
     bool m_active = false;
     QHash<int, quint64> m_down;       // key -> server time of its first press
     QHash<int, quint64> m_releasedAt; // key -> server time of its last release

@@ -4,6 +4,7 @@
 #include "app/start_screen.h"
 #include "app/toast.h"
 #include "ui/browser_grid.h"
+#include "ui/compare_view.h"
 #include "ui/preview_overlay.h"
 #include "ui/theme.h"
 #include "ui/top_bar.h"
@@ -57,6 +58,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     column->addWidget(divider);
     column->addWidget(m_grid, 1);
     m_overlay = new PreviewOverlay(model, cache, m_browser);
+    m_compare = new CompareView(model, cache, m_overlay->loader(), m_browser);
     m_toast = new Toast(m_browser);
     m_toast->setOnDismiss([this] { m_model.discard().clearLastResult(); });
     m_browser->installEventFilter(this);
@@ -68,6 +70,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     m_keyMap = new KeyMap(model, this);
     m_keyMap->setWindow(this);
     m_keyMap->setPreview(m_overlay);
+    m_keyMap->setCompare(m_compare);
     qApp->installEventFilter(m_keyMap);
 
     buildMenu();
@@ -86,6 +89,10 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
             m_toast->showMessage(*message);
             placeOverlays();
         }
+    });
+    connect(&m_model, &AppModel::notice, this, [this](const QString &text) {
+        m_toast->showMessage(text);
+        placeOverlays();
     });
     showScreen();
 }
@@ -128,6 +135,10 @@ void MainWindow::buildMenu()
     m_markAction->setEnabled(false);
     connect(m_markAction, &QAction::triggered, this,
             [this] { m_model.markCurrentAndAdvance(m_model.cursor().previewIndex().has_value()); });
+    QAction *compare = menu->addAction(tr("对比 (C)"));
+    connect(compare, &QAction::triggered, this, [this] { m_model.cursor().openCompare(); });
+    QAction *keep = menu->addAction(tr("保留此张，标记同组其余 (K)"));
+    connect(keep, &QAction::triggered, this, [this] { m_model.keepBest(m_model.cursor().previewIndex().has_value()); });
     menu->addSeparator();
     m_discardAction = menu->addAction(tr("丢弃原片"));
     m_discardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
@@ -135,9 +146,12 @@ void MainWindow::buildMenu()
     m_undoAction = menu->addAction(tr("撤销丢弃"));
     m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     m_undoAction->setEnabled(false);
-    connect(m_undoAction, &QAction::triggered, this, [this] { m_model.discard().undo(); });
-    connect(&m_model.discard(), &DiscardRun::undoChanged, this,
-            [this] { m_undoAction->setEnabled(m_model.discard().canUndo()); });
+    connect(m_undoAction, &QAction::triggered, &m_model, &AppModel::undo);
+    connect(&m_model, &AppModel::undoableChanged, this, [this] {
+        const AppModel::Undoable what = m_model.undoable();
+        m_undoAction->setEnabled(what != AppModel::Undoable::Nothing);
+        m_undoAction->setText(what == AppModel::Undoable::KeepBest ? tr("撤销保留此张") : tr("撤销丢弃"));
+    });
     menu->addSeparator();
     QAction *quit = menu->addAction(tr("退出"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -160,10 +174,12 @@ void MainWindow::placeOverlays()
 {
     const QRect area = m_browser->rect();
     m_overlay->setGeometry(area);
+    m_compare->setGeometry(area);
     const QSize toast = m_toast->sizeHint();
     m_toast->setGeometry(area.center().x() - toast.width() / 2, area.bottom() - 24 - toast.height(), toast.width(),
                          toast.height());
     m_overlay->raise();
+    m_compare->raise();
     m_toast->raise();
 }
 

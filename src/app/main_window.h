@@ -14,6 +14,7 @@ class QStackedWidget;
 namespace vorlane {
 
 class BrowserGrid;
+class CompareView;
 class KeyMap;
 class PreviewOverlay;
 class StartScreen;
@@ -47,6 +48,7 @@ public:
     TopBar *topBar() const { return m_topBar; }
     Toast *toast() const { return m_toast; }
     PreviewOverlay *overlay() const { return m_overlay; }
+    CompareView *compare() const { return m_compare; }
     StartScreen *startScreen() const { return m_start; }
     KeyMap *keyMap() const { return m_keyMap; }
     QAction *markAction() const { return m_markAction; }
@@ -71,6 +73,7 @@ private:
     TopBar *m_topBar = nullptr;
     BrowserGrid *m_grid = nullptr;
     PreviewOverlay *m_overlay = nullptr;
+    CompareView *m_compare = nullptr;
     Toast *m_toast = nullptr;
     KeyMap *m_keyMap = nullptr;
     QAction *m_markAction = nullptr;

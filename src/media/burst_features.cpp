@@ -63,30 +63,78 @@ Kernel gaussian(float sigma)
     return g;
 }
 
+// Separable smoothing by the kernel, borders extended. The inner loops run without a bound check, so the
+// compiler vectorises them (the file is built at -O3).
 Plane blurred(const Plane &in, const Kernel &g)
 {
     constexpr int r = 3;
+    const int w = in.width, h = in.height;
+    Plane tmp{w, h, std::vector<float>(in.v.size())};
+    Plane out{w, h, std::vector<float>(in.v.size())};
     const auto &k = g.k;
-    Plane tmp{in.width, in.height, std::vector<float>(in.v.size())};
-    Plane out = tmp;
-    for (int y = 0; y < in.height; ++y) {
-        for (int x = 0; x < in.width; ++x) {
-            float acc = 0;
-            for (int i = -r; i <= r; ++i)
-                acc += k[size_t(i + r)] * in.at(std::clamp(x + i, 0, in.width - 1), y);
-            tmp.at(x, y) = acc;
+    std::vector<float> row(size_t(w + 2 * r));
+    for (int y = 0; y < h; ++y) {
+        const float *src = in.v.data() + size_t(y) * size_t(w);
+        std::copy(src, src + w, row.begin() + r);
+        std::fill(row.begin(), row.begin() + r, src[0]);
+        std::fill(row.end() - r, row.end(), src[w - 1]);
+        float *dst = tmp.v.data() + size_t(y) * size_t(w);
+        for (int x = 0; x < w; ++x) {
+            const float *p = row.data() + x;
+            dst[x] = k[0] * p[0] + k[1] * p[1] + k[2] * p[2] + k[3] * p[3] + k[4] * p[4] + k[5] * p[5] + k[6] * p[6];
         }
     }
-    for (int y = 0; y < in.height; ++y) {
-        for (int x = 0; x < in.width; ++x) {
-            float acc = 0;
-            for (int i = -r; i <= r; ++i)
-                acc += k[size_t(i + r)] * tmp.at(x, std::clamp(y + i, 0, in.height - 1));
-            out.at(x, y) = acc;
+    std::array<const float *, 2 * r + 1> rows{};
+    for (int y = 0; y < h; ++y) {
+        for (int i = -r; i <= r; ++i)
+            rows[size_t(i + r)] = tmp.v.data() + size_t(std::clamp(y + i, 0, h - 1)) * size_t(w);
+        float *dst = out.v.data() + size_t(y) * size_t(w);
+        for (int x = 0; x < w; ++x) {
+            dst[x] = k[0] * rows[0][x] + k[1] * rows[1][x] + k[2] * rows[2][x] + k[3] * rows[3][x]
+                + k[4] * rows[4][x] + k[5] * rows[5][x] + k[6] * rows[6][x];
         }
     }
     return out;
 }
+
+// A small part of the fine picture, smoothed by a kernel (borders extended): the smoothing of a whole
+// 6-megapixel frame would cost more than its decode, and only a fifth of it is ever looked at.
+class Patch
+{
+public:
+    void smooth(const GreyPixels &p, const Kernel &g, int x0, int y0, int w, int h)
+    {
+        constexpr int r = 3;
+        m_width = w;
+        m_rows.resize(size_t(w) * size_t(h + 2 * r));
+        m_out.resize(size_t(w) * size_t(h));
+        const auto &k = g.k;
+        for (int y = 0; y < h + 2 * r; ++y) {
+            const uint8_t *line
+                = p.luma.data() + size_t(std::clamp(y0 + y - r, 0, p.height - 1)) * size_t(p.width);
+            for (int x = 0; x < w; ++x) {
+                float acc = 0;
+                for (int i = -r; i <= r; ++i)
+                    acc += k[size_t(i + r)] * float(line[std::clamp(x0 + x + i, 0, p.width - 1)]);
+                m_rows[size_t(y) * size_t(w) + size_t(x)] = acc;
+            }
+        }
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                float acc = 0;
+                for (int i = 0; i <= 2 * r; ++i)
+                    acc += k[size_t(i)] * m_rows[size_t(y + i) * size_t(w) + size_t(x)];
+                m_out[size_t(y) * size_t(w) + size_t(x)] = acc;
+            }
+        }
+    }
+    float at(int x, int y) const { return m_out[size_t(y) * size_t(m_width) + size_t(x)]; }
+
+private:
+    int m_width = 0;
+    std::vector<float> m_rows;
+    std::vector<float> m_out;
+};
 
 float gradientAt(const Plane &p, int x, int y)
 {
@@ -127,23 +175,30 @@ Looks looksOf(const GreyPixels &pixels)
     constexpr int n = Looks::kGrid;
     if (pixels.width < n || pixels.height < n)
         return looks;
+    // Column bounds of the grid's cells; each row adds its runs of bytes into its cells.
+    std::array<int, n + 1> edges{};
+    for (int c = 0; c <= n; ++c)
+        edges[size_t(c)] = c * pixels.width / n;
     std::array<double, n * n> sums{};
-    std::array<int, n * n> counts{};
-    std::vector<int> column(size_t(pixels.width));
-    for (int x = 0; x < pixels.width; ++x)
-        column[size_t(x)] = x * n / pixels.width;
+    std::array<int, n> rowsIn{};
     for (int y = 0; y < pixels.height; ++y) {
         const int row = y * n / pixels.height;
+        ++rowsIn[size_t(row)];
         const uint8_t *line = pixels.luma.data() + size_t(y) * size_t(pixels.width);
-        for (int x = 0; x < pixels.width; ++x) {
-            sums[size_t(row * n + column[size_t(x)])] += line[x];
-            ++counts[size_t(row * n + column[size_t(x)])];
+        for (int c = 0; c < n; ++c) {
+            uint32_t sum = 0;
+            for (int x = edges[size_t(c)]; x < edges[size_t(c + 1)]; ++x)
+                sum += line[x];
+            sums[size_t(row * n + c)] += sum;
         }
     }
     double mean = 0;
-    for (size_t i = 0; i < sums.size(); ++i) {
-        sums[i] /= std::max(1, counts[i]);
-        mean += sums[i];
+    for (int r = 0; r < n; ++r) {
+        for (int c = 0; c < n; ++c) {
+            double &v = sums[size_t(r * n + c)];
+            v /= double(std::max(1, rowsIn[size_t(r)] * (edges[size_t(c + 1)] - edges[size_t(c)])));
+            mean += v;
+        }
     }
     mean /= double(sums.size());
     double variance = 0;
@@ -178,20 +233,17 @@ double sharpnessOf(const GreyPixels &pixels)
         return 0;
     static const Kernel fineKernel = gaussian(kFineSigma);
     static const Kernel coarseKernel = gaussian(1.0f);
-    Plane fine{pixels.width, pixels.height, std::vector<float>(pixels.luma.begin(), pixels.luma.end())};
-    const Plane smooth = blurred(fine, fineKernel);
 
     // The picture four times coarser: block averages, smoothed alike.
-    Plane coarse{cw, ch, std::vector<float>(size_t(cw) * size_t(ch))};
-    for (int by = 0; by < ch; ++by) {
-        for (int bx = 0; bx < cw; ++bx) {
-            float sum = 0;
-            for (int y = 0; y < kBlock; ++y)
-                for (int x = 0; x < kBlock; ++x)
-                    sum += fine.at(bx * kBlock + x, by * kBlock + y);
-            coarse.at(bx, by) = sum / float(kBlock * kBlock);
-        }
+    Plane coarse{cw, ch, std::vector<float>(size_t(cw) * size_t(ch), 0.0f)};
+    for (int y = 0; y < ch * kBlock; ++y) {
+        const uint8_t *line = pixels.luma.data() + size_t(y) * size_t(pixels.width);
+        float *sums = coarse.v.data() + size_t(y / kBlock) * size_t(cw);
+        for (int bx = 0; bx < cw; ++bx)
+            sums[bx] += float(line[bx * kBlock] + line[bx * kBlock + 1] + line[bx * kBlock + 2] + line[bx * kBlock + 3]);
     }
+    for (float &v : coarse.v)
+        v /= float(kBlock * kBlock);
     const Plane coarseSmooth = blurred(coarse, coarseKernel);
 
     // Coarse edge strength per block, in grey levels per fine pixel, away from the picture's border.
@@ -208,6 +260,9 @@ double sharpnessOf(const GreyPixels &pixels)
     if (blocks.size() < 64)
         return 0;
 
+    // The fine picture is smoothed only where it is looked at: around the flattest and the strongest blocks.
+    Patch patch;
+
     // Sensor noise, from the flattest tenth of the picture: what the fine smoothing leaves of it, as the
     // spread of the fine picture around its smoothed self (a robust spread: the median of the deviations).
     const auto byStrength = [](const Block &a, const Block &b) { return a.strength < b.strength; };
@@ -216,11 +271,12 @@ double sharpnessOf(const GreyPixels &pixels)
     std::vector<float> residuals;
     residuals.reserve(tenth * kBlock * kBlock);
     for (size_t i = 0; i < tenth; ++i) {
+        const int x0 = blocks[i].x * kBlock, y0 = blocks[i].y * kBlock;
+        patch.smooth(pixels, fineKernel, x0, y0, kBlock, kBlock);
         for (int y = 0; y < kBlock; ++y) {
-            for (int x = 0; x < kBlock; ++x) {
-                const int px = blocks[i].x * kBlock + x, py = blocks[i].y * kBlock + y;
-                residuals.push_back(std::abs(fine.at(px, py) - smooth.at(px, py)));
-            }
+            const uint8_t *line = pixels.luma.data() + size_t(y0 + y) * size_t(pixels.width) + size_t(x0);
+            for (int x = 0; x < kBlock; ++x)
+                residuals.push_back(std::abs(float(line[x]) - patch.at(x, y)));
         }
     }
     // The steepest of the few samples along an edge's ridge is lifted by about 1.4 spreads of the noise's
@@ -233,14 +289,21 @@ double sharpnessOf(const GreyPixels &pixels)
     std::nth_element(blocks.begin(), blocks.end() - std::ptrdiff_t(strong), blocks.end(), byStrength);
     std::vector<float> ratios;
     ratios.reserve(strong);
+    constexpr int kMargin = 2;                   // the window reaches this far beyond the block
+    constexpr int kSide = kBlock + 2 * kMargin + 2; // and one more pixel each way for the central difference
     for (auto it = blocks.end() - std::ptrdiff_t(strong); it != blocks.end(); ++it) {
         if (it->strength < 0.5f)
             continue; // no edge worth the name
+        patch.smooth(pixels, fineKernel, it->x * kBlock - kMargin - 1, it->y * kBlock - kMargin - 1, kSide, kSide);
         float steepest = 0;
-        for (int y = it->y * kBlock - 2; y < it->y * kBlock + kBlock + 2; ++y)
-            for (int x = it->x * kBlock - 2; x < it->x * kBlock + kBlock + 2; ++x)
-                steepest = std::max(steepest, gradientAt(smooth, x, y));
-        ratios.push_back(float(std::max(0.0, steepest - noiseLift) / it->strength));
+        for (int y = 1; y < kSide - 1; ++y) {
+            for (int x = 1; x < kSide - 1; ++x) {
+                const float gx = (patch.at(x + 1, y) - patch.at(x - 1, y)) * 0.5f;
+                const float gy = (patch.at(x, y + 1) - patch.at(x, y - 1)) * 0.5f;
+                steepest = std::max(steepest, gx * gx + gy * gy);
+            }
+        }
+        ratios.push_back(float(std::max(0.0, std::sqrt(double(steepest)) - noiseLift) / it->strength));
     }
     if (ratios.size() < 8)
         return 0;

@@ -2,11 +2,19 @@
 
 namespace vorlane {
 
-AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFunction copy)
+AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFunction copy,
+                   BurstGroups::Analyse analyse)
     : QObject(parent)
     , m_marks(std::make_unique<CopyMarks>(m_listing, std::move(machine), std::move(copy)))
     , m_discard(std::make_unique<DiscardRun>(m_listing, *m_marks, m_cursor))
+    , m_bursts(std::make_unique<BurstGroups>(m_listing, std::move(analyse)))
 {
+    // A discard that moved files becomes the latest thing to undo.
+    connect(m_discard.get(), &DiscardRun::undoChanged, this, [this] {
+        if (m_discard->canUndo())
+            m_keepBestIsLatest = false;
+        Q_EMIT undoableChanged();
+    });
     connect(&m_listing, &FolderListing::contentsChanged, this, [this] { m_cursor.setItems(m_listing.gridItems()); });
     connect(&m_listing, &FolderListing::listed, this, &AppModel::applyListing);
     connect(&m_listing, &FolderListing::loadingChanged, this, [this] {
@@ -21,6 +29,7 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
 // The discard and the copy work go first: both post back to objects declared before them.
 AppModel::~AppModel()
 {
+    m_bursts.reset();
     m_discard.reset();
     m_marks.reset();
 }
@@ -32,6 +41,7 @@ void AppModel::applyListing(const QSet<QUuid> &withCopy, const QSet<QUuid> &copy
     if (!selection && !m_cursor.items().isEmpty())
         selection = m_cursor.items().first();
     m_cursor.select(selection);
+    m_cursor.closeCompare(); // its cells were the last listing's
     m_marks->rebuild(withCopy, copyOfAnother);
 }
 
@@ -68,6 +78,84 @@ void AppModel::markCurrentAndAdvance(bool inPreview)
         m_cursor.previewMove(1);
     else
         m_cursor.step(1);
+}
+
+void AppModel::markCandidateAndAdvance()
+{
+    const std::optional<QUuid> id = m_cursor.compareCandidate();
+    if (!id || m_marks->isLocked(*id))
+        return;
+    const bool wasMarked = m_marks->marked().contains(*id);
+    m_marks->toggle(*id);
+    if (!wasMarked)
+        m_cursor.compareMove(1);
+}
+
+void AppModel::keepBest(bool inPreview, const std::optional<QUuid> &cell)
+{
+    const std::optional<QUuid> id = cell ? cell : inPreview ? m_cursor.previewedPairId() : m_cursor.selectedPairId();
+    if (!id)
+        return;
+    const QList<QUuid> members = m_bursts->membersOf(*id);
+    if (members.isEmpty()) {
+        Q_EMIT notice(tr("这张不在连拍组中"));
+        return;
+    }
+    QList<Path> marked;
+    for (const QUuid &member : members) {
+        if (member == *id || m_marks->marked().contains(member) || m_marks->isLocked(member))
+            continue;
+        m_marks->toggle(member);
+        if (m_marks->marked().contains(member)) {
+            if (const auto pair = m_listing.pair(member))
+                marked.append(pair->primary().path);
+        }
+    }
+    if (marked.isEmpty()) {
+        Q_EMIT notice(tr("此组其余照片都已标记"));
+        return;
+    }
+    m_keptIn = m_listing.currentPath().value_or(Path());
+    m_keptMarks = marked;
+    m_keepBestIsLatest = true;
+    Q_EMIT notice(tr("保留此张：已标记此组其余 %n 张（Ctrl+Z 撤销）", nullptr, int(marked.size())));
+    Q_EMIT undoableChanged();
+}
+
+AppModel::Undoable AppModel::undoable() const
+{
+    if (m_keepBestIsLatest && !m_keptMarks.isEmpty())
+        return Undoable::KeepBest;
+    return m_discard->canUndo() ? Undoable::Discard : Undoable::Nothing;
+}
+
+void AppModel::undo()
+{
+    switch (undoable()) {
+    case Undoable::Nothing:
+        return;
+    case Undoable::Discard:
+        m_discard->undo();
+        return;
+    case Undoable::KeepBest:
+        break;
+    }
+    // The batch's marks go, where they are still marked: by their files, since the folder may have been
+    // listed again since.
+    int unmarked = 0;
+    if (m_listing.currentPath() && *m_listing.currentPath() == m_keptIn) {
+        for (const MediaPair &pair : m_listing.pairs()) {
+            if (m_keptMarks.contains(pair.primary().path) && m_marks->marked().contains(pair.id())
+                && !m_marks->isLocked(pair.id())) {
+                m_marks->toggle(pair.id());
+                ++unmarked;
+            }
+        }
+    }
+    m_keptMarks.clear();
+    m_keepBestIsLatest = false;
+    Q_EMIT notice(tr("已撤销保留此张：取消标记 %n 张", nullptr, unmarked));
+    Q_EMIT undoableChanged();
 }
 
 } // namespace vorlane

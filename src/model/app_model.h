@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/burst_groups.h"
 #include "model/copy_marks.h"
 #include "model/discard_run.h"
 #include "model/folder_listing.h"
@@ -19,6 +20,7 @@ namespace vorlane {
 // - cursor(): the selection, the preview and the column count (GridCursor);
 // - marks(): the marks and their copy jobs, with the scheduler (CopyMarks);
 // - discard(): the discard of originals (DiscardRun);
+// - bursts(): the similar-shot groups of the listing, their scores and best frames (BurstGroups);
 // - settings(): how the grid shows its cells (ViewSettings).
 // Views observe the objects they show and call operations; everything lives on the main thread.
 class AppModel final : public QObject
@@ -30,7 +32,7 @@ public:
 
     // copy: the encoder call of each copy job; the real encoders unless a test supplies its own.
     explicit AppModel(QObject *parent = nullptr, MachineInputs machine = MachineInputs::system(),
-                      CopyMarks::CopyFunction copy = makeCopy);
+                      CopyMarks::CopyFunction copy = makeCopy, BurstGroups::Analyse analyse = {});
     ~AppModel() override;
 
     FolderListing &listing() { return m_listing; }
@@ -41,6 +43,8 @@ public:
     const CopyMarks &marks() const { return *m_marks; }
     DiscardRun &discard() { return *m_discard; }
     const DiscardRun &discard() const { return *m_discard; }
+    BurstGroups &bursts() { return *m_bursts; }
+    const BurstGroups &bursts() const { return *m_bursts; }
     ViewSettings &settings() { return m_settings; }
     const ViewSettings &settings() const { return m_settings; }
 
@@ -53,10 +57,26 @@ public:
     // preview, the next pair).
     void markCurrentAndAdvance(bool inPreview);
     void discardOriginals() { m_discard->start(); }
+    // D in the compare view: the candidate is marked and the next cell becomes the candidate; a marked
+    // candidate is unmarked and stays.
+    void markCandidateAndAdvance();
+    // K: keep this frame of a burst. Every other frame of the current cell's group that is not marked yet is
+    // marked, as D marks (their copies are made; nothing moves until the discard). The notice says how many.
+    // in: the current cell is the grid's selection, the previewed cell, or the one given (the compare view).
+    void keepBest(bool inPreview, const std::optional<QUuid> &cell = std::nullopt);
+
+    // Ctrl+Z undoes the latest of a discard and a keep-the-best batch: the discard's originals come back
+    // from the Trash, or the batch's marks go (with the copies they made).
+    enum class Undoable { Nothing, Discard, KeepBest };
+    Undoable undoable() const;
+    void undo();
 
 Q_SIGNALS:
     // A navigation's result (or failure) has been applied; tests and the window wait on it.
     void listingApplied();
+    // A short message for the status line (the toast).
+    void notice(const QString &text);
+    void undoableChanged();
 
 private:
     void applyListing(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother,
@@ -67,6 +87,11 @@ private:
     ViewSettings m_settings;
     std::unique_ptr<CopyMarks> m_marks;
     std::unique_ptr<DiscardRun> m_discard;
+    std::unique_ptr<BurstGroups> m_bursts;
+    // The last keep-the-best batch: the cells it marked, by their primary file, in the folder it was made in.
+    std::filesystem::path m_keptIn;
+    QList<Path> m_keptMarks;
+    bool m_keepBestIsLatest = false;
 };
 
 } // namespace vorlane

@@ -1,7 +1,7 @@
 #include "model/copy_marks.h"
 
 #include "model/folder_listing.h"
-#include "model/main_thread.h"
+#include "media/main_thread.h"
 
 #include <map>
 

@@ -4,7 +4,7 @@
 #include "catalogue/directory_scanner.h"
 #include "catalogue/pairing_service.h"
 #include "copies/atomic_file.h"
-#include "model/main_thread.h"
+#include "media/main_thread.h"
 
 #include <QStorageInfo>
 

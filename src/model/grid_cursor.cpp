@@ -156,6 +156,76 @@ void GridCursor::previewMove(int by)
     select(m_items[firstMedia() + *m_previewIndex]);
 }
 
+QList<QUuid> GridCursor::pairIds() const
+{
+    QList<QUuid> ids;
+    for (qsizetype i = firstMedia(); i < m_items.size(); ++i)
+        ids.append(m_items[i].id);
+    return ids;
+}
+
+std::optional<QUuid> GridCursor::nextPair(const QUuid &from, int by, const std::optional<QUuid> &passOver) const
+{
+    const QList<QUuid> ids = pairIds();
+    const int n = int(ids.size());
+    const int at = int(ids.indexOf(from));
+    if (n < 2 || at < 0 || by == 0)
+        return std::nullopt;
+    int index = at;
+    const int direction = by > 0 ? 1 : -1;
+    for (int steps = std::abs(by); steps > 0;) {
+        index = ((index + direction) % n + n) % n;
+        if (!passOver || ids[index] != *passOver)
+            --steps;
+    }
+    return ids[index];
+}
+
+void GridCursor::openCompare()
+{
+    const auto reference = previewedPairId() ? previewedPairId() : selectedPairId();
+    if (!reference)
+        return;
+    const auto candidate = nextPair(*reference, 1, std::nullopt);
+    if (!candidate)
+        return;
+    closePreview();
+    m_compareReference = reference;
+    m_compareCandidate = candidate;
+    Q_EMIT compareChanged();
+}
+
+void GridCursor::closeCompare()
+{
+    if (!isComparing())
+        return;
+    const auto candidate = m_compareCandidate;
+    m_compareReference.reset();
+    m_compareCandidate.reset();
+    Q_EMIT compareChanged();
+    if (candidate && m_items.contains(GridSelection::media(*candidate)))
+        keyboardSelect(GridSelection::media(*candidate));
+}
+
+void GridCursor::compareMove(int by)
+{
+    if (!isComparing() || !m_compareCandidate)
+        return;
+    if (const auto next = nextPair(*m_compareCandidate, by, m_compareReference); next && next != m_compareCandidate) {
+        m_compareCandidate = next;
+        Q_EMIT compareChanged();
+    }
+}
+
+void GridCursor::compareSwap()
+{
+    if (!isComparing() || !m_compareCandidate)
+        return;
+    m_compareReference = m_compareCandidate;
+    m_compareCandidate = nextPair(*m_compareReference, 1, std::nullopt);
+    Q_EMIT compareChanged();
+}
+
 void GridCursor::setGridColumns(int columns)
 {
     if (columns == m_gridColumns)

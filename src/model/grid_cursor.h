@@ -51,6 +51,21 @@ public:
     void closePreview();
     // The neighbouring pair in the preview, wrapping around; the selection follows the pair shown.
     void previewMove(int by);
+
+    // The compare view: a reference pair that stays, and a candidate that moves (any two pairs, not only
+    // a burst's). Opening it takes the selected pair as the reference and the next one as the candidate and
+    // closes the preview; closing it selects the candidate. Nothing opens with fewer than two pairs.
+    const std::optional<QUuid> &compareReference() const { return m_compareReference; }
+    const std::optional<QUuid> &compareCandidate() const { return m_compareCandidate; }
+    bool isComparing() const { return m_compareReference.has_value(); }
+    void openCompare();
+    void closeCompare();
+    // The candidate steps along the pairs, wrapping around and passing over the reference.
+    void compareMove(int by);
+    // The candidate becomes the reference, and the pair after it the candidate.
+    void compareSwap();
+    // The pairs of the items, in walking order.
+    QList<QUuid> pairIds() const;
     void setGridColumns(int columns);
     // Rows of cells the grid shows at once; written by the grid like the column count.
     void setPageRows(int rows) { m_pageRows = std::max(rows, 1); }
@@ -58,6 +73,7 @@ public:
 Q_SIGNALS:
     void selectionChanged();
     void previewChanged();
+    void compareChanged();
     void gridColumnsChanged();
 
 private:
@@ -65,11 +81,14 @@ private:
     int mediaCount() const;
     int firstMedia() const;
     void keyboardSelect(const GridSelection &selection);
+    std::optional<QUuid> nextPair(const QUuid &from, int by, const std::optional<QUuid> &passOver) const;
 
     QList<GridSelection> m_items;
     std::optional<GridSelection> m_selection;
     bool m_byKeyboard = false;
     std::optional<int> m_previewIndex;
+    std::optional<QUuid> m_compareReference;
+    std::optional<QUuid> m_compareCandidate;
     int m_gridColumns = 1;
     int m_pageRows = 1;
 };

@@ -45,6 +45,7 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
     });
     const FolderListing &listing = m_model.listing();
     connect(&listing, &FolderListing::contentsChanged, this, &BrowserGrid::relayout);
+    connect(&m_model.bursts(), &BurstGroups::changed, viewport(), qOverload<>(&QWidget::update));
     connect(&listing, &FolderListing::loadingChanged, this, [this] {
         if (m_model.listing().isLoading())
             m_spinner.start();
@@ -327,6 +328,14 @@ void BrowserGrid::paintEvent(QPaintEvent *event)
         if (status != m_model.marks().statuses().constEnd())
             cell.jobStatus = *status;
         cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
+        if (const auto place = m_model.bursts().placeOf(pair.id())) {
+            const int column = i % g.columns();
+            cell.burst = CellPainter::MediaCell::Burst{place->index, place->size, place->best,
+                                                       place->index > 1 && column > 0,
+                                                       place->index < place->size && column < g.columns() - 1};
+        }
+        cell.spacing = g.spacing();
+        cell.cellHeight = g.cellHeight();
         cell.size = g.tileSize;
         cell.viewMode = m_model.settings().viewMode();
         cell.fillMode = m_model.settings().fillMode();

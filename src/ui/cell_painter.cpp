@@ -252,6 +252,40 @@ QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell)
     return rects;
 }
 
+QString burstCount(const MediaCell::Burst &burst) { return QStringLiteral("%1/%2").arg(burst.index).arg(burst.size); }
+
+QString sharpestLabel() { return QCoreApplication::translate("vorlane::CellPainter", "最清晰"); }
+
+namespace {
+
+// The tray behind the frames of one burst: a tinted rounded band around the tile and its name that runs on
+// into the neighbours of the same group in the row, so that a group reads as one at any column count.
+void paintBurstTray(QPainter &p, const QPointF &origin, const MediaCell &cell)
+{
+    const double pad = std::min(4.0, cell.spacing / 2);
+    const double height = cell.cellHeight > 0 ? cell.cellHeight : cell.size;
+    QRectF tray(origin.x() - pad, origin.y() - pad, cell.size + 2 * pad, height + 2 * pad);
+    if (cell.burst->joinsLeft)
+        tray.setLeft(origin.x() - cell.spacing / 2 - 0.5);
+    if (cell.burst->joinsRight)
+        tray.setRight(origin.x() + cell.size + cell.spacing / 2 + 0.5);
+    p.save();
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::burst(0.22));
+    QPainterPath path;
+    path.addRoundedRect(tray, 6, 6);
+    // Square corners where the band goes on into the next frame.
+    if (cell.burst->joinsLeft)
+        path.addRect(QRectF(tray.left(), tray.top(), tray.width() / 2, tray.height()));
+    if (cell.burst->joinsRight)
+        path.addRect(QRectF(tray.center().x(), tray.top(), tray.width() / 2, tray.height()));
+    path.setFillRule(Qt::WindingFill);
+    p.drawPath(path.simplified());
+    p.restore();
+}
+
+} // namespace
+
 void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
 {
     const double t = cell.size;
@@ -259,6 +293,8 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
     p.save();
     p.setRenderHint(QPainter::Antialiasing);
     const QPalette palette = QApplication::palette();
+    if (cell.burst)
+        paintBurstTray(p, origin, cell);
     if (!cell.image.isNull()) {
         const qreal dpr = p.device() ? p.device()->devicePixelRatioF() : 1.0;
         p.drawPixmap(QPointF(std::round(origin.x()), std::round(origin.y())),
@@ -292,6 +328,21 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
     const QList<QRectF> rects = badgeRects(origin, cell);
     for (qsizetype i = 0; i < badges.size(); ++i)
         paintBadge(p, rects[i], styleOf(badges[i]));
+    if (cell.burst) {
+        // Bottom left: the frame's place in its burst, and the burst's sharpest says so.
+        const QFont countFont = Theme::monoFont(std::clamp(0.055 * t, 7.0, 9.0), QFont::Bold);
+        const QString count = burstCount(*cell.burst);
+        const QSizeF countSize = capsuleSize(count, countFont, 5, 1.5);
+        const QPointF at(square.left() + 5, square.bottom() - 5 - countSize.height());
+        paintCapsuleText(p, at, count, countFont, Qt::white, Theme::burst(0.92), 5, 1.5);
+        if (cell.burst->best) {
+            const QFont bestFont = Theme::uiFont(std::clamp(0.05 * t, 7.0, 9.0), QFont::Bold);
+            const QSizeF bestSize = capsuleSize(sharpestLabel(), bestFont, 5, 1.5);
+            if (countSize.width() + bestSize.width() + 14 <= t)
+                paintCapsuleText(p, at + QPointF(countSize.width() + 4, (countSize.height() - bestSize.height()) / 2),
+                                 sharpestLabel(), bestFont, Qt::white, Theme::done(), 5, 1.5);
+        }
+    }
     if (cell.showFilename) {
         p.setPen(palette.color(QPalette::PlaceholderText));
         paintLabel(p, QRectF(origin.x(), square.bottom() + 4, t, 16), cell.pair->displayName(), Theme::uiFont(8.5));

@@ -36,6 +36,19 @@ struct MediaCell
     bool showRawLabel = true;
     QPixmap image;
     bool loadFailed = false;
+    // A frame of a burst: where it stands in its group, whether it is the group's sharpest, and whether its
+    // neighbours in the same row belong to the group too (the group's tray then runs on into them).
+    struct Burst
+    {
+        int index = 0;
+        int size = 0;
+        bool best = false;
+        bool joinsLeft = false;
+        bool joinsRight = false;
+    };
+    std::optional<Burst> burst;
+    double spacing = 8;     // between tiles
+    double cellHeight = 0;  // the tile and its name line (0: the tile alone)
 };
 
 // Paints a tile whose top-left corner is at origin. Main thread (it draws with the widget's painter).
@@ -51,5 +64,9 @@ QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell);
 
 // The RAW label text, or empty when none is drawn.
 QString rawLabel(const MediaCell &cell);
+
+// A burst frame's count ("3/5") and, for the sharpest, its badge text ("最清晰").
+QString burstCount(const MediaCell::Burst &burst);
+QString sharpestLabel();
 
 } // namespace vorlane::CellPainter

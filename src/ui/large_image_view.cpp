@@ -34,8 +34,16 @@ LargeImageView::LargeImageView(PreviewLoader &loader, QWidget *parent)
     init();
 }
 
+LargeImageView::~LargeImageView()
+{
+    if (m_loader && !m_ownLoader)
+        m_loader->release(m_viewer);
+}
+
 void LargeImageView::init()
 {
+    static int viewers = 0;
+    m_viewer = ++viewers;
     setMouseTracking(false);
     m_spinner.setInterval(80);
     connect(&m_spinner, &QTimer::timeout, this, [this] {
@@ -43,8 +51,8 @@ void LargeImageView::init()
         update();
     });
     m_spinner.start();
-    connect(m_loader, &PreviewLoader::ready, this, &LargeImageView::loaded);
-    connect(m_loader, &PreviewLoader::interim, this, &LargeImageView::showInterim);
+    connect(m_loader.data(), &PreviewLoader::ready, this, &LargeImageView::loaded);
+    connect(m_loader.data(), &PreviewLoader::interim, this, &LargeImageView::showInterim);
 }
 
 LargeImageView::Picture LargeImageView::decodeFile(const Path &path, int maxLongEdge, std::stop_token token)
@@ -96,7 +104,7 @@ void LargeImageView::request()
         showImage({}, false);
     }
     // Also when the picture is here: the neighbours are decoded ahead of the next step.
-    m_loader->want(*m_target, edge, m_ahead, fitBox());
+    m_loader->want(*m_target, edge, m_ahead, fitBox(), m_viewer);
 }
 
 void LargeImageView::zoomFailed(const QString &reason)
@@ -181,7 +189,25 @@ double LargeImageView::fitZoom() const
     return fitted.width() * devicePixelRatioF() / full.width();
 }
 
-void LargeImageView::toggleZoom(std::optional<QPointF> at) { setZoom(isZoomed() ? 0.0 : 1.0, at); }
+void LargeImageView::toggleZoom(std::optional<QPointF> at)
+{
+    setZoom(isZoomed() ? 0.0 : 1.0, at);
+    Q_EMIT viewMoved();
+}
+
+void LargeImageView::followView(double zoom, QPointF centre)
+{
+    m_centre = centre;
+    if (zoom != m_zoom) {
+        const bool wasZoomed = isZoomed();
+        m_zoom = zoom;
+        m_zoomError.clear();
+        if (wasZoomed != isZoomed())
+            request();
+    }
+    clampCentre();
+    update();
+}
 
 void LargeImageView::zoomBy(int steps, std::optional<QPointF> at)
 {
@@ -208,6 +234,7 @@ void LargeImageView::zoomBy(int steps, std::optional<QPointF> at)
             to = 0; // below the fitted size the picture is simply fitted again
     }
     setZoom(to, at);
+    Q_EMIT viewMoved();
 }
 
 void LargeImageView::setZoom(double zoom, std::optional<QPointF> at)
@@ -247,6 +274,7 @@ void LargeImageView::pan(QPointF by)
     m_centre -= QPointF(by.x() / (fullSize().width() * scale), by.y() / (fullSize().height() * scale));
     clampCentre();
     update();
+    Q_EMIT viewMoved();
 }
 
 void LargeImageView::clampCentre()

@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QPointer>
 #include <QPointF>
 #include <QTimer>
 #include <QWidget>
@@ -39,6 +40,7 @@ public:
     // With a loader of its own (decode: a stand-in for tests), or the preview's shared one.
     explicit LargeImageView(QWidget *parent = nullptr, Decode decode = {});
     LargeImageView(PreviewLoader &loader, QWidget *parent = nullptr);
+    ~LargeImageView() override;
 
     // file is the pair's primary file, prefer the file to decode instead (a pair's JPEG) when present;
     // placeholder is shown at once until the decode arrives; ahead are files to decode ahead of time.
@@ -70,10 +72,14 @@ public:
     void pan(QPointF by);
     // The point of the picture at the middle of the view, 0…1 on each axis.
     QPointF centre() const { return m_centre; }
+    // Another view's zoom and spot, taken as they are (the compare view keeps its two panes together).
+    void followView(double zoom, QPointF centre);
 
 Q_SIGNALS:
     // The shown picture changed (to a new picture, or to none).
     void imageChanged();
+    // The user zoomed or panned (by a key, the mouse or the wheel).
+    void viewMoved();
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -102,7 +108,8 @@ private:
     void clampCentre();
 
     std::unique_ptr<PreviewLoader> m_ownLoader;
-    PreviewLoader *m_loader = nullptr;
+    QPointer<PreviewLoader> m_loader;
+    int m_viewer = 0; // this view's number among the loader's viewers
     std::optional<Path> m_target;
     QList<Path> m_ahead;
     QImage m_image;

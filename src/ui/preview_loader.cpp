@@ -5,7 +5,7 @@
 #include "media/cancellation.h"
 #include "media/decode_error.h"
 #include "media/picture.h"
-#include "model/main_thread.h"
+#include "media/main_thread.h"
 
 #include <sys/stat.h>
 
@@ -50,6 +50,11 @@ QString PreviewLoader::key(const Path &file, int maxLongEdge)
 PreviewLoader::Picture PreviewLoader::decodeFile(const Path &file, int maxLongEdge, std::stop_token token)
 {
     try {
+        if (MediaClassifier::classify(file) == MediaKind::Video) {
+            // A clip shows a frame a second in (the compare view's poster of it).
+            QImage frame = vorlane::Picture::videoFrame(file, maxLongEdge > 0 ? maxLongEdge : 3840, 1.0, token);
+            return {frame, frame.isNull() && !token.stop_requested() ? tr("no picture in this clip") : QString()};
+        }
         return {vorlane::Picture::still(file, std::max(0, maxLongEdge), std::move(token)), {}};
     } catch (const DecodeError &error) {
         return {{}, QString::fromUtf8(error.what())};
@@ -62,8 +67,8 @@ PreviewLoader::Picture PreviewLoader::decodeFile(const Path &file, int maxLongEd
 
 const PreviewLoader::Picture *PreviewLoader::find(const QString &key) const
 {
-    if (!m_oversizedKey.isEmpty() && m_oversizedKey == key)
-        return &m_oversized;
+    if (const auto it = m_oversized.constFind(key); it != m_oversized.constEnd())
+        return &*it;
     return m_cache.object(key);
 }
 
@@ -79,35 +84,66 @@ QImage PreviewLoader::fitted(const Path &file, int maxLongEdge) const
     return picture ? picture->fitted : QImage();
 }
 
-void PreviewLoader::want(const Path &file, int maxLongEdge, const QList<Path> &ahead, const FitBox &fit)
+void PreviewLoader::want(const Path &file, int maxLongEdge, const QList<Path> &ahead, const FitBox &fit, int viewer)
 {
-    std::deque<Job> wanted;
-    m_current = key(file, maxLongEdge);
-    if (m_oversizedKey != m_current) {
-        m_oversizedKey.clear();
-        m_oversized = {};
-    }
+    Wanted wanted;
+    wanted.current = key(file, maxLongEdge);
     const auto add = [&](const Path &f) {
         const QString k = key(f, maxLongEdge);
+        wanted.keep.insert(k);
         if (find(k) || m_errors.contains(k) || m_running.contains(k))
             return;
-        if (std::none_of(wanted.begin(), wanted.end(), [&](const Job &j) { return j.key == k; }))
-            wanted.push_back(Job{k, f, maxLongEdge, fit});
+        if (std::none_of(wanted.jobs.begin(), wanted.jobs.end(), [&](const Job &j) { return j.key == k; }))
+            wanted.jobs.push_back(Job{k, f, maxLongEdge, fit});
     };
     add(file);
-    if (m_prefetching) {
-        for (const Path &f : ahead)
+    for (const Path &f : ahead) {
+        if (m_prefetching)
             add(f);
+        else
+            wanted.keep.insert(key(f, maxLongEdge));
     }
-    // Decodes the user has moved away from stop; the neighbours just asked for go on.
-    QSet<QString> keep{key(file, maxLongEdge)};
-    for (const Path &f : ahead)
-        keep.insert(key(f, maxLongEdge));
+    m_wanted.insert(viewer, std::move(wanted));
+    rebuildPending();
+}
+
+void PreviewLoader::release(int viewer)
+{
+    if (m_wanted.remove(viewer))
+        rebuildPending();
+}
+
+void PreviewLoader::rebuildPending()
+{
+    // Every viewer's picture on screen first, then what each decodes ahead; decodes no viewer wants any more
+    // stop, and an oversized picture no viewer shows is let go.
+    QSet<QString> keep;
+    QSet<QString> current;
+    std::deque<Job> pending;
+    for (const Wanted &w : std::as_const(m_wanted)) {
+        keep += w.keep;
+        current.insert(w.current);
+        if (!w.jobs.empty() && w.jobs.front().key == w.current)
+            pending.push_back(w.jobs.front());
+    }
+    for (const Wanted &w : std::as_const(m_wanted)) {
+        for (const Job &job : w.jobs) {
+            if (std::none_of(pending.begin(), pending.end(), [&](const Job &j) { return j.key == job.key; }))
+                pending.push_back(job);
+        }
+    }
+    for (auto it = m_oversized.begin(); it != m_oversized.end();) {
+        if (current.contains(it.key()))
+            ++it;
+        else
+            it = m_oversized.erase(it);
+    }
+    m_current = std::move(current);
     for (auto it = m_running.begin(); it != m_running.end(); ++it) {
         if (!keep.contains(it.key()))
             it.value()->request_stop();
     }
-    m_pending = std::move(wanted);
+    m_pending = std::move(pending);
     startJobs();
 }
 
@@ -116,6 +152,8 @@ void PreviewLoader::startJobs()
     while (!m_pending.empty() && m_running.size() < m_pool.maxThreadCount()) {
         const Job job = std::move(m_pending.front());
         m_pending.pop_front();
+        if (find(job.key) || m_errors.contains(job.key) || m_running.contains(job.key))
+            continue; // another viewer's want, met meanwhile
         auto stop = std::make_shared<std::stop_source>();
         m_running.insert(job.key, stop);
         ++m_started;
@@ -162,9 +200,8 @@ void PreviewLoader::finished(const QString &key, Picture picture)
             + (picture.fitted.cacheKey() == picture.image.cacheKey() ? 0 : picture.fitted.sizeInBytes());
         if (bytes <= m_cache.maxCost()) {
             m_cache.insert(key, new Picture(std::move(picture)), std::max<qint64>(1, bytes));
-        } else if (key == m_current) {
-            m_oversizedKey = key; // the cache would drop it at once
-            m_oversized = std::move(picture);
+        } else if (m_current.contains(key)) {
+            m_oversized.insert(key, std::move(picture)); // the cache would drop it at once
         }
         // A neighbour over the whole budget is not kept: it is decoded when it is shown.
     } else if (!picture.error.isEmpty()) {

@@ -4,6 +4,7 @@
 #include <QHash>
 #include <QImage>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QThreadPool>
 
@@ -66,9 +67,13 @@ public:
     QImage fitted(const Path &file, int maxLongEdge) const;
     QString error(const Path &file, int maxLongEdge) const { return m_errors.value(key(file, maxLongEdge)); }
 
-    // The file on screen now (decoded first), then the files to decode ahead of time, in order. Work for any
-    // other file is dropped if it has not started, and asked to stop if it has.
-    void want(const Path &file, int maxLongEdge, const QList<Path> &ahead = {}, const FitBox &fit = {});
+    // What one viewer needs: the file on screen now (decoded first), then the files to decode ahead of time,
+    // in order. Several viewers may share the loader (the compare view's two panes): work no viewer wants
+    // any more is dropped if it has not started, and asked to stop if it has. A viewer that goes releases
+    // its wants.
+    void want(const Path &file, int maxLongEdge, const QList<Path> &ahead = {}, const FitBox &fit = {},
+              int viewer = 0);
+    void release(int viewer);
     // With prefetching off, only the file on screen is decoded (for measurements).
     void setPrefetching(bool on) { m_prefetching = on; }
     int decodesStarted() const { return m_started; }
@@ -88,15 +93,23 @@ private:
         FitBox fit;
     };
 
+    struct Wanted
+    {
+        QString current;
+        std::deque<Job> jobs; // not yet decoded, in order
+        QSet<QString> keep;   // current and ahead
+    };
+
+    void rebuildPending();
     void startJobs();
     void finished(const QString &key, Picture picture);
     const Picture *find(const QString &key) const;
 
     Decode m_decode;
     QCache<QString, Picture> m_cache;
-    QString m_current;      // the key of the file on screen
-    QString m_oversizedKey; // m_current, once its picture, larger than the whole budget, is in m_oversized
-    Picture m_oversized;
+    QHash<int, Wanted> m_wanted;        // by viewer
+    QSet<QString> m_current;            // the keys of the files on screen
+    QHash<QString, Picture> m_oversized; // pictures on screen larger than the whole budget
     QHash<QString, QString> m_errors;
     std::deque<Job> m_pending;
     QHash<QString, std::shared_ptr<std::stop_source>> m_running;

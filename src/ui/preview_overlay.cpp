@@ -1,7 +1,6 @@
 #include "ui/preview_overlay.h"
 
-#include "media/shooting_info.h"
-#include "model/main_thread.h"
+#include "ui/info_panel.h"
 #include "ui/large_image_view.h"
 #include "ui/theme.h"
 #include "ui/thumbnail_cache.h"
@@ -9,9 +8,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLocale>
 #include <QPainter>
-#include <QPointer>
 
 #include <cmath>
 #include <utility>
@@ -24,25 +21,6 @@ double pt(double points) { return points * 0.75; }
 
 constexpr int kTopLineHeight = 40;
 constexpr int kCounterBottom = 16;
-
-// The information panel: its text on a dark rounded card over the picture.
-class InfoCard final : public QLabel
-{
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent *event) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(Qt::NoPen);
-        p.setBrush(Theme::shade(0.7));
-        p.drawRoundedRect(QRectF(rect()), 10, 10);
-        p.end();
-        QLabel::paintEvent(event);
-    }
-};
 
 QLabel *textLabel(const QString &text, double points, QFont::Weight weight, const QColor &color, QWidget *parent)
 {
@@ -66,6 +44,8 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     row->setSpacing(8);
     m_name = textLabel(QString(), 13, QFont::Medium, Theme::onDark(Theme::Tone::Primary), m_topLine);
     row->addWidget(m_name);
+    m_burst = textLabel(QString(), 12, QFont::DemiBold, Theme::burst().lighter(150), m_topLine);
+    row->addWidget(m_burst);
     row->addStretch(1);
 
     m_mark = new QWidget(m_topLine);
@@ -85,19 +65,17 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     m_counter = textLabel(QString(), 12, QFont::Medium, Theme::onDark(Theme::Tone::Secondary), this);
     m_counter->setAlignment(Qt::AlignCenter);
 
-    m_info = new InfoCard(this);
-    Theme::setTextColor(m_info, Theme::onDark(Theme::Tone::Primary));
-    m_info->setFont(Theme::uiFont(pt(12)));
-    m_info->setTextFormat(Qt::RichText);
-    m_info->setAutoFillBackground(false);
-    m_info->setAttribute(Qt::WA_TranslucentBackground);
-    m_info->setContentsMargins(14, 12, 14, 12);
+    m_info = new InfoPanel(this);
     m_info->hide();
-    m_infoPool.setMaxThreadCount(1);
+    connect(m_info, &InfoPanel::shown, this, [this] {
+        placeChildren();
+        Q_EMIT infoShown();
+    });
 
     connect(&m_model.cursor(), &GridCursor::previewChanged, this, &PreviewOverlay::showPreview);
     connect(&m_model.listing(), &FolderListing::contentsChanged, this, &PreviewOverlay::showPreview);
     connect(&m_model.marks(), &CopyMarks::marksChanged, this, &PreviewOverlay::showPreview);
+    connect(&m_model.bursts(), &BurstGroups::changed, this, &PreviewOverlay::showBurstPlace);
     showPreview();
 }
 
@@ -137,15 +115,28 @@ void PreviewOverlay::showPreview()
             prefer = pair.imageItem()->path;
         m_image->setSource(pair.primary().path, prefer, thumbnailOf(pair), neighbours(*index));
     }
-    if (infoVisible() && m_infoFor != pair.id())
+    if (infoVisible())
         loadInfo(pair);
     m_name->setText(pair.displayName());
     m_mark->setVisible(m_model.marks().marked().contains(pair.id()));
+    showBurstPlace();
     m_counter->setText(QStringLiteral("%1 / %2").arg(qint64(*index) + 1).arg(qint64(pairs.size())));
     setAttribute(Qt::WA_TransparentForMouseEvents, false);
     placeChildren();
-    show();
-    raise();
+    show(); // above the grid, below the toast: the window stacks its overlays once
+}
+
+void PreviewOverlay::showBurstPlace()
+{
+    const auto id = m_model.cursor().previewedPairId();
+    const auto place = id ? m_model.bursts().placeOf(*id) : std::nullopt;
+    m_burst->setVisible(place.has_value());
+    if (place) {
+        QString text = tr("连拍 %1/%2").arg(place->index).arg(place->size);
+        if (place->best)
+            text += tr(" · 最清晰");
+        m_burst->setText(text);
+    }
 }
 
 QImage PreviewOverlay::thumbnailOf(const MediaPair &pair) const
@@ -179,30 +170,9 @@ QList<std::filesystem::path> PreviewOverlay::neighbours(int index) const
     return files;
 }
 
-namespace {
-
-QString fraction(double seconds)
-{
-    if (seconds >= 1.0)
-        return QString::number(seconds, 'g', 3) + QStringLiteral(" s");
-    return QStringLiteral("1/") + QString::number(std::lround(1.0 / seconds)) + QStringLiteral(" s");
-}
-
-QString decimal(double value, int precision)
-{
-    QString text = QString::number(value, 'f', precision);
-    if (text.contains(u'.')) {
-        while (text.endsWith(u'0'))
-            text.chop(1);
-        if (text.endsWith(u'.'))
-            text.chop(1);
-    }
-    return text;
-}
-
-} // namespace
-
 bool PreviewOverlay::infoVisible() const { return m_info->isVisible(); }
+
+QList<QPair<QString, QString>> PreviewOverlay::infoRows() const { return m_info->rows(); }
 
 void PreviewOverlay::toggleInfo()
 {
@@ -221,70 +191,8 @@ void PreviewOverlay::toggleInfo()
 
 void PreviewOverlay::loadInfo(const MediaPair &pair)
 {
-    m_infoFor = pair.id();
-    m_info->setText(tr("读取中…"));
-    m_info->adjustSize();
+    m_info->showFor(pair);
     placeChildren();
-    QStringList names;
-    for (const MediaItem &item : pair.allOriginals())
-        names.append(item.displayName());
-    const std::filesystem::path file = pair.primary().path;
-    const bool video = pair.isVideo();
-    const QPointer<PreviewOverlay> self(this);
-    m_infoPool.start([self, id = pair.id(), file, video, names] {
-        const ShootingInfo info = ShootingInfo::read(file, video);
-        QList<QPair<QString, QString>> rows;
-        const auto add = [&rows](const char *label, const QString &value) {
-            if (!value.isEmpty())
-                rows.append({PreviewOverlay::tr(label), value});
-        };
-        if (info.captured)
-            add("拍摄时间", QLocale(QLocale::Chinese).toString(*info.captured, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        add("相机", info.camera);
-        add("镜头", info.lens);
-        if (info.exposureSeconds && *info.exposureSeconds > 0)
-            add("快门", fraction(*info.exposureSeconds));
-        if (info.fNumber && *info.fNumber > 0)
-            add("光圈", QStringLiteral("f/") + decimal(*info.fNumber, 1));
-        if (info.iso)
-            add("ISO", QString::number(*info.iso));
-        if (info.focalLengthMm && *info.focalLengthMm > 0)
-            add("焦距", decimal(*info.focalLengthMm, 1) + QStringLiteral(" mm"));
-        if (info.exposureBiasEv)
-            add("曝光补偿",
-                (*info.exposureBiasEv > 0 ? QStringLiteral("+") : QString()) + decimal(*info.exposureBiasEv, 1)
-                    + QStringLiteral(" EV"));
-        if (info.durationSeconds)
-            add("时长", VideoPlayerView::clockText(qint64(*info.durationSeconds * 1000)));
-        if (info.framesPerSecond)
-            add("帧率", decimal(*info.framesPerSecond, 2) + QStringLiteral(" fps"));
-        if (info.size.isValid())
-            add(video ? "分辨率" : "尺寸", QStringLiteral("%1 × %2").arg(info.size.width()).arg(info.size.height()));
-        add("编码", info.codec);
-        if (info.fileBytes > 0)
-            add("文件大小", formatBytes(info.fileBytes));
-        add("文件", names.join(QStringLiteral("\n")));
-        postToMain(self, [id, rows](PreviewOverlay &overlay) { overlay.showInfo(id, rows); });
-    });
-}
-
-void PreviewOverlay::showInfo(const QUuid &pairId, QList<QPair<QString, QString>> rows)
-{
-    if (pairId != m_infoFor || !infoVisible())
-        return; // the preview moved on meanwhile: that cell's reading is on its way
-    m_infoRows = std::move(rows);
-    QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\">");
-    const QColor label = Theme::onDark(Theme::Tone::Secondary);
-    for (const auto &[name, value] : std::as_const(m_infoRows)) {
-        html += QStringLiteral("<tr><td style=\"color:%1\">%2</td><td>%3</td></tr>")
-                    .arg(label.name(QColor::HexArgb), name.toHtmlEscaped(),
-                         value.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")));
-    }
-    html += QStringLiteral("</table>");
-    m_info->setText(html);
-    m_info->adjustSize();
-    placeChildren();
-    Q_EMIT infoShown();
 }
 
 void PreviewOverlay::clearMedia()

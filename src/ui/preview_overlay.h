@@ -11,6 +11,7 @@ class QLabel;
 
 namespace vorlane {
 
+class InfoPanel;
 class LargeImageView;
 class ThumbnailCache;
 class VideoPlayerView;
@@ -36,12 +37,14 @@ public:
     QLabel *nameLabel() const { return m_name; }
     QWidget *markLabel() const { return m_mark; }
     QLabel *hintLabel() const { return m_hint; }
+    // "连拍 3/5", and "· 最清晰" for a burst's sharpest frame; hidden for a cell alone.
+    QLabel *burstLabel() const { return m_burst; }
     QLabel *counterLabel() const { return m_counter; }
     // I: the shooting information of the cell shown, over the right side of the picture.
     void toggleInfo();
     bool infoVisible() const;
     // The rows the panel shows now: label and value, fields the file does not carry left out.
-    QList<QPair<QString, QString>> infoRows() const { return m_infoRows; }
+    QList<QPair<QString, QString>> infoRows() const;
 
 Q_SIGNALS:
     void infoShown();
@@ -52,12 +55,12 @@ protected:
 
 private:
     void showPreview();
+    void showBurstPlace();
     void clearMedia();
     void placeChildren();
     QImage thumbnailOf(const MediaPair &pair) const;
     QList<std::filesystem::path> neighbours(int index) const;
     void loadInfo(const MediaPair &pair);
-    void showInfo(const QUuid &pairId, QList<QPair<QString, QString>> rows);
 
     AppModel &m_model;
     ThumbnailCache &m_thumbnails;
@@ -69,12 +72,10 @@ private:
     QWidget *m_topLine = nullptr;
     QLabel *m_name = nullptr;
     QWidget *m_mark = nullptr;
+    QLabel *m_burst = nullptr;
     QLabel *m_hint = nullptr;
     QLabel *m_counter = nullptr;
-    QLabel *m_info = nullptr;
-    QUuid m_infoFor; // the cell whose information the panel shows or is reading
-    QList<QPair<QString, QString>> m_infoRows;
-    QThreadPool m_infoPool;
+    InfoPanel *m_info = nullptr;
 };
 
 } // namespace vorlane

@@ -56,6 +56,13 @@ QColor running() { return QColor(10, 122, 255); }
 QColor done() { return QColor(52, 199, 89); }
 QColor failed() { return QColor(255, 149, 0); }
 
+QColor burst(double opacity)
+{
+    QColor c(40, 110, 200);
+    c.setAlphaF(float(opacity));
+    return c;
+}
+
 void setTextColor(QWidget *widget, const QColor &color)
 {
     QPalette palette = widget->palette();

@@ -30,6 +30,8 @@ QColor queued();
 QColor running();
 QColor done();
 QColor failed();
+// The frames of one burst: their tray and their count.
+QColor burst(double opacity = 1.0);
 
 // Gives a label or a plain button its text colour through its palette.
 void setTextColor(QWidget *widget, const QColor &color);

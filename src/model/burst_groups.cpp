@@ -1,0 +1,214 @@
+#include "model/burst_groups.h"
+
+#include "catalogue/burst_grouping.h"
+#include "media/cancellation.h"
+#include "media/decode_error.h"
+#include "model/folder_listing.h"
+
+namespace vorlane {
+namespace {
+
+// The lowest priority there is: bursts wait for the interface, the thumbnails and the copies.
+constexpr int kWorkerNice = 19;
+constexpr int kStartDelayMs = 400;
+
+QString fileKey(const MediaItem &item)
+{
+    return QString::fromUtf8(item.path.native()) + u'|' + QString::number(item.bytes) + u'|'
+        + QString::number(item.modifiedNs);
+}
+
+BurstFeatures::Features readFeatures(const std::filesystem::path &file, bool withSharpness, std::stop_token token)
+{
+    return BurstFeatures::read(file, withSharpness, token);
+}
+
+} // namespace
+
+BurstGroups::BurstGroups(const FolderListing &listing, Analyse analyse, QObject *parent)
+    : QObject(parent)
+    , m_listing(listing)
+    , m_analyse(analyse ? std::move(analyse) : Analyse(&readFeatures))
+    , m_jobs(QStringLiteral("bursts"), 2, kWorkerNice)
+{
+    m_delay.setSingleShot(true);
+    m_delay.setInterval(kStartDelayMs);
+    connect(&m_delay, &QTimer::timeout, this, &BurstGroups::startJobs);
+    m_regroup.setSingleShot(true);
+    m_regroup.setInterval(100);
+    connect(&m_regroup, &QTimer::timeout, this, [this] {
+        regroup();
+        startJobs();
+    });
+    connect(&m_listing, &FolderListing::contentsChanged, this, &BurstGroups::relist);
+}
+
+BurstGroups::~BurstGroups() = default;
+
+std::optional<BurstGroups::Place> BurstGroups::placeOf(const QUuid &cellId) const
+{
+    const auto it = m_places.constFind(cellId);
+    return it == m_places.constEnd() ? std::nullopt : std::optional<Place>(*it);
+}
+
+QList<QUuid> BurstGroups::membersOf(const QUuid &cellId) const
+{
+    const auto group = m_groupOf.constFind(cellId);
+    return group == m_groupOf.constEnd() ? QList<QUuid>() : m_groups[*group];
+}
+
+std::optional<double> BurstGroups::sharpnessOf(const QUuid &cellId) const
+{
+    const auto cell = m_keyOf.constFind(cellId);
+    if (cell == m_keyOf.constEnd())
+        return std::nullopt;
+    const auto known = m_known.constFind(*cell);
+    return known == m_known.constEnd() ? std::nullopt : known->sharpness;
+}
+
+void BurstGroups::relist()
+{
+    m_cells.clear();
+    m_keyOf.clear();
+    const QList<MediaPair> &pairs = m_listing.pairs();
+    for (const MediaPair &pair : pairs) {
+        const MediaItem &file = pair.imageItem() ? *pair.imageItem() : pair.primary();
+        m_cells.append({pair.id(), fileKey(file), file.path});
+        m_keyOf.insert(pair.id(), m_cells.last().key);
+    }
+    m_timeLinks = BurstGrouping::timeLinks(pairs);
+    // Only a cell that a time link joins to a neighbour can be in a burst: only its looks are read.
+    m_waiting.clear();
+    m_scoreAsked.clear();
+    QSet<QString> wanted;
+    for (qsizetype i = 0; i < m_cells.size(); ++i) {
+        const bool linked = (i > 0 && m_timeLinks[size_t(i - 1)]) || (size_t(i) < m_timeLinks.size() && m_timeLinks[size_t(i)]);
+        if (!linked)
+            continue;
+        wanted.insert(m_cells[i].key);
+        const Request request{m_cells[i].key, m_cells[i].file, false};
+        if (!isKnown(request))
+            m_waiting.push_back(request);
+    }
+    m_jobs.stopAllBut(wanted);
+    m_regroup.stop();
+    regroup();
+    m_delay.start();
+}
+
+bool BurstGroups::isKnown(const Request &request) const
+{
+    const auto it = m_known.constFind(request.key);
+    return it != m_known.constEnd() && (!request.withSharpness || it->sharpness.has_value());
+}
+
+void BurstGroups::regroup()
+{
+    const std::vector<bool> links = BurstGrouping::confirmedLinks(m_timeLinks, [&](size_t i) {
+        const auto a = m_known.constFind(m_cells[qsizetype(i)].key);
+        const auto b = m_known.constFind(m_cells[qsizetype(i + 1)].key);
+        return a != m_known.constEnd() && b != m_known.constEnd()
+            && BurstFeatures::similarity(a->looks, b->looks) >= BurstGrouping::kMinSimilarity;
+    });
+    const std::vector<int> groupOf = BurstGrouping::groups(links, m_cells.size());
+
+    // Groups of two or more, their members and, once all are scored, their best.
+    QHash<QUuid, Place> places;
+    QList<QList<QUuid>> groups;
+    QHash<QUuid, int> groupOfCell;
+    std::vector<double> sharpness(m_cells.size(), 0.0);
+    size_t start = 0;
+    while (start < groupOf.size()) {
+        size_t end = start;
+        while (end < groupOf.size() && groupOf[end] == groupOf[start])
+            ++end;
+        if (end - start >= 2) {
+            QList<QUuid> ids;
+            bool scored = true;
+            for (size_t i = start; i < end; ++i) {
+                const Cell &cell = m_cells[qsizetype(i)];
+                ids.append(cell.id);
+                const auto known = m_known.constFind(cell.key);
+                if (known != m_known.constEnd() && known->sharpness) {
+                    sharpness[i] = *known->sharpness;
+                } else {
+                    scored = false;
+                    if (!m_scoreAsked.contains(cell.key)) {
+                        m_scoreAsked.insert(cell.key);
+                        m_waiting.push_back(Request{cell.key, cell.file, true});
+                    }
+                }
+            }
+            for (size_t i = start; i < end; ++i) {
+                places.insert(ids[qsizetype(i - start)], Place{int(i - start) + 1, int(end - start), false});
+                groupOfCell.insert(ids[qsizetype(i - start)], int(groups.size()));
+            }
+            groups.append(ids);
+            if (scored) {
+                const std::vector<bool> best = BurstGrouping::bestOfGroups(
+                    std::vector<int>(end - start, 0), std::vector<double>(sharpness.begin() + std::ptrdiff_t(start),
+                                                                          sharpness.begin() + std::ptrdiff_t(end)));
+                for (size_t i = start; i < end; ++i)
+                    places[ids[qsizetype(i - start)]].best = best[i - start];
+            }
+        }
+        start = end;
+    }
+    m_groups = std::move(groups);
+    m_groupOf = std::move(groupOfCell);
+    if (places == m_places)
+        return; // the places say it all: the groups are runs of the listing's order
+    m_places = std::move(places);
+    Q_EMIT changed();
+}
+
+void BurstGroups::startJobs()
+{
+    if (m_delay.isActive())
+        return;
+    while (m_jobs.hasRoom() && !m_waiting.empty()) {
+        const Request request = m_waiting.front();
+        m_waiting.pop_front();
+        if (isKnown(request) || m_jobs.isRunning(request.key))
+            continue;
+        m_jobs.start(
+            request.key, this,
+            [analyse = m_analyse, request](std::stop_token token) -> std::optional<BurstFeatures::Features> {
+                try {
+                    return analyse(request.file, request.withSharpness, token);
+                } catch (const CancelledError &) {
+                    return std::nullopt;
+                } catch (const DecodeError &) {
+                    // A frame that cannot be read looks like nothing and stays alone.
+                    BurstFeatures::Features none;
+                    if (request.withSharpness)
+                        none.sharpness = 0.0;
+                    return none;
+                } catch (const std::bad_alloc &) {
+                    return BurstFeatures::Features{{}, request.withSharpness ? std::optional(0.0) : std::nullopt};
+                }
+            },
+            [key = request.key, withSharpness = request.withSharpness](
+                BurstGroups &groups, std::optional<BurstFeatures::Features> features, bool stopped) {
+                groups.arrived(key, stopped ? std::nullopt : std::move(features), withSharpness);
+            });
+    }
+}
+
+void BurstGroups::arrived(const QString &key, std::optional<BurstFeatures::Features> features, bool withSharpness)
+{
+    if (!features && withSharpness)
+        m_scoreAsked.remove(key); // stopped: asked again if its group still wants it
+    if (features) {
+        Known &known = m_known[key];
+        known.looks = features->looks;
+        if (withSharpness)
+            known.sharpness = features->sharpness.value_or(0.0);
+        // Arrivals close together make one regrouping (a big folder's frames land many a second).
+        if (!m_regroup.isActive())
+            m_regroup.start();
+    }
+    startJobs();
+}
+
+} // namespace vorlane

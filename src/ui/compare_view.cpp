@@ -1,0 +1,203 @@
+#include "ui/compare_view.h"
+
+#include "ui/info_panel.h"
+#include "ui/large_image_view.h"
+#include "ui/preview_loader.h"
+#include "ui/theme.h"
+#include "ui/thumbnail_cache.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+
+namespace vorlane {
+namespace {
+
+constexpr int kHeaderHeight = 40;
+constexpr int kHintHeight = 28;
+constexpr int kGap = 2;
+
+QLabel *plainLabel(const QString &text, double pointSize, QFont::Weight weight, const QColor &colour, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(Theme::uiFont(pointSize, weight));
+    Theme::setTextColor(label, colour);
+    return label;
+}
+
+} // namespace
+
+CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoader &loader, QWidget *parent)
+    : QWidget(parent)
+    , m_model(model)
+    , m_thumbnails(thumbnails)
+{
+    const QString roles[2] = {tr("参考"), tr("候选")};
+    for (int i = 0; i < 2; ++i) {
+        Pane &pane = m_panes[i];
+        pane.header = new QWidget(this);
+        auto *row = new QHBoxLayout(pane.header);
+        row->setContentsMargins(14, 8, 14, 8);
+        row->setSpacing(8);
+        pane.role = plainLabel(roles[i], 9, QFont::Bold, Theme::onDark(Theme::Tone::Secondary), pane.header);
+        row->addWidget(pane.role);
+        pane.name = plainLabel(QString(), 10, QFont::Medium, Theme::onDark(Theme::Tone::Primary), pane.header);
+        row->addWidget(pane.name);
+        pane.burst = plainLabel(QString(), 9, QFont::DemiBold, Theme::burst().lighter(150), pane.header);
+        row->addWidget(pane.burst);
+        row->addStretch(1);
+        pane.mark = new QWidget(pane.header);
+        auto *markRow = new QHBoxLayout(pane.mark);
+        markRow->setContentsMargins(0, 0, 0, 0);
+        markRow->setSpacing(3);
+        auto *icon = plainLabel(QString::fromLatin1(Theme::Icon::trash), 9, QFont::Normal, Theme::accent(), pane.mark);
+        icon->setFont(Theme::iconFont(14));
+        markRow->addWidget(icon);
+        markRow->addWidget(plainLabel(tr("已标记丢弃"), 9, QFont::DemiBold, Theme::accent(), pane.mark));
+        row->addWidget(pane.mark);
+        pane.view = new LargeImageView(loader, this);
+        pane.info = new InfoPanel(this);
+        pane.info->hide();
+        connect(pane.info, &InfoPanel::shown, this, &CompareView::placeChildren);
+    }
+    // The panes move together: what one is told (a key, a drag, the wheel), the other follows.
+    for (int i = 0; i < 2; ++i) {
+        LargeImageView *self = m_panes[i].view;
+        LargeImageView *other = m_panes[1 - i].view;
+        connect(self, &LargeImageView::viewMoved, this, [this, self, other] {
+            if (m_following)
+                return;
+            m_following = true;
+            other->followView(self->zoom(), self->centre());
+            m_following = false;
+        });
+    }
+    m_hint = plainLabel(tr("←→ 换候选 · R 设为参考 · D 标记候选 · K 保留参考 · Z 100% · I 信息 · Esc 关闭"), 8.5,
+                        QFont::Normal, Theme::onDark(Theme::Tone::Tertiary), this);
+    m_hint->setAlignment(Qt::AlignCenter);
+
+    connect(&m_model.cursor(), &GridCursor::compareChanged, this, &CompareView::showCells);
+    connect(&m_model.listing(), &FolderListing::contentsChanged, this, &CompareView::showCells);
+    connect(&m_model.marks(), &CopyMarks::marksChanged, this, &CompareView::showCells);
+    connect(&m_model.bursts(), &BurstGroups::changed, this, &CompareView::showCells);
+    showCells();
+}
+
+void CompareView::showCells()
+{
+    const GridCursor &cursor = m_model.cursor();
+    const auto reference = cursor.compareReference() ? m_model.listing().pair(*cursor.compareReference()) : std::nullopt;
+    const auto candidate = cursor.compareCandidate() ? m_model.listing().pair(*cursor.compareCandidate()) : std::nullopt;
+    if (!reference || !candidate) {
+        setAttribute(Qt::WA_TransparentForMouseEvents, true);
+        hide();
+        return;
+    }
+    // The candidates after this one are decoded ahead, so a step shows its picture at once.
+    QList<std::filesystem::path> ahead;
+    const QList<QUuid> ids = cursor.pairIds();
+    const qsizetype at = ids.indexOf(candidate->id());
+    for (int offset : {1, 2, -1}) {
+        if (ids.size() < 3)
+            break;
+        const QUuid id = ids[((at + offset) % ids.size() + ids.size()) % ids.size()];
+        if (id == reference->id())
+            continue;
+        if (const auto pair = m_model.listing().pair(id); pair && !pair->isVideo())
+            ahead.append(pair->imageItem() ? pair->imageItem()->path : pair->primary().path);
+    }
+    fill(m_panes[0], *reference, {});
+    fill(m_panes[1], *candidate, ahead);
+    setAttribute(Qt::WA_TransparentForMouseEvents, false);
+    placeChildren();
+    show(); // above the grid, below the toast: the window stacks its overlays once
+}
+
+void CompareView::fill(Pane &pane, const MediaPair &pair, const QList<std::filesystem::path> &ahead)
+{
+    pane.name->setText(pair.displayName());
+    pane.mark->setVisible(m_model.marks().marked().contains(pair.id()));
+    const auto place = m_model.bursts().placeOf(pair.id());
+    pane.burst->setVisible(place.has_value());
+    if (place)
+        pane.burst->setText(tr("连拍 %1/%2").arg(place->index).arg(place->size)
+                            + (place->best ? tr(" · 最清晰") : QString()));
+    std::optional<std::filesystem::path> prefer;
+    if (pair.imageItem())
+        prefer = pair.imageItem()->path;
+    pane.view->setSource(pair.primary().path, prefer, thumbnailOf(pair), ahead);
+    if (pane.info->isVisible())
+        pane.info->showFor(pair);
+}
+
+QImage CompareView::thumbnailOf(const MediaPair &pair) const
+{
+    const double size = m_model.settings().thumbnailSize();
+    for (const auto &file : {pair.imageItem(), std::optional<MediaItem>(pair.primary())}) {
+        const QPixmap cached = file ? m_thumbnails.cached(*file, size) : QPixmap();
+        if (!cached.isNull())
+            return cached.toImage();
+    }
+    return {};
+}
+
+void CompareView::toggleZoom()
+{
+    // The candidate leads; the reference follows it to the same spot.
+    m_panes[1].view->toggleZoom();
+}
+
+void CompareView::zoomBy(int steps) { m_panes[1].view->zoomBy(steps); }
+
+void CompareView::pan(QPointF by) { m_panes[1].view->pan(by); }
+
+bool CompareView::infoVisible() const { return m_panes[0].info->isVisible(); }
+
+void CompareView::toggleInfo()
+{
+    const bool show = !infoVisible();
+    const GridCursor &cursor = m_model.cursor();
+    const std::optional<QUuid> ids[2] = {cursor.compareReference(), cursor.compareCandidate()};
+    for (int i = 0; i < 2; ++i) {
+        m_panes[i].info->setVisible(show);
+        if (show && ids[i]) {
+            if (const auto pair = m_model.listing().pair(*ids[i]))
+                m_panes[i].info->showFor(*pair);
+        }
+    }
+    placeChildren();
+}
+
+void CompareView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeChildren();
+}
+
+void CompareView::placeChildren()
+{
+    const int half = (width() - kGap) / 2;
+    for (int i = 0; i < 2; ++i) {
+        const QRect column(i == 0 ? 0 : width() - half, 0, half, height() - kHintHeight);
+        Pane &pane = m_panes[i];
+        pane.header->setGeometry(column.left(), 0, column.width(), kHeaderHeight);
+        pane.view->setGeometry(column.left(), kHeaderHeight, column.width(), column.height() - kHeaderHeight);
+        if (pane.info->isVisible()) {
+            const QSize size = pane.info->sizeHint().boundedTo(QSize(column.width() - 32, column.height() - 80));
+            pane.info->setGeometry(column.right() - size.width() - 16, kHeaderHeight + 12, size.width(), size.height());
+            pane.info->raise();
+        }
+    }
+    m_hint->setGeometry(0, height() - kHintHeight, width(), kHintHeight);
+}
+
+void CompareView::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Theme::shade(0.96));
+    // The seam between the panes.
+    p.fillRect(QRect((width() - kGap) / 2, 0, kGap, height() - kHintHeight), Theme::onDark(Theme::Tone::Quaternary));
+}
+
+} // namespace vorlane

@@ -1,0 +1,138 @@
+#include "ui/info_panel.h"
+
+#include "media/main_thread.h"
+#include "media/shooting_info.h"
+#include "model/folder_listing.h"
+#include "ui/theme.h"
+#include "ui/video_player_view.h"
+
+#include <QCoreApplication>
+#include <QLocale>
+#include <QPainter>
+#include <QPointer>
+
+#include <cmath>
+
+namespace vorlane {
+namespace {
+
+// Sizes below are in the layout's points; Qt's font points are 4/3 of a pixel.
+double pt(double points) { return points * 0.75; }
+
+QString fraction(double seconds)
+{
+    if (seconds >= 1.0)
+        return QString::number(seconds, 'g', 3) + QStringLiteral(" s");
+    return QStringLiteral("1/") + QString::number(std::lround(1.0 / seconds)) + QStringLiteral(" s");
+}
+
+QString decimal(double value, int precision)
+{
+    QString text = QString::number(value, 'f', precision);
+    if (text.contains(u'.')) {
+        while (text.endsWith(u'0'))
+            text.chop(1);
+        if (text.endsWith(u'.'))
+            text.chop(1);
+    }
+    return text;
+}
+
+} // namespace
+
+InfoPanel::InfoPanel(QWidget *parent)
+    : QLabel(parent)
+{
+    Theme::setTextColor(this, Theme::onDark(Theme::Tone::Primary));
+    setFont(Theme::uiFont(pt(12)));
+    setTextFormat(Qt::RichText); // built here from escaped values only
+    setAutoFillBackground(false);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setContentsMargins(14, 12, 14, 12);
+    m_pool.setMaxThreadCount(1);
+}
+
+void InfoPanel::paintEvent(QPaintEvent *event)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::shade(0.7));
+    p.drawRoundedRect(QRectF(rect()), 10, 10);
+    p.end();
+    QLabel::paintEvent(event);
+}
+
+void InfoPanel::showFor(const MediaPair &pair)
+{
+    if (m_cell == pair.id())
+        return;
+    m_cell = pair.id();
+    m_rows.clear();
+    setText(tr("读取中…"));
+    adjustSize();
+    QStringList names;
+    for (const MediaItem &item : pair.allOriginals())
+        names.append(item.displayName());
+    const std::filesystem::path file = pair.primary().path;
+    const bool video = pair.isVideo();
+    const QPointer<InfoPanel> self(this);
+    m_pool.start([self, id = pair.id(), file, video, names] {
+        const ShootingInfo info = ShootingInfo::read(file, video);
+        QList<QPair<QString, QString>> rows;
+        const auto add = [&rows](const char *label, const QString &value) {
+            if (!value.isEmpty())
+                rows.append({QCoreApplication::translate("vorlane::InfoPanel", label), value});
+        };
+        if (info.captured)
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "拍摄时间"),
+                QLocale(QLocale::Chinese).toString(*info.captured, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "相机"), info.camera);
+        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "镜头"), info.lens);
+        if (info.exposureSeconds && *info.exposureSeconds > 0)
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "快门"), fraction(*info.exposureSeconds));
+        if (info.fNumber && *info.fNumber > 0)
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "光圈"), QStringLiteral("f/") + decimal(*info.fNumber, 1));
+        if (info.iso)
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "ISO"), QString::number(*info.iso));
+        if (info.focalLengthMm && *info.focalLengthMm > 0)
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "焦距"), decimal(*info.focalLengthMm, 1) + QStringLiteral(" mm"));
+        if (info.exposureBiasEv)
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "曝光补偿"),
+                (*info.exposureBiasEv > 0 ? QStringLiteral("+") : QString()) + decimal(*info.exposureBiasEv, 1)
+                    + QStringLiteral(" EV"));
+        if (info.durationSeconds)
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "时长"),
+                VideoPlayerView::clockText(qint64(*info.durationSeconds * 1000)));
+        if (info.framesPerSecond)
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "帧率"), decimal(*info.framesPerSecond, 2) + QStringLiteral(" fps"));
+        if (info.size.isValid())
+            add(video ? QT_TRANSLATE_NOOP("vorlane::InfoPanel", "分辨率") : QT_TRANSLATE_NOOP("vorlane::InfoPanel", "尺寸"),
+                QStringLiteral("%1 × %2").arg(info.size.width()).arg(info.size.height()));
+        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "编码"), info.codec);
+        if (info.fileBytes > 0)
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "文件大小"), formatBytes(info.fileBytes));
+        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "文件"), names.join(QStringLiteral("\n")));
+        postToMain(self, [id, rows](InfoPanel &panel) { panel.showRows(id, rows); });
+    });
+}
+
+void InfoPanel::showRows(const QUuid &cell, QList<QPair<QString, QString>> rows)
+{
+    if (cell != m_cell)
+        return; // the panel moved on meanwhile: that cell's reading is on its way
+    m_rows = std::move(rows);
+    QString html = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\">");
+    const QColor label = Theme::onDark(Theme::Tone::Secondary);
+    for (const auto &[name, value] : std::as_const(m_rows)) {
+        html += QStringLiteral("<tr><td style=\"color:%1\">%2</td><td>%3</td></tr>")
+                    .arg(label.name(QColor::HexArgb), name.toHtmlEscaped(),
+                         value.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")));
+    }
+    html += QStringLiteral("</table>");
+    setText(html);
+    adjustSize();
+    Q_EMIT shown();
+}
+
+} // namespace vorlane

@@ -1,0 +1,121 @@
+// Bursts in the model: groups and their best frames from what the frames look like, K marks the rest of a
+// group and Ctrl+Z takes that batch back, and the compare view's cursor.
+#include "testsupport/model_support.h"
+
+#include <QSignalSpy>
+
+using namespace vorlane;
+using namespace vorlane::test;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Frames named IMG_<n>_<scene><sharpness>.jpg: the scene letter decides the looks, the digit the score.
+BurstFeatures::Features fakeFeatures(const std::filesystem::path &file, bool withSharpness, std::stop_token)
+{
+    const std::string stem = file.stem().native();
+    const char scene = stem[stem.size() - 2];
+    BurstFeatures::Features features;
+    uint32_t seed = uint32_t(scene);
+    for (float &cell : features.looks.cells)
+        cell = float(int((seed = seed * 1664525u + 1013904223u) >> 24) - 128) / 64.0f;
+    double mean = 0, spread = 0;
+    for (float cell : features.looks.cells)
+        mean += cell;
+    mean /= double(features.looks.cells.size());
+    for (float &cell : features.looks.cells)
+        spread += (cell - mean) * (cell - mean);
+    spread = std::sqrt(spread / double(features.looks.cells.size()));
+    for (float &cell : features.looks.cells)
+        cell = float((cell - mean) / spread);
+    features.looks.flat = false;
+    if (withSharpness)
+        features.sharpness = stem.back() - '0';
+    return features;
+}
+
+class Bursts : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // Made together, so all within two seconds of each other: the looks alone tell the bursts apart.
+        for (const char *name : {"IMG_1_a3.jpg", "IMG_2_a9.jpg", "IMG_3_a5.jpg", "IMG_4_b2.jpg", "IMG_5_b4.jpg",
+                                 "IMG_6_c1.jpg"})
+            t.file(name, name);
+        encoder.open();
+        m.bursts().setStartDelay(0);
+        ASSERT_TRUE(openAndWait(m, t.root()));
+        ASSERT_TRUE(waitUntil([&] { return m.bursts().isSettled(); }));
+    }
+    QUuid id(const char *name) { return pairIdNamed(m, QString::fromLatin1(name)); }
+
+    TempTree t;
+    FakeEncoder encoder;
+    AppModel m{nullptr, quietMachine(), encoder.function(), fakeFeatures};
+};
+
+TEST_F(Bursts, GroupsAndTheirSharpestFrame)
+{
+    using Place = BurstGroups::Place;
+    EXPECT_EQ(m.bursts().placeOf(id("IMG_1_a3.jpg")), (Place{1, 3, false}));
+    EXPECT_EQ(m.bursts().placeOf(id("IMG_2_a9.jpg")), (Place{2, 3, true}));
+    EXPECT_EQ(m.bursts().placeOf(id("IMG_3_a5.jpg")), (Place{3, 3, false}));
+    EXPECT_EQ(m.bursts().placeOf(id("IMG_5_b4.jpg")), (Place{2, 2, true}));
+    EXPECT_FALSE(m.bursts().placeOf(id("IMG_6_c1.jpg"))) << "a cell alone";
+    EXPECT_EQ(m.bursts().membersOf(id("IMG_4_b2.jpg")), (QList<QUuid>{id("IMG_4_b2.jpg"), id("IMG_5_b4.jpg")}));
+}
+
+// K marks every other frame of the group not marked yet (their copies are made as D makes them); Ctrl+Z
+// takes that batch back, copies and all, and leaves marks made by hand.
+TEST_F(Bursts, KeepTheBestMarksTheRestAndUndoTakesTheBatchBack)
+{
+    QSignalSpy notices(&m, &AppModel::notice);
+    m.marks().toggle(id("IMG_3_a5.jpg")); // marked by hand before
+    m.cursor().selectByClick(GridSelection::media(id("IMG_2_a9.jpg")));
+    m.keepBest(false);
+    EXPECT_EQ(m.marks().marked(), (QSet<QUuid>{id("IMG_1_a3.jpg"), id("IMG_3_a5.jpg")}));
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices.last().first().toString().contains(u"1"_s)) << notices.last().first().toString().toStdString();
+    EXPECT_EQ(m.undoable(), AppModel::Undoable::KeepBest);
+    const auto copy = t.root() / (t.root().filename().native() + "_bside") / "IMG_1_a3_bside.jpg";
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(copy); }));
+
+    m.undo();
+    EXPECT_EQ(m.marks().marked(), QSet<QUuid>{id("IMG_3_a5.jpg")}) << "the hand-made mark stays";
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_EQ(m.undoable(), AppModel::Undoable::Nothing);
+
+    m.cursor().selectByClick(GridSelection::media(id("IMG_6_c1.jpg")));
+    m.keepBest(false);
+    EXPECT_EQ(notices.last().first().toString(), u"这张不在连拍组中"_s);
+}
+
+// C compares the selected cell with the next; the candidate moves past the reference, wrapping; R makes it
+// the reference; D marks it and moves on; closing selects the candidate.
+TEST_F(Bursts, TheCompareCursor)
+{
+    GridCursor &cursor = m.cursor();
+    cursor.selectByClick(GridSelection::media(id("IMG_1_a3.jpg")));
+    cursor.openCompare();
+    ASSERT_TRUE(cursor.isComparing());
+    EXPECT_EQ(cursor.compareReference(), id("IMG_1_a3.jpg"));
+    EXPECT_EQ(cursor.compareCandidate(), id("IMG_2_a9.jpg"));
+    cursor.compareMove(-1);
+    EXPECT_EQ(cursor.compareCandidate(), id("IMG_6_c1.jpg")) << "past the reference, wrapping round";
+    cursor.compareMove(2);
+    EXPECT_EQ(cursor.compareCandidate(), id("IMG_3_a5.jpg"));
+    m.markCandidateAndAdvance();
+    EXPECT_TRUE(m.marks().marked().contains(id("IMG_3_a5.jpg")));
+    EXPECT_EQ(cursor.compareCandidate(), id("IMG_4_b2.jpg"));
+    cursor.compareSwap();
+    EXPECT_EQ(cursor.compareReference(), id("IMG_4_b2.jpg"));
+    EXPECT_EQ(cursor.compareCandidate(), id("IMG_5_b4.jpg"));
+    m.keepBest(false, cursor.compareReference());
+    EXPECT_TRUE(m.marks().marked().contains(id("IMG_5_b4.jpg"))) << "K keeps the reference";
+    cursor.closeCompare();
+    EXPECT_FALSE(cursor.isComparing());
+    EXPECT_EQ(cursor.selection(), GridSelection::media(id("IMG_5_b4.jpg")));
+}
+
+} // namespace
