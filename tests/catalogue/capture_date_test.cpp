@@ -60,9 +60,10 @@ TEST(Fixtures, CameraDatesAreReadAndBrokenFilesFallBackToTheFileSystem)
     VORLANE_REQUIRE_FIXTURES(fixtures);
     const std::vector<std::pair<const char *, QDateTime>> rows{
         {"broken/IMG_5952_truncated.CR2", local(2009, 7, 21, 13, 3, 20)},
-        {"broken/IMG_20200124_231153_truncated.jpg", local(2020, 1, 24, 23, 11, 53)},
-        {"broken/wrong.heic", local(2013, 3, 5, 17, 29, 26)},
-        {"broken/Issue 247-1.nef", local(2010, 3, 1, 21, 50, 21)},
+        // with the camera's sub-seconds: "332084", "75" and "70"
+        {"broken/IMG_20200124_231153_truncated.jpg", local(2020, 1, 24, 23, 11, 53).addMSecs(332)},
+        {"broken/wrong.heic", local(2013, 3, 5, 17, 29, 26).addMSecs(750)},
+        {"broken/Issue 247-1.nef", local(2010, 3, 1, 21, 50, 21).addMSecs(700)},
         {"formats/_unlisted/CRW.CRW", local(2018, 1, 1, 13, 3, 32)},
         // invalid: dated by the file system
         {"broken/empty.jpg", {}},
