@@ -7,7 +7,7 @@ DIR        ?=
 
 PREFIX     ?= /usr/local
 
-.PHONY: all deps configure build run test test-asan bench demo install uninstall package soak clean
+.PHONY: all deps configure build run test test-build test-asan test-debian13 bench demo install uninstall package soak clean
 
 all: build
 
@@ -25,9 +25,12 @@ build: configure
 run: build
 	@bash scripts/run.sh "$(BUILD)" "$(DIR)"
 
-test: build
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
+test: test-build
 	$(MAKE) test-asan
+
+# The suite once, in $(BUILD), without the sanitizer pass.
+test-build: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 # The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build tree.
 test-asan: deps
@@ -36,6 +39,10 @@ test-asan: deps
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktrace=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 		ctest --output-on-failure -j $(JOBS) --timeout 900
+
+# The suite in a Debian 13 system of its own (made once with debootstrap and kept; see scripts/test-debian13.sh).
+test-debian13:
+	@bash scripts/test-debian13.sh
 
 bench: build
 	@bash bench/run_all.sh "$(BUILD)"

@@ -134,7 +134,6 @@ int main(int argc, char **argv)
     window.grid()->viewport()->installEventFilter(&watch);
     QWidget *target = window.grid();
     window.activateWindow();
-    QApplication::setActiveWindow(&window);
     target->setFocus();
     const auto selected = [&] { return model.cursor().selectedPairId(); };
     const auto before = selected();

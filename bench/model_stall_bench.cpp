@@ -2,6 +2,7 @@
 // copies made, the originals discarded. Measures the longest stall of the main thread while copies run.
 // Usage: model_stall_bench WORKDIR   (HOME and XDG_DATA_HOME are pointed into WORKDIR for the Trash)
 #include "bench_support.h"
+#include "testsupport/support.h"
 #include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
 
@@ -38,10 +39,8 @@ int main(int argc, char **argv)
     const std::filesystem::path card = work / "card";
     std::filesystem::remove_all(home);
     std::filesystem::remove_all(card);
-    std::filesystem::create_directories(home / ".local" / "share");
     std::filesystem::create_directories(card);
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / ".local" / "share").c_str(), 1);
+    test::useTemporaryHome(home);
     VipsRuntime::ensureStarted();
     QCoreApplication app(argc, argv);
 
@@ -71,7 +70,7 @@ int main(int argc, char **argv)
     qint64 worst = 0;
     QTimer heartbeat;
     heartbeat.setInterval(1);
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+    QObject::connect(&heartbeat, &QTimer::timeout, &heartbeat, [&] {
         const qint64 now = clock.elapsed();
         worst = std::max(worst, now - last);
         last = now;
@@ -84,7 +83,7 @@ int main(int argc, char **argv)
     int marked = 0;
     QTimer keys;
     keys.setInterval(40);
-    QObject::connect(&keys, &QTimer::timeout, [&] {
+    QObject::connect(&keys, &QTimer::timeout, &keys, [&] {
         if (marked == 50) {
             keys.stop();
             return;

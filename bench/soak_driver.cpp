@@ -3,6 +3,7 @@
 // original must be in place, or in the Trash with its copy present; nothing lost. Runs offscreen.
 // Usage: vorlane-soak WORKDIR [PHOTOS] [MARKS]
 #include "app/main_window.h"
+#include "testsupport/support.h"
 #include "bench_support.h"
 #include "catalogue/bside_path_resolver.h"
 #include "copies/copy_maker.h"
@@ -51,11 +52,8 @@ int main(int argc, char **argv)
     const std::filesystem::path card = work / "card";
     std::filesystem::remove_all(home);
     std::filesystem::remove_all(card);
-    std::filesystem::create_directories(home / ".local" / "share");
     std::filesystem::create_directories(card / "elsewhere");
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
-    setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+    test::useTemporaryHome(home);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     VipsRuntime::ensureStarted();
     QApplication app(argc, argv);

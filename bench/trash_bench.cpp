@@ -2,6 +2,7 @@
 // 20,000 entries of other programs (a thousand of them under the same names), then put back. Usage:
 // trash_bench WORKDIR. Prints the time of each half; undo's target is under a second.
 #include "model/trash_service.h"
+#include "testsupport/support.h"
 
 #include <QElapsedTimer>
 
@@ -26,8 +27,7 @@ int main(int argc, char **argv)
     fs::create_directories(trash / "files");
     fs::create_directories(trash / "info");
     fs::create_directories(card);
-    setenv("HOME", home.c_str(), 1); // before the first GLib call, which caches them
-    setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    test::useTemporaryHome(home); // before the first GLib call, which caches them
 
     constexpr int kForeign = 20000, kOriginals = 1000;
     const auto name = [](int i) {

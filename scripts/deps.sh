@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package that building, running, testing and benchmarking Vorlane needs.
-# Idempotent: when everything is present it installs nothing. Fails loudly when a package cannot be had.
+# Installs every package that building, running, testing and benchmarking Vorlane needs, on Debian 12
+# (bookworm) or Debian 13 (trixie), read from /etc/os-release. Idempotent: when everything is present it
+# installs nothing. Fails loudly when a package cannot be had, or on any other system (then it lists what
+# is needed).
 set -euo pipefail
 
 PACKAGES=(
   # toolchain
   build-essential cmake ninja-build pkg-config
-  # Qt 6: widgets, concurrency, multimedia (preview player) and its ffmpeg backend
+  # Qt 6: widgets, concurrency, multimedia (preview player) and its ffmpeg backend; lupdate/lrelease for the
+  # translation
   qt6-base-dev qt6-multimedia-dev libqt6multimediawidgets6 qt6-qpa-plugins qt6-translations-l10n
+  qt6-tools-dev qt6-l10n-tools
   # decoding and encoding
   libvips-dev libexiv2-dev libraw-dev libjpeg62-turbo-dev libpng-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
-  # GIO (move to Trash)
-  libglib2.0-dev
+  # GIO (move to Trash) and its command line, which the tests use as another program would
+  libglib2.0-dev libglib2.0-bin
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev python3
   imagemagick libimage-exiftool-perl ffmpeg libvips-tools trash-cli
   # windows without a display, fonts for the Chinese interface and the symbols
   xvfb xauth xdotool x11-apps x11-xserver-utils fonts-noto-cjk fonts-material-design-icons-iconfont
@@ -23,6 +27,21 @@ PACKAGES=(
   # validating the desktop entry and the AppStream description
   desktop-file-utils appstream dpkg-dev
 )
+
+release=""
+if [ -r /etc/os-release ]; then
+  # shellcheck disable=SC1091
+  release="$(. /etc/os-release && echo "${ID:-}-${VERSION_ID:-}")"
+fi
+case "$release" in
+  debian-12 | debian-13) ;; # the same names on both releases
+  *)
+    echo "deps: this system is not Debian 12 or 13 (os-release says '${release:-nothing}')." >&2
+    echo "deps: install these (Debian names; your system's own may differ) and run the build again:" >&2
+    printf '  %s\n' "${PACKAGES[@]}" >&2
+    exit 1
+    ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 #include "catalogue/capture_date.h"
+#include "i18n/interface_language.h"
 #include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "ui/theme.h"
@@ -7,10 +8,7 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QPalette>
-#include <QTranslator>
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,11 +56,8 @@ int main(int argc, char **argv)
     QApplication::setDesktopFileName(QStringLiteral("app.vorlane.Vorlane"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("app.vorlane.Vorlane")));
     applyTheme(app);
-    // Qt's own dialogs and buttons speak the interface's language.
-    QTranslator qtTranslations;
-    if (qtTranslations.load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
-                            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslations);
+    // The interface's language follows the locale's (Chinese unless it asks for English), Qt's dialogs too.
+    vorlane::InterfaceLanguage::installForSystem();
 
     vorlane::AppModel model;
     vorlane::MainWindow window(model, vorlane::ThumbnailCache::shared());

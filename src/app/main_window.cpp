@@ -60,7 +60,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     m_overlay = new PreviewOverlay(model, cache, m_browser);
     m_compare = new CompareView(model, cache, m_overlay->loader(), m_browser);
     m_toast = new Toast(m_browser);
-    m_toast->setOnDismiss([this] { m_model.discard().clearLastResult(); });
+    connect(m_toast, &Toast::dismissed, &m_model.discard(), &DiscardRun::clearLastResult);
     m_browser->installEventFilter(this);
 
     m_stack->addWidget(m_start);
@@ -109,8 +109,8 @@ std::optional<std::filesystem::path> MainWindow::runDirectoryDialog(QWidget *par
         dialog.setDirectory(QFile::decodeName(QByteArray::fromStdString(start.native())));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly, true);
-    dialog.setLabelText(QFileDialog::Accept, tr("选择照片目录"));
-    dialog.setWindowTitle(message.isEmpty() ? tr("选择照片目录") : message);
+    dialog.setLabelText(QFileDialog::Accept, tr("Choose a photo folder"));
+    dialog.setWindowTitle(message.isEmpty() ? tr("Choose a photo folder") : message);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return std::filesystem::path(QFile::encodeName(dialog.selectedFiles().first()).toStdString());
@@ -118,7 +118,7 @@ std::optional<std::filesystem::path> MainWindow::runDirectoryDialog(QWidget *par
 
 void MainWindow::pickDirectory()
 {
-    const auto chosen = m_picker(tr("选择一个包含照片/视频的目录"));
+    const auto chosen = m_picker(tr("Choose a folder with photos or videos"));
     std::error_code ec;
     if (chosen && std::filesystem::is_directory(*chosen, ec))
         m_model.openRoot(*chosen);
@@ -126,34 +126,34 @@ void MainWindow::pickDirectory()
 
 void MainWindow::buildMenu()
 {
-    QMenu *menu = menuBar()->addMenu(tr("照片"));
-    QAction *open = menu->addAction(tr("打开目录…"));
+    QMenu *menu = menuBar()->addMenu(tr("Photos"));
+    QAction *open = menu->addAction(tr("Open Folder…"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(open, &QAction::triggered, this, &MainWindow::pickDirectory);
 
-    m_markAction = menu->addAction(tr("标记/撤销丢弃 (D)"));
+    m_markAction = menu->addAction(tr("Mark / Unmark (D)"));
     m_markAction->setEnabled(false);
     connect(m_markAction, &QAction::triggered, this,
             [this] { m_model.markCurrentAndAdvance(m_model.cursor().previewIndex().has_value()); });
-    QAction *compare = menu->addAction(tr("对比 (C)"));
+    QAction *compare = menu->addAction(tr("Compare (C)"));
     connect(compare, &QAction::triggered, this, [this] { m_model.cursor().openCompare(); });
-    QAction *keep = menu->addAction(tr("保留此张，标记同组其余 (K)"));
+    QAction *keep = menu->addAction(tr("Keep This One, Mark the Rest of Its Burst (K)"));
     connect(keep, &QAction::triggered, this, [this] { m_model.keepBest(m_model.cursor().previewIndex().has_value()); });
     menu->addSeparator();
-    m_discardAction = menu->addAction(tr("丢弃原片"));
+    m_discardAction = menu->addAction(tr("Discard Originals"));
     m_discardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
     connect(m_discardAction, &QAction::triggered, &m_model, &AppModel::discardOriginals);
-    m_undoAction = menu->addAction(tr("撤销丢弃"));
+    m_undoAction = menu->addAction(tr("Undo Discard"));
     m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     m_undoAction->setEnabled(false);
     connect(m_undoAction, &QAction::triggered, &m_model, &AppModel::undo);
     connect(&m_model, &AppModel::undoableChanged, this, [this] {
         const AppModel::Undoable what = m_model.undoable();
         m_undoAction->setEnabled(what != AppModel::Undoable::Nothing);
-        m_undoAction->setText(what == AppModel::Undoable::KeepBest ? tr("撤销保留此张") : tr("撤销丢弃"));
+        m_undoAction->setText(what == AppModel::Undoable::KeepBest ? tr("Undo Keep This One") : tr("Undo Discard"));
     });
     menu->addSeparator();
-    QAction *quit = menu->addAction(tr("退出"));
+    QAction *quit = menu->addAction(tr("Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, &QWidget::close);

@@ -19,22 +19,22 @@ StartScreen::StartScreen(QWidget *parent)
     symbol->setTextFormat(Qt::PlainText);
     symbol->setFont(Theme::iconFont(84));
     Theme::setTextColor(symbol, Theme::accent());
-    auto *title = new QLabel(tr("Vorlane 照片筛选"));
+    auto *title = new QLabel(tr("Vorlane photo culling"));
     title->setTextFormat(Qt::PlainText);
     title->setFont(Theme::uiFont(28, QFont::DemiBold));
-    auto *subtitle = new QLabel(tr("选择一个照片/视频目录开始筛选"));
+    auto *subtitle = new QLabel(tr("Choose a folder of photos and videos to start culling"));
     subtitle->setTextFormat(Qt::PlainText);
     subtitle->setFont(Theme::uiFont(15));
     subtitle->setForegroundRole(QPalette::PlaceholderText);
 
     m_button = new PillButton;
-    m_button->setText(tr("选择目录"));
+    m_button->setText(tr("Choose a folder"));
     m_button->setSymbol(QString::fromLatin1(Theme::Icon::createFolder), 18);
     m_button->setFont(Theme::uiFont(13, QFont::DemiBold));
     m_button->setPadding(22, 10);
     connect(m_button, &PillButton::clicked, this, &StartScreen::pickRequested);
 
-    auto *caption = new QLabel(tr("压缩副本将生成在各原片所在目录的 _bside 子文件夹中"));
+    auto *caption = new QLabel(tr("Small copies are made in a _bside folder beside each folder of originals"));
     caption->setTextFormat(Qt::PlainText);
     caption->setFont(Theme::uiFont(10));
     caption->setForegroundRole(QPalette::PlaceholderText);

@@ -34,8 +34,7 @@ void Toast::showMessage(const QString &message)
 void Toast::dismiss()
 {
     hide();
-    if (m_onDismiss)
-        m_onDismiss();
+    Q_EMIT dismissed();
 }
 
 QSize Toast::sizeHint() const

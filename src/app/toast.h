@@ -3,7 +3,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <functional>
 
 namespace vorlane {
 
@@ -22,9 +21,11 @@ public:
     explicit Toast(QWidget *parent = nullptr);
 
     void showMessage(const QString &message);
-    void setOnDismiss(std::function<void()> onDismiss) { m_onDismiss = std::move(onDismiss); }
     QString message() const { return m_message; }
     QSize sizeHint() const override;
+
+Q_SIGNALS:
+    void dismissed(); // the message went, by itself after its time
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -34,7 +35,6 @@ private:
 
     QString m_message;
     QTimer m_timer;
-    std::function<void()> m_onDismiss;
 };
 
 } // namespace vorlane

@@ -58,20 +58,4 @@ void assignCopyPaths(QList<MediaPair> &cells)
     }
 }
 
-void ensureParentDir(const std::filesystem::path &destination)
-{
-    const std::filesystem::path folder = destination.parent_path();
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        // create_directories reports an existing folder as no error; anything else is the file system's.
-        if (std::filesystem::is_directory(folder))
-            return;
-        throw std::filesystem::filesystem_error("cannot create folder", folder, ec);
-    }
-    if (!std::filesystem::is_directory(folder))
-        throw std::filesystem::filesystem_error("cannot create folder", folder,
-                                                std::make_error_code(std::errc::not_a_directory));
-}
-
 } // namespace vorlane::BsidePathResolver

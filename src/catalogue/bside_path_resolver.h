@@ -32,9 +32,5 @@ std::filesystem::path extensionNamedDestination(const std::filesystem::path &sou
 // Pure; runs where the listing is made.
 void assignCopyPaths(QList<MediaPair> &cells);
 
-// Creates the folder that holds destination with its intermediates. An existing folder is success.
-// Throws std::filesystem::filesystem_error with the file system's error otherwise.
-void ensureParentDir(const std::filesystem::path &destination);
-
 } // namespace BsidePathResolver
 } // namespace vorlane

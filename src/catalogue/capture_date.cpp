@@ -2,6 +2,8 @@
 
 #include "catalogue/exiv2_runtime.h"
 
+#include <QTimeZone>
+
 #include <exiv2/exiv2.hpp>
 
 #include <fcntl.h>
@@ -18,7 +20,7 @@ namespace {
 
 QDateTime fromTimestamp(int64_t seconds, uint32_t nanoseconds)
 {
-    return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + nanoseconds / 1000000, Qt::UTC);
+    return QDateTime::fromMSecsSinceEpoch(seconds * 1000 + nanoseconds / 1000000, QTimeZone::utc());
 }
 
 std::optional<std::string> exifString(const Exiv2::ExifData &exif, const char *key)
@@ -52,7 +54,7 @@ int subSecondMs(const Exiv2::ExifData &exif, const char *key)
 
 // Reads the date tags from an already opened image; NotRead when the metadata could not be parsed. The date
 // keeps the camera's sub-second time, so that the frames of a burst are told apart and kept in order.
-Found readDate(Exiv2::Image::AutoPtr image, std::optional<QDateTime> &date)
+Found readDate(Exiv2Compat::ImagePtr image, std::optional<QDateTime> &date)
 {
     if (!image.get())
         return Found::NotRead;
@@ -126,7 +128,7 @@ std::optional<QDateTime> exifDate(const std::filesystem::path &path)
 
 } // namespace
 
-QDateTime distantPast() { return QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC); }
+QDateTime distantPast() { return QDateTime(QDate(1, 1, 1), QTime(0, 0), QTimeZone::utc()); }
 
 std::optional<QDateTime> parseExifDate(const QString &text)
 {

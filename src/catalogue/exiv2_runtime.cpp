@@ -13,13 +13,11 @@ void ensureStarted()
     std::call_once(once, [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
         Exiv2::XmpParser::initialize();
-#ifdef EXV_ENABLE_BMFF
-        Exiv2::enableBMFF(true);
-#endif
+        Exiv2Compat::enableBmff();
     });
 }
 
-bool isStillImageType(int type)
+bool isStillImageType(Exiv2Compat::ImageType type)
 {
     switch (type) {
     case Exiv2::ImageType::jpeg:
@@ -45,32 +43,32 @@ namespace {
 
 // The factory opens by content: its type test reads a few bytes of magic and parses nothing. Whatever it
 // chose is checked again, so a file that changed between the two reads is still refused.
-Exiv2::Image::AutoPtr openIfStill(Exiv2::BasicIo::AutoPtr io)
+Exiv2Compat::ImagePtr openIfStill(Exiv2Compat::IoPtr io)
 {
     ensureStarted();
     if (io->open() != 0)
-        return Exiv2::Image::AutoPtr();
+        return Exiv2Compat::ImagePtr();
     const bool still = isStillImageType(Exiv2::ImageFactory::getType(*io));
     io->close();
     if (!still)
-        return Exiv2::Image::AutoPtr();
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(io);
+        return Exiv2Compat::ImagePtr();
+    Exiv2Compat::ImagePtr image = Exiv2::ImageFactory::open(std::move(io));
     if (!image.get() || !isStillImageType(image->imageType()))
-        return Exiv2::Image::AutoPtr();
+        return Exiv2Compat::ImagePtr();
     return image;
 }
 
 } // namespace
 
-Exiv2::Image::AutoPtr openStill(const std::filesystem::path &path)
+Exiv2Compat::ImagePtr openStill(const std::filesystem::path &path)
 {
-    return openIfStill(Exiv2::BasicIo::AutoPtr(new Exiv2::FileIo(path.native())));
+    return openIfStill(Exiv2Compat::IoPtr(new Exiv2::FileIo(path.native())));
 }
 
-Exiv2::Image::AutoPtr openStill(std::string_view bytes)
+Exiv2Compat::ImagePtr openStill(std::string_view bytes)
 {
     const auto *data = reinterpret_cast<const Exiv2::byte *>(bytes.data());
-    return openIfStill(Exiv2::BasicIo::AutoPtr(new Exiv2::MemIo(data, long(bytes.size()))));
+    return openIfStill(Exiv2Compat::IoPtr(new Exiv2::MemIo(data, bytes.size())));
 }
 
 } // namespace vorlane::Exiv2Runtime

@@ -181,8 +181,9 @@ int runCopy(const std::vector<std::string> &args)
                           [&, request = *cell.request, source, dest](std::stop_token token) {
                               const CopyOutcome outcome = makeCopy(request, token);
                               if (outcome.result == CopyOutcome::Result::Completed) {
-                                  printLine("ok " + source + " -> " + dest + " " + std::to_string(outcome.width) + "x"
-                                            + std::to_string(outcome.height) + " " + std::to_string(outcome.bytes)
+                                  printLine("ok " + source + " -> " + dest + " " + std::to_string(outcome.copy.width) + "x"
+                                            + std::to_string(outcome.copy.height) + " "
+                                            + std::to_string(outcome.copy.bytes)
                                             + "\n");
                               } else {
                                   ++failures;

@@ -40,6 +40,10 @@ private:
     bool m_committed = false;
 };
 
+// Creates the folder that holds destination with its intermediates. An existing folder is success.
+// Throws std::filesystem::filesystem_error with the file system's error otherwise.
+void ensureParentDir(const std::filesystem::path &destination);
+
 // Convenience: write bytes to destination atomically through a PendingFile.
 void writeFileAtomically(const std::filesystem::path &destination, std::string_view bytes);
 

@@ -53,7 +53,7 @@ public:
         int64_t running = 0;
         int64_t queued = 0;
         std::optional<QString> currentName;
-        int64_t failed = 0; // kept for observers; the scheduler never sees outcomes, so it stays 0 here
+        int64_t failed = 0; // the scheduler never sees outcomes: its observers fill this in
 
         double fraction() const { return total == 0 ? 0.0 : double(completed) / double(total); }
         bool isIdle() const { return running == 0 && queued == 0; }
@@ -86,7 +86,6 @@ public:
     void stopObserving(uint64_t key);
 
     Progress progress() const;
-    int64_t baseline() const { return m_baseline; }
     int64_t maxConcurrency() const;
 
     // One machine sample: the load rule, then a thermal change (if any) applied at once.

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "media/phrase.h"
+
 #include <exception>
 #include <filesystem>
 #include <string>
 
 namespace vorlane {
 
-// Why a copy could not be made. what() is the text a failed cell shows: a sentence, or for the video
-// encoder's library errors "reader: …", "writer: …", "video append: …", "audio append: …" with FFmpeg's
-// own description after the prefix. Both compressors throw it (besides CancelledError).
+// Why a copy could not be made: a sentence, or for the video encoder's library errors "reader: …",
+// "writer: …", "video append: …", "audio append: …" with FFmpeg's own description after the prefix. what()
+// is it in English (the command line); message() in the interface's language (a failed cell's tooltip).
+// Both compressors throw it (besides CancelledError).
 class CopyError final : public std::exception
 {
 public:
@@ -20,14 +23,21 @@ public:
                       // a folder that cannot be made
     };
 
-    CopyError(Reason reason, std::string message)
+    CopyError(Reason reason, const Phrase &message)
         : m_reason(reason)
-        , m_message(std::move(message))
+        , m_message(message)
+        , m_english(message.englishUtf8())
+    {
+    }
+    // A library's own message, shown as it is.
+    CopyError(Reason reason, const std::string &text)
+        : CopyError(reason, Phrase::verbatim(text))
     {
     }
 
     Reason reason() const noexcept { return m_reason; }
-    const char *what() const noexcept override { return m_message.c_str(); }
+    const char *what() const noexcept override { return m_english.c_str(); }
+    const Phrase &message() const { return m_message; }
 
     // A folder that cannot be made or a copy that cannot be written: "Permission denied: /card/card_bside".
     static CopyError fromFileSystem(const std::filesystem::filesystem_error &error)
@@ -37,7 +47,8 @@ public:
 
 private:
     Reason m_reason;
-    std::string m_message;
+    Phrase m_message;
+    std::string m_english;
 };
 
 } // namespace vorlane

@@ -32,7 +32,9 @@ std::optional<CopyRequest> CopyRequest::forPair(const MediaPair &pair)
 
 QString noCopyPathMessage()
 {
-    return QStringLiteral("no copy name of its own: another file of this folder would share it (rename one of them)");
+    return Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase",
+                                    "no copy name of its own: another file of this folder would share it (rename one of them)"))
+        .text();
 }
 
 namespace {
@@ -59,7 +61,9 @@ void keepAnotherFilesCopy(const CopyRequest &request)
             break;
     }
     throw CopyError(CopyError::Reason::WriteFailed,
-                    "the copy of another file is in the way and cannot be moved aside: " + copy.filename().string());
+                    Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase",
+                                             "the copy of another file is in the way and cannot be moved aside: %1"),
+                           {Phrase::verbatim(copy.filename().string())}));
 }
 
 } // namespace
@@ -69,28 +73,19 @@ CopyOutcome makeCopy(const CopyRequest &request, std::stop_token token)
     CopyOutcome outcome;
     try {
         keepAnotherFilesCopy(request);
-        if (request.isVideo) {
-            const auto info = VideoCompressor::compress(request.source, request.destination, token,
-                                                        std::max(1, QThread::idealThreadCount()));
-            outcome.width = info.width;
-            outcome.height = info.height;
-            outcome.bytes = info.bytes;
-        } else {
-            const auto info
-                = ImageCompressor::compress(request.source, request.destination, request.preferSource, token);
-            outcome.width = info.width;
-            outcome.height = info.height;
-            outcome.bytes = info.bytes;
-        }
+        outcome.copy = request.isVideo ? VideoCompressor::compress(request.source, request.destination, token,
+                                                                   std::max(1, QThread::idealThreadCount()))
+                                       : ImageCompressor::compress(request.source, request.destination,
+                                                                   request.preferSource, token);
         outcome.result = CopyOutcome::Result::Completed;
     } catch (const CancelledError &) {
         outcome.result = CopyOutcome::Result::Cancelled;
     } catch (const CopyError &e) {
         outcome.result = CopyOutcome::Result::Failed;
-        outcome.message = QString::fromUtf8(e.what());
+        outcome.message = e.message().text();
     } catch (const std::bad_alloc &) {
         outcome.result = CopyOutcome::Result::Failed;
-        outcome.message = QStringLiteral("not enough memory to make the copy");
+        outcome.message = Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "not enough memory to make the copy")).text();
     } catch (const std::exception &e) { // a library error that slipped past its wrapper: still a clean failure
         outcome.result = CopyOutcome::Result::Failed;
         outcome.message = QString::fromUtf8(e.what());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/media_pair.h"
+#include "copies/copy_info.h"
 
 #include <QString>
 
@@ -30,10 +31,8 @@ struct CopyOutcome
 {
     enum class Result { Completed, Failed, Cancelled };
     Result result = Result::Failed;
-    QString message; // the failure's description when Failed
-    int width = 0;
-    int height = 0;
-    int64_t bytes = 0;
+    QString message; // the failure's description when Failed, in the interface's language
+    CopyInfo copy;   // when Completed
 };
 
 // Runs the image or the video encoder for a request on the calling thread and reports how it ended;

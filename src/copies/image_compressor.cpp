@@ -1,7 +1,6 @@
-// vips first: GLib's headers must not meet Qt's keyword macros.
-#include "media/image_decoder.h"
-
 #include "copies/image_compressor.h"
+
+#include "media/image_decoder.h"
 
 #include "catalogue/bside_path_resolver.h"
 #include "catalogue/copy_provenance.h"
@@ -49,11 +48,11 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
 {
     checkCancellation(token);
     const auto decodeToCopySize = [&](const std::filesystem::path &input) {
-        vips::VImage picture = ImageDecoder::decode(input, int(maxLongEdge), token);
+        vips::VImage picture = ImageDecoder::decode(input, maxLongEdge, token);
         // The decoder already scales to the copy size; a picture from elsewhere would be scaled here.
         const QSize size = targetSize(picture.width(), picture.height());
         if (size != QSize(picture.width(), picture.height()))
-            picture = ImagePipeline::fromImage(picture, int(maxLongEdge), 1, token);
+            picture = ImagePipeline::fromImage(picture, maxLongEdge, 1, token);
         return picture;
     };
 
@@ -62,7 +61,8 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
     try {
         picture = decodeToCopySize(*input);
     } catch (const DecodeError &error) {
-        const std::string reason = "cannot decode \"" + displayName(*input) + "\": " + error.what();
+        const Phrase reason(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot decode \"%1\": %2"),
+                            {Phrase::verbatim(displayName(*input)), error.reason()});
         if (!preferSource || *preferSource == source)
             throw CopyError(CopyError::Reason::DecodeFailed, reason);
         // The image of a RAW+image pair is damaged: the RAW's own previews or sensor data still make a copy.
@@ -71,22 +71,26 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
             input = &source;
         } catch (const DecodeError &rawError) {
             throw CopyError(CopyError::Reason::DecodeFailed,
-                            reason + "; cannot decode \"" + displayName(source) + "\" either: " + rawError.what());
+                            Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "%1; cannot decode \"%2\" either: %3"),
+                                   {reason, Phrase::verbatim(displayName(source)), rawError.reason()}));
         }
     }
 
     checkCancellation(token);
-    BsidePathResolver::ensureParentDir(destination);
+    ensureParentDir(destination);
     checkCancellation(token);
     const auto rung
         = QualityLadder::walk([&](int quality) { return encodeJpeg(picture, quality); }, targetBytes, token);
     if (!rung) {
-        throw CopyError(CopyError::Reason::WriteFailed, "cannot encode a JPEG copy of \"" + displayName(*input) + "\"");
+        throw CopyError(CopyError::Reason::WriteFailed,
+                        Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot encode a JPEG copy of \"%1\""),
+                               {Phrase::verbatim(displayName(*input))}));
     }
     // The copy names the file it was made from, so a later photo under the same name is not taken for it.
     const auto identity = CopyProvenance::of(*input);
     if (!identity)
-        throw CopyError(CopyError::Reason::ReadFailed, "cannot read \"" + displayName(*input) + "\" again");
+        throw CopyError(CopyError::Reason::ReadFailed, Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot read \"%1\" again"),
+                                                              {Phrase::verbatim(displayName(*input))}));
     const std::string bytes = CopyProvenance::withJpegComment(rung->bytes, *identity);
     checkCancellation(token);
     writeFileAtomically(destination, bytes);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "copies/copy_info.h"
+
 #include <QSize>
 
 #include <cstdint>
@@ -10,24 +12,16 @@
 namespace vorlane::ImageCompressor {
 
 // Largest long edge of a copy, in pixels.
-inline constexpr double maxLongEdge = 1920.0;
+inline constexpr int maxLongEdge = 1920;
 // A copy encoded at or under this many bytes is accepted at once.
 inline constexpr int64_t targetBytes = 204800;
 
-struct CopyInfo
-{
-    int width = 0;
-    int height = 0;
-    int64_t bytes = 0;
-    int quality = 0; // the rung that was written, 85 ... 40
-    friend bool operator==(const CopyInfo &, const CopyInfo &) = default;
-};
 
 // Makes the small JPEG copy of one still picture (any decodable image or camera RAW) at destination: the
 // picture of preferSource when given (source is then opened only when preferSource cannot be decoded: the
 // RAW of a RAW+JPEG pair whose JPEG is damaged), else of source; upright, at most
 // maxLongEdge on its long edge, 8-bit sRGB, no metadata at all, at the first ladder quality whose
-// encoding is at most targetBytes (or at 0.40 when none is). The picture is decoded and scaled once; each
+// encoding is at most targetBytes (or at 40 when none is). The picture is decoded and scaled once; each
 // rung re-encodes the same bitmap in memory. The write is atomic: a temporary file beside the destination
 // renamed over it, so a reader never sees half a copy and a failure leaves any earlier copy untouched.
 //

@@ -9,19 +9,19 @@ namespace vorlane {
 QString progressStatusLine(const BsideScheduler::Progress &p)
 {
     const QString counts = QString::number(p.completed) + u'/' + QString::number(p.total);
+    const auto text = [](const char *source) { return QCoreApplication::translate("vorlane::ProgressText", source); };
     if (p.isIdle() && p.total >= 1 && p.completed == p.total) {
-        QString line = QCoreApplication::translate("vorlane::ProgressText", "已完成 ") + counts;
         if (p.failed >= 1)
-            line += QCoreApplication::translate("vorlane::ProgressText", " · 失败 ") + QString::number(p.failed);
-        return line;
+            return text(QT_TRANSLATE_NOOP("vorlane::ProgressText", "Done %1 · failed %2")).arg(counts).arg(p.failed);
+        return text(QT_TRANSLATE_NOOP("vorlane::ProgressText", "Done %1")).arg(counts);
     }
-    QStringList parts{QCoreApplication::translate("vorlane::ProgressText", "压缩 ") + counts};
+    QStringList parts{text(QT_TRANSLATE_NOOP("vorlane::ProgressText", "Copies %1")).arg(counts)};
     if (p.running >= 1)
-        parts << QCoreApplication::translate("vorlane::ProgressText", "进行中 ") + QString::number(p.running);
+        parts << text(QT_TRANSLATE_NOOP("vorlane::ProgressText", "running %1")).arg(p.running);
     if (p.queued >= 1)
-        parts << QCoreApplication::translate("vorlane::ProgressText", "排队 ") + QString::number(p.queued);
+        parts << text(QT_TRANSLATE_NOOP("vorlane::ProgressText", "queued %1")).arg(p.queued);
     if (p.failed >= 1)
-        parts << QCoreApplication::translate("vorlane::ProgressText", "失败 ") + QString::number(p.failed);
+        parts << text(QT_TRANSLATE_NOOP("vorlane::ProgressText", "failed %1")).arg(p.failed);
     if (p.currentName && !p.currentName->isEmpty())
         parts << *p.currentName;
     return parts.join(QStringLiteral(" · "));

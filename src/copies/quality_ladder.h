@@ -9,7 +9,7 @@
 
 namespace vorlane::QualityLadder {
 
-// JPEG qualities (libjpeg's 0-100 scale) tried in order: 0.85 to 0.45 in steps of 0.10, then the floor 0.40.
+// JPEG qualities (libjpeg's 0-100 scale) tried in order: 85 to 45 in steps of 10, then the floor 40.
 inline constexpr std::array<int, 6> qualities{85, 75, 65, 55, 45, 40};
 
 struct Rung

@@ -31,6 +31,7 @@ int evenInt(double length)
 }
 
 [[noreturn]] void fail(CopyError::Reason reason, const std::string &message) { throw CopyError(reason, message); }
+[[noreturn]] void fail(CopyError::Reason reason, const char *phrase) { throw CopyError(reason, Phrase(phrase)); }
 
 // The file's video stream (LibavSupport::videoStream) and the first audio stream the demuxer could identify.
 struct Tracks
@@ -147,18 +148,18 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
 
     std::error_code sizeError;
     if (std::filesystem::file_size(source, sizeError) == 0 && !sizeError)
-        fail(CopyError::Reason::NoVideoTrack, "the file has no video track");
+        fail(CopyError::Reason::NoVideoTrack, QT_TRANSLATE_NOOP("vorlane::Phrase", "the file has no video track"));
     const ffi::InputFormatPtr input = openReader(source);
     const Tracks tracks = findTracks(input.get());
     if (!tracks.video)
-        fail(CopyError::Reason::NoVideoTrack, "the file has no video track");
+        fail(CopyError::Reason::NoVideoTrack, QT_TRANSLATE_NOOP("vorlane::Phrase", "the file has no video track"));
     for (unsigned i = 0; i < input->nb_streams; ++i) {
         if (input->streams[i] != tracks.video && input->streams[i] != tracks.audio)
             input->streams[i]->discard = AVDISCARD_ALL;
     }
     checkCancellation(token);
 
-    BsidePathResolver::ensureParentDir(destination);
+    ensureParentDir(destination);
     std::optional<PendingFile> pending;
     pending.emplace(destination);
     // Declared after the pending file, so the muxer has closed the file before an unfinished one is removed.
@@ -181,7 +182,7 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
     // clip under the same name is not taken for it.
     const auto identity = CopyProvenance::of(source);
     if (!identity)
-        fail(CopyError::Reason::ReadFailed, "reader: the file cannot be read");
+        fail(CopyError::Reason::ReadFailed, QT_TRANSLATE_NOOP("vorlane::Phrase", "reader: the file cannot be read"));
     av_dict_set(&output->metadata, "comment", CopyProvenance::toText(*identity).constData(), 0);
 
     int rc = avio_open(&output->pb, pending->path().c_str(), AVIO_FLAG_WRITE);
@@ -213,7 +214,8 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
         av_packet_unref(packet.get());
     }
     if (endsEarly(tracks.video, videoEnd))
-        fail(CopyError::Reason::ReadFailed, "reader: the file ends before the end of its video (truncated)");
+        fail(CopyError::Reason::ReadFailed,
+             QT_TRANSLATE_NOOP("vorlane::Phrase", "reader: the file ends before the end of its video (truncated)"));
     checkCancellation(token);
     video.finish();
     if (audio)

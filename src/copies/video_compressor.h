@@ -1,5 +1,7 @@
 #pragma once
 
+#include "copies/copy_info.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <stop_token>
@@ -16,16 +18,6 @@ inline constexpr int64_t videoBitrate = 2000000;
 // AAC bit rate of the copy's stereo audio, bits per second.
 inline constexpr int64_t audioBitrate = 96000;
 
-// The finished copy: its coded frame size (stored orientation, as ffprobe reports width and height; a
-// rotation travels in the display matrix) and its size on disk.
-struct CopyInfo
-{
-    int width = 0;
-    int height = 0;
-    int64_t bytes = 0;
-
-    bool operator==(const CopyInfo &) const = default;
-};
 
 // The copy's average video bit rate for a source whose video runs at sourceBitrate (0 = unknown): the
 // source's own rate, never more than videoBitrate.

@@ -1,5 +1,7 @@
 #include "media/display_orientation.h"
 
+#include "media/ffi/libav_compat.h"
+
 extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/display.h>
@@ -14,7 +16,7 @@ namespace vorlane {
 DisplayOrientation DisplayOrientation::of(const AVStream *stream)
 {
     size_t size = 0;
-    const uint8_t *data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+    const uint8_t *data = LibavCompat::streamSideData(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
     if (!data || size < 9 * sizeof(int32_t))
         return {};
     int32_t matrix[9];
@@ -40,7 +42,7 @@ void DisplayOrientation::applyTo(AVStream *stream) const
     if (rotation == 0 && !mirrored)
         return;
     auto *matrix
-        = reinterpret_cast<int32_t *>(av_stream_new_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
+        = reinterpret_cast<int32_t *>(LibavCompat::newStreamSideData(stream, AV_PKT_DATA_DISPLAYMATRIX, 9 * sizeof(int32_t)));
     if (!matrix)
         throw std::bad_alloc();
     // av_display_rotation_set turns clockwise, av_display_rotation_get reports counter-clockwise.

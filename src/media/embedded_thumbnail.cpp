@@ -1,7 +1,6 @@
-// vips first: GLib's headers must not meet Qt's keyword macros.
-#include "media/image_pipeline.h"
-
 #include "media/embedded_thumbnail.h"
+
+#include "media/image_pipeline.h"
 
 #include "catalogue/exiv2_runtime.h"
 #include "media/cancellation.h"
@@ -53,7 +52,7 @@ QImage read(const std::filesystem::path &path, int minLongEdge, int maxLongEdge,
         int orientation = 1;
         const Exiv2::ExifData &exif = image->exifData();
         if (const auto it = Exiv2::orientation(exif); it != exif.end() && it->count() > 0) {
-            const long value = it->toLong();
+            const long value = Exiv2Compat::toInteger(*it);
             if (value >= 1 && value <= 8)
                 orientation = int(value);
         }
@@ -90,7 +89,7 @@ QImage read(const std::filesystem::path &path, int minLongEdge, int maxLongEdge,
         throw;
     } catch (const DecodeError &) {
         return {};
-    } catch (const Exiv2::AnyError &) {
+    } catch (const Exiv2Compat::Error &) {
         return {};
     } catch (const std::exception &) {
         return {};

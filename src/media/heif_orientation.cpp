@@ -119,7 +119,7 @@ int exifOrientation(const std::filesystem::path &path)
         const auto it = Exiv2::orientation(exif);
         if (it == exif.end() || it->count() == 0)
             return 1;
-        const long value = it->toLong();
+        const long value = Exiv2Compat::toInteger(*it);
         return value >= 1 && value <= 8 ? int(value) : 1;
     } catch (...) {
         return 1;

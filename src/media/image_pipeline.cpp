@@ -67,8 +67,9 @@ void checkBudget(const VImage &header, std::string_view loader)
     const int64_t pixels = int64_t(header.width()) * header.height();
     const int64_t budget = isOneOf(loader, streamingLoaders) ? maxStreamedPixels : maxWholePicturePixels;
     if (pixels > budget) {
-        throw DecodeError("the picture is too large to decode (" + std::to_string(header.width()) + " x "
-                          + std::to_string(header.height()) + " pixels)");
+        throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture is too large to decode (%1 x %2 pixels)"),
+                                 {Phrase::verbatim(QString::number(header.width())),
+                                  Phrase::verbatim(QString::number(header.height()))}));
     }
 }
 
@@ -218,15 +219,16 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
     return guarded([&] {
         const std::string accepted = acceptedLoader(path, loaders);
         if (accepted.empty()) {
-            throw DecodeError(loaders == Loaders::PlainPhotoFormats ? "the camera RAW format is not supported"
-                                                                    : "the file is not a picture");
+            throw DecodeError(Phrase(loaders == Loaders::PlainPhotoFormats
+                                         ? QT_TRANSLATE_NOOP("vorlane::Phrase", "the camera RAW format is not supported")
+                                         : QT_TRANSLATE_NOOP("vorlane::Phrase", "the file is not a picture")));
         }
         const VImage header = VImage::new_from_file(
             path.c_str(),
             VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
         const std::string loader = loaderOf(header);
         if (!isOneOf(loader, std::array{std::string_view(accepted)}))
-            throw DecodeError("the file changed while it was read");
+            throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the file changed while it was read")));
         checkBudget(header, loader);
         if (orientation == 0)
             orientation = fileOrientation(&path, header, loader);
@@ -250,7 +252,7 @@ VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, cons
             || acceptedNickname(vips_nickname_find(g_type_from_name(typeName)), Loaders::StillPictures, [bmp] {
                    return bmp;
                }).empty())
-            throw DecodeError("the embedded picture is not in a photo format");
+            throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the embedded picture is not in a photo format")));
         const VImage header = VImage::new_from_buffer(
             bytes.data(), bytes.size(), "",
             VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
@@ -274,7 +276,7 @@ VImage fromImage(const VImage &image, int maxLongEdge, int orientation, const st
 {
     return guarded([&] {
         if (int64_t(image.width()) * image.height() > maxWholePicturePixels)
-            throw DecodeError("the picture is too large to decode");
+            throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture is too large to decode")));
         orientation = std::clamp(orientation, 1, 8);
         const auto target = storedTarget(image.width(), image.height(), orientation, maxLongEdge);
         VImage scaled = target == ImageGeometry::Size{image.width(), image.height()}

@@ -1,6 +1,5 @@
 #pragma once
 
-// vips first: GLib's headers must not meet Qt's keyword macros.
 #include <vips/vips8>
 
 #include <cstdint>

@@ -39,6 +39,26 @@ void onError(j_common_ptr info)
     std::longjmp(errors->jump, 1);
 }
 
+// The reasons of our own a decode can end with; anything else is libjpeg's message, shown as it is.
+constexpr const char *kOwnReasons[] = {
+    QT_TRANSLATE_NOOP("vorlane::Phrase", "the file is damaged (too many corrupt-data warnings)"),
+    QT_TRANSLATE_NOOP("vorlane::Phrase", "the file is damaged (too many scans)"),
+    QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture is too large to decode"),
+    QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture is too large to decode (progressive)"),
+    QT_TRANSLATE_NOOP("vorlane::Phrase", "the file ends before the end of its picture (truncated)"),
+};
+
+Phrase reasonOf(const std::string &error)
+{
+    if (error.empty())
+        return Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the file is damaged"));
+    for (const char *own : kOwnReasons) {
+        if (error == own)
+            return Phrase(own);
+    }
+    return Phrase::verbatim(error);
+}
+
 // Ends the decode from inside libjpeg with a reason of our own.
 [[noreturn]] void failWith(j_common_ptr info, const char *reason)
 {
@@ -57,7 +77,7 @@ void onMessage(j_common_ptr info, int level)
         errors->truncated = true;
     // One corrupt-data warning is common in camera files; a stream of them is a damaged or hostile file.
     if (++info->err->num_warnings >= maxWarnings)
-        failWith(info, "the file is damaged (too many corrupt-data warnings)");
+        failWith(info, kOwnReasons[0]);
 }
 
 // Called by libjpeg between rows of every pass and scan: where a long decode stops when asked to, and where
@@ -76,7 +96,7 @@ void onProgress(j_common_ptr info)
         failWith(info, "cancelled");
     }
     if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > maxScans)
-        failWith(info, "the file is damaged (too many scans)");
+        failWith(info, kOwnReasons[1]);
 }
 
 // Bytes of coefficients a progressive (or multi-scan) decode holds at once: every block of every component.
@@ -148,9 +168,9 @@ Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, 
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
     if (int64_t(info.image_width) * info.image_height > maxPixels)
-        failWith(reinterpret_cast<j_common_ptr>(&info), "the picture is too large to decode");
+        failWith(reinterpret_cast<j_common_ptr>(&info), kOwnReasons[2]);
     if (jpeg_has_multiple_scans(&info) && coefficientBytes(info) > maxCoefficientBytes)
-        failWith(reinterpret_cast<j_common_ptr>(&info), "the picture is too large to decode (progressive)");
+        failWith(reinterpret_cast<j_common_ptr>(&info), kOwnReasons[3]);
     const bool luma = request.luma;
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK || (!luma && hasIccProfile(info))) {
         jpeg_destroy_decompress(&info);
@@ -183,7 +203,7 @@ Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, 
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     if (errors.truncated) {
-        error = "the file ends before the end of its picture (truncated)";
+        error = kOwnReasons[4];
         return Outcome::Failed;
     }
     return Outcome::Decoded;
@@ -210,7 +230,7 @@ std::optional<Pixels> decodeFrom(std::FILE *file, std::string_view bytes, const 
     case Outcome::Failed:
         break;
     }
-    throw DecodeError(error.empty() ? std::string("the file is damaged") : error);
+    throw DecodeError(reasonOf(error));
 }
 
 } // namespace
@@ -229,7 +249,7 @@ std::optional<RgbPixels> decodeScaled(std::string_view bytes, int minWidth, int 
 {
     checkCancellation(token);
     if (bytes.empty())
-        throw DecodeError("the embedded picture is empty");
+        throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the embedded picture is empty")));
     return decodeFrom<RgbPixels>(nullptr, bytes, Request{minWidth, minHeight, false, 1}, token);
 }
 

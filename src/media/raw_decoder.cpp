@@ -3,6 +3,7 @@
 #include "catalogue/exiv2_runtime.h"
 #include "media/cancellation.h"
 #include "media/decode_error.h"
+#include "media/ffi/libraw_compat.h"
 #include "media/ffi/libraw_handle.h"
 #include "media/image_pipeline.h"
 
@@ -44,7 +45,7 @@ EmbeddedPreviews readPreviews(const std::filesystem::path &path)
         image->readMetadata();
         const Exiv2::ExifData &exif = image->exifData();
         if (const auto it = Exiv2::orientation(exif); it != exif.end() && it->count() > 0) {
-            const long value = it->toLong();
+            const long value = Exiv2Compat::toInteger(*it);
             if (value >= 1 && value <= 8)
                 result.orientation = int(value);
         }
@@ -109,7 +110,7 @@ std::optional<VImage> decodeSensor(const std::filesystem::path &path, std::optio
     LibRawPtr raw = std::make_unique<LibRawHandle>();
     raw->set_dataerror_handler(onDataError, nullptr);
     raw->set_progress_handler(onProgress, const_cast<std::stop_token *>(&token));
-    raw->imgdata.params.max_raw_memory_mb = maxRawMemoryMiB;
+    LibRawCompat::setMaxRawMemoryMiB(*raw, maxRawMemoryMiB);
     if (raw->open_file(path.c_str()) != LIBRAW_SUCCESS)
         return std::nullopt;
 

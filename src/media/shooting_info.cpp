@@ -49,12 +49,12 @@ void readPhoto(const std::filesystem::path &file, ShootingInfo &info)
         info.fNumber = rationalTag(exif, "Exif.Photo.FNumber");
         info.focalLengthMm = rationalTag(exif, "Exif.Photo.FocalLength");
         info.exposureBiasEv = rationalTag(exif, "Exif.Photo.ExposureBiasValue");
-        if (const auto it = Exiv2::isoSpeed(exif); it != exif.end() && it->count() > 0 && it->toLong() > 0)
-            info.iso = int(it->toLong());
+        if (const auto it = Exiv2::isoSpeed(exif); it != exif.end() && it->count() > 0 && Exiv2Compat::toInteger(*it) > 0)
+            info.iso = int(Exiv2Compat::toInteger(*it));
         int width = image->pixelWidth();
         int height = image->pixelHeight();
         if (const auto it = Exiv2::orientation(exif);
-            it != exif.end() && it->count() > 0 && it->toLong() >= 5 && it->toLong() <= 8)
+            it != exif.end() && it->count() > 0 && Exiv2Compat::toInteger(*it) >= 5 && Exiv2Compat::toInteger(*it) <= 8)
             std::swap(width, height);
         if (width > 0 && height > 0)
             info.size = QSize(width, height);

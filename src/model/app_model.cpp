@@ -98,7 +98,7 @@ void AppModel::keepBest(bool inPreview, const std::optional<QUuid> &cell)
         return;
     const QList<QUuid> members = m_bursts->membersOf(*id);
     if (members.isEmpty()) {
-        Q_EMIT notice(tr("这张不在连拍组中"));
+        Q_EMIT notice(tr("This photo is not in a burst"));
         return;
     }
     QList<Path> marked;
@@ -112,13 +112,13 @@ void AppModel::keepBest(bool inPreview, const std::optional<QUuid> &cell)
         }
     }
     if (marked.isEmpty()) {
-        Q_EMIT notice(tr("此组其余照片都已标记"));
+        Q_EMIT notice(tr("The rest of this burst is marked already"));
         return;
     }
     m_keptIn = m_listing.currentPath().value_or(Path());
     m_keptMarks = marked;
     m_keepBestIsLatest = true;
-    Q_EMIT notice(tr("保留此张：已标记此组其余 %n 张（Ctrl+Z 撤销）", nullptr, int(marked.size())));
+    Q_EMIT notice(tr("Kept this one: marked the other %n of its burst (Ctrl+Z undoes)", nullptr, int(marked.size())));
     Q_EMIT undoableChanged();
 }
 
@@ -154,7 +154,7 @@ void AppModel::undo()
     }
     m_keptMarks.clear();
     m_keepBestIsLatest = false;
-    Q_EMIT notice(tr("已撤销保留此张：取消标记 %n 张", nullptr, unmarked));
+    Q_EMIT notice(tr("Undid keep this one: unmarked %n", nullptr, unmarked));
     Q_EMIT undoableChanged();
 }
 

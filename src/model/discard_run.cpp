@@ -93,16 +93,19 @@ void DiscardRun::start()
 
     QString skipped;
     if (unfinished + failedCopies > 0) {
-        QStringList why;
-        if (unfinished > 0)
-            why << tr("副本未完成 %1").arg(unfinished);
-        if (failedCopies > 0)
-            why << tr("副本失败 %1").arg(failedCopies);
-        skipped = tr("跳过 %1 个已标记项：").arg(unfinished + failedCopies) + why.join(tr("，"));
+        const int cells = unfinished + failedCopies;
+        if (failedCopies == 0)
+            skipped = tr("Skipped %n marked cell(s): copies not finished %1", nullptr, cells).arg(unfinished);
+        else if (unfinished == 0)
+            skipped = tr("Skipped %n marked cell(s): copies failed %1", nullptr, cells).arg(failedCopies);
+        else
+            skipped = tr("Skipped %n marked cell(s): copies not finished %1, copies failed %2", nullptr, cells)
+                          .arg(unfinished)
+                          .arg(failedCopies);
     }
     if (targets.isEmpty()) {
         if (!skipped.isEmpty())
-            setResult(tr("没有可丢弃的原片") + u'\n' + skipped);
+            setResult(tr("No originals to discard") + u'\n' + skipped);
         return;
     }
     std::set<std::filesystem::path> originals;
@@ -115,8 +118,8 @@ void DiscardRun::start()
     Q_EMIT trashingChanged();
 
     const QPointer<DiscardRun> self(this);
-    const QString missingCopy = tr("它的副本已不存在");
-    const QString anotherFilesCopy = tr("副本属于另一张照片");
+    const QString missingCopy = tr("its copy no longer exists");
+    const QString anotherFilesCopy = tr("the copy belongs to another photo");
     m_pool.start([self, targets = std::move(targets), skipped, missingCopy, anotherFilesCopy] {
         QList<Outcome> outcomes;
         for (const Target &target : targets) {
@@ -156,19 +159,19 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
         trashed += int(outcome.moved.size());
         failed += int(outcome.failed.size());
         for (const auto &[file, reason] : outcome.failed)
-            reasons << nameOf(file) + tr("：") + reason;
+            reasons << tr("%1: %2").arg(nameOf(file), reason);
     }
     updateListing(outcomes);
 
     m_isTrashing = false;
     Q_EMIT trashingChanged();
-    QString message = tr("已丢弃 %1 个文件").arg(trashed);
-    if (failed > 0)
-        message += tr("，%1 个失败").arg(failed);
+    QString message = failed > 0 ? tr("Discarded %n file(s), %1 failed", nullptr, trashed).arg(failed)
+                                 : tr("Discarded %n file(s)", nullptr, trashed);
     if (!reasons.isEmpty()) {
-        message += u'\n' + tr("未移到废纸篓：") + reasons.first();
-        if (reasons.size() > 1)
-            message += tr(" 等 %1 个文件").arg(reasons.size());
+        message += u'\n'
+            + (reasons.size() > 1 ? tr("Not moved to the Trash: %1 and %n more", nullptr, int(reasons.size()) - 1)
+                                        .arg(reasons.first())
+                                  : tr("Not moved to the Trash: %1").arg(reasons.first()));
     }
     if (!skipped.isEmpty())
         message += u'\n' + skipped;
@@ -256,12 +259,13 @@ void DiscardRun::applyUndo(const TrashService::RestoreResult &result)
 {
     m_isTrashing = false;
     Q_EMIT trashingChanged();
-    QString message = tr("已恢复 %1 个文件").arg(result.done.size());
-    if (!result.failed.isEmpty()) {
-        message += tr("，%1 个未恢复").arg(result.failed.size());
-        message += u'\n' + nameOf(result.failed.first().first) + tr("：") + result.failed.first().second;
-        if (result.failed.size() > 1)
-            message += tr(" 等 %1 个文件").arg(result.failed.size());
+    const int done = int(result.done.size());
+    const int failed = int(result.failed.size());
+    QString message = tr("Put back %n file(s)", nullptr, done);
+    if (failed > 0) {
+        const QString first = tr("%1: %2").arg(nameOf(result.failed.first().first), result.failed.first().second);
+        message = tr("Put back %n file(s), %1 not", nullptr, done).arg(failed) + u'\n'
+            + (failed > 1 ? tr("%1 and %n more", nullptr, failed - 1).arg(first) : first);
     }
     setResult(message);
     // The originals are back beside their copies: listing the folder again brings back their cells and marks.

@@ -163,7 +163,7 @@ void FolderListing::fail(int token, const QString &reason)
     m_folders.clear();
     m_pairs.clear();
     Q_EMIT contentsChanged();
-    setLoading(false, tr("无法读取目录：") + reason);
+    setLoading(false, tr("Cannot read the folder: %1").arg(reason));
 }
 
 void FolderListing::setLoading(bool loading, std::optional<QString> error)

@@ -32,7 +32,7 @@ struct GFree
 using GFilePtr = std::unique_ptr<GFile, GFree<g_object_unref>>;
 using GErrorPtr = std::unique_ptr<GError, GFree<g_error_free>>;
 
-QString tr(const char *text) { return QCoreApplication::translate("vorlane::TrashService", text); }
+QString translated(const char *text) { return QCoreApplication::translate("vorlane::TrashService", text); }
 QString systemReason(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
 
 // A file descriptor closed with its owner.
@@ -193,7 +193,7 @@ TrashResult trash(const QList<std::filesystem::path> &files)
             continue;
         }
         if (!S_ISREG(st.st_mode)) {
-            result.failed.append({path, tr("不是普通文件")});
+            result.failed.append({path, translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "not a regular file"))});
             continue;
         }
         Trashed moved;
@@ -254,7 +254,7 @@ RestoreResult restore(const QList<Trashed> &entries)
     for (const Trashed &t : entries) {
         const auto refuse = [&](const QString &reason) { result.failed.append({t.original, reason}); };
         if (t.entry.empty()) {
-            refuse(tr("找不到它在回收站中的条目"));
+            refuse(translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "its entry in the Trash cannot be found")));
             continue;
         }
         const auto [filesFd, filesError] = opened(filesFolders, t.files, [](const std::filesystem::path &p, int *e) {
@@ -264,37 +264,37 @@ RestoreResult restore(const QList<Trashed> &entries)
             return fd;
         });
         if (filesFd < 0 || folderIdentity(filesFd) != t.filesIdentity) {
-            refuse(tr("回收站文件夹已被替换或移走"));
+            refuse(translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "the Trash folder was replaced or moved")));
             continue;
         }
         struct stat st = {};
         if (::fstatat(filesFd, t.entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            refuse(errno == ENOENT ? tr("已不在回收站中") : systemReason(errno));
+            refuse(errno == ENOENT ? translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "no longer in the Trash")) : systemReason(errno));
             continue;
         }
         if (!S_ISREG(st.st_mode) || identityOf(st) != t.identity) {
-            refuse(tr("回收站中的这个条目已不是移去的文件"));
+            refuse(translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "the entry in the Trash is no longer the file that was moved")));
             continue;
         }
         const auto [folderFd, folderError] = opened(originFolders, t.folder, &openWithoutLinks);
         if (folderFd < 0) {
-            refuse(folderError == ENOENT ? tr("原文件夹已不存在") : tr("原文件夹已被替换（路径中出现了符号链接）"));
+            refuse(folderError == ENOENT ? translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "the folder it came from no longer exists")) : translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "the folder it came from was replaced (a symbolic link is on its path)")));
             continue;
         }
         if (folderIdentity(folderFd) != t.folderIdentity) {
-            refuse(tr("原文件夹已被替换"));
+            refuse(translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "the folder it came from was replaced")));
             continue;
         }
         const std::string name = t.original.filename().native();
         if (::renameat2(filesFd, t.entry.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) != 0) {
-            refuse(errno == EEXIST ? tr("原位置已有同名文件") : systemReason(errno));
+            refuse(errno == EEXIST ? translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "another file now has its name there")) : systemReason(errno));
             continue;
         }
         // Between the look and the rename another process could have swapped the entry: what arrived must be
         // the file that left, or it goes back where it was.
         if (!isTheFile(folderFd, name, t.identity)) {
             ::renameat2(folderFd, name.c_str(), filesFd, t.entry.c_str(), RENAME_NOREPLACE);
-            refuse(tr("回收站中的这个条目已不是移去的文件"));
+            refuse(translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "the entry in the Trash is no longer the file that was moved")));
             continue;
         }
         const Fd infoFd(::open((t.files.parent_path() / "info").c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));

@@ -173,16 +173,16 @@ QMenu *BrowserGrid::contextMenuFor(int index)
             return nullptr;
         file = pair->primary().path;
         const bool marked = m_model.marks().marked().contains(item.id);
-        QAction *mark = menu->addAction(marked ? tr("取消标记") : tr("标记"));
+        QAction *mark = menu->addAction(marked ? tr("Unmark") : tr("Mark"));
         mark->setEnabled(!m_model.marks().isLocked(item.id));
         connect(mark, &QAction::triggered, this, [this, id = item.id] { m_model.marks().toggle(id); });
-        connect(menu->addAction(tr("预览")), &QAction::triggered, this, [this] { m_model.cursor().openPreview(); });
+        connect(menu->addAction(tr("Preview")), &QAction::triggered, this, [this] { m_model.cursor().openPreview(); });
     } else if (const FolderEntry *folder = m_model.listing().folder(item.id)) {
         file = folder->path;
-        connect(menu->addAction(tr("打开")), &QAction::triggered, this, [this] { m_model.openSelectedFolder(); });
+        connect(menu->addAction(tr("Open")), &QAction::triggered, this, [this] { m_model.openSelectedFolder(); });
     }
     menu->addSeparator();
-    connect(menu->addAction(tr("在文件管理器中显示")), &QAction::triggered, this,
+    connect(menu->addAction(tr("Show in the file manager")), &QAction::triggered, this,
             [file] { FileManager::showItem(file); });
     return menu;
 }
@@ -386,9 +386,9 @@ bool BrowserGrid::viewportEvent(QEvent *event)
             QString tip;
             if (!badges.isEmpty() && rects.last().contains(help->pos())) {
                 if (badges.last() == CellPainter::Badge::Failed)
-                    tip = tr("副本生成失败：") + status->message();
+                    tip = tr("The copy could not be made: %1").arg(status->message());
                 else if (badges.last() == CellPainter::Badge::CopyOfAnother)
-                    tip = tr("副本属于另一张照片");
+                    tip = tr("The copy belongs to another photo");
             }
             if (!tip.isEmpty()) {
                 QToolTip::showText(help->globalPos(), Theme::plainToolTip(tip), viewport());

@@ -52,7 +52,7 @@ BadgeStyle styleOf(Badge b)
 {
     switch (b) {
     case Badge::Marked:
-        return {Theme::Icon::trash, Theme::accent(), QCoreApplication::translate("vorlane::CellPainter", "丢弃")};
+        return {Theme::Icon::trash, Theme::accent(), QCoreApplication::translate("vorlane::CellPainter", "Discard")};
     case Badge::Queued:
         return {Theme::Icon::hourglass, Theme::queued(), {}};
     case Badge::Running:
@@ -254,7 +254,7 @@ QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell)
 
 QString burstCount(const MediaCell::Burst &burst) { return QStringLiteral("%1/%2").arg(burst.index).arg(burst.size); }
 
-QString sharpestLabel() { return QCoreApplication::translate("vorlane::CellPainter", "最清晰"); }
+QString sharpestLabel() { return QCoreApplication::translate("vorlane::CellPainter", "Sharpest"); }
 
 namespace {
 

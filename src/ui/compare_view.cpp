@@ -33,7 +33,7 @@ CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoa
     , m_model(model)
     , m_thumbnails(thumbnails)
 {
-    const QString roles[2] = {tr("参考"), tr("候选")};
+    const QString roles[2] = {tr("Reference"), tr("Candidate")};
     for (int i = 0; i < 2; ++i) {
         Pane &pane = m_panes[i];
         pane.header = new QWidget(this);
@@ -54,7 +54,7 @@ CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoa
         auto *icon = plainLabel(QString::fromLatin1(Theme::Icon::trash), 9, QFont::Normal, Theme::accent(), pane.mark);
         icon->setFont(Theme::iconFont(14));
         markRow->addWidget(icon);
-        markRow->addWidget(plainLabel(tr("已标记丢弃"), 9, QFont::DemiBold, Theme::accent(), pane.mark));
+        markRow->addWidget(plainLabel(tr("Marked for discarding"), 9, QFont::DemiBold, Theme::accent(), pane.mark));
         row->addWidget(pane.mark);
         pane.view = new LargeImageView(loader, this);
         pane.info = new InfoPanel(this);
@@ -73,7 +73,7 @@ CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoa
             m_following = false;
         });
     }
-    m_hint = plainLabel(tr("←→ 换候选 · R 设为参考 · D 标记候选 · K 保留参考 · Z 100% · I 信息 · Esc 关闭"), 8.5,
+    m_hint = plainLabel(tr("←→ candidate · R make reference · D mark candidate · K keep reference · Z 100% · I info · Esc close"), 8.5,
                         QFont::Normal, Theme::onDark(Theme::Tone::Tertiary), this);
     m_hint->setAlignment(Qt::AlignCenter);
 
@@ -121,8 +121,8 @@ void CompareView::fill(Pane &pane, const MediaPair &pair, const QList<std::files
     const auto place = m_model.bursts().placeOf(pair.id());
     pane.burst->setVisible(place.has_value());
     if (place)
-        pane.burst->setText(tr("连拍 %1/%2").arg(place->index).arg(place->size)
-                            + (place->best ? tr(" · 最清晰") : QString()));
+        pane.burst->setText(place->best ? tr("Burst %1/%2 · sharpest").arg(place->index).arg(place->size)
+                                        : tr("Burst %1/%2").arg(place->index).arg(place->size));
     std::optional<std::filesystem::path> prefer;
     if (pair.imageItem())
         prefer = pair.imageItem()->path;

@@ -16,8 +16,6 @@
 namespace vorlane {
 namespace {
 
-// Sizes below are in the layout's points; Qt's font points are 4/3 of a pixel.
-double pt(double points) { return points * 0.75; }
 
 QString fraction(double seconds)
 {
@@ -44,7 +42,7 @@ InfoPanel::InfoPanel(QWidget *parent)
     : QLabel(parent)
 {
     Theme::setTextColor(this, Theme::onDark(Theme::Tone::Primary));
-    setFont(Theme::uiFont(pt(12)));
+    setFont(Theme::uiFont(Theme::points(12)));
     setTextFormat(Qt::RichText); // built here from escaped values only
     setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -69,7 +67,7 @@ void InfoPanel::showFor(const MediaPair &pair)
         return;
     m_cell = pair.id();
     m_rows.clear();
-    setText(tr("读取中…"));
+    setText(tr("Reading…"));
     adjustSize();
     QStringList names;
     for (const MediaItem &item : pair.allOriginals())
@@ -85,34 +83,34 @@ void InfoPanel::showFor(const MediaPair &pair)
                 rows.append({QCoreApplication::translate("vorlane::InfoPanel", label), value});
         };
         if (info.captured)
-            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "拍摄时间"),
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Taken"),
                 QLocale(QLocale::Chinese).toString(*info.captured, QStringLiteral("yyyy-MM-dd HH:mm:ss")));
-        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "相机"), info.camera);
-        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "镜头"), info.lens);
+        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Camera"), info.camera);
+        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Lens"), info.lens);
         if (info.exposureSeconds && *info.exposureSeconds > 0)
-            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "快门"), fraction(*info.exposureSeconds));
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Shutter"), fraction(*info.exposureSeconds));
         if (info.fNumber && *info.fNumber > 0)
-            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "光圈"), QStringLiteral("f/") + decimal(*info.fNumber, 1));
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Aperture"), QStringLiteral("f/") + decimal(*info.fNumber, 1));
         if (info.iso)
             add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "ISO"), QString::number(*info.iso));
         if (info.focalLengthMm && *info.focalLengthMm > 0)
-            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "焦距"), decimal(*info.focalLengthMm, 1) + QStringLiteral(" mm"));
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Focal length"), decimal(*info.focalLengthMm, 1) + QStringLiteral(" mm"));
         if (info.exposureBiasEv)
-            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "曝光补偿"),
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Exposure compensation"),
                 (*info.exposureBiasEv > 0 ? QStringLiteral("+") : QString()) + decimal(*info.exposureBiasEv, 1)
                     + QStringLiteral(" EV"));
         if (info.durationSeconds)
-            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "时长"),
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Length"),
                 VideoPlayerView::clockText(qint64(*info.durationSeconds * 1000)));
         if (info.framesPerSecond)
-            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "帧率"), decimal(*info.framesPerSecond, 2) + QStringLiteral(" fps"));
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Frame rate"), decimal(*info.framesPerSecond, 2) + QStringLiteral(" fps"));
         if (info.size.isValid())
-            add(video ? QT_TRANSLATE_NOOP("vorlane::InfoPanel", "分辨率") : QT_TRANSLATE_NOOP("vorlane::InfoPanel", "尺寸"),
+            add(video ? QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Resolution") : QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Size"),
                 QStringLiteral("%1 × %2").arg(info.size.width()).arg(info.size.height()));
-        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "编码"), info.codec);
+        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "Codec"), info.codec);
         if (info.fileBytes > 0)
-            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "文件大小"), formatBytes(info.fileBytes));
-        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "文件"), names.join(QStringLiteral("\n")));
+            add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "File size"), formatBytes(info.fileBytes));
+        add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "File"), names.join(QStringLiteral("\n")));
         postToMain(self, [id, rows](InfoPanel &panel) { panel.showRows(id, rows); });
     });
 }

@@ -19,14 +19,6 @@ constexpr std::array kZoomSteps{0.25, 0.5, 1.0, 2.0, 4.0};
 
 } // namespace
 
-LargeImageView::LargeImageView(QWidget *parent, Decode decode)
-    : QWidget(parent)
-    , m_ownLoader(std::make_unique<PreviewLoader>(nullptr, std::move(decode)))
-    , m_loader(m_ownLoader.get())
-{
-    init();
-}
-
 LargeImageView::LargeImageView(PreviewLoader &loader, QWidget *parent)
     : QWidget(parent)
     , m_loader(&loader)
@@ -36,7 +28,7 @@ LargeImageView::LargeImageView(PreviewLoader &loader, QWidget *parent)
 
 LargeImageView::~LargeImageView()
 {
-    if (m_loader && !m_ownLoader)
+    if (m_loader)
         m_loader->release(m_viewer);
 }
 
@@ -53,11 +45,6 @@ void LargeImageView::init()
     m_spinner.start();
     connect(m_loader.data(), &PreviewLoader::ready, this, &LargeImageView::loaded);
     connect(m_loader.data(), &PreviewLoader::interim, this, &LargeImageView::showInterim);
-}
-
-LargeImageView::Picture LargeImageView::decodeFile(const Path &path, int maxLongEdge, std::stop_token token)
-{
-    return PreviewLoader::decodeFile(path, maxLongEdge, std::move(token));
 }
 
 int LargeImageView::decodeCap() const
@@ -109,7 +96,7 @@ void LargeImageView::request()
 
 void LargeImageView::zoomFailed(const QString &reason)
 {
-    m_zoomError = tr("无法以 100% 显示：") + reason;
+    m_zoomError = tr("Cannot show at 100%: %1").arg(reason);
     m_zoom = 0;
     request(); // the fitted picture, from the cache or decoded for the screen
     clampCentre();
@@ -351,7 +338,7 @@ void LargeImageView::paintEvent(QPaintEvent *)
         p.setPen(Theme::onDark(Theme::Tone::Primary));
         p.setFont(Theme::uiFont(14, QFont::DemiBold));
         const QRectF title(area.left(), area.center().y() - 30, area.width(), 28);
-        p.drawText(title, Qt::AlignCenter, tr("无法显示此文件"));
+        p.drawText(title, Qt::AlignCenter, tr("Cannot show this file"));
         p.setPen(Theme::onDark(Theme::Tone::Secondary));
         p.setFont(Theme::uiFont(10));
         p.drawText(QRectF(area.left(), title.bottom() + 6, area.width(), area.bottom() - title.bottom()),

@@ -31,15 +31,13 @@ class LargeImageView final : public QWidget
 
 public:
     using Path = std::filesystem::path;
-    using Decode = PreviewLoader::Decode;
-    using Picture = PreviewLoader::Picture;
 
     static constexpr int kPadding = 40;
     static constexpr int kMaxLongEdge = 7680;
 
-    // With a loader of its own (decode: a stand-in for tests), or the preview's shared one.
-    explicit LargeImageView(QWidget *parent = nullptr, Decode decode = {});
-    LargeImageView(PreviewLoader &loader, QWidget *parent = nullptr);
+    // Pictures come from a loader that others may share (the preview's, which both compare panes use too);
+    // it must outlive the view.
+    explicit LargeImageView(PreviewLoader &loader, QWidget *parent = nullptr);
     ~LargeImageView() override;
 
     // file is the pair's primary file, prefer the file to decode instead (a pair's JPEG) when present;
@@ -59,7 +57,6 @@ public:
     int decodeCap() const;
     // Where the picture is drawn, in view coordinates.
     QRectF pictureRect() const;
-    static Picture decodeFile(const Path &path, int maxLongEdge, std::stop_token token);
 
     // Zoom, in device pixels per image pixel of the full picture; 0 means fitted.
     double zoom() const { return m_zoom; }
@@ -107,7 +104,6 @@ private:
     void setZoom(double zoom, std::optional<QPointF> at);
     void clampCentre();
 
-    std::unique_ptr<PreviewLoader> m_ownLoader;
     QPointer<PreviewLoader> m_loader;
     int m_viewer = 0; // this view's number among the loader's viewers
     std::optional<Path> m_target;

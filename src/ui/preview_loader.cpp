@@ -25,18 +25,11 @@ PreviewLoader::PreviewLoader(QObject *parent, Decode decode, qint64 budgetBytes)
     : QObject(parent)
     , m_decode(decode ? std::move(decode) : Decode(&PreviewLoader::decodeFile))
     , m_cache(std::max<qint64>(1, budgetBytes))
+    , m_jobs(QStringLiteral("preview"), 2, 0)
 {
-    m_pool.setObjectName(QStringLiteral("preview"));
-    m_pool.setMaxThreadCount(2);
 }
 
-PreviewLoader::~PreviewLoader()
-{
-    m_pending.clear();
-    for (const auto &stop : std::as_const(m_running))
-        stop->request_stop();
-    m_pool.waitForDone();
-}
+PreviewLoader::~PreviewLoader() { m_pending.clear(); }
 
 QString PreviewLoader::key(const Path &file, int maxLongEdge)
 {
@@ -47,25 +40,25 @@ QString PreviewLoader::key(const Path &file, int maxLongEdge)
         + QString::number(known ? qulonglong(st.st_ino) : 0) + u'|' + QString::number(maxLongEdge);
 }
 
-PreviewLoader::Picture PreviewLoader::decodeFile(const Path &file, int maxLongEdge, std::stop_token token)
+PreviewLoader::Decoded PreviewLoader::decodeFile(const Path &file, int maxLongEdge, std::stop_token token)
 {
     try {
         if (MediaClassifier::classify(file) == MediaKind::Video) {
             // A clip shows a frame a second in (the compare view's poster of it).
             QImage frame = vorlane::Picture::videoFrame(file, maxLongEdge > 0 ? maxLongEdge : 3840, 1.0, token);
-            return {frame, frame.isNull() && !token.stop_requested() ? tr("no picture in this clip") : QString()};
+            return {frame, frame.isNull() && !token.stop_requested() ? tr("No picture in this clip") : QString()};
         }
         return {vorlane::Picture::still(file, std::max(0, maxLongEdge), std::move(token)), {}};
     } catch (const DecodeError &error) {
-        return {{}, QString::fromUtf8(error.what())};
+        return {{}, error.reason().text()};
     } catch (const CancelledError &) {
         return {};
     } catch (const std::bad_alloc &) {
-        return {{}, tr("not enough memory to decode it")};
+        return {{}, tr("Not enough memory to decode it")};
     }
 }
 
-const PreviewLoader::Picture *PreviewLoader::find(const QString &key) const
+const PreviewLoader::Decoded *PreviewLoader::find(const QString &key) const
 {
     if (const auto it = m_oversized.constFind(key); it != m_oversized.constEnd())
         return &*it;
@@ -74,13 +67,13 @@ const PreviewLoader::Picture *PreviewLoader::find(const QString &key) const
 
 QImage PreviewLoader::picture(const Path &file, int maxLongEdge) const
 {
-    const Picture *picture = find(key(file, maxLongEdge));
+    const Decoded *picture = find(key(file, maxLongEdge));
     return picture ? picture->image : QImage();
 }
 
 QImage PreviewLoader::fitted(const Path &file, int maxLongEdge) const
 {
-    const Picture *picture = find(key(file, maxLongEdge));
+    const Decoded *picture = find(key(file, maxLongEdge));
     return picture ? picture->fitted : QImage();
 }
 
@@ -91,7 +84,7 @@ void PreviewLoader::want(const Path &file, int maxLongEdge, const QList<Path> &a
     const auto add = [&](const Path &f) {
         const QString k = key(f, maxLongEdge);
         wanted.keep.insert(k);
-        if (find(k) || m_errors.contains(k) || m_running.contains(k))
+        if (find(k) || m_errors.contains(k) || m_jobs.isRunning(k))
             return;
         if (std::none_of(wanted.jobs.begin(), wanted.jobs.end(), [&](const Job &j) { return j.key == k; }))
             wanted.jobs.push_back(Job{k, f, maxLongEdge, fit});
@@ -139,67 +132,63 @@ void PreviewLoader::rebuildPending()
             it = m_oversized.erase(it);
     }
     m_current = std::move(current);
-    for (auto it = m_running.begin(); it != m_running.end(); ++it) {
-        if (!keep.contains(it.key()))
-            it.value()->request_stop();
-    }
+    m_jobs.stopAllBut(keep);
     m_pending = std::move(pending);
     startJobs();
 }
 
 void PreviewLoader::startJobs()
 {
-    while (!m_pending.empty() && m_running.size() < m_pool.maxThreadCount()) {
+    while (!m_pending.empty() && m_jobs.hasRoom()) {
         const Job job = std::move(m_pending.front());
         m_pending.pop_front();
-        if (find(job.key) || m_errors.contains(job.key) || m_running.contains(job.key))
+        if (find(job.key) || m_errors.contains(job.key) || m_jobs.isRunning(job.key))
             continue; // another viewer's want, met meanwhile
-        auto stop = std::make_shared<std::stop_source>();
-        m_running.insert(job.key, stop);
         ++m_started;
         const QPointer<PreviewLoader> self(this);
-        m_pool.start([self, job, stop, decode = m_decode] {
-            // A RAW shows its embedded preview while its sensor data is decoded, unless the preview is the
-            // whole answer already.
-            if (MediaClassifier::isRaw(job.file)) {
-                try {
-                    QImage preview = vorlane::Picture::rawPreview(job.file, job.maxLongEdge, stop->get_token());
-                    const int edge = std::max(preview.width(), preview.height());
-                    if (!preview.isNull() && (job.maxLongEdge == 0 || edge < job.maxLongEdge * 9 / 10))
-                        postToMain(self, [key = job.key, preview](PreviewLoader &loader) {
-                            Q_EMIT loader.interim(key, preview);
-                        });
-                } catch (const std::exception &) {
-                    // Cancelled or unreadable: the full decode says which.
+        m_jobs.start(
+            job.key, this,
+            [self, job, decode = m_decode](std::stop_token token) {
+                // A RAW shows its embedded preview while its sensor data is decoded, unless the preview is the
+                // whole answer already.
+                if (MediaClassifier::isRaw(job.file)) {
+                    try {
+                        QImage preview = vorlane::Picture::rawPreview(job.file, job.maxLongEdge, token);
+                        const int edge = std::max(preview.width(), preview.height());
+                        if (!preview.isNull() && (job.maxLongEdge == 0 || edge < job.maxLongEdge * 9 / 10))
+                            postToMain(self, [key = job.key, preview](PreviewLoader &loader) {
+                                Q_EMIT loader.interim(key, preview);
+                            });
+                    } catch (const std::exception &) {
+                        // Cancelled or unreadable: the full decode says which.
+                    }
                 }
-            }
-            Picture picture = decode(job.file, job.maxLongEdge, stop->get_token());
-            if (!picture.image.isNull() && !job.fit.isEmpty() && !stop->stop_requested()) {
-                // Scaled here, in the format the screen takes, so the first paint only copies it.
-                const QSize drawn = job.fit.pixels(picture.image.size());
-                if (!drawn.isEmpty())
-                    picture.fitted
-                        = (drawn == picture.image.size()
-                               ? picture.image
-                               : picture.image.scaled(drawn, Qt::IgnoreAspectRatio, Qt::SmoothTransformation))
-                              .convertToFormat(picture.image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                                               : QImage::Format_RGB32);
-            }
-            postToMain(self, [key = job.key, picture = std::move(picture)](PreviewLoader &loader) mutable {
-                loader.finished(key, std::move(picture));
-            });
-        });
+                Decoded picture = decode(job.file, job.maxLongEdge, token);
+                if (!picture.image.isNull() && !job.fit.isEmpty() && !token.stop_requested()) {
+                    // Scaled here, in the format the screen takes, so the first paint only copies it.
+                    const QSize drawn = job.fit.pixels(picture.image.size());
+                    if (!drawn.isEmpty())
+                        picture.fitted = (drawn == picture.image.size()
+                                              ? picture.image
+                                              : picture.image.scaled(drawn, Qt::IgnoreAspectRatio,
+                                                                     Qt::SmoothTransformation))
+                                             .convertToFormat(picture.image.hasAlphaChannel()
+                                                                  ? QImage::Format_ARGB32_Premultiplied
+                                                                  : QImage::Format_RGB32);
+                }
+                return picture;
+            },
+            [key = job.key](PreviewLoader &loader, Decoded picture, bool) { loader.finished(key, std::move(picture)); });
     }
 }
 
-void PreviewLoader::finished(const QString &key, Picture picture)
+void PreviewLoader::finished(const QString &key, Decoded picture)
 {
-    m_running.remove(key);
     if (!picture.image.isNull()) {
         const qint64 bytes = picture.image.sizeInBytes()
             + (picture.fitted.cacheKey() == picture.image.cacheKey() ? 0 : picture.fitted.sizeInBytes());
         if (bytes <= m_cache.maxCost()) {
-            m_cache.insert(key, new Picture(std::move(picture)), std::max<qint64>(1, bytes));
+            m_cache.insert(key, new Decoded(std::move(picture)), std::max<qint64>(1, bytes));
         } else if (m_current.contains(key)) {
             m_oversized.insert(key, std::move(picture)); // the cache would drop it at once
         }

@@ -1,12 +1,13 @@
 #pragma once
 
+#include "media/background_jobs.h"
+
 #include <QCache>
 #include <QHash>
 #include <QImage>
 #include <QObject>
 #include <QSet>
 #include <QString>
-#include <QThreadPool>
 
 #include <deque>
 #include <filesystem>
@@ -44,14 +45,14 @@ class PreviewLoader final : public QObject
 
 public:
     using Path = std::filesystem::path;
-    struct Picture
+    struct Decoded
     {
         QImage image;
         QString error;      // why there is no image; empty when the decode was only stopped
         QImage fitted = {}; // image at its drawn size for the FitBox of the request, when one was given
     };
     // Decodes a file to at most maxLongEdge pixels (0 = full size). Any thread.
-    using Decode = std::function<Picture(const Path &, int maxLongEdge, std::stop_token)>;
+    using Decode = std::function<Decoded(const Path &, int maxLongEdge, std::stop_token)>;
 
     static constexpr qint64 kDefaultBudgetBytes = qint64(384) << 20;
 
@@ -59,7 +60,7 @@ public:
     ~PreviewLoader() override;
 
     static QString key(const Path &file, int maxLongEdge);
-    static Picture decodeFile(const Path &file, int maxLongEdge, std::stop_token token);
+    static Decoded decodeFile(const Path &file, int maxLongEdge, std::stop_token token);
 
     // The finished picture for a request, or a null image. Never starts work.
     QImage picture(const Path &file, int maxLongEdge) const;
@@ -102,18 +103,17 @@ private:
 
     void rebuildPending();
     void startJobs();
-    void finished(const QString &key, Picture picture);
-    const Picture *find(const QString &key) const;
+    void finished(const QString &key, Decoded picture);
+    const Decoded *find(const QString &key) const;
 
     Decode m_decode;
-    QCache<QString, Picture> m_cache;
+    QCache<QString, Decoded> m_cache;
     QHash<int, Wanted> m_wanted;        // by viewer
     QSet<QString> m_current;            // the keys of the files on screen
-    QHash<QString, Picture> m_oversized; // pictures on screen larger than the whole budget
+    QHash<QString, Decoded> m_oversized; // pictures on screen larger than the whole budget
     QHash<QString, QString> m_errors;
     std::deque<Job> m_pending;
-    QHash<QString, std::shared_ptr<std::stop_source>> m_running;
-    QThreadPool m_pool;
+    BackgroundJobs m_jobs;
     bool m_prefetching = true;
     int m_started = 0;
 };

@@ -16,8 +16,6 @@
 namespace vorlane {
 namespace {
 
-// Sizes below are in the layout's points; Qt's font points are 4/3 of a pixel.
-double pt(double points) { return points * 0.75; }
 
 constexpr int kTopLineHeight = 40;
 constexpr int kCounterBottom = 16;
@@ -26,7 +24,7 @@ QLabel *textLabel(const QString &text, double points, QFont::Weight weight, cons
 {
     auto *label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText); // a file name is never markup
-    label->setFont(Theme::uiFont(pt(points), weight));
+    label->setFont(Theme::uiFont(Theme::points(points), weight));
     Theme::setTextColor(label, color);
     return label;
 }
@@ -56,9 +54,9 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     markIcon->setFont(Theme::iconFont(14));
     Theme::setTextColor(markIcon, Theme::accent());
     markRow->addWidget(markIcon);
-    markRow->addWidget(textLabel(tr("已标记丢弃"), 12, QFont::DemiBold, Theme::accent(), m_mark));
+    markRow->addWidget(textLabel(tr("Marked for discarding"), 12, QFont::DemiBold, Theme::accent(), m_mark));
     row->addWidget(m_mark);
-    m_hint = textLabel(tr("空格关闭 · ←→ 切换 · D 标记"), 11, QFont::Normal, Theme::onDark(Theme::Tone::Tertiary),
+    m_hint = textLabel(tr("Space closes · ←→ step · D marks"), 11, QFont::Normal, Theme::onDark(Theme::Tone::Tertiary),
                        m_topLine);
     row->addWidget(m_hint);
 
@@ -132,10 +130,8 @@ void PreviewOverlay::showBurstPlace()
     const auto place = id ? m_model.bursts().placeOf(*id) : std::nullopt;
     m_burst->setVisible(place.has_value());
     if (place) {
-        QString text = tr("连拍 %1/%2").arg(place->index).arg(place->size);
-        if (place->best)
-            text += tr(" · 最清晰");
-        m_burst->setText(text);
+        m_burst->setText(place->best ? tr("Burst %1/%2 · sharpest").arg(place->index).arg(place->size)
+                                     : tr("Burst %1/%2").arg(place->index).arg(place->size));
     }
 }
 

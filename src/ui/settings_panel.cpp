@@ -15,14 +15,12 @@
 namespace vorlane {
 namespace {
 
-// Sizes below are in the layout's points; Qt's font points are 4/3 of a pixel.
-double pt(double points) { return points * 0.75; }
 
 QLabel *caption(const QString &text, QWidget *parent)
 {
     auto *label = new QLabel(text, parent);
     label->setTextFormat(Qt::PlainText);
-    label->setFont(Theme::uiFont(pt(11)));
+    label->setFont(Theme::uiFont(Theme::points(11)));
     Theme::setTextColor(label, Theme::text(Theme::Tone::Secondary, parent->palette()));
     return label;
 }
@@ -65,20 +63,20 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(14);
 
-    auto *title = new QLabel(tr("显示设置"), this);
+    auto *title = new QLabel(tr("Display settings"), this);
     title->setTextFormat(Qt::PlainText);
-    title->setFont(Theme::uiFont(pt(13), QFont::Bold));
+    title->setFont(Theme::uiFont(Theme::points(13), QFont::Bold));
     column->addWidget(title);
 
-    m_sort = addSegments(column, tr("排序方式"), {tr("按名称"), tr("按拍摄时间")});
+    m_sort = addSegments(column, tr("Sort by"), {tr("Name"), tr("Date taken")});
     connect(m_sort, &QButtonGroup::idClicked, this, [this](int id) {
         m_model.listing().setSortMode(id == 0 ? FolderListing::SortMode::Name : FolderListing::SortMode::Date);
     });
-    m_fill = addSegments(column, tr("正方形填充"), {tr("填充（裁剪）"), tr("适配（完整）")});
+    m_fill = addSegments(column, tr("Square tiles"), {tr("Fill (crop)"), tr("Fit (whole)")});
     connect(m_fill, &QButtonGroup::idClicked, this, [this](int id) {
         m_model.settings().setFillMode(id == 0 ? ViewSettings::FillMode::Fill : ViewSettings::FillMode::Fit);
     });
-    m_pairing = addSegments(column, tr("RAW+JPG 配对"), {tr("合并"), tr("分开")});
+    m_pairing = addSegments(column, tr("RAW+JPG pairs"), {tr("Together"), tr("Apart")});
     connect(m_pairing, &QButtonGroup::idClicked, this, [this](int id) {
         m_model.settings().setViewMode(id == 0 ? ViewSettings::ViewMode::Merged : ViewSettings::ViewMode::Split);
     });
@@ -87,10 +85,10 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     auto *sizeGroup = new QVBoxLayout;
     sizeGroup->setSpacing(6);
     auto *sizeHeader = new QHBoxLayout;
-    sizeHeader->addWidget(caption(tr("缩略图大小"), this));
+    sizeHeader->addWidget(caption(tr("Thumbnail size"), this));
     sizeHeader->addStretch(1);
     m_sizeLabel = caption(QString(), this);
-    m_sizeLabel->setFont(Theme::monoFont(pt(11)));
+    m_sizeLabel->setFont(Theme::monoFont(Theme::points(11)));
     sizeHeader->addWidget(m_sizeLabel);
     sizeGroup->addLayout(sizeHeader);
     auto *sliderRow = new QHBoxLayout;
@@ -120,15 +118,15 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
 
     ViewSettings &m = m_model.settings();
     addToggle(
-        column, tr("显示文件名"), [&m] { return m.showFilenames(); }, [&m](bool on) { m.setShowFilenames(on); });
+        column, tr("Show file names"), [&m] { return m.showFilenames(); }, [&m](bool on) { m.setShowFilenames(on); });
     addToggle(
-        column, tr("显示 RAW 格式标签（隐藏文件名时）"), [&m] { return m.showRawLabel(); },
+        column, tr("Show the RAW format label (when names are hidden)"), [&m] { return m.showRawLabel(); },
         [&m](bool on) { m.setShowRawLabel(on); });
     addToggle(
-        column, tr("方向键导航时自动滚动"), [&m] { return m.autoScrollOnNav(); },
+        column, tr("Scroll along with the arrow keys"), [&m] { return m.autoScrollOnNav(); },
         [&m](bool on) { m.setAutoScrollOnNav(on); });
     addToggle(
-        column, tr("点击时自动滚动"), [&m] { return m.autoScrollOnClick(); },
+        column, tr("Scroll to a clicked cell"), [&m] { return m.autoScrollOnClick(); },
         [&m](bool on) { m.setAutoScrollOnClick(on); });
 
     connect(&m_model.settings(), &ViewSettings::changed, this, &SettingsPanel::showModel);
@@ -152,7 +150,7 @@ QButtonGroup *SettingsPanel::addSegments(QVBoxLayout *column, const QString &tex
         button->setText(choices[i]);
         button->setCheckable(true);
         button->setCursor(Qt::ArrowCursor);
-        button->setFont(Theme::uiFont(pt(12)));
+        button->setFont(Theme::uiFont(Theme::points(12)));
         button->setPadding(8, 3);
         button->setRadius(5);
         button->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()),
@@ -170,7 +168,7 @@ QCheckBox *SettingsPanel::addToggle(QVBoxLayout *column, const QString &label, s
                                     std::function<void(bool)> set)
 {
     auto *box = new QCheckBox(label, this);
-    box->setFont(Theme::uiFont(pt(13)));
+    box->setFont(Theme::uiFont(Theme::points(13)));
     box->setFocusPolicy(Qt::NoFocus);
     connect(box, &QCheckBox::toggled, this, [set = std::move(set)](bool on) { set(on); });
     column->addWidget(box);

@@ -38,6 +38,8 @@ void setTextColor(QWidget *widget, const QColor &color);
 
 // The interface font (Noto Sans CJK SC, so Chinese never falls back to the Japanese face) at a point size.
 QFont uiFont(double pointSize, QFont::Weight weight = QFont::Normal);
+// Sizes in the layout's points as Qt font points (3/4 of them: a Qt point is 4/3 of a pixel).
+constexpr double points(double layoutPoints) { return layoutPoints * 0.75; }
 
 // Text that may hold a file name, made safe for a tooltip: Qt reads a tooltip as rich text when it looks like
 // markup, so it is escaped and wrapped to always be read as HTML (line breaks kept).

@@ -1,6 +1,5 @@
 #include "ui/thumbnail_cache.h"
 
-#include "media/background_thread.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -17,19 +16,13 @@ constexpr int kWorkerNice = 5;
 ThumbnailCache::ThumbnailCache(QObject *parent, qint64 budgetBytes, std::shared_ptr<const ThumbnailService> service)
     : QObject(parent)
     , m_service(service ? std::move(service) : std::make_shared<ThumbnailService>())
+    , m_jobs(QStringLiteral("thumbnails"), std::max(2, QThread::idealThreadCount()), kWorkerNice)
 {
     m_cache.setMaxCost(budgetBytes);
     m_standIns.setMaxCost(std::max<qint64>(1, budgetBytes / 8));
-    m_pool.setMaxThreadCount(std::max(2, QThread::idealThreadCount()));
 }
 
-ThumbnailCache::~ThumbnailCache()
-{
-    m_pending.clear();
-    for (auto &source : m_running)
-        source->request_stop();
-    m_pool.waitForDone();
-}
+ThumbnailCache::~ThumbnailCache() { m_pending.clear(); }
 
 ThumbnailCache &ThumbnailCache::shared()
 {
@@ -67,7 +60,7 @@ bool ThumbnailCache::failed(const MediaItem &file, double size) const
 void ThumbnailCache::request(const MediaItem &file, double size, double scale)
 {
     const QString key = cacheKey(file, size);
-    if (m_cache.contains(key) || m_failed.contains(key) || m_running.contains(key))
+    if (m_cache.contains(key) || m_failed.contains(key) || m_jobs.isRunning(key))
         return;
     for (const Pending &p : m_pending) {
         if (p.key == key)
@@ -111,48 +104,41 @@ void ThumbnailCache::clearFailures() { m_failed.clear(); }
 
 void ThumbnailCache::startJobs()
 {
-    while (!m_pending.empty() && m_running.size() < m_pool.maxThreadCount()) {
+    while (!m_pending.empty() && m_jobs.hasRoom()) {
         Pending job = std::move(m_pending.front());
         m_pending.pop_front();
-        auto source = std::make_shared<std::stop_source>();
-        m_running.insert(job.key, source);
         ++m_jobsStarted;
-        const QPointer<ThumbnailCache> self(this);
-        m_pool.start([self, job, service = m_service, token = source->get_token()] {
-            lowerThisThreadsPriority(kWorkerNice);
-            QImage image;
-            bool sharp = true;
-            if (job.step == Step::Quick) {
-                ThumbnailService::Quick quick = service->quick(job.file, job.pixels, token);
-                image = std::move(quick.image);
-                sharp = quick.sharp;
-            } else {
-                image = service->sharp(job.file, job.pixels, token);
-            }
-            // Keep the short edge near the requested size (the tile scales it the rest of the way once): a
-            // shared-cache picture only a little larger is kept as it is read.
-            if (!image.isNull()) {
-                const int shortEdge = std::min(image.width(), image.height());
-                if (shortEdge > job.pixels * 3 / 2)
-                    image = image.scaled(image.size().scaled(job.pixels, job.pixels, Qt::KeepAspectRatioByExpanding),
-                                         Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-            }
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
-                [self, job, image, sharp] {
-                    if (self)
-                        self->finished(job, image, sharp);
-                },
-                Qt::QueuedConnection);
-        });
+        m_jobs.start(
+            job.key, this,
+            [job, service = m_service](std::stop_token token) {
+                QImage image;
+                bool sharp = true;
+                if (job.step == Step::Quick) {
+                    ThumbnailService::Quick quick = service->quick(job.file, job.pixels, token);
+                    image = std::move(quick.image);
+                    sharp = quick.sharp;
+                } else {
+                    image = service->sharp(job.file, job.pixels, token);
+                }
+                // Keep the short edge near the requested size (the tile scales it the rest of the way once): a
+                // shared-cache picture only a little larger is kept as it is read.
+                if (!image.isNull()) {
+                    const int shortEdge = std::min(image.width(), image.height());
+                    if (shortEdge > job.pixels * 3 / 2)
+                        image = image.scaled(image.size().scaled(job.pixels, job.pixels, Qt::KeepAspectRatioByExpanding),
+                                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                }
+                return std::pair(image, sharp);
+            },
+            [job](ThumbnailCache &cache, std::pair<QImage, bool> result, bool stopped) {
+                cache.finished(job, result.first, result.second, stopped);
+            });
     }
 }
 
-void ThumbnailCache::finished(Pending job, const QImage &image, bool sharp)
+void ThumbnailCache::finished(Pending job, const QImage &image, bool sharp, bool stopped)
 {
     const QString key = job.key;
-    const bool stopped = m_running.value(key) && m_running.value(key)->stop_requested();
-    m_running.remove(key);
     const auto insert = [](QCache<QString, QPixmap> &cache, const QString &k, const QImage &picture) {
         auto *pixmap = new QPixmap(QPixmap::fromImage(picture));
         const qint64 cost = qint64(pixmap->width()) * pixmap->height() * std::max(1, pixmap->depth() / 8);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/media_item.h"
+#include "media/background_jobs.h"
 #include "ui/thumbnail_service.h"
 
 #include <QCache>
@@ -9,7 +10,6 @@
 #include <QPixmap>
 #include <QSet>
 #include <QString>
-#include <QThreadPool>
 
 #include <deque>
 #include <filesystem>
@@ -65,7 +65,7 @@ public:
 
     qint64 bytesHeld() const { return m_cache.totalCost(); }
     int jobsStarted() const { return m_jobsStarted; }
-    int jobsRunning() const { return int(m_running.size()); }
+    int jobsRunning() const { return m_jobs.running(); }
 
 Q_SIGNALS:
     void ready(const QString &key);
@@ -82,16 +82,15 @@ private:
 
     void enqueue(Pending job);
     void startJobs();
-    void finished(Pending job, const QImage &image, bool sharp);
+    void finished(Pending job, const QImage &image, bool sharp, bool stopped);
 
     QCache<QString, QPixmap> m_cache;
     QCache<QString, QPixmap> m_standIns;
     QSet<QString> m_failed;
     std::deque<Pending> m_pending;
-    QHash<QString, std::shared_ptr<std::stop_source>> m_running;
     QStringList m_wanted;
-    QThreadPool m_pool;
     std::shared_ptr<const ThumbnailService> m_service;
+    BackgroundJobs m_jobs; // last: stopped and joined before the members its work reads
     int m_jobsStarted = 0;
 };
 

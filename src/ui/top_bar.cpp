@@ -15,8 +15,6 @@
 namespace vorlane {
 namespace {
 
-// Sizes below are in the layout's points; Qt's font points are 4/3 of a pixel.
-double pt(double points) { return points * 0.75; }
 
 QString directoryName(const std::filesystem::path &dir)
 {
@@ -47,9 +45,9 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     m_capacity = new QLabel(this);
     m_capacity->setTextFormat(Qt::PlainText);
     m_capacity->setObjectName(QStringLiteral("capacity"));
-    m_capacity->setFont(Theme::monoFont(pt(16), QFont::Bold));
+    m_capacity->setFont(Theme::monoFont(Theme::points(16), QFont::Bold));
     Theme::setTextColor(m_capacity, Theme::text(Theme::Tone::Secondary, palette()));
-    m_capacity->setToolTip(tr("当前目录 / 根目录 / 磁盘可用空间"));
+    m_capacity->setToolTip(tr("This folder / the opened folder / free on the disk"));
     row->addWidget(m_capacity);
 
     m_settingsButton = new PillButton(this);
@@ -60,14 +58,14 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     m_settingsButton->setCheckable(true);
     m_settingsButton->setCursor(Qt::ArrowCursor);
     m_settingsButton->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()), Theme::accent(0.2));
-    m_settingsButton->setToolTip(tr("显示设置"));
+    m_settingsButton->setToolTip(tr("Display settings"));
     connect(m_settingsButton, &PillButton::clicked, this, &TopBar::toggleSettings);
     row->addWidget(m_settingsButton);
 
     m_discard = new PillButton(this);
     m_discard->setObjectName(QStringLiteral("discard"));
-    m_discard->setText(tr("丢弃原片"));
-    m_discard->setFont(Theme::uiFont(pt(13), QFont::Medium));
+    m_discard->setText(tr("Discard originals"));
+    m_discard->setFont(Theme::uiFont(Theme::points(13), QFont::Medium));
     m_discard->setSymbol(QString::fromLatin1(Theme::Icon::trash), 15);
     connect(m_discard, &PillButton::clicked, &m_model, &AppModel::discardOriginals);
     row->addWidget(m_discard);
@@ -116,9 +114,9 @@ void TopBar::rebuildBreadcrumb()
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
         button->setCursor(Qt::PointingHandCursor);
-        button->setFont(Theme::uiFont(pt(13), current ? QFont::DemiBold : QFont::Normal));
+        button->setFont(Theme::uiFont(Theme::points(13), current ? QFont::DemiBold : QFont::Normal));
         Theme::setTextColor(button, Theme::text(current ? Theme::Tone::Primary : Theme::Tone::Secondary, palette()));
-        button->setAccessibleName(tr("进入 ") + name);
+        button->setAccessibleName(tr("Go to %1").arg(name));
         button->setToolTip(Theme::plainToolTip(displayPath(entries[i])));
         const std::filesystem::path target = entries[i];
         connect(button, &QToolButton::clicked, this, [this, target] { m_model.navigate(target); });
@@ -140,8 +138,8 @@ void TopBar::showDiscard()
 {
     const int n = m_model.discard().discardableCount();
     m_discard->setEnabled(n >= 1 && !m_model.discard().isTrashing());
-    m_discard->setToolTip(n >= 1 ? tr("将 %1 张已生成副本的原片移到废纸篓").arg(n)
-                                 : tr("没有可丢弃的原片（需先标记 D 并完成压缩）"));
+    m_discard->setToolTip(n >= 1 ? tr("Move the originals of %n marked cell(s) whose copies are made to the Trash", nullptr, n)
+                                 : tr("No originals to discard (mark with D and let the copies finish first)"));
     m_discard->setCount(n >= 1 ? std::optional<int>(n) : std::nullopt);
     // Dimmed only when there is nothing to discard; while a discard runs it keeps its full colour.
     m_discard->setColors(n >= 1 ? Theme::accent() : Theme::accent(0.35), Qt::white);
@@ -187,7 +185,7 @@ void TopBar::paintEvent(QPaintEvent *)
 
     // Status line (padded 14 left and right, 5 above), then the 2-pixel bar 3 above the strip's bottom.
     const QRect textRect(14, 4, width() - 28, 13);
-    const QFont font = Theme::uiFont(pt(11));
+    const QFont font = Theme::uiFont(Theme::points(11));
     p.setFont(font);
     p.setPen(Theme::text(Theme::Tone::Secondary, palette()));
     p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,

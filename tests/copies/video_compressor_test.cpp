@@ -127,7 +127,7 @@ TEST_P(Clip, CopyHasTheExpectedStreamsAndReplacesAnEarlierCopy)
     EXPECT_EQ(probe(destination, "a", "stream=codec_name,sample_rate,channels"), row.audio ? kCopyAudio : "");
     EXPECT_NE(probe(destination, "v:0", "format=format_name").find("mp4"), std::string::npos);
     EXPECT_EQ(info,
-              (VideoCompressor::CopyInfo{row.width, row.height, int64_t(std::filesystem::file_size(destination))}));
+              (CopyInfo{row.width, row.height, int64_t(std::filesystem::file_size(destination))}));
     const std::string bytes = readFile(destination);
     EXPECT_LT(bytes.find("moov"), bytes.find("mdat")) << "the index comes before the media data (+faststart)";
     EXPECT_EQ(namesIn(bside), std::vector<std::string>{"clip_bside.mp4"}) << "no temporary file may be left";

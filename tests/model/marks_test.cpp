@@ -80,7 +80,7 @@ TEST_F(Discard, UndoPutsTheLastRunBackAndSaysWhatItCannot)
     m.discard().undo();
     EXPECT_FALSE(m.discard().canUndo());
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
-    EXPECT_EQ(*m.discard().lastResult(), u"已恢复 2 个文件，2 个未恢复\nb.jpg：原位置已有同名文件 等 2 个文件"_s);
+    EXPECT_EQ(*m.discard().lastResult(), u"已恢复 2 个文件，2 个未恢复\nb.jpg：原位置已有同名文件 等另外 1 个文件"_s);
     EXPECT_EQ(test::readFile(t.root() / "IMG_1.CR2"), "IMG_1.CR2");
     EXPECT_EQ(test::readFile(t.root() / "b.jpg"), "a new photo in its place") << "never overwritten";
     EXPECT_TRUE(m.marks().marked().contains(pairIdNamed(m, u"IMG_1.CR2+JPG"_s))) << "marked again from its copy";
@@ -96,7 +96,7 @@ TEST_F(Discard, WhatCannotMoveStaysMarked)
     fs::remove(t.root() / "IMG_2.CR2"); // gone before the run
     ASSERT_TRUE(discardAndWait());
     EXPECT_EQ(*m.discard().lastResult(),
-              u"已丢弃 2 个文件，3 个失败\n未移到废纸篓：IMG_1.JPG：它的副本已不存在 等 3 个文件"_s);
+              u"已丢弃 2 个文件，3 个失败\n未移到回收站：IMG_1.JPG：它的副本已不存在 等另外 2 个文件"_s);
     EXPECT_TRUE(fs::exists(t.root() / "IMG_1.JPG") && fs::exists(t.root() / "IMG_1.CR2"));
     EXPECT_FALSE(fs::exists(t.root() / "b.jpg") || fs::exists(t.root() / "IMG_2.JPG"));
     EXPECT_EQ(pairNames(m), (std::vector<std::string>{"c%20 odd.jpg", "IMG_1.CR2+JPG", "IMG_2.CR2"}));
@@ -256,7 +256,7 @@ TEST(DiscardRefused, CellsStayWithTheirMarkAndTheReasonIsShown)
         m.discardOriginals();
         ASSERT_TRUE(waitUntil([&] { return m.discard().lastResult().has_value(); }));
         const QString result = *m.discard().lastResult();
-        EXPECT_TRUE(result.startsWith(u"已丢弃 0 个文件，1 个失败\n未移到废纸篓：a.jpg："_s)) << result.toStdString();
+        EXPECT_TRUE(result.startsWith(u"已丢弃 0 个文件，1 个失败\n未移到回收站：a.jpg："_s)) << result.toStdString();
         EXPECT_GT(result.size(), 30) << "GIO's reason follows";
         EXPECT_EQ(m.listing().pairs().size(), 1);
         EXPECT_TRUE(m.marks().marked().contains(id));

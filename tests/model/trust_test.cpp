@@ -185,7 +185,7 @@ TEST(CopyOfAnotherPhoto, ADiscardLeavesAReplacedOriginal)
     m.discardOriginals();
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
     EXPECT_EQ(m.discard().lastResult()->toStdString(),
-              "已丢弃 0 个文件，1 个失败\n未移到废纸篓：IMG_0002.JPG：副本属于另一张照片");
+              "已丢弃 0 个文件，1 个失败\n未移到回收站：IMG_0002.JPG：副本属于另一张照片");
     EXPECT_TRUE(fs::exists(photo));
 }
 

@@ -83,7 +83,7 @@ public:
             } else if (m_mode == Mode::Fail) {
                 outcome.message = QStringLiteral("boom");
             } else {
-                BsidePathResolver::ensureParentDir(request.destination);
+                ensureParentDir(request.destination);
                 writeFileAtomically(request.destination, "copy");
                 outcome.result = CopyOutcome::Result::Completed;
             }

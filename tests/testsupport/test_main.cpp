@@ -3,6 +3,8 @@
 // HOME, the Trash and the shared thumbnail cache live in a temporary folder, set before GLib or Qt reads them.
 #include "testsupport/support.h"
 
+#include "i18n/interface_language.h"
+
 #if VORLANE_TEST_APP == 2
 #include "media/ffi/vips_runtime.h"
 
@@ -25,6 +27,10 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
 #elif VORLANE_TEST_APP == 1
     QCoreApplication app(argc, argv);
+#endif
+#if VORLANE_TEST_APP
+    // The tests read the interface's text as a user of the default language does: in Chinese.
+    vorlane::InterfaceLanguage::install(vorlane::InterfaceLanguage::Language::Chinese);
 #endif
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

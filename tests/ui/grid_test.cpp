@@ -274,7 +274,7 @@ TEST_F(Thumbnails, TheExifThumbnailStandsInUntilTheSharpOneIsMade)
     };
     const auto sharp = [&](const Path &p) { return cache.isSharp(itemAt(p), 160); };
     std::vector<std::pair<size_t, bool>> arrivals; // (file, sharp), as announced
-    QObject::connect(&cache, &ThumbnailCache::ready, [&](const QString &key) {
+    QObject::connect(&cache, &ThumbnailCache::ready, &cache, [&](const QString &key) {
         for (size_t i = 0; i < files.size(); ++i) {
             if (key == ThumbnailCache::cacheKey(itemAt(files[i]), 160)) {
                 arrivals.emplace_back(i, sharp(files[i]));

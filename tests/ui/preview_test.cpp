@@ -91,7 +91,7 @@ TEST(LargeImageViewTest, ALateResultOfASupersededLoadIsDropped)
     PreviewLoader loader(nullptr, [released](const std::filesystem::path &path, int, std::stop_token) {
         if (path.filename() == "slow.jpg")
             released.wait();
-        return PreviewLoader::Picture{path.filename() == "slow.jpg" ? QImage(60, 20, QImage::Format_RGB888)
+        return PreviewLoader::Decoded{path.filename() == "slow.jpg" ? QImage(60, 20, QImage::Format_RGB888)
                                                                     : QImage(20, 60, QImage::Format_RGB888),
                                       {}};
     });
@@ -116,7 +116,7 @@ TEST(LargeImageViewTest, PicturesArriveScaledToTheirDrawnSize)
         const QSize full = path.filename() == "small.png" ? QSize(200, 100) : QSize(4000, 3000);
         QImage image(full.scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio).boundedTo(full), QImage::Format_RGB888);
         image.fill(Qt::gray);
-        return PreviewLoader::Picture{image, {}};
+        return PreviewLoader::Decoded{image, {}};
     });
     LargeImageView view(loader);
     view.resize(800, 600);
@@ -139,15 +139,16 @@ TEST(LargeImageViewTest, PicturesArriveScaledToTheirDrawnSize)
 TEST(LargeImageViewTest, ZoomsToFullSizeAtThePointAndKeepsTheSpotAcrossSteps)
 {
     std::atomic<int> fullDecodes = 0;
-    LargeImageView view(nullptr, [&](const std::filesystem::path &path, int maxLongEdge, std::stop_token) {
+    PreviewLoader loader(nullptr, [&](const std::filesystem::path &path, int maxLongEdge, std::stop_token) {
         const QSize full = path.filename() == "small.png" ? QSize(200, 100) : QSize(4000, 3000);
         fullDecodes += maxLongEdge == 0;
         QImage image(maxLongEdge > 0 ? full.scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio).boundedTo(full)
                                      : full,
                      QImage::Format_RGB888);
         image.fill(Qt::gray);
-        return PreviewLoader::Picture{image, {}};
+        return PreviewLoader::Decoded{image, {}};
     });
+    LargeImageView view(loader);
     view.resize(800, 600);
     const auto decoded = [&](QSize size) {
         return waitUntil([&] { return !view.showsPlaceholder() && view.image().size() == size; });
@@ -202,7 +203,7 @@ TEST(PreviewLoaderTest, TheShownPictureIsKeptWhateverItsSizeAndAReplacedFileIsDe
             ++decodes;
             QImage image(1000, 1000 + int(std::filesystem::file_size(path)), QImage::Format_RGB888); // 3 MB
             image.fill(Qt::gray);
-            return PreviewLoader::Picture{image, {}};
+            return PreviewLoader::Decoded{image, {}};
         },
         1 << 20);
     const auto decoded = [&](const std::filesystem::path &file) {
@@ -229,13 +230,14 @@ TEST(PreviewLoaderTest, TheShownPictureIsKeptWhateverItsSizeAndAReplacedFileIsDe
 // picture and says why, instead of spinning over it.
 TEST(LargeImageViewTest, A100PercentThatCannotBeShownSaysSo)
 {
-    LargeImageView view(nullptr, [](const std::filesystem::path &, int maxLongEdge, std::stop_token) {
+    PreviewLoader loader(nullptr, [](const std::filesystem::path &, int maxLongEdge, std::stop_token) {
         if (maxLongEdge == 0)
-            return PreviewLoader::Picture{{}, u"the picture is too large to decode (30000 x 20000 pixels)"_s};
+            return PreviewLoader::Decoded{{}, u"the picture is too large to decode (30000 x 20000 pixels)"_s};
         QImage image(QSize(3000, 2000).scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio), QImage::Format_RGB888);
         image.fill(Qt::gray);
-        return PreviewLoader::Picture{image, {}};
+        return PreviewLoader::Decoded{image, {}};
     });
+    LargeImageView view(loader);
     view.resize(800, 600);
     view.setSource("/huge.jpg");
     ASSERT_TRUE(waitUntil([&] { return !view.image().isNull() && !view.showsPlaceholder(); }));

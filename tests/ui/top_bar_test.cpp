@@ -88,7 +88,7 @@ TEST_F(TopBarTest, ProgressAndDiscardFollowTheCopies)
         return bar.grab().toImage().pixelColor(button->geometry().topLeft() + QPoint(4, button->height() / 2));
     };
     EXPECT_FALSE(button->isEnabled());
-    EXPECT_EQ(button->toolTip(), u"没有可丢弃的原片（需先标记 D 并完成压缩）"_s);
+    EXPECT_EQ(button->toolTip(), u"没有可丢弃的原片（需先按 D 标记并完成压缩）"_s);
     EXPECT_FALSE(button->count());
     EXPECT_FALSE(near(fillPixel(), Theme::accent())) << "dimmed while nothing is discardable";
 
@@ -102,7 +102,7 @@ TEST_F(TopBarTest, ProgressAndDiscardFollowTheCopies)
     EXPECT_EQ(bar.statusText(), u"已完成 3/3 · 失败 1"_s);
     EXPECT_TRUE(near(barPixel(bar), QColor(255, 149, 0)));
     EXPECT_TRUE(button->isEnabled());
-    EXPECT_EQ(button->toolTip(), u"将 2 张已生成副本的原片移到废纸篓"_s);
+    EXPECT_EQ(button->toolTip(), u"将 2 个副本已生成的已标记项的原片移到回收站"_s);
     EXPECT_EQ(button->count(), 2);
     EXPECT_TRUE(near(fillPixel(), Theme::accent())) << fillPixel().name().toStdString();
 

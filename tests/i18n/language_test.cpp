@@ -1,0 +1,89 @@
+// The interface's language: chosen from the locale, Chinese by default; the catalogue complete; the
+// sources in English.
+#include "copies/progress_text.h"
+#include "i18n/interface_language.h"
+#include "media/phrase.h"
+
+#include <QCoreApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+using namespace vorlane;
+using namespace Qt::StringLiterals;
+using Language = InterfaceLanguage::Language;
+
+namespace {
+
+TEST(InterfaceLanguage, FollowsTheLocaleWhereVorlaneShipsItElseChinese)
+{
+    struct Row
+    {
+        QStringList uiLanguages;
+        Language expected;
+    };
+    const std::vector<Row> rows{
+        {{u"zh-CN"_s}, Language::Chinese},          {{u"zh-Hant-TW"_s}, Language::Chinese},
+        {{u"en-US"_s, u"en"_s}, Language::English}, {{u"de-DE"_s, u"en-GB"_s}, Language::English},
+        {{u"fr-FR"_s}, Language::Chinese},          {{u"C"_s}, Language::Chinese},
+        {{}, Language::Chinese},
+    };
+    for (const Row &row : rows)
+        EXPECT_EQ(InterfaceLanguage::choose(row.uiLanguages), row.expected) << row.uiLanguages.join(u',').toStdString();
+}
+
+TEST(InterfaceLanguage, KeyStringsInChineseWithTheCatalogueAndInEnglishWithout)
+{
+    BsideScheduler::Progress progress;
+    progress.total = 7;
+    progress.completed = 6;
+    progress.running = 1;
+    const auto discarded = [] { return QCoreApplication::translate("vorlane::DiscardRun", "Discarded %n file(s)", nullptr, 3); };
+    const Phrase reason(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot decode \"%1\": %2"),
+                        {Phrase::verbatim(u"IMG_1.JPG"_s), Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the file is not a picture"))});
+
+    InterfaceLanguage::install(Language::Chinese);
+    EXPECT_EQ(discarded(), u"已丢弃 3 个文件"_s);
+    EXPECT_EQ(progressStatusLine(progress), u"压缩 6/7 · 进行中 1"_s);
+    EXPECT_EQ(reason.text(), u"无法解码“IMG_1.JPG”：文件不是图片"_s);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"取消"_s) << "Qt's own buttons too";
+
+    InterfaceLanguage::install(Language::English);
+    EXPECT_EQ(discarded(), u"Discarded 3 file(s)"_s);
+    EXPECT_EQ(progressStatusLine(progress), u"Copies 6/7 · running 1"_s);
+    EXPECT_EQ(reason.text(), u"cannot decode \"IMG_1.JPG\": the file is not a picture"_s);
+    EXPECT_EQ(reason.english(), reason.text());
+    InterfaceLanguage::install(Language::Chinese);
+}
+
+// Every message of the catalogue is translated, and no source line of the program holds a Chinese string
+// (the source strings are English: a Chinese one would never reach an English desktop).
+TEST(InterfaceLanguage, TheCatalogueIsCompleteAndTheSourcesAreEnglish)
+{
+    QFile ts(QStringLiteral(VORLANE_SOURCE_DIR "/translations/vorlane_zh_CN.ts"));
+    ASSERT_TRUE(ts.open(QIODevice::ReadOnly));
+    const QString catalogue = QString::fromUtf8(ts.readAll());
+    EXPECT_FALSE(catalogue.contains(u"type=\"unfinished\""_s));
+    EXPECT_FALSE(catalogue.contains(u"type=\"vanished\""_s) || catalogue.contains(u"type=\"obsolete\""_s));
+    EXPECT_GT(catalogue.count(u"<message"_s), 100);
+
+    const QRegularExpression chineseLiteral(u"\"[^\"]*[\\x{4e00}-\\x{9fff}\\x{3000}-\\x{303f}\\x{ff00}-\\x{ffef}][^\"]*\""_s);
+    QDirIterator files(QStringLiteral(VORLANE_SOURCE_DIR "/src"), {u"*.cpp"_s, u"*.h"_s}, QDir::Files,
+                       QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        QFile file(files.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        int number = 0;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            ++number;
+            const QString text = QString::fromUtf8(line).trimmed();
+            if (!text.startsWith(u"//"_s)) {
+                EXPECT_FALSE(chineseLiteral.match(text).hasMatch()) << file.fileName().toStdString() << ":" << number;
+            }
+        }
+    }
+}
+
+} // namespace
