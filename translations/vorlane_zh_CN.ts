@@ -392,6 +392,10 @@
         <source>the embedded picture is empty</source>
         <translation>内嵌图片是空的</translation>
     </message>
+    <message>
+        <source>the file is damaged or not a picture</source>
+        <translation>文件已损坏或不是图片</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::PreviewLoader</name>

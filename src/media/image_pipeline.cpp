@@ -48,18 +48,32 @@ std::string loaderOf(const VImage &header)
     return header.get_string(VIPS_META_LOADER);
 }
 
-// libvips' message, first line only, without the loader's "VipsForeignLoad...: " clutter.
-std::string vipsReason(const vips::VError &error)
+// libvips' message about this file: the first line that names it, else the first that names no file at all,
+// without the loader's "VipsForeignLoad...: " clutter. libvips keeps one error buffer for every thread, so a
+// decode failing beside this one may have written in it too: a line naming another file is never this
+// file's reason.
+std::string vipsReason(const vips::VError &error, const std::string &fileName)
 {
     std::string text = error.what();
     vips_error_clear();
-    if (const auto nl = text.find('\n'); nl != std::string::npos)
-        text.resize(nl);
-    if (const auto colon = text.find(": "); colon != std::string::npos && text.rfind("Vips", 0) == 0)
-        text.erase(0, colon + 2);
-    if (text.empty())
-        text = "the file is damaged or not a picture";
-    return text;
+    std::string chosen;
+    size_t start = 0;
+    while (start < text.size() && chosen.empty()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(start, end - start);
+        const bool namesThis = !fileName.empty() && line.find(fileName) != std::string::npos;
+        const bool namesAFile = line.find('/') != std::string::npos || line.find('"') != std::string::npos;
+        if (namesThis || (!namesAFile && !line.empty()))
+            chosen = line;
+        start = end + 1;
+    }
+    if (const auto colon = chosen.find(": "); colon != std::string::npos && chosen.rfind("Vips", 0) == 0)
+        chosen.erase(0, colon + 2);
+    if (chosen.empty())
+        chosen = "the file is damaged or not a picture";
+    return chosen;
 }
 
 void checkBudget(const VImage &header, std::string_view loader)
@@ -181,15 +195,19 @@ VImage finish(VImage scaled, ImageGeometry::Size target, int orientation, const 
     return orientation > 1 ? orient(result, orientation).copy_memory() : result;
 }
 
+// fileName: the name of the file decoded (empty for a picture in memory), to pick libvips' message about it.
 template<typename Body>
-VImage guarded(Body body)
+VImage guarded(const std::string &fileName, Body body)
 {
     VipsRuntime::ensureStarted();
     vips_error_clear(); // the buffer may still hold a warning from an earlier, unrelated call
     try {
         return body();
     } catch (const vips::VError &error) {
-        throw DecodeError(vipsReason(error));
+        const std::string reason = vipsReason(error, fileName);
+        if (reason == "the file is damaged or not a picture")
+            throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the file is damaged or not a picture")));
+        throw DecodeError(reason);
     }
 }
 
@@ -216,7 +234,7 @@ VImage fromScaledJpeg(const RgbPixels &decoded, const ImageGeometry::Size &targe
 VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders loaders, int orientation,
                 const std::stop_token &token)
 {
-    return guarded([&] {
+    return guarded(path.filename().string(), [&] {
         const std::string accepted = acceptedLoader(path, loaders);
         if (accepted.empty()) {
             throw DecodeError(Phrase(loaders == Loaders::PlainPhotoFormats
@@ -245,7 +263,7 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
 
 VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, const std::stop_token &token)
 {
-    return guarded([&] {
+    return guarded({}, [&] {
         const char *typeName = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
         const bool bmp = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
         if (!typeName
@@ -274,7 +292,7 @@ VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, cons
 
 VImage fromImage(const VImage &image, int maxLongEdge, int orientation, const std::stop_token &token)
 {
-    return guarded([&] {
+    return guarded({}, [&] {
         if (int64_t(image.width()) * image.height() > maxWholePicturePixels)
             throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture is too large to decode")));
         orientation = std::clamp(orientation, 1, 8);

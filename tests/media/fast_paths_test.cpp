@@ -239,6 +239,12 @@ TEST(ShootingInfo, ReadsWhatTheFileRecordsAndLeavesTheRestEmpty)
     EXPECT_EQ(info.size, QSize(400, 600)) << "as shown, upright";
     EXPECT_EQ(info.fileBytes, int64_t(fs::file_size(photo)));
 
+    // A make that the model starts with in part ("NIKON CORPORATION" and "NIKON D7100") is said once too.
+    ASSERT_TRUE(test::setExif(photo, {u"-Make=NIKON CORPORATION"_s, u"-Model=NIKON D7100"_s}));
+    EXPECT_EQ(ShootingInfo::read(photo, false).camera, u"NIKON D7100"_s);
+    ASSERT_TRUE(test::setExif(photo, {u"-Make=Apple"_s, u"-Model=iPhone 7"_s}));
+    EXPECT_EQ(ShootingInfo::read(photo, false).camera, u"Apple iPhone 7"_s);
+
     const fs::path bare = t.root() / "bare.jpg";
     ASSERT_TRUE(test::makeJpeg(bare, 300, 200));
     const ShootingInfo none = ShootingInfo::read(bare, false);
