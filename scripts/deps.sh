@@ -34,7 +34,9 @@ if [ -r /etc/os-release ]; then
   release="$(. /etc/os-release && echo "${ID:-}-${VERSION_ID:-}")"
 fi
 case "$release" in
-  debian-12 | debian-13) ;; # the same names on both releases
+  debian-12) ;;
+  # libheif comes in plugins there: the HEVC encoder the tests write HEIC files with is only recommended.
+  debian-13) PACKAGES+=(libheif-plugin-x265) ;;
   *)
     echo "deps: this system is not Debian 12 or 13 (os-release says '${release:-nothing}')." >&2
     echo "deps: install these (Debian names; your system's own may differ) and run the build again:" >&2

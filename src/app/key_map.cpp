@@ -7,8 +7,11 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QScreen>
 #include <QPlainTextEdit>
 #include <QTextEdit>
+
+#include <cmath>
 
 namespace vorlane {
 namespace {
@@ -32,6 +35,8 @@ KeyMap::KeyMap(AppModel &model, QObject *parent)
     : QObject(parent)
     , m_model(&model)
 {
+    m_skim.setTimerType(Qt::PreciseTimer);
+    connect(&m_skim, &QTimer::timeout, this, &KeyMap::skimStep);
 }
 
 bool KeyMap::eventFilter(QObject *watched, QEvent *event)
@@ -52,13 +57,19 @@ bool KeyMap::eventFilter(QObject *watched, QEvent *event)
             return m_lastPressUsed;
         }
     case QEvent::KeyRelease:
-        if (watched->isWidgetType())
-            released(*static_cast<QKeyEvent *>(event));
+        // Also a release that reaches no widget (the window that had the press has gone): the key is up.
+        released(*static_cast<QKeyEvent *>(event));
+        break;
+    case QEvent::UpdateRequest:
+    case QEvent::Paint:
+        m_painted = true;
         break;
     case QEvent::ApplicationDeactivate:
         forgetHeldKeys();
         break;
+    case QEvent::WindowActivate:
     case QEvent::WindowDeactivate:
+        // Keys pressed or released while another window had the keyboard never reached this map.
         if (watched == m_window)
             forgetHeldKeys();
         break;
@@ -74,12 +85,56 @@ void KeyMap::released(const QKeyEvent &event)
         return;
     m_down.remove(event.key());
     m_releasedAt.insert(event.key(), event.timestamp());
+    if (event.key() == m_skimKey)
+        stopSkimming();
 }
 
 void KeyMap::forgetHeldKeys()
 {
     m_down.clear();
     m_releasedAt.clear();
+    stopSkimming();
+}
+
+void KeyMap::stopSkimming()
+{
+    m_skim.stop();
+    m_skimKey = 0;
+}
+
+void KeyMap::skimStep()
+{
+    if (!m_skimKey || !m_down.contains(m_skimKey) || !m_active || !keysAreForTheWindow()) {
+        stopSkimming();
+        return;
+    }
+    // One step per painted frame; a step that changed nothing on screen (the end of the grid) waits a
+    // little before the next.
+    if (!m_painted && m_sinceStep.isValid() && m_sinceStep.elapsed() < 100)
+        return;
+    m_painted = false;
+    m_sinceStep.start();
+    arrowStep(m_skimKey);
+}
+
+void KeyMap::arrowStep(int key)
+{
+    AppModel *model = m_model.data();
+    if (!model)
+        return;
+    GridCursor &cursor = model->cursor();
+    const int forward = key == Qt::Key_Down || key == Qt::Key_Right ? 1 : -1;
+    if (cursor.isComparing()) {
+        cursor.compareMove(forward);
+    } else if (cursor.previewIndex()) {
+        cursor.previewMove(forward);
+    } else {
+        using D = GridCursor::Direction;
+        cursor.move(key == Qt::Key_Left        ? D::Left
+                        : key == Qt::Key_Right ? D::Right
+                        : key == Qt::Key_Down  ? D::Down
+                                               : D::Up);
+    }
 }
 
 bool KeyMap::isRepeat(const QKeyEvent &event)
@@ -101,27 +156,54 @@ bool KeyMap::keysAreForTheWindow() const
 bool KeyMap::handle(const QKeyEvent &event)
 {
     AppModel *model = m_model.data();
-    const bool repeat = isRepeat(event);
+    // A press that belongs to a dialog, a menu or a text field is not one of this map's keys held down: its
+    // release may never come here.
     if (!model || textFieldHasFocus() || !keysAreForTheWindow())
         return false;
+    const bool repeat = isRepeat(event);
     const int key = event.key();
     const QString text = event.text().toLower();
     const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
     const bool commandish = mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+
+    // A held arrow skims: its first repeat starts the frame timer, and the repeats themselves do nothing.
+    if (isArrow(key) && !(mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        if (!repeat) {
+            stopSkimming();
+            m_skimKey = key;
+            arrowStep(key);
+        } else if (!m_skim.isActive()) {
+            m_skimKey = key;
+            const QScreen *screen = m_window ? m_window->screen() : QGuiApplication::primaryScreen();
+            const double hz = screen && screen->refreshRate() > 1 ? screen->refreshRate() : 60.0;
+            m_skim.start(std::max(4, int(std::lround(1000.0 / hz))));
+        }
+        return true;
+    }
 
     // Holding a key acts once; panning and zooming are the exception, as in every picture viewer.
     const bool continuous = (isArrow(key) && (mods & Qt::ShiftModifier)) || key == Qt::Key_Equal || key == Qt::Key_Plus
         || key == Qt::Key_Minus;
     if (repeat && !continuous
         && (isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D || key == Qt::Key_K
-            || key == Qt::Key_C || key == Qt::Key_R || key == Qt::Key_Backspace
-            || key == Qt::Key_Z || key == Qt::Key_I || key == Qt::Key_PageUp || key == Qt::Key_PageDown))
+            || key == Qt::Key_C || key == Qt::Key_R || key == Qt::Key_Backspace || key == Qt::Key_Z
+            || key == Qt::Key_I || key == Qt::Key_N || key == Qt::Key_V || key == Qt::Key_PageUp
+            || key == Qt::Key_PageDown))
         return true;
 
     GridCursor &cursor = model->cursor();
     if (cursor.isComparing())
         return handleCompare(event, *model);
     const bool preview = cursor.previewIndex().has_value();
+    // V: the next view of the folder (all, unmarked, marked); N and Shift+N: the next and previous unmarked.
+    if (key == Qt::Key_V && !commandish) {
+        model->settings().cycleFolderView();
+        return true;
+    }
+    if (key == Qt::Key_N && !commandish) {
+        model->moveToUnmarked(mods & Qt::ShiftModifier ? -1 : 1);
+        return true;
+    }
     if (key == Qt::Key_C && !commandish) {
         cursor.openCompare();
         return true;
@@ -174,15 +256,9 @@ bool KeyMap::handle(const QKeyEvent &event)
         return true;
     }
     if (isArrow(key)) {
-        if (preview) {
-            cursor.previewMove(key == Qt::Key_Down || key == Qt::Key_Right ? 1 : -1);
-        } else {
-            using D = GridCursor::Direction;
-            cursor.move(key == Qt::Key_Left        ? D::Left
-                            : key == Qt::Key_Right ? D::Right
-                            : key == Qt::Key_Down  ? D::Down
-                                                   : D::Up);
-        }
+        // Shift with an arrow, outside a zoomed picture: one step per press, as the arrow alone.
+        if (!repeat)
+            arrowStep(key);
         return true;
     }
     if (key == Qt::Key_D && !commandish) {
@@ -234,10 +310,6 @@ bool KeyMap::handleCompare(const QKeyEvent &event, AppModel &model)
             m_compare->pan(QPointF(key == Qt::Key_Left ? step : key == Qt::Key_Right ? -step : 0,
                                    key == Qt::Key_Up ? step : key == Qt::Key_Down ? -step : 0));
         }
-        return true;
-    }
-    if (isArrow(key)) {
-        cursor.compareMove(key == Qt::Key_Right || key == Qt::Key_Down ? 1 : -1);
         return true;
     }
     switch (key) {

@@ -6,7 +6,9 @@
 
 #include <QHash>
 #include <QObject>
+#include <QElapsedTimer>
 #include <QPointer>
+#include <QTimer>
 
 class QKeyEvent;
 class QWidget;
@@ -23,6 +25,11 @@ namespace vorlane {
 // map tracks which keys are down and acts only on a key's first press. A repeat is a press flagged as one,
 // a press of a key that is already down, or a press that comes at the very server time of that key's
 // release (X11 without detectable auto-repeat sends each repeat as a release and a press sharing a time).
+//
+// The arrows are the exception: once the desktop says an arrow is held (its first repeat), the selection
+// skims, one step per frame the window paints and never faster than the display refreshes. The repeats
+// themselves are never queued as steps: a timer takes each step while the key is still down, so the
+// skimming stops with the key's release however far behind the machine is.
 class KeyMap final : public QObject
 {
     Q_OBJECT
@@ -45,6 +52,7 @@ public:
     void released(const QKeyEvent &event);
     // Forgets every key held down (the window lost the keyboard, so their releases will not come here).
     void forgetHeldKeys();
+    bool isSkimming() const { return m_skim.isActive(); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -53,6 +61,10 @@ private:
     bool keysAreForTheWindow() const;
     bool handleCompare(const QKeyEvent &event, AppModel &model);
     bool isRepeat(const QKeyEvent &event);
+    // One arrow's move in the grid, the preview or the compare view.
+    void arrowStep(int key);
+    void skimStep();
+    void stopSkimming();
 
     QPointer<AppModel> m_model;
     QPointer<QWidget> m_window;
@@ -66,6 +78,11 @@ private:
     const QEvent *m_lastPress = nullptr;
     QPointer<QWidget> m_lastPressAt;
     bool m_lastPressUsed = false;
+    // Skimming: the arrow held, the frame timer, and whether the window painted since the last step.
+    int m_skimKey = 0;
+    QTimer m_skim;
+    bool m_painted = true;
+    QElapsedTimer m_sinceStep;
 };
 
 } // namespace vorlane

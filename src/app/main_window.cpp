@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include "app/discard_consent.h"
 #include "app/key_map.h"
 #include "app/start_screen.h"
 #include "app/toast.h"
@@ -9,6 +10,7 @@
 #include "ui/theme.h"
 #include "ui/top_bar.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QFileDialog>
 #include <QFrame>
@@ -73,6 +75,10 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     m_keyMap->setCompare(m_compare);
     qApp->installEventFilter(m_keyMap);
 
+    // Broken originals go only when the user says so, in the window's own dialog.
+    m_model.setConsent([this](const QList<DiscardRun::Broken> &broken, int withCopies) {
+        return DiscardConsent::ask(broken, withCopies, this);
+    });
     buildMenu();
     connect(&m_model.listing(), &FolderListing::locationChanged, this, &MainWindow::showScreen);
     connect(&m_model.listing(), &FolderListing::locationChanged, this, [this] {
@@ -97,7 +103,11 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     showScreen();
 }
 
-MainWindow::~MainWindow() { qApp->removeEventFilter(m_keyMap); }
+MainWindow::~MainWindow()
+{
+    qApp->removeEventFilter(m_keyMap);
+    m_model.setConsent({});
+}
 
 bool MainWindow::showsBrowser() const { return m_stack->currentWidget() == m_browser; }
 
@@ -142,9 +152,11 @@ void MainWindow::buildMenu()
     menu->addSeparator();
     m_discardAction = menu->addAction(tr("Discard Originals"));
     m_discardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
+    m_discardAction->setAutoRepeat(false); // a held key discards once
     connect(m_discardAction, &QAction::triggered, &m_model, &AppModel::discardOriginals);
     m_undoAction = menu->addAction(tr("Undo Discard"));
     m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_undoAction->setAutoRepeat(false);
     m_undoAction->setEnabled(false);
     connect(m_undoAction, &QAction::triggered, &m_model, &AppModel::undo);
     connect(&m_model, &AppModel::undoableChanged, this, [this] {
@@ -157,6 +169,26 @@ void MainWindow::buildMenu()
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, &QWidget::close);
+
+    // The views of the folder: V cycles them, as the top bar's control does.
+    QMenu *view = menuBar()->addMenu(tr("View"));
+    auto *views = new QActionGroup(view);
+    using FolderView = ViewSettings::FolderView;
+    for (const auto &[which, label] : {std::pair{FolderView::All, tr("All (V)")},
+                                       std::pair{FolderView::Unmarked, tr("Unmarked (V)")},
+                                       std::pair{FolderView::Marked, tr("Marked (V)")}}) {
+        QAction *action = view->addAction(label);
+        action->setCheckable(true);
+        action->setChecked(m_model.settings().folderView() == which);
+        views->addAction(action);
+        connect(action, &QAction::triggered, this, [this, which = which] { m_model.settings().setFolderView(which); });
+        connect(&m_model.settings(), &ViewSettings::changed, action,
+                [this, action, which = which] { action->setChecked(m_model.settings().folderView() == which); });
+    }
+    view->addSeparator();
+    connect(view->addAction(tr("Next Unmarked (N)")), &QAction::triggered, this, [this] { m_model.moveToUnmarked(1); });
+    connect(view->addAction(tr("Previous Unmarked (Shift+N)")), &QAction::triggered, this,
+            [this] { m_model.moveToUnmarked(-1); });
 }
 
 void MainWindow::showScreen()

@@ -1,5 +1,6 @@
 #include "catalogue/capture_date.h"
 
+#include "catalogue/clip_date.h"
 #include "catalogue/exiv2_runtime.h"
 
 #include <QTimeZone>
@@ -165,13 +166,14 @@ void pinLocalTimeZone()
     tzset();
 }
 
-QDateTime captureDate(const std::filesystem::path &path, bool readExif)
+QDateTime captureDate(const std::filesystem::path &path, DatedAs kind)
 {
-    if (readExif) {
-        if (auto date = exifDate(path))
-            return *date;
-    }
-    return fileSystemDate(path);
+    std::optional<QDateTime> date;
+    if (kind == DatedAs::Image)
+        date = exifDate(path);
+    else if (kind == DatedAs::Video)
+        date = clipCreationTime(path);
+    return date ? *date : fileSystemDate(path);
 }
 
 } // namespace vorlane

@@ -15,13 +15,16 @@ QDateTime distantPast();
 // an all-zero camera date included.
 std::optional<QDateTime> parseExifDate(const QString &text);
 
-// The capture date of a file: EXIF DateTimeOriginal, else DateTimeDigitized (only when no original string
-// exists), else the birth time, else the modification time, else distantPast().
+// The capture date of a file. A still image (kind Image): EXIF DateTimeOriginal, else DateTimeDigitized (only
+// when no original string exists). A clip (kind Video): the recording date of its QuickTime or MP4 movie
+// header (clipCreationTime), so that a card's clips and photos of one day interleave even after a copy gave
+// every file a new time. Then, for both and for anything else: the birth time, else the modification time,
+// else distantPast().
 //
-// EXIF is read only when readExif is true (still images). Video containers are never handed to the EXIF
-// library: its QuickTime and RIFF parsers crash or spin on malformed clips, and videos carry no EXIF anyway.
-// Thread-safe; costs one header read of the file.
-QDateTime captureDate(const std::filesystem::path &path, bool readExif);
+// Video containers are never handed to the EXIF library: its QuickTime and RIFF parsers crash or spin on
+// malformed clips. Thread-safe; costs one header read of the file.
+enum class DatedAs { Image, Video, FileOnly };
+QDateTime captureDate(const std::filesystem::path &path, DatedAs kind);
 
 // File-system part of the rule alone (birth time, modification time, distant past).
 QDateTime fileSystemDate(const std::filesystem::path &path);

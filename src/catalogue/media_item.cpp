@@ -25,7 +25,7 @@ MediaItem::MediaItem(std::filesystem::path path_, Kind kind_, bool isRaw_)
     , kind(kind_)
     , isRaw(isRaw_)
     , stemKey(stemOf(path))
-    , dateTaken(captureDate(path, kind == Kind::Image))
+    , dateTaken(captureDate(path, kind == Kind::Image ? DatedAs::Image : DatedAs::Video))
 {
 }
 

@@ -184,6 +184,8 @@ int runCopy(const std::vector<std::string> &args)
                                   printLine("ok " + source + " -> " + dest + " " + std::to_string(outcome.copy.width) + "x"
                                             + std::to_string(outcome.copy.height) + " "
                                             + std::to_string(outcome.copy.bytes)
+                                            + (outcome.message.isEmpty() ? std::string()
+                                                                         : " (" + outcome.message.toStdString() + ")")
                                             + "\n");
                               } else {
                                   ++failures;

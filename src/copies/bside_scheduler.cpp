@@ -82,6 +82,8 @@ QUuid BsideScheduler::enqueue(const QUuid &id, const QString &displayName, Work 
         m_progress.total += 1;
         m_progress.queued += 1;
         m_queue.push_back(QueuedJob{id, std::move(work), displayName});
+        // Observers hear of the new job whether or not it starts now: a job left waiting counts as queued.
+        broadcast();
         pump();
     }
     deliver();
@@ -223,7 +225,12 @@ void BsideScheduler::finishJob(const QUuid &id, const std::shared_ptr<std::stop_
         return;
     m_runningCount -= 1;
     m_progress.running = m_runningCount;
-    m_progress.completed += 1;
+    // A job stopped on request (its cell was unmarked) is not a job done: it leaves the count as a queued
+    // job cancelled does.
+    if (source->stop_requested())
+        m_progress.total = std::max<int64_t>(0, m_progress.total - 1);
+    else
+        m_progress.completed += 1;
     const auto range = m_running.equal_range(id);
     for (auto it = range.first; it != range.second; ++it) {
         if (it->second == source) {

@@ -48,8 +48,8 @@ class BsideScheduler final
 public:
     struct Progress
     {
-        int64_t completed = 0; // jobs whose work returned (succeeded, failed or cancelled)
-        int64_t total = 0;     // jobs enqueued, less waiting jobs that were cancelled
+        int64_t completed = 0; // jobs whose work returned (made or failed), not those stopped on request
+        int64_t total = 0;     // jobs enqueued, less the jobs cancelled (waiting or stopped while running)
         int64_t running = 0;
         int64_t queued = 0;
         std::optional<QString> currentName;

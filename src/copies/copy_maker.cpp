@@ -11,9 +11,12 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace vorlane {
 
@@ -66,6 +69,29 @@ void keepAnotherFilesCopy(const CopyRequest &request)
                            {Phrase::verbatim(copy.filename().string())}));
 }
 
+// Whether every byte of a file can be read: a failed decode of a file that reads through is the content's
+// fault, not the card's or the disk's.
+bool readsThrough(const std::filesystem::path &file, const std::stop_token &token)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st
+    {
+    };
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    std::vector<char> buffer(1 << 20);
+    while (ok && !token.stop_requested()) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n == 0)
+            break;
+        if (n < 0 && errno != EINTR)
+            ok = false;
+    }
+    ::close(fd);
+    return ok && !token.stop_requested();
+}
+
 } // namespace
 
 CopyOutcome makeCopy(const CopyRequest &request, std::stop_token token)
@@ -78,11 +104,22 @@ CopyOutcome makeCopy(const CopyRequest &request, std::stop_token token)
                                        : ImageCompressor::compress(request.source, request.destination,
                                                                    request.preferSource, token);
         outcome.result = CopyOutcome::Result::Completed;
+        if (outcome.copy.largerThanOriginal)
+            outcome.message = Phrase(QT_TRANSLATE_NOOP(
+                                         "vorlane::Phrase",
+                                         "the copy is larger than the original, even at a lower bit rate"))
+                                  .text();
     } catch (const CancelledError &) {
         outcome.result = CopyOutcome::Result::Cancelled;
     } catch (const CopyError &e) {
         outcome.result = CopyOutcome::Result::Failed;
         outcome.message = e.message().text();
+        // Not a picture or a clip that any decoder here can read, though every byte of it reads: a file a cull
+        // may discard without a copy, when the user agrees.
+        if (e.reason() != CopyError::Reason::WriteFailed) {
+            outcome.undecodable = readsThrough(request.source, token)
+                && (!request.preferSource || readsThrough(*request.preferSource, token));
+        }
     } catch (const std::bad_alloc &) {
         outcome.result = CopyOutcome::Result::Failed;
         outcome.message = Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "not enough memory to make the copy")).text();

@@ -31,8 +31,13 @@ struct CopyOutcome
 {
     enum class Result { Completed, Failed, Cancelled };
     Result result = Result::Failed;
-    QString message; // the failure's description when Failed, in the interface's language
+    // In the interface's language: the failure's description when Failed; a note about the copy made when
+    // Completed (a video copy that could not be made smaller than its original), else empty.
+    QString message;
     CopyInfo copy;   // when Completed
+    // Failed because the original cannot be decoded, though it reads to its last byte (not a disk, card or
+    // permission failure): a broken original, which the discard may take without a copy with the user's consent.
+    bool undecodable = false;
 };
 
 // Runs the image or the video encoder for a request on the calling thread and reports how it ended;

@@ -140,8 +140,11 @@ std::pair<int, int> outputSize(double naturalW, double naturalH, int rotationDeg
 
 namespace {
 
-CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path &destination,
-                const std::stop_token &token, int threads)
+// One encode of source at bitRate (0: the rate copyVideoBitrate gives). With keepUnder, the new copy replaces
+// destination only when it has fewer bytes; otherwise it is dropped and nothing is returned.
+std::optional<CopyInfo> encode(const std::filesystem::path &source, const std::filesystem::path &destination,
+                               const std::stop_token &token, int threads, int64_t bitRate,
+                               std::optional<int64_t> keepUnder)
 {
     LibavSupport::silenceLogging();
     threads = std::max(1, threads);
@@ -171,8 +174,8 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
     const DisplayOrientation orientation = DisplayOrientation::of(tracks.video);
     const auto [width, height] = outputSize(coded->width * pixelAspect, coded->height, orientation.rotation);
 
-    const int64_t bitRate
-        = copyVideoBitrate(sourceVideoBitrate(source, input.get(), tracks.video, videoBitrate, token));
+    if (bitRate <= 0)
+        bitRate = copyVideoBitrate(sourceVideoBitrate(source, input.get(), tracks.video, videoBitrate, token));
     VideoTranscoder video(tracks.video, output.get(), width, height, orientation, threads, bitRate, input->start_time);
     std::optional<AudioTranscoder> audio;
     if (tracks.audio)
@@ -229,10 +232,15 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
         fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
     checkCancellation(token);
 
-    pending->commit();
     std::error_code ignored;
+    const auto made = std::filesystem::file_size(pending->path(), ignored);
+    if (keepUnder && !ignored && int64_t(made) >= *keepUnder)
+        return std::nullopt; // no smaller than the copy there: the pending file goes
+    pending->commit();
     const auto bytes = std::filesystem::file_size(destination, ignored);
-    return CopyInfo{width, height, ignored ? 0 : int64_t(bytes)};
+    CopyInfo info{width, height, ignored ? 0 : int64_t(bytes)};
+    info.videoBitrate = bitRate;
+    return info;
 }
 
 } // namespace
@@ -241,7 +249,24 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
                   int threads)
 {
     try {
-        return encode(source, destination, token, threads);
+        CopyInfo info = *encode(source, destination, token, threads, 0, std::nullopt);
+        // The copy exists to be small. One larger than its original (a clip already coded at a low rate, VP9 or
+        // HEVC) is made again at a rate scaled down by how much it overshot, twice at most; the smallest copy
+        // made is the one kept, and it says when even that one is larger.
+        std::error_code ec;
+        const auto original = std::filesystem::file_size(source, ec);
+        for (int attempt = 0; !ec && attempt < 2 && info.bytes > int64_t(original); ++attempt) {
+            const double shrink = 0.85 * double(original) / double(info.bytes);
+            const int64_t rate = std::max<int64_t>(kLowestVideoBitrate, int64_t(double(info.videoBitrate) * shrink));
+            if (rate >= info.videoBitrate)
+                break;
+            if (const auto smaller = encode(source, destination, token, threads, rate, info.bytes))
+                info = *smaller;
+            else
+                break;
+        }
+        info.largerThanOriginal = !ec && info.bytes > int64_t(original);
+        return info;
     } catch (const std::filesystem::filesystem_error &error) {
         throw CopyError::fromFileSystem(error);
     }

@@ -12,7 +12,10 @@ std::optional<Shape> shape(const std::filesystem::path &path)
         const AVStream *stream = LibavSupport::videoStream(format.get());
         if (!stream)
             return std::nullopt;
-        return Shape{DisplayOrientation::of(stream), QSize(stream->codecpar->width, stream->codecpar->height)};
+        Shape shape{DisplayOrientation::of(stream), QSize(stream->codecpar->width, stream->codecpar->height)};
+        if (format->duration > 0)
+            shape.durationMs = format->duration / (AV_TIME_BASE / 1000);
+        return shape;
     } catch (const DecodeError &) {
         return std::nullopt;
     }

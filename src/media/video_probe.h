@@ -14,6 +14,7 @@ struct Shape
 {
     DisplayOrientation orientation;
     QSize stored; // frame size as stored, before any turn
+    qint64 durationMs = 0; // the container's length, 0 when it does not say
 };
 
 // Reads only the container's header: about a millisecond even for a long file. Nothing when the file has no

@@ -15,7 +15,13 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
             m_keepBestIsLatest = false;
         Q_EMIT undoableChanged();
     });
-    connect(&m_listing, &FolderListing::contentsChanged, this, [this] { m_cursor.setItems(m_listing.gridItems()); });
+    connect(m_marks.get(), &CopyMarks::notice, this, &AppModel::notice);
+    connect(&m_listing, &FolderListing::contentsChanged, this, &AppModel::updateShown);
+    connect(&m_settings, &ViewSettings::changed, this, &AppModel::updateShown);
+    connect(m_marks.get(), &CopyMarks::marksChanged, this, [this] {
+        if (m_settings.folderView() != ViewSettings::FolderView::All)
+            updateShown();
+    });
     connect(&m_listing, &FolderListing::listed, this, &AppModel::applyListing);
     connect(&m_listing, &FolderListing::loadingChanged, this, [this] {
         if (m_listing.isLoading())
@@ -34,15 +40,47 @@ AppModel::~AppModel()
     m_marks.reset();
 }
 
+void AppModel::updateShown()
+{
+    const ViewSettings::FolderView view = m_settings.folderView();
+    QList<MediaPair> shown;
+    if (view == ViewSettings::FolderView::All) {
+        shown = m_listing.pairs();
+    } else {
+        const bool wantMarked = view == ViewSettings::FolderView::Marked;
+        for (const MediaPair &pair : m_listing.pairs()) {
+            if (m_marks->marked().contains(pair.id()) == wantMarked)
+                shown.append(pair);
+        }
+    }
+    const bool sameListing = m_shownGeneration == m_listing.generation();
+    if (sameListing && shown == m_shown)
+        return;
+    m_shown = std::move(shown);
+    m_shownGeneration = m_listing.generation();
+    QList<GridSelection> items;
+    items.reserve(m_listing.folders().size() + m_shown.size());
+    for (const FolderEntry &folder : m_listing.folders())
+        items.append(GridSelection::folder(folder.id));
+    for (const MediaPair &pair : m_shown)
+        items.append(GridSelection::media(pair.id()));
+    // Within one listing the user's place is kept; a new listing says itself what to select.
+    m_cursor.setItems(std::move(items), sameListing);
+    Q_EMIT shownChanged();
+}
+
 void AppModel::applyListing(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother,
                             const std::optional<GridSelection> &select)
 {
+    m_cursor.closeCompare(); // its cells were the last listing's
+    // The marks first: a filtered view shows its cells only once it knows which are marked.
+    m_marks->rebuild(withCopy, copyOfAnother);
     std::optional<GridSelection> selection = select;
+    if (selection && !m_cursor.items().contains(*selection))
+        selection.reset(); // a cell the view does not show
     if (!selection && !m_cursor.items().isEmpty())
         selection = m_cursor.items().first();
     m_cursor.select(selection);
-    m_cursor.closeCompare(); // its cells were the last listing's
-    m_marks->rebuild(withCopy, copyOfAnother);
 }
 
 void AppModel::openRoot(const Path &path, const std::optional<Path> &select) { m_listing.openRoot(path, select); }
@@ -70,14 +108,42 @@ void AppModel::markCurrentAndAdvance(bool inPreview)
     const std::optional<QUuid> id = inPreview ? m_cursor.previewedPairId() : m_cursor.selectedPairId();
     if (!id || m_marks->isLocked(*id))
         return; // a cell whose originals are being moved can be neither marked nor unmarked
-    const bool wasMarked = m_marks->marked().contains(*id);
+    // A mark moves on first: in the unmarked view the cell then leaves from behind the cursor.
+    if (!m_marks->marked().contains(*id)) {
+        if (inPreview)
+            m_cursor.previewMove(1);
+        else
+            m_cursor.step(1);
+    }
     m_marks->toggle(*id);
-    if (wasMarked)
+}
+
+void AppModel::moveToUnmarked(int by)
+{
+    const bool found = m_cursor.stepTo(by, [this](const QUuid &id) { return !m_marks->marked().contains(id); });
+    if (!found)
+        Q_EMIT notice(tr("Every cell here is marked"));
+}
+
+void AppModel::discardOriginals()
+{
+    if (m_discard->isTrashing())
         return;
-    if (inPreview)
-        m_cursor.previewMove(1);
-    else
-        m_cursor.step(1);
+    const QList<DiscardRun::Broken> broken = m_discard->brokenOriginals();
+    if (broken.isEmpty() || !m_consent) {
+        m_discard->start();
+        return;
+    }
+    switch (m_consent(broken, m_discard->discardableCount())) {
+    case Consent::Cancel:
+        return;
+    case Consent::OnlyCopied:
+        m_discard->start(false);
+        return;
+    case Consent::AlsoBroken:
+        m_discard->start(true);
+        return;
+    }
 }
 
 void AppModel::markCandidateAndAdvance()
@@ -85,10 +151,9 @@ void AppModel::markCandidateAndAdvance()
     const std::optional<QUuid> id = m_cursor.compareCandidate();
     if (!id || m_marks->isLocked(*id))
         return;
-    const bool wasMarked = m_marks->marked().contains(*id);
-    m_marks->toggle(*id);
-    if (!wasMarked)
+    if (!m_marks->marked().contains(*id))
         m_cursor.compareMove(1);
+    m_marks->toggle(*id);
 }
 
 void AppModel::keepBest(bool inPreview, const std::optional<QUuid> &cell)

@@ -10,6 +10,7 @@
 #include <QObject>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 namespace vorlane {
@@ -47,6 +48,9 @@ public:
     const BurstGroups &bursts() const { return *m_bursts; }
     ViewSettings &settings() { return m_settings; }
     const ViewSettings &settings() const { return m_settings; }
+    // The listing's pairs that the folder view shows, in the listing's order; the grid, the preview and the
+    // cursor walk these (the folders are shown in every view).
+    const QList<MediaPair> &shownPairs() const { return m_shown; }
 
     void openRoot(const Path &path, const std::optional<Path> &select = std::nullopt);
     void navigate(const Path &path, const std::optional<Path> &select = std::nullopt);
@@ -56,10 +60,19 @@ public:
     // D: unmark the current cell if it is marked; otherwise mark it and step on to the next cell (in the
     // preview, the next pair).
     void markCurrentAndAdvance(bool inPreview);
-    void discardOriginals() { m_discard->start(); }
+    // The discard button: the originals of the marked cells whose copies are made go to the Trash. Marked
+    // broken originals (their copy failed because they cannot be decoded) go too only when the consent
+    // function, asked with their list, agrees; without one they stay. Ctrl+Z takes either back.
+    enum class Consent { Cancel, OnlyCopied, AlsoBroken };
+    using ConsentFunction = std::function<Consent(const QList<DiscardRun::Broken> &broken, int withCopies)>;
+    void setConsent(ConsentFunction consent) { m_consent = std::move(consent); }
+    void discardOriginals();
     // D in the compare view: the candidate is marked and the next cell becomes the candidate; a marked
     // candidate is unmarked and stays.
     void markCandidateAndAdvance();
+    // N and Shift+N: to the next (by 1) or previous (by -1) cell that is not marked, in the grid or the
+    // preview; a notice when there is none.
+    void moveToUnmarked(int by);
     // K: keep this frame of a burst. Every other frame of the current cell's group that is not marked yet is
     // marked, as D marks (their copies are made; nothing moves until the discard). The notice says how many.
     // in: the current cell is the grid's selection, the previewed cell, or the one given (the compare view).
@@ -72,6 +85,8 @@ public:
     void undo();
 
 Q_SIGNALS:
+    // The shown pairs changed (a listing, a new order, a discard, a mark in a filtered view, another view).
+    void shownChanged();
     // A navigation's result (or failure) has been applied; tests and the window wait on it.
     void listingApplied();
     // A short message for the status line (the toast).
@@ -79,12 +94,15 @@ Q_SIGNALS:
     void undoableChanged();
 
 private:
+    void updateShown();
     void applyListing(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother,
                       const std::optional<GridSelection> &select);
 
     FolderListing m_listing;
     GridCursor m_cursor;
     ViewSettings m_settings;
+    QList<MediaPair> m_shown;
+    int m_shownGeneration = -1; // the listing generation m_shown was taken from
     std::unique_ptr<CopyMarks> m_marks;
     std::unique_ptr<DiscardRun> m_discard;
     std::unique_ptr<BurstGroups> m_bursts;
@@ -92,6 +110,7 @@ private:
     std::filesystem::path m_keptIn;
     QList<Path> m_keptMarks;
     bool m_keepBestIsLatest = false;
+    ConsentFunction m_consent;
 };
 
 } // namespace vorlane

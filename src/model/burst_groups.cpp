@@ -140,7 +140,7 @@ void BurstGroups::regroup()
                 }
             }
             for (size_t i = start; i < end; ++i) {
-                places.insert(ids[qsizetype(i - start)], Place{int(i - start) + 1, int(end - start), false});
+                places.insert(ids[qsizetype(i - start)], Place{int(i - start) + 1, int(end - start), false, int(groups.size())});
                 groupOfCell.insert(ids[qsizetype(i - start)], int(groups.size()));
             }
             groups.append(ids);

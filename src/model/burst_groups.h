@@ -44,6 +44,7 @@ public:
         int index = 0;
         int size = 0;
         bool best = false;
+        int group = 0; // which group of the listing: neighbours with the same number share a tray
         bool operator==(const Place &) const = default;
     };
     std::optional<Place> placeOf(const QUuid &cellId) const;

@@ -108,6 +108,7 @@ void CopyMarks::mark(const QUuid &cellId)
         return;
     m_marked.insert(cellId);
     m_copyOfAnother.remove(cellId);
+    m_undecodable.remove(cellId);
     if (!isCompleted(cellId)) {
         if (const std::optional<CopyRequest> request = CopyRequest::forPair(*cell)) {
             setStatus(cellId, nextStatus(status(cellId), JobEvent::Marked, true));
@@ -135,6 +136,7 @@ void CopyMarks::mark(const QUuid &cellId)
 void CopyMarks::unmark(const QUuid &cellId)
 {
     m_marked.remove(cellId);
+    m_undecodable.remove(cellId);
     // The copy goes with the mark, unless none of the cell's originals is left (moved or deleted by another
     // program since the listing): then the copy is all there is of the photo, and it stays.
     if (const auto cell = m_listing.pair(cellId); cell && cell->copyPath() && anyOriginalLeft(*cell))
@@ -205,8 +207,12 @@ void CopyMarks::jobEnded(const QUuid &jobId, const CopyOutcome &outcome, bool ca
         event = JobEvent::CopyFailed;
         break;
     }
+    if (event == JobEvent::CopyMade && wanted && !outcome.message.isEmpty())
+        Q_EMIT notice(tr("%1: %2").arg(QString::fromUtf8(job.copy.filename().native()), outcome.message));
     // Only a cell's latest job settles its status; a failure of a folder left behind is forgotten with it.
     if (latest) {
+        if (event == JobEvent::CopyFailed && wanted && outcome.undecodable)
+            m_undecodable.insert(job.cellId, outcome.message);
         setStatus(job.cellId, nextStatus(status(job.cellId), event, wanted, outcome.message));
         Q_EMIT marksChanged();
         publishProgress();
@@ -217,6 +223,7 @@ void CopyMarks::rebuild(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAn
 {
     m_marked.clear();
     m_statuses.clear();
+    m_undecodable.clear();
     m_copyOfAnother = copyOfAnother;
     std::map<std::filesystem::path, QUuid> cellByCopy;
     for (const MediaPair &p : m_listing.pairs()) {
@@ -250,6 +257,7 @@ void CopyMarks::rebuild(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAn
 void CopyMarks::forget(const QUuid &cellId)
 {
     m_marked.remove(cellId);
+    m_undecodable.remove(cellId);
     m_statuses.remove(cellId);
     Q_EMIT marksChanged();
     publishProgress();
@@ -259,6 +267,8 @@ void CopyMarks::carryOver(const QUuid &from, const QUuid &to)
 {
     if (m_marked.remove(from))
         m_marked.insert(to);
+    if (m_undecodable.contains(from))
+        m_undecodable.insert(to, m_undecodable.take(from));
     if (const auto s = status(from)) {
         m_statuses.remove(from);
         m_statuses.insert(to, *s);

@@ -61,6 +61,9 @@ public:
     // one makes its own copy, and the other file's copy is kept aside.
     void rebuild(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother = {});
     const QSet<QUuid> &copyOfAnother() const { return m_copyOfAnother; }
+    // Marked cells whose copy failed because their original cannot be decoded (it reads, but is no picture or
+    // clip a decoder here makes sense of), with the failure's message.
+    const QHash<QUuid, QString> &undecodable() const { return m_undecodable; }
     // After a discard: cells that left the grid, and a cell replaced by what stayed of it.
     void forget(const QUuid &cellId);
     void carryOver(const QUuid &from, const QUuid &to);
@@ -68,6 +71,8 @@ public:
 Q_SIGNALS:
     void marksChanged(); // marks or job statuses
     void progressChanged();
+    // A note about a copy made (one that could not be made smaller than its original).
+    void notice(const QString &text);
 
 private:
     // One copy job from its enqueueing to its end.
@@ -90,6 +95,7 @@ private:
     CopyFunction m_copy;
     QSet<QUuid> m_marked;
     QSet<QUuid> m_copyOfAnother;
+    QHash<QUuid, QString> m_undecodable;
     QHash<QUuid, BsideJobStatus> m_statuses;
     std::set<std::filesystem::path> m_locked;
     QHash<QUuid, Job> m_jobs;            // by job id: every job enqueued and not yet ended

@@ -10,6 +10,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <set>
 
 namespace vorlane {
@@ -30,8 +31,21 @@ struct Target
 {
     QUuid cellId;
     QList<std::filesystem::path> originals;
-    std::filesystem::path copy;
+    std::filesystem::path copy; // empty for a broken original, which goes without one
+    QList<MediaItem> listed;    // a broken original's files as listed: each must still be that file
 };
+
+// Whether a file is still the one a listing saw: the same size and modification time, a regular file.
+bool unchangedSinceListed(const MediaItem &item)
+{
+    struct stat st
+    {
+    };
+    if (::lstat(item.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    const int64_t modifiedNs = int64_t(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return int64_t(st.st_size) == item.bytes && modifiedNs == item.modifiedNs;
+}
 
 } // namespace
 
@@ -67,7 +81,22 @@ int DiscardRun::discardableCount() const
     return n;
 }
 
-void DiscardRun::start()
+QList<DiscardRun::Broken> DiscardRun::brokenOriginals() const
+{
+    QList<Broken> broken;
+    for (const MediaPair &p : m_listing.pairs()) {
+        const auto reason = m_marks.undecodable().constFind(p.id());
+        if (reason == m_marks.undecodable().constEnd() || !m_marks.marked().contains(p.id()))
+            continue;
+        Broken cell{p.id(), {}, *reason};
+        for (const MediaItem &item : p.allOriginals())
+            cell.originals.append(item.path);
+        broken.append(std::move(cell));
+    }
+    return broken;
+}
+
+void DiscardRun::start(bool withBroken)
 {
     if (m_isTrashing)
         return;
@@ -77,6 +106,13 @@ void DiscardRun::start()
     for (const MediaPair &p : m_listing.pairs()) {
         if (!m_marks.marked().contains(p.id()))
             continue;
+        if (withBroken && m_marks.undecodable().contains(p.id())) {
+            Target target{p.id(), {}, {}, p.allOriginals()};
+            for (const MediaItem &item : target.listed)
+                target.originals.append(item.path);
+            targets.append(std::move(target));
+            continue;
+        }
         if (!m_marks.isCompleted(p.id()) || !p.copyPath()) {
             const auto status = m_marks.status(p.id());
             if (status && status->kind() == BsideJobStatus::Case::Failed)
@@ -85,7 +121,7 @@ void DiscardRun::start()
                 ++unfinished;
             continue;
         }
-        Target target{p.id(), {}, *p.copyPath()}; // the cell's own copy, never one another could claim
+        Target target{p.id(), {}, *p.copyPath(), {}}; // the cell's own copy, never one another could claim
         for (const MediaItem &item : p.allOriginals())
             target.originals.append(item.path);
         targets.append(std::move(target));
@@ -120,10 +156,26 @@ void DiscardRun::start()
     const QPointer<DiscardRun> self(this);
     const QString missingCopy = tr("its copy no longer exists");
     const QString anotherFilesCopy = tr("the copy belongs to another photo");
-    m_pool.start([self, targets = std::move(targets), skipped, missingCopy, anotherFilesCopy] {
+    const QString changed = tr("it changed since its copy failed");
+    m_pool.start([self, targets = std::move(targets), skipped, missingCopy, anotherFilesCopy, changed] {
         QList<Outcome> outcomes;
         for (const Target &target : targets) {
             Outcome outcome{target.cellId, target.originals, {}, {}, 0};
+            if (target.copy.empty()) {
+                // A broken original the user agreed to discard without a copy: only the very files listed.
+                if (!std::all_of(target.listed.begin(), target.listed.end(), unchangedSinceListed)) {
+                    for (const auto &original : target.originals)
+                        outcome.failed.append({original, changed});
+                } else {
+                    TrashService::TrashResult result = TrashService::trash(target.originals);
+                    for (const TrashService::Trashed &moved : result.done)
+                        outcome.movedBytes += moved.identity.size;
+                    outcome.moved = std::move(result.done);
+                    outcome.failed = std::move(result.failed);
+                }
+                outcomes.append(std::move(outcome));
+                continue;
+            }
             // The copy may have gone since it was made (deleted by hand, a card swapped): then none of the
             // cell's originals move.
             // And it must be theirs: a copy that names another file as its source (the original was replaced
@@ -196,8 +248,10 @@ void DiscardRun::updateListing(const QList<Outcome> &outcomes)
         return;
     }
     QList<MediaPair> pairs = m_listing.pairs();
-    std::optional<GridSelection> selection = m_cursor.selection();
-    bool selectionGone = false;
+    // The cursor keeps its place as the cells go (the one after a cell gone takes its place); a cell that kept
+    // some of its files stays selected under its new identity.
+    const std::optional<QUuid> selected = m_cursor.selectedPairId();
+    std::optional<QUuid> selectRest;
     int64_t movedBytes = 0;
     for (const Outcome &outcome : outcomes) {
         movedBytes += outcome.movedBytes;
@@ -212,7 +266,6 @@ void DiscardRun::updateListing(const QList<Outcome> &outcomes)
             m_marks.forget(outcome.cellId);
             if (index < pairs.size())
                 pairs.removeAt(index);
-            selectionGone = selectionGone || (selection && selection->id == outcome.cellId);
             continue;
         }
         if (outcome.moved.isEmpty())
@@ -227,17 +280,14 @@ void DiscardRun::updateListing(const QList<Outcome> &outcomes)
         MediaPair rest(left.first());
         rest.setCopyPath(before.copyPath());
         m_marks.carryOver(outcome.cellId, rest.id());
-        if (selection && selection->id == outcome.cellId)
-            selection = GridSelection::media(rest.id());
+        if (selected == outcome.cellId)
+            selectRest = rest.id();
         pairs[index] = std::move(rest);
     }
 
     m_listing.replacePairs(std::move(pairs), movedBytes);
-    if (selectionGone) {
-        const QList<GridSelection> items = m_listing.gridItems();
-        selection = items.isEmpty() ? std::nullopt : std::optional<GridSelection>(items.first());
-    }
-    m_cursor.select(selection);
+    if (selectRest && m_cursor.items().contains(GridSelection::media(*selectRest)))
+        m_cursor.select(GridSelection::media(*selectRest));
 }
 
 void DiscardRun::undo()

@@ -40,7 +40,18 @@ public:
     // The cells a press takes: marked cells of this listing whose copy is complete (while a run moves them,
     // the cells it is moving).
     int discardableCount() const;
-    void start();
+    // Marked cells of this listing whose copy failed because their original cannot be decoded: a press takes
+    // them only with the user's consent (start(true)), each file with the reason its copy failed.
+    struct Broken
+    {
+        QUuid cellId;
+        QList<std::filesystem::path> originals;
+        QString reason;
+    };
+    QList<Broken> brokenOriginals() const;
+    // withBroken: the broken originals go too, without a copy, as the user agreed. Every file must still be the
+    // one listed (its size and time); one that changed since stays.
+    void start(bool withBroken = false);
 
     // Ctrl+Z: the originals the last discard moved go back from the Trash where they were (the folder is
     // listed again, so their cells come back with their marks, since their copies stayed). Files gone from

@@ -80,9 +80,13 @@ void FolderListing::openRoot(const Path &path, const std::optional<Path> &select
     refreshFreeSpace();
 }
 
-void FolderListing::navigate(const Path &target, const std::optional<Path> &select)
+void FolderListing::navigate(const Path &target, const std::optional<Path> &wanted)
 {
     const Path path = normalised(target);
+    // Up the breadcrumb, the folder the user came from is selected.
+    std::optional<Path> select = wanted;
+    if (!select && m_currentPath && *m_currentPath != path)
+        select = m_currentPath;
     m_currentPath = path;
     m_breadcrumb = m_rootPath ? breadcrumbFor(path, *m_rootPath) : QList<Path>{path};
     Q_EMIT locationChanged();
@@ -132,15 +136,24 @@ void FolderListing::apply(int token, const Path &path, const std::optional<Path>
         PairingService::sortByDate(m_pairs);
     Q_EMIT contentsChanged();
     m_currentDirBytes = result.scan.currentDirBytes;
-    if (m_rootPath && *m_rootPath == path)
-        m_rootDirBytes = result.scan.currentDirBytes;
+    m_currentTreeBytes = result.scan.currentDirBytes;
+    for (const FolderEntry &f : m_folders)
+        m_currentTreeBytes += f.sizeBytes;
+    if (m_rootPath && *m_rootPath == path) {
+        m_rootDirBytes = m_currentDirBytes;
+        m_rootTreeBytes = m_currentTreeBytes;
+    }
     Q_EMIT sizesChanged();
 
     std::optional<GridSelection> selection;
     if (select) {
         const Path wanted = normalised(*select);
+        // A file or folder deeper down is found through the sub-folder that holds it.
+        const Path relative = wanted.lexically_relative(path);
+        const bool below = !relative.empty() && *relative.begin() != ".." && *relative.begin() != ".";
+        const Path child = below ? path / *relative.begin() : Path();
         for (const FolderEntry &f : m_folders) {
-            if (!selection && f.path == wanted)
+            if (!selection && (f.path == wanted || (below && f.path == child)))
                 selection = GridSelection::folder(f.id);
         }
         for (const MediaPair &p : m_pairs) {
@@ -201,6 +214,9 @@ void FolderListing::replacePairs(QList<MediaPair> pairs, int64_t bytesGone)
     m_pairs = std::move(pairs);
     Q_EMIT contentsChanged();
     m_currentDirBytes = std::max<int64_t>(0, m_currentDirBytes - bytesGone);
+    m_currentTreeBytes = std::max<int64_t>(0, m_currentTreeBytes - bytesGone);
+    // The files gone were below the root wherever the folder shown is.
+    m_rootTreeBytes = std::max<int64_t>(0, m_rootTreeBytes - bytesGone);
     if (m_rootPath && m_currentPath && *m_rootPath == *m_currentPath)
         m_rootDirBytes = m_currentDirBytes;
     Q_EMIT sizesChanged();

@@ -44,13 +44,18 @@ public:
     int64_t currentDirBytes() const { return m_currentDirBytes; }
     int64_t rootDirBytes() const { return m_rootDirBytes; }
     int64_t freeSpaceBytes() const { return m_freeSpaceBytes; }
+    // The same two figures with everything below counted too (every regular file of the sub-folders): what
+    // the capacity label shows, so that a card's root, which holds only folders, does not read as empty.
+    int64_t currentTreeBytes() const { return m_currentTreeBytes; }
+    int64_t rootTreeBytes() const { return m_rootTreeBytes; }
 
     // The grid's cells in walking order: the folders, then the pairs.
     QList<GridSelection> gridItems() const;
     std::optional<MediaPair> pair(const QUuid &id) const;
     const FolderEntry *folder(const QUuid &id) const;
 
-    // Opens a root folder; select names a sub-folder or a media file to select once listed.
+    // Opens a root folder; select names a sub-folder or a media file to select once listed (one deeper down
+    // selects the sub-folder holding it). Without one, a folder that holds the folder shown selects that way.
     void openRoot(const Path &path, const std::optional<Path> &select = std::nullopt);
     void navigate(const Path &path, const std::optional<Path> &select = std::nullopt);
     // To the parent folder, selecting the folder left; nothing at the root.
@@ -93,6 +98,8 @@ private:
     bool m_isLoading = false;
     int64_t m_currentDirBytes = 0;
     int64_t m_rootDirBytes = 0;
+    int64_t m_currentTreeBytes = 0;
+    int64_t m_rootTreeBytes = 0;
     int64_t m_freeSpaceBytes = 0;
     int m_navToken = 0;
     int m_generation = 0;

@@ -1,10 +1,81 @@
 #include "model/grid_cursor.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 namespace vorlane {
 
-void GridCursor::setItems(QList<GridSelection> items) { m_items = std::move(items); }
+namespace {
+
+// Where an item of the old list stands in the new one: its own index while it is there, else the index of
+// the first item after it that is (the number of old items before it that survive), clamped to the last.
+qsizetype placeIn(const QList<GridSelection> &before, qsizetype at, const QList<GridSelection> &after)
+{
+    if (at < 0 || at >= before.size() || after.isEmpty())
+        return -1;
+    if (const qsizetype same = after.indexOf(before[at]); same >= 0)
+        return same;
+    const QSet<GridSelection> kept(after.cbegin(), after.cend());
+    qsizetype survivors = 0;
+    for (qsizetype i = 0; i < at; ++i)
+        survivors += kept.contains(before[i]) ? 1 : 0;
+    return std::min(survivors, after.size() - 1);
+}
+
+QList<GridSelection> mediaOf(const QList<GridSelection> &items)
+{
+    QList<GridSelection> media;
+    for (const GridSelection &item : items) {
+        if (item.kind == GridSelection::Kind::Media)
+            media.append(item);
+    }
+    return media;
+}
+
+} // namespace
+
+void GridCursor::setItems(QList<GridSelection> items, bool keepPlace)
+{
+    if (!keepPlace) {
+        m_items = std::move(items);
+        return;
+    }
+    const std::optional<QUuid> previewedBefore = previewedPairId();
+    const QList<GridSelection> before = std::exchange(m_items, std::move(items));
+    const QList<GridSelection> mediaBefore = mediaOf(before);
+    const QList<GridSelection> mediaAfter = mediaOf(m_items);
+
+    if (isComparing()) {
+        const auto reference = GridSelection::media(*m_compareReference);
+        const auto candidate = GridSelection::media(*m_compareCandidate);
+        if (!mediaAfter.contains(reference) || mediaAfter.size() < 2) {
+            m_compareReference.reset();
+            m_compareCandidate.reset();
+            Q_EMIT compareChanged();
+        } else if (!mediaAfter.contains(candidate)) {
+            qsizetype at = std::max<qsizetype>(placeIn(mediaBefore, mediaBefore.indexOf(candidate), mediaAfter), 0);
+            if (mediaAfter[at] == reference)
+                at = (at + 1) % mediaAfter.size();
+            m_compareCandidate = mediaAfter[at].id;
+            Q_EMIT compareChanged();
+        }
+    }
+    if (m_previewIndex) {
+        const std::optional<int> index = m_previewIndex;
+        const qsizetype at = placeIn(mediaBefore, *m_previewIndex, mediaAfter);
+        m_previewIndex = at < 0 ? std::nullopt : std::optional<int>(int(at));
+        if (m_previewIndex != index || previewedPairId() != previewedBefore)
+            Q_EMIT previewChanged();
+    }
+    if (const auto previewed = previewedPairId()) {
+        select(GridSelection::media(*previewed));
+    } else if (m_selection && !m_items.contains(*m_selection)) {
+        const qsizetype at = placeIn(before, before.indexOf(*m_selection), m_items);
+        select(at < 0 ? std::nullopt : std::optional<GridSelection>(m_items[at]));
+    }
+}
+
 
 std::optional<QUuid> GridCursor::selectedPairId() const
 {
@@ -111,6 +182,31 @@ void GridCursor::moveToLast()
 {
     if (!m_items.isEmpty() && m_selection != m_items.last())
         keyboardSelect(m_items.last());
+}
+
+bool GridCursor::stepTo(int by, const std::function<bool(const QUuid &)> &accept)
+{
+    const int first = firstMedia();
+    const int n = mediaCount();
+    if (n == 0 || by == 0)
+        return false;
+    const int direction = by > 0 ? 1 : -1;
+    int at = m_previewIndex ? *m_previewIndex : selectionIndex() - first;
+    // From a folder, the walk forward starts at the first pair and the walk back at the last.
+    if (at < 0)
+        at = direction > 0 ? -1 : 0;
+    for (int steps = 1; steps <= n; ++steps) {
+        const int index = ((at + direction * steps) % n + n) % n;
+        if (!accept(m_items[first + index].id))
+            continue;
+        if (m_previewIndex) {
+            m_previewIndex = index;
+            Q_EMIT previewChanged();
+        }
+        keyboardSelect(m_items[first + index]);
+        return true;
+    }
+    return false;
 }
 
 void GridCursor::step(int by)

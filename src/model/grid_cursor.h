@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 
+#include <functional>
 #include <optional>
 
 namespace vorlane {
@@ -22,9 +23,13 @@ public:
 
     using QObject::QObject;
 
-    // The grid's items in walking order (a listing's folders, then its pairs). The selection and the
-    // preview index are kept as they are, even when they no longer name an item.
-    void setItems(QList<GridSelection> items);
+    // The grid's items in walking order (a listing's folders, then its pairs in the view). A new listing's
+    // items come with keepPlace false: the selection and the preview index are kept as they are, even when they
+    // no longer name an item, until the listing says what to select. The same listing's items, filtered, sorted
+    // or with cells gone, come with keepPlace true: the selection, the previewed pair and the compared pairs
+    // follow their cells, and one that has gone gives way to the cell that now stands in its place (the one
+    // after it, or the last).
+    void setItems(QList<GridSelection> items, bool keepPlace = false);
     const QList<GridSelection> &items() const { return m_items; }
 
     const std::optional<GridSelection> &selection() const { return m_selection; }
@@ -47,6 +52,9 @@ public:
     void movePage(int pages);
     void moveToFirst();
     void moveToLast();
+    // N and Shift+N: the next (by > 0) or previous pair that accept takes, wrapping around, in the grid or in
+    // the preview; false when none does (the cursor stays).
+    bool stepTo(int by, const std::function<bool(const QUuid &)> &accept);
     void openPreview();
     void closePreview();
     // The neighbouring pair in the preview, wrapping around; the selection follows the pair shown.

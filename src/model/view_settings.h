@@ -13,6 +13,9 @@ class ViewSettings final : public QObject
 public:
     enum class ViewMode { Merged, Split }; // RAW+image pairs as one tile, or each file's own thumbnail
     enum class FillMode { Fill, Fit };     // thumbnails cropped to the square, or letterboxed in it
+    // Which cells of the folder the grid shows: every one, the ones not marked (the next pass), or the marked
+    // ones (the review before the discard). A view only: marks and copies are the same in each.
+    enum class FolderView { All, Unmarked, Marked };
 
     using QObject::QObject;
 
@@ -23,6 +26,7 @@ public:
     bool autoScrollOnNav() const { return m_autoScrollOnNav; }
     bool autoScrollOnClick() const { return m_autoScrollOnClick; }
     double thumbnailSize() const { return m_thumbnailSize; } // tile edge in points
+    FolderView folderView() const { return m_folderView; }
 
     void setViewMode(ViewMode v) { update(m_viewMode, v); }
     void setFillMode(FillMode v) { update(m_fillMode, v); }
@@ -31,6 +35,9 @@ public:
     void setAutoScrollOnNav(bool v) { update(m_autoScrollOnNav, v); }
     void setAutoScrollOnClick(bool v) { update(m_autoScrollOnClick, v); }
     void setThumbnailSize(double v) { update(m_thumbnailSize, v); }
+    void setFolderView(FolderView v) { update(m_folderView, v); }
+    // V: all, unmarked, marked, and round again.
+    void cycleFolderView() { setFolderView(FolderView((int(m_folderView) + 1) % 3)); }
 
 Q_SIGNALS:
     void changed();
@@ -52,6 +59,7 @@ private:
     bool m_autoScrollOnNav = true;
     bool m_autoScrollOnClick = true;
     double m_thumbnailSize = 160.0;
+    FolderView m_folderView = FolderView::All;
 };
 
 } // namespace vorlane

@@ -44,7 +44,10 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
         viewport()->update();
     });
     const FolderListing &listing = m_model.listing();
-    connect(&listing, &FolderListing::contentsChanged, this, &BrowserGrid::relayout);
+    connect(&m_model, &AppModel::shownChanged, this, [this] {
+        relayout();
+        keepSelectionInView();
+    });
     connect(&m_model.bursts(), &BurstGroups::changed, viewport(), qOverload<>(&QWidget::update));
     connect(&listing, &FolderListing::loadingChanged, this, [this] {
         if (m_model.listing().isLoading())
@@ -56,6 +59,7 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
     connect(&m_model.settings(), &ViewSettings::changed, this, [this] {
         relayout();
         updateColumns();
+        keepSelectionInView();
     });
     connect(&m_model.cursor(), &GridCursor::selectionChanged, this, [this] {
         // Only the cells whose highlight changed are painted again, unless the view scrolls to the new one.
@@ -106,7 +110,7 @@ double BrowserGrid::loadErrorHeight() const { return m_model.listing().loadError
 void BrowserGrid::relayout()
 {
     const GridGeometry g = geometryNow();
-    const int count = int(m_model.listing().folders().size() + m_model.listing().pairs().size());
+    const int count = int(m_model.listing().folders().size() + m_model.shownPairs().size());
     const int height = int(std::ceil(g.contentHeight(count)));
     verticalScrollBar()->setPageStep(viewport()->height());
     verticalScrollBar()->setRange(0, std::max(0, height - viewport()->height()));
@@ -129,7 +133,7 @@ void BrowserGrid::resizeEvent(QResizeEvent *event)
 
 int BrowserGrid::indexAt(const QPoint &p) const
 {
-    const int count = int(m_model.listing().folders().size() + m_model.listing().pairs().size());
+    const int count = int(m_model.listing().folders().size() + m_model.shownPairs().size());
     return geometryNow().indexAt(QPointF(p.x(), p.y() + verticalScrollBar()->value()), count);
 }
 
@@ -182,8 +186,10 @@ QMenu *BrowserGrid::contextMenuFor(int index)
         connect(menu->addAction(tr("Open")), &QAction::triggered, this, [this] { m_model.openSelectedFolder(); });
     }
     menu->addSeparator();
-    connect(menu->addAction(tr("Show in the file manager")), &QAction::triggered, this,
-            [file] { FileManager::showItem(file); });
+    connect(menu->addAction(tr("Show in the file manager")), &QAction::triggered, this, [this, file] {
+        if (!FileManager::showItem(file))
+            Q_EMIT m_model.notice(tr("No file manager answered: %1").arg(displayPath(file.parent_path())));
+    });
     return menu;
 }
 
@@ -216,7 +222,7 @@ void BrowserGrid::repaintArrivedThumbnails()
 {
     // Only the visible cells whose picture arrived are painted again.
     const QList<FolderEntry> &folders = m_model.listing().folders();
-    const QList<MediaPair> &pairs = m_model.listing().pairs();
+    const QList<MediaPair> &pairs = m_model.shownPairs();
     const int count = int(folders.size() + pairs.size());
     const double top = verticalScrollBar()->value();
     const auto [first, last] = geometryNow().indexRange(top, top + viewport()->height(), count);
@@ -254,11 +260,27 @@ void BrowserGrid::scrollToSelection()
     m_scrollAnimation = animation;
 }
 
+void BrowserGrid::keepSelectionInView()
+{
+    const auto selection = m_model.cursor().selection();
+    const int index = selection ? int(m_model.cursor().items().indexOf(*selection)) : -1;
+    if (index < 0)
+        return;
+    const QRectF cell = cellViewportRect(index);
+    if (cell.top() >= 0 && cell.bottom() <= viewport()->height())
+        return;
+    if (m_scrollAnimation)
+        m_scrollAnimation->stop();
+    QScrollBar *bar = verticalScrollBar();
+    const QRectF content = geometryNow().cellRect(index);
+    bar->setValue(std::clamp(int(content.center().y() - viewport()->height() / 2.0), bar->minimum(), bar->maximum()));
+}
+
 void BrowserGrid::requestThumbnails()
 {
     const GridGeometry g = geometryNow();
     const QList<FolderEntry> &folders = m_model.listing().folders();
-    const QList<MediaPair> &pairs = m_model.listing().pairs();
+    const QList<MediaPair> &pairs = m_model.shownPairs();
     const int count = int(folders.size() + pairs.size());
     const double top = verticalScrollBar()->value();
     const double h = viewport()->height();
@@ -303,7 +325,7 @@ void BrowserGrid::paintEvent(QPaintEvent *event)
         p.drawText(QRectF(12, 8 - offset, viewport()->width() - 24, 24), Qt::AlignLeft | Qt::AlignVCenter, *error);
     }
     const QList<FolderEntry> &folders = m_model.listing().folders();
-    const QList<MediaPair> &pairs = m_model.listing().pairs();
+    const QList<MediaPair> &pairs = m_model.shownPairs();
     const int count = int(folders.size() + pairs.size());
     const auto [first, last] = g.indexRange(offset + dirty.top(), offset + dirty.bottom() + 1, count);
     const auto selection = m_model.cursor().selection();
@@ -329,10 +351,19 @@ void BrowserGrid::paintEvent(QPaintEvent *event)
             cell.jobStatus = *status;
         cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
         if (const auto place = m_model.bursts().placeOf(pair.id())) {
+            // The tray reaches a neighbour on the same row that is in the same group (a filtered view may
+            // leave out frames between).
             const int column = i % g.columns();
+            const qsizetype at = i - folders.size();
+            const auto sameGroup = [&](qsizetype neighbour) {
+                if (neighbour < 0 || neighbour >= pairs.size())
+                    return false;
+                const auto other = m_model.bursts().placeOf(pairs[neighbour].id());
+                return other && other->group == place->group;
+            };
             cell.burst = CellPainter::MediaCell::Burst{place->index, place->size, place->best,
-                                                       place->index > 1 && column > 0,
-                                                       place->index < place->size && column < g.columns() - 1};
+                                                       column > 0 && sameGroup(at - 1),
+                                                       column < g.columns() - 1 && sameGroup(at + 1)};
         }
         cell.spacing = g.spacing();
         cell.cellHeight = g.cellHeight();
@@ -345,6 +376,16 @@ void BrowserGrid::paintEvent(QPaintEvent *event)
         cell.image = m_cache.cached(file, g.tileSize);
         cell.loadFailed = cell.image.isNull() && m_cache.failed(file, g.tileSize);
         CellPainter::paintMedia(p, origin, cell);
+    }
+    if (pairs.isEmpty() && !m_model.listing().pairs().isEmpty()) {
+        // A view that leaves out every cell says so, and how to see them.
+        const bool unmarkedView = m_model.settings().folderView() == ViewSettings::FolderView::Unmarked;
+        p.setPen(Theme::text(Theme::Tone::Secondary, pal));
+        p.setFont(Theme::uiFont(Theme::points(14)));
+        const double top = g.contentHeight(int(folders.size())) - offset + 24;
+        p.drawText(QRectF(24, std::max(top, 24.0), viewport()->width() - 48, 60), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+                   unmarkedView ? tr("Every cell here is marked. V shows the marked ones, or all.")
+                                : tr("Nothing here is marked. V shows the unmarked ones, or all."));
     }
     if (m_model.listing().isLoading()) {
         // An indeterminate spinner over the grid: twelve spokes, the brightest turning.
@@ -372,7 +413,7 @@ bool BrowserGrid::viewportEvent(QEvent *event)
         const int folderCount = int(m_model.listing().folders().size());
         if (index >= folderCount) {
             // A failed copy says why on its badge, and so does a copy path holding another file's copy.
-            const MediaPair &pair = m_model.listing().pairs()[index - folderCount];
+            const MediaPair &pair = m_model.shownPairs()[index - folderCount];
             CellPainter::MediaCell cell;
             cell.pair = &pair;
             cell.isMarked = m_model.marks().marked().contains(pair.id());

@@ -50,6 +50,9 @@ private:
     void relayout();
     void updateColumns();
     void scrollToSelection();
+    // Scrolls at once, without the animation, so that the selected cell is on screen (after the tiles
+    // changed size, the columns their count, or a view left out cells); nothing when it already is.
+    void keepSelectionInView();
     void requestThumbnails();
     void repaintArrivedThumbnails();
     QString thumbnailKey(const MediaPair &pair) const;

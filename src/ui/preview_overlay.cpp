@@ -62,6 +62,14 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
 
     m_counter = textLabel(QString(), 12, QFont::Medium, Theme::onDark(Theme::Tone::Secondary), this);
     m_counter->setAlignment(Qt::AlignCenter);
+    // The name, the hints and the counter stay readable over a bright picture at 100 %: each sits on a band
+    // of the overlay's own dark shade.
+    for (QWidget *band : {m_topLine, static_cast<QWidget *>(m_counter)}) {
+        QPalette palette = band->palette();
+        palette.setColor(QPalette::Window, Theme::shade(0.62));
+        band->setPalette(palette);
+        band->setAutoFillBackground(true);
+    }
 
     m_info = new InfoPanel(this);
     m_info->hide();
@@ -71,7 +79,7 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     });
 
     connect(&m_model.cursor(), &GridCursor::previewChanged, this, &PreviewOverlay::showPreview);
-    connect(&m_model.listing(), &FolderListing::contentsChanged, this, &PreviewOverlay::showPreview);
+    connect(&m_model, &AppModel::shownChanged, this, &PreviewOverlay::showPreview);
     connect(&m_model.marks(), &CopyMarks::marksChanged, this, &PreviewOverlay::showPreview);
     connect(&m_model.bursts(), &BurstGroups::changed, this, &PreviewOverlay::showBurstPlace);
     showPreview();
@@ -80,7 +88,7 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
 void PreviewOverlay::showPreview()
 {
     const std::optional<int> index = m_model.cursor().previewIndex();
-    const QList<MediaPair> &pairs = m_model.listing().pairs();
+    const QList<MediaPair> &pairs = m_model.shownPairs();
     if (!index || *index < 0 || *index >= pairs.size()) {
         clearMedia();
         m_lastIndex.reset();
@@ -113,7 +121,7 @@ void PreviewOverlay::showPreview()
             prefer = pair.imageItem()->path;
         m_image->setSource(pair.primary().path, prefer, thumbnailOf(pair), neighbours(*index));
     }
-    if (infoVisible())
+    if (m_infoWanted)
         loadInfo(pair);
     m_name->setText(pair.displayName());
     m_mark->setVisible(m_model.marks().marked().contains(pair.id()));
@@ -150,7 +158,7 @@ QImage PreviewOverlay::thumbnailOf(const MediaPair &pair) const
 QList<std::filesystem::path> PreviewOverlay::neighbours(int index) const
 {
     // Two ahead in the direction of travel, then one behind: what the next steps will most likely show.
-    const QList<MediaPair> &pairs = m_model.listing().pairs();
+    const QList<MediaPair> &pairs = m_model.shownPairs();
     const int n = int(pairs.size());
     QList<std::filesystem::path> files;
     for (const int offset : {m_direction, 2 * m_direction, -m_direction}) {
@@ -166,28 +174,28 @@ QList<std::filesystem::path> PreviewOverlay::neighbours(int index) const
     return files;
 }
 
-bool PreviewOverlay::infoVisible() const { return m_info->isVisible(); }
+bool PreviewOverlay::infoVisible() const { return m_infoWanted && m_info->isVisibleTo(this); }
 
 QList<QPair<QString, QString>> PreviewOverlay::infoRows() const { return m_info->rows(); }
 
 void PreviewOverlay::toggleInfo()
 {
-    if (infoVisible()) {
+    m_infoWanted = !m_infoWanted;
+    if (!m_infoWanted) {
         m_info->hide();
         return;
     }
     const auto id = m_model.cursor().previewedPairId();
-    const auto pair = id ? m_model.listing().pair(*id) : std::nullopt;
-    if (!pair)
-        return;
-    m_info->show();
-    m_info->raise();
-    loadInfo(*pair);
+    if (const auto pair = id ? m_model.listing().pair(*id) : std::nullopt)
+        loadInfo(*pair);
 }
 
 void PreviewOverlay::loadInfo(const MediaPair &pair)
 {
+    // The panel stays asked for from one cell to the next, a photo's or a clip's, while the preview closes
+    // and opens again; it is shown over whichever view the cell gets.
     m_info->showFor(pair);
+    m_info->show();
     placeChildren();
 }
 
@@ -212,11 +220,12 @@ void PreviewOverlay::placeChildren()
     if (m_video)
         m_video->setGeometry(area.adjusted(0, kTopLineHeight, 0, -(kCounterBottom + 24)));
     m_topLine->setGeometry(0, 0, area.width(), kTopLineHeight);
-    const int counterHeight = m_counter->sizeHint().height();
-    m_counter->setGeometry(0, area.height() - kCounterBottom - counterHeight, area.width(), counterHeight);
+    const QSize counter = m_counter->sizeHint() + QSize(24, 6);
+    m_counter->setGeometry((area.width() - counter.width()) / 2, area.height() - kCounterBottom - counter.height(),
+                           counter.width(), counter.height());
     m_topLine->raise();
     m_counter->raise();
-    if (m_info->isVisible()) {
+    if (m_infoWanted) {
         const QSize size = m_info->sizeHint();
         m_info->setGeometry(area.width() - size.width() - 24, kTopLineHeight + 12, size.width(), size.height());
         m_info->raise();

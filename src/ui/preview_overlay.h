@@ -76,6 +76,7 @@ private:
     QLabel *m_hint = nullptr;
     QLabel *m_counter = nullptr;
     InfoPanel *m_info = nullptr;
+    bool m_infoWanted = false; // I shows the panel until I hides it, whichever cells come between
 };
 
 } // namespace vorlane

@@ -9,6 +9,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QScrollArea>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -59,9 +60,19 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
 {
     setFixedWidth(280);
     setAutoFillBackground(true);
-    auto *column = new QVBoxLayout(this);
+    // The controls scroll when the screen is too short for them (1366 x 768 at 150 %).
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    m_scroll = new QScrollArea(this);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_content = new QWidget(m_scroll);
+    auto *column = new QVBoxLayout(m_content);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(14);
+    m_scroll->setWidget(m_content);
+    outer->addWidget(m_scroll);
 
     auto *title = new QLabel(tr("Display settings"), this);
     title->setTextFormat(Qt::PlainText);
@@ -132,6 +143,12 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     connect(&m_model.settings(), &ViewSettings::changed, this, &SettingsPanel::showModel);
     connect(&m_model.listing(), &FolderListing::sortModeChanged, this, &SettingsPanel::showModel);
     showModel();
+}
+
+void SettingsPanel::fitHeight(int available)
+{
+    const int wanted = m_content->sizeHint().height();
+    setFixedHeight(std::max(120, std::min(wanted, available)));
 }
 
 QButtonGroup *SettingsPanel::addSegments(QVBoxLayout *column, const QString &text, const QStringList &choices)

@@ -11,6 +11,7 @@ class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QLabel;
+class QScrollArea;
 class QSlider;
 class QVBoxLayout;
 
@@ -31,6 +32,9 @@ public:
     explicit SettingsPanel(AppModel &model, QWidget *parent = nullptr);
 
     QSlider *sizeSlider() const { return m_slider; }
+    // As tall as its controls, or as available allows (then they scroll).
+    void fitHeight(int available);
+    QScrollArea *scrollArea() const { return m_scroll; }
     QLabel *sizeLabel() const { return m_sizeLabel; }
 
 private:
@@ -41,6 +45,8 @@ private:
     void showModel();
 
     AppModel &m_model;
+    QScrollArea *m_scroll = nullptr;
+    QWidget *m_content = nullptr;
     QButtonGroup *m_sort = nullptr;
     QButtonGroup *m_fill = nullptr;
     QButtonGroup *m_pairing = nullptr;

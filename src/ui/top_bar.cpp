@@ -10,7 +10,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QScreen>
 #include <QToolButton>
+
+#include <tuple>
 
 namespace vorlane {
 namespace {
@@ -41,6 +44,34 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     m_breadcrumb->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     row->addWidget(m_breadcrumb, 1);
     row->addSpacing(8);
+
+    // The views: one segment each, the shown one filled.
+    auto *views = new QWidget(this);
+    auto *viewRow = new QHBoxLayout(views);
+    viewRow->setContentsMargins(0, 0, 0, 0);
+    viewRow->setSpacing(2);
+    using FolderView = ViewSettings::FolderView;
+    for (const auto &[which, label, tip] :
+         {std::tuple{FolderView::All, tr("All"), tr("Every cell of the folder (V switches the view)")},
+          std::tuple{FolderView::Unmarked, tr("Unmarked"), tr("Only the cells not marked: the next pass (V)")},
+          std::tuple{FolderView::Marked, tr("Marked"), tr("Only the marked cells and their copies: the review before discarding (V)")}}) {
+        auto *button = new PillButton(views);
+        button->setText(label);
+        button->setToolTip(tip);
+        button->setCheckable(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setFont(Theme::uiFont(Theme::points(12), QFont::Medium));
+        button->setPadding(9, 4);
+        button->setRadius(6);
+        button->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()), Theme::accent(0.22));
+        connect(button, &PillButton::clicked, this, [this, which = which] {
+            m_model.settings().setFolderView(which);
+            showViews(); // a click on the shown view leaves it shown
+        });
+        viewRow->addWidget(button);
+        m_views.append(button);
+    }
+    row->addWidget(views);
 
     m_capacity = new QLabel(this);
     m_capacity->setTextFormat(Qt::PlainText);
@@ -73,6 +104,9 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     const CopyMarks &marks = m_model.marks();
     connect(&marks, &CopyMarks::progressChanged, this, [this] { showProgress(m_model.marks().progress()); });
     connect(&marks, &CopyMarks::marksChanged, this, &TopBar::showDiscard);
+    connect(&marks, &CopyMarks::marksChanged, this, &TopBar::showViews);
+    connect(&m_model.settings(), &ViewSettings::changed, this, &TopBar::showViews);
+    connect(&m_model.listing(), &FolderListing::contentsChanged, this, &TopBar::showViews);
     connect(&m_model.discard(), &DiscardRun::trashingChanged, this, &TopBar::showDiscard);
     connect(&m_model.listing(), &FolderListing::contentsChanged, this, &TopBar::showDiscard);
     connect(&m_model.listing(), &FolderListing::locationChanged, this, &TopBar::rebuildBreadcrumb);
@@ -81,6 +115,21 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     rebuildBreadcrumb();
     showCapacity();
     showDiscard();
+    showViews();
+}
+
+void TopBar::showViews()
+{
+    int marked = 0;
+    for (const MediaPair &pair : m_model.listing().pairs())
+        marked += m_model.marks().marked().contains(pair.id()) ? 1 : 0;
+    const int all = int(m_model.listing().pairs().size());
+    const int counts[] = {all, all - marked, marked};
+    const int shown = int(m_model.settings().folderView());
+    for (int i = 0; i < m_views.size(); ++i) {
+        m_views[i]->setChecked(i == shown);
+        m_views[i]->setCount(i == 0 ? std::nullopt : std::optional<int>(counts[i]));
+    }
 }
 
 void TopBar::showProgress(const BsideScheduler::Progress &progress)
@@ -129,20 +178,24 @@ void TopBar::rebuildBreadcrumb()
 void TopBar::showCapacity()
 {
     const FolderListing &listing = m_model.listing();
-    m_capacity->setText(formatBytes(listing.currentDirBytes()) + QStringLiteral(" / ")
-                        + formatBytes(listing.rootDirBytes()) + QStringLiteral(" / ")
+    m_capacity->setText(formatBytes(listing.currentTreeBytes()) + QStringLiteral(" / ")
+                        + formatBytes(listing.rootTreeBytes()) + QStringLiteral(" / ")
                         + formatBytes(listing.freeSpaceBytes()));
 }
 
 void TopBar::showDiscard()
 {
     const int n = m_model.discard().discardableCount();
-    m_discard->setEnabled(n >= 1 && !m_model.discard().isTrashing());
-    m_discard->setToolTip(n >= 1 ? tr("Move the originals of %n marked cell(s) whose copies are made to the Trash", nullptr, n)
-                                 : tr("No originals to discard (mark with D and let the copies finish first)"));
-    m_discard->setCount(n >= 1 ? std::optional<int>(n) : std::nullopt);
+    const int broken = int(m_model.discard().brokenOriginals().size());
+    m_discard->setEnabled(n + broken >= 1 && !m_model.discard().isTrashing());
+    QString tip = n >= 1 ? tr("Move the originals of %n marked cell(s) whose copies are made to the Trash", nullptr, n)
+                         : tr("No originals to discard (mark with D and let the copies finish first)");
+    if (broken >= 1)
+        tip += u'\n' + tr("%n marked cell(s) cannot be decoded and have no copy: you will be asked about them", nullptr, broken);
+    m_discard->setToolTip(tip);
+    m_discard->setCount(n + broken >= 1 ? std::optional<int>(n + broken) : std::nullopt);
     // Dimmed only when there is nothing to discard; while a discard runs it keeps its full colour.
-    m_discard->setColors(n >= 1 ? Theme::accent() : Theme::accent(0.35), Qt::white);
+    m_discard->setColors(n + broken >= 1 ? Theme::accent() : Theme::accent(0.35), Qt::white);
 }
 
 void TopBar::toggleSettings()
@@ -157,10 +210,15 @@ void TopBar::toggleSettings()
     // A click on the settings button that closes the popover must not reopen it at once.
     m_panel->setAttribute(Qt::WA_NoMouseReplay);
     m_panel->installEventFilter(this);
-    m_panel->adjustSize();
     const QPoint below
         = m_settingsButton->mapToGlobal(QPoint(m_settingsButton->width() / 2, m_settingsButton->height() + 6));
-    m_panel->move(below.x() - m_panel->width() / 2, below.y());
+    // On a short screen the popover ends above the screen's bottom edge and its controls scroll.
+    const QScreen *screen = m_settingsButton->screen();
+    const QRect free = screen ? screen->availableGeometry() : QRect(0, 0, 1 << 14, 1 << 14);
+    m_panel->fitHeight(free.bottom() - below.y() - 8);
+    const int x = std::clamp(below.x() - m_panel->width() / 2, free.left() + 4,
+                             std::max(free.left() + 4, free.right() - m_panel->width() - 4));
+    m_panel->move(x, below.y());
     m_settingsButton->setChecked(true);
     m_panel->show();
 }

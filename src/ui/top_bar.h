@@ -16,8 +16,9 @@ namespace vorlane {
 class PillButton;
 
 // The strip above the grid: a thin copy-progress line (status text and a 2-pixel bar), then a row with the
-// breadcrumb of the current directory, the three size figures, the settings button with its popover and the
-// discard button with the count of discardable cells. Reads the model on each change it announces; every
+// breadcrumb of the current directory, the views of the folder (all, unmarked, marked, with their counts),
+// the three size figures, the settings button with its popover and the discard button with the count of
+// discardable cells. Reads the model on each change it announces; every
 // button calls a model operation. Main thread.
 class TopBar final : public QWidget
 {
@@ -38,6 +39,8 @@ public:
     QLabel *capacityLabel() const { return m_capacity; }
     PillButton *settingsButton() const { return m_settingsButton; }
     PillButton *discardButton() const { return m_discard; }
+    // The views of the folder, in the order All, Unmarked, Marked; the one shown is checked.
+    QList<PillButton *> viewButtons() const { return m_views; }
     // The open settings popover, or null while it is closed.
     SettingsPanel *settingsPanel() const { return m_panel; }
 
@@ -49,6 +52,7 @@ private:
     void rebuildBreadcrumb();
     void showCapacity();
     void showDiscard();
+    void showViews();
     void toggleSettings();
 
     AppModel &m_model;
@@ -62,6 +66,7 @@ private:
     PillButton *m_settingsButton = nullptr;
     QPointer<SettingsPanel> m_panel;
     PillButton *m_discard = nullptr;
+    QList<PillButton *> m_views;
 };
 
 } // namespace vorlane

@@ -80,8 +80,10 @@ VideoPlayerView::VideoPlayerView(QWidget *parent)
     jumping->setParent(m_position);
     m_position->setStyle(jumping);
     const auto seek = [this] {
-        if (m_player)
+        if (m_player && m_player->duration() > 0)
             m_player->setPosition(m_position->value());
+        else if (m_player)
+            m_position->setValue(int(std::min<qint64>(m_player->position(), INT_MAX)));
         showTime();
     };
     connect(m_position, &QSlider::sliderPressed, this, seek);
@@ -134,12 +136,21 @@ void VideoPlayerView::setSource(const Path &path)
     m_mirrored = shape.orientation.mirrored;
     layoutVideo();
 
+    // The container's own length stands in while the player does not know one: Qt 6.4's FFmpeg backend
+    // reads it from the streams, which Matroska and WebM leave without, and then cannot seek either.
+    m_probedDuration = shape.durationMs;
+    m_position->setRange(0, int(std::min<qint64>(m_probedDuration, INT_MAX)));
+    m_position->setToolTip(QString());
+
     m_player = new QMediaPlayer(this);
     m_player->setVideoOutput(m_item);
     followAudioOutputs();
     connect(m_player, &QMediaPlayer::playbackStateChanged, this, &VideoPlayerView::showPlaybackState);
     connect(m_player, &QMediaPlayer::durationChanged, this, [this](qint64 ms) {
-        m_position->setRange(0, int(std::min<qint64>(ms, INT_MAX)));
+        m_position->setRange(0, int(std::min<qint64>(ms > 0 ? ms : m_probedDuration, INT_MAX)));
+        m_position->setToolTip(ms > 0 || m_probedDuration <= 0
+                                   ? QString()
+                                   : tr("This player cannot jump within this clip (a newer Qt can); it plays from the start"));
         showTime();
     });
     connect(m_player, &QMediaPlayer::positionChanged, this, [this](qint64 ms) {

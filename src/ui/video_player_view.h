@@ -70,6 +70,7 @@ private:
     QLabel *m_time = nullptr; // elapsed / total
     std::optional<Path> m_path;
     QSize m_storedSize;
+    qint64 m_probedDuration = 0; // ms, from the container
     int m_rotation = 0;
     bool m_mirrored = false;
 };

@@ -1,7 +1,11 @@
 #include "catalogue/capture_date.h"
+#include "catalogue/clip_date.h"
+#include "catalogue/pairing_service.h"
 #include "catalogue/directory_scanner.h"
 
 #include "testsupport/support.h"
+
+#include <QTimeZone>
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -38,12 +42,12 @@ TEST(CaptureDate, OriginalThenDigitizedThenTheFileSystem)
     for (const auto &[name, tags, expected] : rows) {
         const auto p = tree.root() / name;
         ASSERT_TRUE(makeJpeg(p, 64, 48, tags));
-        EXPECT_EQ(captureDate(p, true), expected.isValid() ? expected : fileSystemDate(p)) << name;
+        EXPECT_EQ(captureDate(p, DatedAs::Image), expected.isValid() ? expected : fileSystemDate(p)) << name;
     }
     const auto garbage = tree.file("plain.png", "not really a png");
-    EXPECT_EQ(captureDate(garbage, true), fileSystemDate(garbage));
+    EXPECT_EQ(captureDate(garbage, DatedAs::Image), fileSystemDate(garbage));
     EXPECT_GT(fileSystemDate(garbage).date().year(), 2000);
-    EXPECT_EQ(captureDate(tree.root() / "missing.jpg", true), distantPast());
+    EXPECT_EQ(captureDate(tree.root() / "missing.jpg", DatedAs::Image), distantPast());
     EXPECT_EQ(distantPast().toUTC().date(), QDate(1, 1, 1));
     const auto clip = tree.dir("videos") / "clip.mp4"; // a JPEG with EXIF, named as a video
     ASSERT_TRUE(makeJpeg(tree.root() / "clip.jpg", 64, 48, {u"-DateTimeOriginal=2023:07:14 18:30:05"_s}));
@@ -73,7 +77,7 @@ TEST(Fixtures, CameraDatesAreReadAndBrokenFilesFallBackToTheFileSystem)
     for (const auto &[relative, expected] : rows) {
         const auto p = fixtures / relative;
         EXPECT_TRUE(!std::filesystem::exists(p)
-                    || captureDate(p, true) == (expected.isValid() ? expected : fileSystemDate(p)))
+                    || captureDate(p, DatedAs::Image) == (expected.isValid() ? expected : fileSystemDate(p)))
             << relative;
     }
 }
@@ -86,6 +90,117 @@ TEST(Fixtures, MalformedVideosDoNotReachTheExifReader)
     ASSERT_EQ(result.media.size(), 3);
     for (const MediaItem &item : result.media)
         EXPECT_EQ(item.dateTaken, fileSystemDate(item.path));
+}
+
+// A clip's date is the creation time of its movie header, when it has one that is set; the header is read
+// however the boxes lie (the movie after the media, 64-bit sizes), and a box that lies about its size, a
+// header of an unknown version or a time of 0 gives nothing rather than a wrong date.
+TEST(ClipDate, TheMovieHeaderDatesAClipAndLiesGiveNothing)
+{
+    TempTree tree;
+    const auto box = [](const char *type, const QByteArray &body, bool large = false) {
+        QByteArray out;
+        QDataStream s(&out, QIODevice::WriteOnly);
+        if (large)
+            s << quint32(1);
+        else
+            s << quint32(8 + body.size());
+        out.append(type, 4);
+        if (large) {
+            QDataStream t(&out, QIODevice::Append);
+            t << quint64(16 + body.size());
+        }
+        return out + body;
+    };
+    const auto mvhd = [&](quint8 version, quint64 seconds) {
+        QByteArray body;
+        QDataStream s(&body, QIODevice::WriteOnly);
+        s << version << quint8(0) << quint16(0);
+        if (version == 1)
+            s << seconds << seconds;
+        else
+            s << quint32(seconds) << quint32(seconds);
+        body.append(80, '\0');
+        return box("mvhd", body);
+    };
+    const quint64 at = 2082844800ULL + 1576872514ULL; // 2019-12-20 20:08:34 UTC in QuickTime seconds
+    const QDateTime when = QDateTime::fromSecsSinceEpoch(1576872514, QTimeZone::utc());
+    const QByteArray ftyp = box("ftyp", "isom\0\0\0\1isom");
+    const QByteArray mdat = box("mdat", QByteArray(5000, 'x'));
+    const std::vector<std::tuple<const char *, QByteArray, std::optional<QDateTime>>> rows{
+        {"plain.mp4", ftyp + box("moov", mvhd(0, at)) + mdat, when},
+        {"movie-last.mov", ftyp + mdat + box("moov", box("trak", QByteArray(40, 't')) + mvhd(0, at)), when},
+        {"version1.mp4", ftyp + box("mdat", QByteArray(64, 'x'), true) + box("moov", mvhd(1, at)), when},
+        {"unset.mp4", ftyp + box("moov", mvhd(0, 0)) + mdat, std::nullopt},
+        {"before-1970.mp4", ftyp + box("moov", mvhd(0, 1000)) + mdat, std::nullopt},
+        {"version2.mp4", ftyp + box("moov", mvhd(2, at)) + mdat, std::nullopt},
+        {"no-moov.mp4", ftyp + mdat, std::nullopt},
+        {"truncated.mp4", (ftyp + box("moov", mvhd(0, at))).left(ftyp.size() + 20), std::nullopt},
+        {"oversized-child.mp4", ftyp + box("moov", box("trak", "x").replace(3, 1, "\xff") + mvhd(0, at)), std::nullopt},
+        {"not-iso.mp4", QByteArray("RIFF....AVI LIST") + box("moov", mvhd(0, at)), std::nullopt},
+    };
+    for (const auto &[name, bytes, expected] : rows) {
+        const auto p = tree.file(name, bytes.toStdString());
+        EXPECT_EQ(clipCreationTime(p), expected) << name;
+        EXPECT_EQ(captureDate(p, DatedAs::Video), expected.value_or(fileSystemDate(p))) << name;
+    }
+
+    // Files made by the muxer a camera would use, and the corpus's phone clips.
+    if (haveTool("ffmpeg")) {
+        const auto made = tree.root() / "made.mov";
+        ASSERT_EQ(runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc=size=64x48:rate=5"_s,
+                                        u"-t"_s, u"1"_s, u"-metadata"_s, u"creation_time=2021-04-10T10:44:00Z"_s,
+                                        QString::fromStdString(made.string())}),
+                  0);
+        EXPECT_EQ(clipCreationTime(made), QDateTime(QDate(2021, 4, 10), QTime(10, 44), QTimeZone::utc()));
+    }
+    if (const auto fixtures = fixturesDir()) {
+        const std::vector<std::pair<const char *, std::optional<QDateTime>>> corpus{
+            {"videos/IMG_7943_HEVC.MOV", QDateTime(QDate(2026, 5, 23), QTime(10, 18, 57), QTimeZone::utc())},
+            {"videos/VID_20191220_170832.mp4", when},
+            {"videos/pixel7_videoOnly_cleaned.mp4", {}},
+            {"videos/fixture-raw.mts", {}},
+            {"videos/webm_480.webm", {}},
+            {"broken/exiv2-crash/issue_2383_poc.mp4", {}}};
+        for (const auto &[relative, expected] : corpus) {
+            if (std::filesystem::exists(*fixtures / relative)) {
+                EXPECT_EQ(clipCreationTime(*fixtures / relative), expected) << relative;
+            }
+        }
+    }
+}
+
+// By capture time, a day's photos and clips interleave though the clips were copied later.
+TEST(ClipDate, PhotosAndClipsOfOneDayInterleave)
+{
+    if (!haveTool("ffmpeg") || !haveTool("convert") || !haveTool("exiftool"))
+        GTEST_SKIP() << "ffmpeg, ImageMagick and exiftool are needed";
+    TempTree tree;
+    const QDateTime day(QDate(2019, 12, 20), QTime(9, 0));
+    QStringList expected;
+    for (int i = 0; i < 4; ++i) {
+        const QDateTime at = day.addSecs(i * 600);
+        if (i % 2 == 0) {
+            const QString name = u"IMG_%1.jpg"_s.arg(i);
+            ASSERT_TRUE(makeJpeg(tree.root() / name.toStdString(), 64, 48,
+                                 {u"-DateTimeOriginal="_s + at.toString(u"yyyy:MM:dd HH:mm:ss"_s)}));
+            expected.append(name);
+        } else {
+            const QString name = u"VID_%1.mp4"_s.arg(i);
+            ASSERT_EQ(runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
+                                            u"testsrc=size=64x48:rate=5"_s, u"-t"_s, u"1"_s, u"-metadata"_s,
+                                            u"creation_time="_s + at.toUTC().toString(Qt::ISODate),
+                                            QString::fromStdString((tree.root() / name.toStdString()).string())}),
+                      0);
+            expected.append(name);
+        }
+    }
+    QList<MediaPair> pairs = PairingService::pair(DirectoryScanner::scan(tree.root()).media);
+    PairingService::sortByDate(pairs);
+    QStringList order;
+    for (const MediaPair &pair : pairs)
+        order.append(pair.primary().displayName());
+    EXPECT_EQ(order, expected);
 }
 
 } // namespace

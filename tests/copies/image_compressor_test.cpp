@@ -12,6 +12,7 @@
 
 #include "testsupport/support.h"
 
+#include <libheif/heif_version.h>
 #include <zlib.h>
 
 #include <fstream>
@@ -165,6 +166,28 @@ TEST_F(Compress, PairIsCopiedFromItsImageElseFromItsRaw)
     const auto info = ImageCompressor::compress(source("DSC_1.NEF"), copyPath("DSC_1"), source("DSC_1.JPG"), {});
     EXPECT_EQ(QSize(info.width, info.height), QSize(1920, 1280));
     EXPECT_EQ(sizeOf(copyPath("DSC_1")), QSize(1920, 1280));
+}
+
+// A newer iPhone's HEIC (4284 x 5712, portrait): copied upright where libheif reads it (1.19 and later),
+// else refused with its reason and nothing left behind.
+TEST_F(Compress, ANewerPhoneHeicIsCopiedUprightOrRefusedCleanly)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    fs::copy_file(fixtures / "formats/heic/IMG_0307.HEIC", source("IMG_0307.HEIC"));
+    if (LIBHEIF_NUMERIC_VERSION >= 0x01130000) {
+        const auto info = ImageCompressor::compress(source("IMG_0307.HEIC"), copyPath("IMG_0307"), std::nullopt, {});
+        EXPECT_EQ(QSize(info.width, info.height), QSize(1440, 1920));
+        EXPECT_EQ(sizeOf(copyPath("IMG_0307")), QSize(1440, 1920));
+        return;
+    }
+    try {
+        ImageCompressor::compress(source("IMG_0307.HEIC"), copyPath("IMG_0307"), std::nullopt, {});
+        ADD_FAILURE() << "a copy was made";
+    } catch (const CopyError &error) {
+        EXPECT_EQ(error.reason(), CopyError::Reason::DecodeFailed);
+        EXPECT_NE(std::string(error.what()).find("IMG_0307.HEIC"), std::string::npos) << error.what();
+    }
+    EXPECT_FALSE(fs::exists(copyPath("IMG_0307").parent_path()));
 }
 
 // Upright: 96 x 48, red on the left half's top quarter, blue everywhere else. For each EXIF Orientation the

@@ -107,8 +107,8 @@ TEST(SchedulerLimits, BaselineThermalStatesAndLoadStreaks)
     }
 }
 
-// Jobs start first in, first out within the limit; a job that cannot start yet sends no snapshot, and every
-// later snapshot counts it.
+// Jobs start first in, first out within the limit; a job that cannot start yet is counted as queued in the
+// snapshot its enqueueing sends (the status line must not under-count the waiting work).
 TEST(SchedulerOrder, FifoWithinTheLimit)
 {
     BsideScheduler s(fourCores, manual);
@@ -128,14 +128,15 @@ TEST(SchedulerOrder, FifoWithinTheLimit)
         });
     }
     const size_t early = rec.snapshots().size();
-    EXPECT_EQ(early, 2u) << "the observer's first and the first job's start; the waiting ones send none";
-    EXPECT_EQ(s.progress().queued, 49);
+    EXPECT_EQ(early, 52u) << "the observer's first, one per enqueueing and the first job's start";
+    EXPECT_EQ(rec.snapshots().back().queued, 49);
+    EXPECT_EQ(rec.snapshots().back().total, 50);
     gate.open();
     ASSERT_TRUE(rec.waitFor([](const Progress &p) { return p.completed == 50; }));
     EXPECT_EQ(order, expected);
     const auto all = rec.snapshots();
     for (size_t i = 0; i < all.size(); ++i)
-        EXPECT_TRUE(all[i].running <= 1 && (i < early || all[i].total == 50)) << i;
+        EXPECT_TRUE(all[i].running <= 1 && (i < early - 1 || all[i].total == 50)) << i;
     EXPECT_TRUE(all.back().isIdle());
     EXPECT_EQ(all.back().currentName, std::nullopt);
     EXPECT_DOUBLE_EQ(all.back().fraction(), 1.0);
@@ -171,13 +172,15 @@ TEST(SchedulerCounters, LateObserverAndCancels)
     s.cancelQueued(twice); // removes the first of the two entries only
     EXPECT_EQ(s.progress().queued, 1);
 
-    s.cancelRunning(running); // reaches the work; the counters wait for it to return
-    ASSERT_TRUE(rec.waitFor([](const Progress &p) { return p.completed == 1; }));
+    // Stopping reaches the work; the counters wait for it to return, and a job stopped is not a job done.
+    s.cancelRunning(running);
+    ASSERT_TRUE(rec.waitFor([](const Progress &p) { return p.total == 1 && p.running == 1; }));
     EXPECT_TRUE(sawStop);
+    EXPECT_EQ(rec.snapshots().back().completed, 0);
     gate.open();
     ASSERT_TRUE(rec.waitFor([](const Progress &p) { return p.isIdle(); }));
-    EXPECT_EQ(rec.snapshots().back().completed, 2);
-    EXPECT_EQ(rec.snapshots().back().total, 2);
+    EXPECT_EQ(rec.snapshots().back().completed, 1);
+    EXPECT_EQ(rec.snapshots().back().total, 1);
 }
 
 TEST(SchedulerLifetime, DestroyedWhileJobsRun)
@@ -227,8 +230,8 @@ TEST(SchedulerStress, EnqueueCancelRacesLoseNothing)
     ASSERT_TRUE(rec.waitFor([](const Progress &p) { return p.isIdle(); }, 60s));
     const Progress end = s.progress();
     EXPECT_EQ(end.running + end.queued, 0);
-    EXPECT_EQ(end.completed, ran.load()) << "every started job is counted once";
-    EXPECT_EQ(end.total, end.completed) << "total counts every job that was not cancelled while waiting";
+    EXPECT_LE(end.completed, ran.load()) << "every started job is counted once at most";
+    EXPECT_EQ(end.total, end.completed) << "total counts every job that was not cancelled";
 }
 
 const char *kStatA = "cpu  400 0 200 1400 0 0 0 0 0 0\n"

@@ -7,6 +7,7 @@
 #include "testsupport/support.h"
 
 #include <QSize>
+#include <libheif/heif_version.h>
 
 #include <atomic>
 #include <thread>
@@ -85,6 +86,9 @@ TEST_P(CorpusDecode, DecodesUprightAtTheExpectedSizeOrFailsWithAReason)
     }
 }
 constexpr int kCap = 1920;
+// libheif 1.19 (Debian 13) reads what 1.15 (Debian 12) refuses: the newer iPhone HEICs, and a grid whose last
+// tiles are cut off (what is there, in the stored orientation: the EXIF was in the part lost).
+constexpr bool kNewerHeif = LIBHEIF_NUMERIC_VERSION >= 0x01130000;
 INSTANTIATE_TEST_SUITE_P(
     Corpus, CorpusDecode,
     testing::Values(
@@ -110,9 +114,9 @@ INSTANTIATE_TEST_SUITE_P(
         CorpusRow{"broken/IMG_20200124_231153_truncated.jpg", kCap, 0, 0},
         CorpusRow{"broken/truncated.jpg", kCap, 0, 0}, CorpusRow{"broken/broken_photoprism.jpg", kCap, 0, 0},
         CorpusRow{"broken/corrupted.jpg", kCap, 0, 0}, CorpusRow{"broken/empty.jpg", kCap, 0, 0},
-        CorpusRow{"broken/broken image.JPG", kCap, 0, 0}, CorpusRow{"broken/iphone_7_truncated.heic", kCap, 0, 0},
+        CorpusRow{"broken/broken image.JPG", kCap, 0, 0}, CorpusRow{"broken/iphone_7_truncated.heic", kCap, kNewerHeif ? 1920 : 0, kNewerHeif ? 1440 : 0},
         CorpusRow{"broken/park.heic", kCap, 0, 0}, CorpusRow{"broken/rotate.heic", kCap, 0, 0},
-        CorpusRow{"formats/heic/IMG_0307.HEIC", kCap, 0, 0},
+        CorpusRow{"formats/heic/IMG_0307.HEIC", kCap, kNewerHeif ? 1440 : 0, kNewerHeif ? 1920 : 0},
         CorpusRow{"broken/NegativeArraySizeException.HeifReader.processBoxes.heif", kCap, 0, 0},
         CorpusRow{"formats/heic/fixture-msf1.heic", kCap, 0, 0},
         // Camera RAWs of several makers: which picture the decoder settles on.

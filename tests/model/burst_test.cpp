@@ -61,7 +61,7 @@ TEST_F(Bursts, GroupsAndTheirSharpestFrame)
     EXPECT_EQ(m.bursts().placeOf(id("IMG_1_a3.jpg")), (Place{1, 3, false}));
     EXPECT_EQ(m.bursts().placeOf(id("IMG_2_a9.jpg")), (Place{2, 3, true}));
     EXPECT_EQ(m.bursts().placeOf(id("IMG_3_a5.jpg")), (Place{3, 3, false}));
-    EXPECT_EQ(m.bursts().placeOf(id("IMG_5_b4.jpg")), (Place{2, 2, true}));
+    EXPECT_EQ(m.bursts().placeOf(id("IMG_5_b4.jpg")), (Place{2, 2, true, 1})) << "the second group";
     EXPECT_FALSE(m.bursts().placeOf(id("IMG_6_c1.jpg"))) << "a cell alone";
     EXPECT_EQ(m.bursts().membersOf(id("IMG_4_b2.jpg")), (QList<QUuid>{id("IMG_4_b2.jpg"), id("IMG_5_b4.jpg")}));
 }
