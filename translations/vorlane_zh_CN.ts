@@ -23,6 +23,10 @@
             <numerusform>已撤销保留此张：取消标记 %n 张</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Every cell here is marked</source>
+        <translation>这里的每一项都已标记</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::BrowserGrid</name>
@@ -53,6 +57,18 @@
     <message>
         <source>The copy belongs to another photo</source>
         <translation>副本属于另一张照片</translation>
+    </message>
+    <message>
+        <source>No file manager answered: %1</source>
+        <translation>没有文件管理器响应：%1</translation>
+    </message>
+    <message>
+        <source>Every cell here is marked. V shows the marked ones, or all.</source>
+        <translation>这里的每一项都已标记。按 V 查看已标记项或全部。</translation>
+    </message>
+    <message>
+        <source>Nothing here is marked. V shows the unmarked ones, or all.</source>
+        <translation>这里没有已标记项。按 V 查看未标记项或全部。</translation>
     </message>
 </context>
 <context>
@@ -91,6 +107,50 @@
     <message>
         <source>Burst %1/%2</source>
         <translation>连拍 %1/%2</translation>
+    </message>
+</context>
+<context>
+    <name>vorlane::CopyMarks</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+</context>
+<context>
+    <name>vorlane::DiscardConsent</name>
+    <message>
+        <source>Discard originals without a copy?</source>
+        <translation>丢弃没有副本的原片？</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked cell(s) cannot be decoded, so no copy of them could be made:</source>
+        <translation>
+            <numerusform>%n 个已标记项无法解码，因此无法为它们生成副本：</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 — %2</source>
+        <translation>%1 — %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>and %n more</source>
+        <translation>
+            <numerusform>以及另外 %n 个</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>A newer decoder might still read them. Moved to the Trash, they come back with Ctrl+Z, as any discard does.</source>
+        <translation>更新的解码器也许仍能读取它们。移到回收站后，与任何丢弃一样，可按 Ctrl+Z 恢复。</translation>
+    </message>
+    <message>
+        <source>Move Them to the Trash Too</source>
+        <translation>也移到回收站</translation>
+    </message>
+    <message numerus="yes">
+        <source>Only the %n With Copies</source>
+        <translation>
+            <numerusform>只丢弃有副本的 %n 个</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -168,6 +228,10 @@
         <translation>
             <numerusform>%1 等另外 %n 个文件</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>it changed since its copy failed</source>
+        <translation>副本失败后文件已被改动</translation>
     </message>
 </context>
 <context>
@@ -301,6 +365,30 @@
         <source>Quit</source>
         <translation>退出</translation>
     </message>
+    <message>
+        <source>View</source>
+        <translation>视图</translation>
+    </message>
+    <message>
+        <source>All (V)</source>
+        <translation>全部 (V)</translation>
+    </message>
+    <message>
+        <source>Unmarked (V)</source>
+        <translation>未标记 (V)</translation>
+    </message>
+    <message>
+        <source>Marked (V)</source>
+        <translation>已标记 (V)</translation>
+    </message>
+    <message>
+        <source>Next Unmarked (N)</source>
+        <translation>下一个未标记 (N)</translation>
+    </message>
+    <message>
+        <source>Previous Unmarked (Shift+N)</source>
+        <translation>上一个未标记 (Shift+N)</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::Phrase</name>
@@ -395,6 +483,10 @@
     <message>
         <source>the file is damaged or not a picture</source>
         <translation>文件已损坏或不是图片</translation>
+    </message>
+    <message>
+        <source>the copy is larger than the original, even at a lower bit rate</source>
+        <translation>即使降低码率，副本仍比原片大</translation>
     </message>
 </context>
 <context>
@@ -564,6 +656,36 @@
         <source>No originals to discard (mark with D and let the copies finish first)</source>
         <translation>没有可丢弃的原片（需先按 D 标记并完成压缩）</translation>
     </message>
+    <message>
+        <source>All</source>
+        <translation>全部</translation>
+    </message>
+    <message>
+        <source>Every cell of the folder (V switches the view)</source>
+        <translation>目录中的每一项（按 V 切换视图）</translation>
+    </message>
+    <message>
+        <source>Unmarked</source>
+        <translation>未标记</translation>
+    </message>
+    <message>
+        <source>Only the cells not marked: the next pass (V)</source>
+        <translation>只显示未标记项：下一轮筛选 (V)</translation>
+    </message>
+    <message>
+        <source>Marked</source>
+        <translation>已标记</translation>
+    </message>
+    <message>
+        <source>Only the marked cells and their copies: the review before discarding (V)</source>
+        <translation>只显示已标记项及其副本：丢弃前的复查 (V)</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n marked cell(s) cannot be decoded and have no copy: you will be asked about them</source>
+        <translation>
+            <numerusform>%n 个已标记项无法解码、没有副本：丢弃时会先询问你</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>vorlane::TrashService</name>
@@ -602,6 +724,13 @@
     <message>
         <source>another file now has its name there</source>
         <translation>原位置已有同名文件</translation>
+    </message>
+</context>
+<context>
+    <name>vorlane::VideoPlayerView</name>
+    <message>
+        <source>This player cannot jump within this clip (a newer Qt can); it plays from the start</source>
+        <translation>此播放器无法在这段视频中跳转（较新的 Qt 可以），只能从头播放</translation>
     </message>
 </context>
 </TS>

@@ -8,9 +8,9 @@
 namespace vorlane::DiscardConsent {
 namespace {
 
-QString tr(const char *source, int n = -1)
+QString tr(const char *source, const char *disambiguation = nullptr, int n = -1)
 {
-    return QCoreApplication::translate("vorlane::DiscardConsent", source, nullptr, n);
+    return QCoreApplication::translate("vorlane::DiscardConsent", source, disambiguation, n);
 }
 
 constexpr int kListed = 12;
@@ -23,7 +23,7 @@ QMessageBox *dialog(const QList<DiscardRun::Broken> &broken, int withCopies, QWi
     box->setIcon(QMessageBox::Warning);
     box->setWindowTitle(tr("Discard originals without a copy?"));
     box->setTextFormat(Qt::PlainText);
-    box->setText(tr("%n marked cell(s) cannot be decoded, so no copy of them could be made:", int(broken.size())));
+    box->setText(tr("%n marked cell(s) cannot be decoded, so no copy of them could be made:", nullptr, int(broken.size())));
     QStringList lines;
     for (qsizetype i = 0; i < broken.size() && i < kListed; ++i) {
         QStringList names;
@@ -32,7 +32,7 @@ QMessageBox *dialog(const QList<DiscardRun::Broken> &broken, int withCopies, QWi
         lines.append(tr("%1 — %2").arg(names.join(QStringLiteral(" + ")), broken[i].reason));
     }
     if (broken.size() > kListed)
-        lines.append(tr("and %n more", int(broken.size() - kListed)));
+        lines.append(tr("and %n more", nullptr, int(broken.size() - kListed)));
     lines.append(QString());
     lines.append(tr("A newer decoder might still read them. Moved to the Trash, they come back with Ctrl+Z, as "
                     "any discard does."));
@@ -40,7 +40,7 @@ QMessageBox *dialog(const QList<DiscardRun::Broken> &broken, int withCopies, QWi
     QPushButton *also = box->addButton(tr("Move Them to the Trash Too"), QMessageBox::DestructiveRole);
     also->setProperty("consent", int(AppModel::Consent::AlsoBroken));
     if (withCopies > 0) {
-        QPushButton *only = box->addButton(tr("Only the %n With Copies", withCopies), QMessageBox::AcceptRole);
+        QPushButton *only = box->addButton(tr("Only the %n With Copies", nullptr, withCopies), QMessageBox::AcceptRole);
         only->setProperty("consent", int(AppModel::Consent::OnlyCopied));
         box->setDefaultButton(only);
     }

@@ -24,7 +24,7 @@ AVChannelLayout inputLayout(const AVFrame *frame)
 
 } // namespace
 
-AudioTranscoder::AudioTranscoder(const AVStream *input, AVFormatContext *muxer, int64_t startTime)
+AudioTranscoder::AudioTranscoder(const AVStream *input, AVFormatContext *muxer, int64_t startTime, int64_t bitRate)
     : StreamTranscoder(input, muxer, "audio")
     , m_converted(av_frame_alloc())
 {
@@ -40,7 +40,7 @@ AudioTranscoder::AudioTranscoder(const AVStream *input, AVFormatContext *muxer, 
     enc->sample_fmt = AV_SAMPLE_FMT_FLTP;
     enc->sample_rate = outputRate;
     av_channel_layout_default(&enc->ch_layout, 2);
-    enc->bit_rate = VideoCompressor::audioBitrate;
+    enc->bit_rate = bitRate;
     enc->time_base = AVRational{1, outputRate};
     if (muxer->oformat->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;

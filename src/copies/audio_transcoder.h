@@ -14,7 +14,8 @@ class AudioTranscoder final : public StreamTranscoder
 {
 public:
     // Opens the decoder and the encoder and output stream (CopyError on failure).
-    AudioTranscoder(const AVStream *input, AVFormatContext *muxer, int64_t startTime);
+    // bitRate: the AAC rate, VideoCompressor::audioBitrate unless a smaller copy is being made.
+    AudioTranscoder(const AVStream *input, AVFormatContext *muxer, int64_t startTime, int64_t bitRate);
 
 private:
     void consume(AVFrame *decoded) override;

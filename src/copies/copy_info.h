@@ -13,6 +13,7 @@ struct CopyInfo
     int64_t bytes = 0;
     int quality = 0; // a still's JPEG rung, 85 ... 40; 0 for a video
     int64_t videoBitrate = 0;        // a video's H.264 rate, bits per second; 0 for a still
+    int64_t audioBitrate = 0;        // its AAC rate; 0 without sound
     bool largerThanOriginal = false; // a video whose smallest copy still has more bytes than its original
 
     bool operator==(const CopyInfo &) const = default;

@@ -140,10 +140,11 @@ std::pair<int, int> outputSize(double naturalW, double naturalH, int rotationDeg
 
 namespace {
 
-// One encode of source at bitRate (0: the rate copyVideoBitrate gives). With keepUnder, the new copy replaces
-// destination only when it has fewer bytes; otherwise it is dropped and nothing is returned.
+// One encode of source at bitRate (0: the rate copyVideoBitrate gives) with its sound at audioRate. With
+// keepUnder, the new copy replaces destination only when it has fewer bytes; otherwise it is dropped and
+// nothing is returned.
 std::optional<CopyInfo> encode(const std::filesystem::path &source, const std::filesystem::path &destination,
-                               const std::stop_token &token, int threads, int64_t bitRate,
+                               const std::stop_token &token, int threads, int64_t bitRate, int64_t audioRate,
                                std::optional<int64_t> keepUnder)
 {
     LibavSupport::silenceLogging();
@@ -179,7 +180,7 @@ std::optional<CopyInfo> encode(const std::filesystem::path &source, const std::f
     VideoTranscoder video(tracks.video, output.get(), width, height, orientation, threads, bitRate, input->start_time);
     std::optional<AudioTranscoder> audio;
     if (tracks.audio)
-        audio.emplace(tracks.audio, output.get(), input->start_time);
+        audio.emplace(tracks.audio, output.get(), input->start_time, audioRate);
 
     // The copy names the file it was made from (the muxer keeps "comment" as the MP4's ©cmt tag), so a later
     // clip under the same name is not taken for it.
@@ -240,6 +241,7 @@ std::optional<CopyInfo> encode(const std::filesystem::path &source, const std::f
     const auto bytes = std::filesystem::file_size(destination, ignored);
     CopyInfo info{width, height, ignored ? 0 : int64_t(bytes)};
     info.videoBitrate = bitRate;
+    info.audioBitrate = tracks.audio ? audioRate : 0;
     return info;
 }
 
@@ -249,18 +251,19 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
                   int threads)
 {
     try {
-        CopyInfo info = *encode(source, destination, token, threads, 0, std::nullopt);
+        CopyInfo info = *encode(source, destination, token, threads, 0, audioBitrate, std::nullopt);
         // The copy exists to be small. One larger than its original (a clip already coded at a low rate, VP9 or
-        // HEVC) is made again at a rate scaled down by how much it overshot, twice at most; the smallest copy
-        // made is the one kept, and it says when even that one is larger.
+        // HEVC, or with thin sound) is made again with both rates scaled down by how much it overshot, twice
+        // at most; the smallest copy made is the one kept, and it says when even that one is larger.
         std::error_code ec;
         const auto original = std::filesystem::file_size(source, ec);
         for (int attempt = 0; !ec && attempt < 2 && info.bytes > int64_t(original); ++attempt) {
             const double shrink = 0.85 * double(original) / double(info.bytes);
-            const int64_t rate = std::max<int64_t>(kLowestVideoBitrate, int64_t(double(info.videoBitrate) * shrink));
-            if (rate >= info.videoBitrate)
+            const int64_t video = std::max<int64_t>(kLowestVideoBitrate, int64_t(double(info.videoBitrate) * shrink));
+            const int64_t audio = std::max<int64_t>(kLowestAudioBitrate, int64_t(double(info.audioBitrate) * shrink));
+            if (video >= info.videoBitrate && (info.audioBitrate == 0 || audio >= info.audioBitrate))
                 break;
-            if (const auto smaller = encode(source, destination, token, threads, rate, info.bytes))
+            if (const auto smaller = encode(source, destination, token, threads, video, audio, info.bytes))
                 info = *smaller;
             else
                 break;

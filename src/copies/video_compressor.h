@@ -15,8 +15,9 @@ inline constexpr double maxLongEdge = 1280.0;
 // Average H.264 bit rate of the copy, bits per second: the ceiling. A source whose video has a lower bit
 // rate is copied at its own rate, so that a copy is never larger than need be (see copyVideoBitrate).
 inline constexpr int64_t videoBitrate = 2000000;
-// The lowest video bit rate a copy is made again at when its first encode came out larger than the original.
+// The lowest rates a copy is made again at when its first encode came out larger than the original.
 inline constexpr int64_t kLowestVideoBitrate = 150000;
+inline constexpr int64_t kLowestAudioBitrate = 32000;
 // AAC bit rate of the copy's stereo audio, bits per second.
 inline constexpr int64_t audioBitrate = 96000;
 
@@ -29,8 +30,8 @@ int64_t copyVideoBitrate(int64_t sourceBitrate);
 // least every 60 frames, at most maxLongEdge on the displayed long edge, the source's rotation carried as the
 // display matrix; the first audio track as AAC stereo 44.1 kHz at audioBitrate; moov atom at the front.
 //
-// A copy with more bytes than its original is made again at a lower rate (at most twice, never below
-// kLowestVideoBitrate) and the smallest is kept; CopyInfo::largerThanOriginal says when even that one is
+// A copy with more bytes than its original is made again at lower rates (at most twice, never below the
+// kLowest… rates) and the smallest is kept; CopyInfo::largerThanOriginal says when even that one is
 // larger.
 //
 // Runs on the calling thread (a copy job's worker) and blocks it for the whole encode; `threads` is the

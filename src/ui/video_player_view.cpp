@@ -141,6 +141,8 @@ void VideoPlayerView::setSource(const Path &path)
     m_probedDuration = shape.durationMs;
     m_position->setRange(0, int(std::min<qint64>(m_probedDuration, INT_MAX)));
     m_position->setToolTip(QString());
+    m_position->setValue(0);
+    showTime();
 
     m_player = new QMediaPlayer(this);
     m_player->setVideoOutput(m_item);
@@ -192,6 +194,8 @@ QString VideoPlayerView::clockText(qint64 ms)
         ? QStringLiteral("%1:%2:%3").arg(s / 3600).arg(s / 60 % 60, 2, 10, QChar(u'0')).arg(s % 60, 2, 10, QChar(u'0'))
         : QStringLiteral("%1:%2").arg(s / 60).arg(s % 60, 2, 10, QChar(u'0'));
 }
+
+QString VideoPlayerView::timeText() const { return m_time->text(); }
 
 void VideoPlayerView::showTime()
 {

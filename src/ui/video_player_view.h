@@ -48,6 +48,8 @@ public:
     bool hasAudioOutput() const { return m_audio != nullptr; }
     // The clockwise turn, in degrees, applied to the stored frames.
     int displayRotation() const { return m_rotation; }
+    // "elapsed / length", as the controls show it.
+    QString timeText() const;
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

@@ -4,6 +4,8 @@
 
 #include "testsupport/model_support.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
 
@@ -149,6 +151,44 @@ TEST_F(Keys, ReturnOpensFoldersBackspaceGoesUpAndTextFieldsKeepTheirKeys)
     for (int key : {Qt::Key_Right, Qt::Key_Space, Qt::Key_D, Qt::Key_Backspace})
         EXPECT_FALSE(tap(key)) << key;
     EXPECT_EQ(m.cursor().selection(), before);
+}
+
+// A held arrow skims from its first repeat, a step at a time on a timer (each waits for the window to paint,
+// or a moment when nothing paints), never one step per queued repeat, and stops the moment it is released.
+TEST_F(Keys, AHeldArrowSkimsUntilItIsReleased)
+{
+    for (int i = 0; i < 30; ++i)
+        t.file("many/" + std::to_string(100 + i) + ".jpg", "x");
+    ASSERT_TRUE(navigateAndWait(m, t.root() / "many"));
+    EXPECT_TRUE(press(Qt::Key_Right, 1000));
+    EXPECT_EQ(index(), 1);
+    for (quint64 time = 1400; time < 1600; time += 40)
+        EXPECT_TRUE(press(Qt::Key_Right, time, Qt::NoModifier, {}, true));
+    EXPECT_TRUE(keys.isSkimming());
+    EXPECT_EQ(index(), 1) << "the repeats themselves do not step";
+    QTest::qWait(450);
+    const int skimmed = index();
+    EXPECT_GE(skimmed, 4);
+    release(Qt::Key_Right, 2000);
+    EXPECT_FALSE(keys.isSkimming());
+    QTest::qWait(250);
+    EXPECT_EQ(index(), skimmed) << "not one step after the release";
+}
+
+// A key pressed in a dialog belongs to it: when the dialog closes on that press and its release never comes
+// here, the next press of the key in the window still acts.
+TEST_F(Keys, AKeyThatClosedADialogIsNotLeftHeld)
+{
+    QDialog dialog;
+    dialog.setModal(true);
+    dialog.show();
+    ASSERT_TRUE(waitUntil([&] { return QApplication::activeModalWidget() == &dialog; }, 2000));
+    EXPECT_FALSE(press(Qt::Key_Return, 100)) << "the dialog's";
+    dialog.close();
+    ASSERT_TRUE(waitUntil([&] { return !QApplication::activeModalWidget(); }, 2000));
+    EXPECT_TRUE(press(Qt::Key_Return, 300));
+    ASSERT_TRUE(loaded());
+    EXPECT_EQ(*m.listing().currentPath(), t.root() / "sub") << "the first Return after the dialog opens the folder";
 }
 
 TEST(MainWindowTest, StartScreenUntilAFolderIsChosen)

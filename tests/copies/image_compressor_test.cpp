@@ -5,6 +5,7 @@
 #include "catalogue/copy_provenance.h"
 #include "copies/atomic_file.h"
 #include "copies/copy_error.h"
+#include "copies/copy_maker.h"
 #include "copies/image_compressor.h"
 #include "copies/quality_ladder.h"
 #include "media/cancellation.h"
@@ -261,6 +262,23 @@ TEST_F(Compress, BrokenInputsFailAsDecodeFailedAndLeaveNothingBehind)
         EXPECT_EQ(error.reason(), CopyError::Reason::WriteFailed);
         EXPECT_NE(std::string(error.what()).find("album_bside"), std::string::npos) << "names the folder";
     }
+}
+
+// A copy that failed because the original is no picture a decoder reads, though every byte of it reads, says
+// so (a broken original the discard may take with consent); a copy that could not be written does not.
+TEST_F(Compress, OnlyAnUndecodableOriginalCountsAsBroken)
+{
+    tree.file("album/text.jpg", "not a picture at all\n");
+    ASSERT_TRUE(test::makeJpeg(source("IMG_8.jpg"), 320, 200));
+    const CopyOutcome broken = makeCopy(CopyRequest{source("text.jpg"), copyPath("text"), std::nullopt, false}, {});
+    EXPECT_EQ(broken.result, CopyOutcome::Result::Failed);
+    EXPECT_TRUE(broken.undecodable);
+    tree.file("album/album_bside", "a plain file where the folder belongs");
+    const CopyOutcome blocked = makeCopy(CopyRequest{source("IMG_8.jpg"), copyPath("IMG_8"), std::nullopt, false}, {});
+    EXPECT_EQ(blocked.result, CopyOutcome::Result::Failed);
+    EXPECT_FALSE(blocked.undecodable) << blocked.message.toStdString();
+    const CopyOutcome gone = makeCopy(CopyRequest{source("missing.jpg"), copyPath("missing"), std::nullopt, false}, {});
+    EXPECT_FALSE(gone.undecodable) << "a file that cannot be read is not a broken picture";
 }
 
 // The hidden temporary files that copies are written through: their names, and the clean-up of those that

@@ -86,6 +86,75 @@ TEST_F(Discard, UndoPutsTheLastRunBackAndSaysWhatItCannot)
     EXPECT_TRUE(m.marks().marked().contains(pairIdNamed(m, u"IMG_1.CR2+JPG"_s))) << "marked again from its copy";
 }
 
+// A discard with the preview open shows the cell that took the discarded one's place, not another photo.
+TEST_F(Discard, ThePreviewStaysInPlace)
+{
+    markAndWait(u"b.jpg"_s);
+    markAndWait(u"IMG_2.CR2+JPG"_s);
+    m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"c%20 odd.jpg"_s)));
+    m.cursor().openPreview();
+    ASSERT_TRUE(discardAndWait());
+    ASSERT_TRUE(m.cursor().previewedPairId());
+    EXPECT_EQ(m.listing().pair(*m.cursor().previewedPairId())->displayName(), u"c%20 odd.jpg"_s);
+    m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"IMG_1.CR2+JPG"_s)));
+    m.cursor().closePreview();
+    m.cursor().openPreview();
+    ASSERT_EQ(pairNames(m), (std::vector<std::string>{"c%20 odd.jpg", "IMG_1.CR2+JPG"}));
+    markAndWait(u"IMG_1.CR2+JPG"_s);
+    ASSERT_TRUE(discardAndWait());
+    EXPECT_EQ(m.listing().pair(*m.cursor().previewedPairId())->displayName(), u"c%20 odd.jpg"_s)
+        << "the last one gone: the one before";
+}
+
+// A marked original no decoder reads goes only with the user's consent, which is asked with the list; one whose
+// copy failed for another reason is never offered, and a file changed since its copy failed stays. Ctrl+Z
+// brings a broken original back like any other.
+TEST_F(Discard, BrokenOriginalsGoOnlyWithConsent)
+{
+    markAndWait(u"b.jpg"_s);
+    encoder.setMode(FakeEncoder::Mode::Fail); // a full disk, say
+    m.marks().toggle(pairIdNamed(m, u"IMG_2.CR2+JPG"_s));
+    ASSERT_TRUE(waitUntil([&] { return statusOf(m, pairIdNamed(m, u"IMG_2.CR2+JPG"_s)) == Case::Failed; }));
+    encoder.setMode(FakeEncoder::Mode::Undecodable);
+    m.marks().toggle(pairIdNamed(m, u"c%20 odd.jpg"_s));
+    ASSERT_TRUE(waitUntil([&] { return statusOf(m, pairIdNamed(m, u"c%20 odd.jpg"_s)) == Case::Failed; }));
+    const QList<DiscardRun::Broken> broken = m.discard().brokenOriginals();
+    ASSERT_EQ(broken.size(), 1) << "a failure of another kind is never offered";
+    EXPECT_EQ(broken.first().originals, QList<fs::path>{t.root() / "c%20 odd.jpg"});
+    EXPECT_EQ(broken.first().reason, u"boom"_s);
+
+    QList<AppModel::Consent> answers{AppModel::Consent::Cancel, AppModel::Consent::AlsoBroken};
+    int asked = 0;
+    m.setConsent([&](const QList<DiscardRun::Broken> &list, int withCopies) {
+        ++asked;
+        EXPECT_EQ(list.size(), 1);
+        EXPECT_EQ(withCopies, 1);
+        return answers.takeFirst();
+    });
+    m.discardOriginals();
+    EXPECT_EQ(asked, 1);
+    EXPECT_FALSE(m.discard().isTrashing()) << "cancelled: nothing moves";
+    ASSERT_TRUE(discardAndWait());
+    EXPECT_FALSE(fs::exists(t.root() / "c%20 odd.jpg") || fs::exists(t.root() / "b.jpg"));
+    EXPECT_TRUE(fs::exists(t.root() / "IMG_2.JPG")) << "its copy failed on a full disk: it stays";
+    m.undo();
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
+    EXPECT_EQ(test::readFile(t.root() / "c%20 odd.jpg"), "c%20 odd.jpg");
+
+    // Changed since its copy failed: the file consented to is no longer the file there.
+    m.marks().toggle(pairIdNamed(m, u"c%20 odd.jpg"_s));
+    ASSERT_TRUE(waitUntil([&] { return m.discard().brokenOriginals().size() == 1; }));
+    t.file("c%20 odd.jpg", "rewritten by another program");
+    m.setConsent([](const QList<DiscardRun::Broken> &, int) { return AppModel::Consent::AlsoBroken; });
+    ASSERT_TRUE(discardAndWait());
+    EXPECT_EQ(test::readFile(t.root() / "c%20 odd.jpg"), "rewritten by another program");
+    EXPECT_TRUE(m.discard().lastResult()->contains(u"副本失败后文件已被改动"_s)) << m.discard().lastResult()->toStdString();
+
+    m.setConsent({}); // no one to ask: broken originals stay
+    m.discardOriginals();
+    EXPECT_TRUE(fs::exists(t.root() / "c%20 odd.jpg"));
+}
+
 // Whatever cannot move stays, marked: a cell whose copy has gone keeps all its originals, a pair of which one
 // file cannot move leaves that file as a cell of its own. The message counts both and gives the first reason.
 TEST_F(Discard, WhatCannotMoveStaysMarked)

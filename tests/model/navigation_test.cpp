@@ -83,6 +83,27 @@ TEST_F(Navigation, OpenEnterGoUpAndFail)
     EXPECT_EQ(m.cursor().selection(), atRoot);
 }
 
+// A breadcrumb click up several folders selects the folder the user came through, not the first one; the
+// capacity figures count everything below, so a card's root that holds only folders does not read 0B.
+TEST_F(Navigation, UpTheBreadcrumbSelectsTheWayBackAndSizesCountTheTree)
+{
+    ASSERT_TRUE(openAndWait(m, root));
+    EXPECT_EQ(m.listing().rootTreeBytes(), 6) << "2 + 3 + 1 bytes in the tree";
+    ASSERT_TRUE(navigateAndWait(m, root / "2024" / "trip"));
+    EXPECT_EQ(m.listing().currentTreeBytes(), 2);
+    ASSERT_TRUE(navigateAndWait(m, root));
+    ASSERT_EQ(m.listing().folders().size(), 2);
+    EXPECT_EQ(m.listing().folders()[0].path, root / "2023");
+    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[1].id)) << "2024, the way back";
+
+    TempTree card;
+    card.file("DCIM/100CANON/IMG_1.JPG", "12345");
+    ASSERT_TRUE(openAndWait(m, card.root()));
+    EXPECT_EQ(m.listing().currentDirBytes(), 0);
+    EXPECT_EQ(m.listing().currentTreeBytes(), 5);
+    EXPECT_EQ(m.listing().rootTreeBytes(), 5);
+}
+
 // "Open with" on a photo opens its folder with that photo's cell selected, a RAW of a pair included.
 TEST_F(Navigation, OpeningAFileSelectsItsCell)
 {
@@ -197,6 +218,35 @@ TEST_F(Cursor, StaleSelectionCountsAsIndexZero)
     EXPECT_FALSE(items.contains(*c.selection())) << "left at index 0 changes nothing";
     c.step(1);
     EXPECT_EQ(index(), 1);
+}
+
+// The same listing in another order, or with cells gone: the selection and the preview stay on their cells,
+// and a cell gone gives way to the one that took its place (the next, else the last).
+TEST_F(Cursor, ItemsOfTheSameListingKeepThePlace)
+{
+    selectIndex(5);
+    c.openPreview();
+    ASSERT_EQ(c.previewIndex(), 2);
+    QList<GridSelection> reordered = items.mid(0, 3);
+    for (qsizetype i = items.size() - 1; i >= 3; --i)
+        reordered.append(items[i]);
+    c.setItems(reordered, true);
+    EXPECT_EQ(c.previewedPairId(), items[5].id) << "a new order: the same picture";
+    EXPECT_EQ(c.selection(), items[5]);
+    c.closePreview();
+
+    c.setItems(items, true);
+    selectIndex(5);
+    QList<GridSelection> fewer = items;
+    fewer.removeAt(5);
+    fewer.removeAt(4);
+    c.setItems(fewer, true);
+    EXPECT_EQ(c.selection(), items[6]) << "the next cell takes the place";
+    c.selectByClick(fewer.last());
+    c.setItems(fewer.mid(0, fewer.size() - 1), true);
+    EXPECT_EQ(c.selection(), fewer[fewer.size() - 2]) << "the last gone: the one before";
+    c.setItems({}, true);
+    EXPECT_FALSE(c.selection());
 }
 
 TEST_F(Cursor, WrappingStepsAndThePreview)

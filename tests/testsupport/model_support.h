@@ -65,11 +65,11 @@ inline MachineInputs quietMachine()
 
 // Stands in for the encoders where a test needs a job to stay running, ignore its cancellation or fail on
 // demand: every job waits until open() (or, unless told to ignore it, its cancellation), then writes a small
-// real file at the copy path, or fails with "boom".
+// real file at the copy path, or fails with "boom" (Undecodable: as an original no decoder reads fails).
 class FakeEncoder
 {
 public:
-    enum class Mode { Obey, IgnoreCancel, Fail };
+    enum class Mode { Obey, IgnoreCancel, Fail, Undecodable };
 
     std::function<CopyOutcome(const CopyRequest &, std::stop_token)> function()
     {
@@ -80,8 +80,9 @@ public:
             CopyOutcome outcome;
             if (m_mode == Mode::Obey && token.stop_requested()) {
                 outcome.result = CopyOutcome::Result::Cancelled;
-            } else if (m_mode == Mode::Fail) {
+            } else if (m_mode == Mode::Fail || m_mode == Mode::Undecodable) {
                 outcome.message = QStringLiteral("boom");
+                outcome.undecodable = m_mode == Mode::Undecodable;
             } else {
                 ensureParentDir(request.destination);
                 writeFileAtomically(request.destination, "copy");

@@ -11,6 +11,7 @@
 
 #include "testsupport/model_support.h"
 
+#include <QMenu>
 #include <QPropertyAnimation>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -154,6 +155,36 @@ TEST_F(Grid, ThumbnailsColumnsClicksAndScrolling)
     EXPECT_TRUE(waitUntil(
         [&] { return std::abs(grid.cellViewportRect(151).center().y() - grid.viewport()->height() / 2.0) < 2; }, 3000))
         << "the new cell ends up centred";
+}
+
+// The selected cell stays on screen when the tiles change size; "show in the file manager" says so when no
+// file manager answers (none runs here).
+TEST_F(Grid, TheSelectionStaysInViewAndASilentFileManagerIsSaid)
+{
+    for (int i = 0; i < 200; ++i)
+        t.file("IMG_" + std::to_string(i) + ".jpg", "x");
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    m.cursor().selectByClick(m.listing().gridItems()[120]);
+    ASSERT_TRUE(waitUntil([&] { return grid.findChildren<QPropertyAnimation *>().isEmpty(); }, 3000));
+    const auto onScreen = [&] { return grid.viewport()->rect().contains(grid.cellViewportRect(120).toAlignedRect()); };
+    ASSERT_TRUE(onScreen());
+    for (double size : {80.0, 320.0, 160.0, 96.0}) {
+        m.settings().setThumbnailSize(size);
+        EXPECT_TRUE(onScreen()) << size;
+    }
+
+    QStringList notices;
+    QObject::connect(&m, &AppModel::notice, &m, [&](const QString &text) { notices.append(text); });
+    QMenu *menu = grid.contextMenuFor(120);
+    ASSERT_NE(menu, nullptr);
+    const QList<QAction *> actions = menu->actions();
+    const auto show = std::find_if(actions.begin(), actions.end(),
+                                   [](QAction *a) { return a->text() == u"在文件管理器中显示"_s; });
+    ASSERT_NE(show, actions.end());
+    (*show)->trigger();
+    ASSERT_EQ(notices.size(), 1);
+    EXPECT_TRUE(notices.first().startsWith(u"没有文件管理器响应"_s)) << notices.first().toStdString();
+    delete menu;
 }
 
 // The grid's thumbnails: the cache of decoded thumbnails and the desktop's shared thumbnail store.

@@ -325,6 +325,45 @@ TEST_F(Preview, InfoPanelShowsWhatTheFileRecordsAndFollowsTheStep)
     EXPECT_FALSE(overlay.infoVisible());
 }
 
+// The panel asked for with I stays asked for: closing the preview on a photo and opening it on a clip shows
+// the clip's rows at once, and the next I hides it.
+TEST_F(Preview, TheInfoPanelStaysFromAPhotoToAClip)
+{
+    if (!haveTool("convert") || !haveTool("ffmpeg"))
+        GTEST_SKIP();
+    ASSERT_TRUE(makeJpeg(t.root() / "a.jpg", 300, 200));
+    ASSERT_TRUE(ffmpeg(testPattern("192x108", 1) + QStringList{u"-pix_fmt"_s, u"yuv420p"_s}, t.root() / "b.mp4"));
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    openPreviewAt(0);
+    QSignalSpy shown(&overlay, &PreviewOverlay::infoShown);
+    overlay.toggleInfo();
+    ASSERT_TRUE(waitUntil([&] { return shown.size() == 1; }));
+    m.cursor().closePreview();
+    openPreviewAt(1);
+    ASSERT_NE(overlay.videoView(), nullptr);
+    ASSERT_TRUE(waitUntil([&] { return shown.size() == 2; }));
+    EXPECT_TRUE(overlay.infoVisible());
+    EXPECT_TRUE(overlay.infoRows().contains(QPair<QString, QString>{u"分辨率"_s, u"192 × 108"_s}));
+    overlay.toggleInfo();
+    EXPECT_FALSE(overlay.infoVisible()) << "the first I after it hides it";
+}
+
+// A WebM clip shows its length from the container even where the player does not know it (Qt 6.4).
+TEST(VideoPlayer, AWebmClipShowsItsLength)
+{
+    if (!haveTool("ffmpeg"))
+        GTEST_SKIP();
+    TempTree t;
+    ASSERT_TRUE(ffmpeg(testPattern("160x90", 3) + QStringList{u"-c:v"_s, u"libvpx"_s, u"-b:v"_s, u"200k"_s},
+                       t.root() / "clip.webm"));
+    VideoPlayerView view;
+    view.resize(640, 400);
+    view.setSource(t.root() / "clip.webm");
+    EXPECT_TRUE(view.timeText().endsWith(u"0:03"_s)) << view.timeText().toStdString();
+    QTest::qWait(500);
+    EXPECT_TRUE(view.timeText().endsWith(u"0:03"_s)) << view.timeText().toStdString();
+}
+
 TEST_F(Preview, VideoPlaysTurnedUprightAndStopsOnClose)
 {
     if (!haveTool("ffmpeg"))

@@ -7,6 +7,8 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStyleOptionSlider>
@@ -139,6 +141,51 @@ QPoint handleCentre(QSlider *slider)
     return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
 }
 
+// The views of the folder: their segments show how many cells each holds and which is shown, a click shows
+// another, and V's cycling shows here too.
+TEST_F(TopBarTest, ViewSegmentsCountAndChooseTheView)
+{
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        t.file(name, name);
+    encoder.open();
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    m.marks().toggle(pairIdNamed(m, u"b.jpg"_s));
+    const QList<PillButton *> views = bar.viewButtons();
+    ASSERT_EQ(views.size(), 3);
+    EXPECT_EQ(views[0]->text(), u"全部"_s);
+    EXPECT_EQ(views[1]->count(), 2);
+    EXPECT_EQ(views[2]->count(), 1);
+    EXPECT_TRUE(views[0]->isChecked());
+    QTest::mouseClick(views[2], Qt::LeftButton);
+    EXPECT_EQ(m.settings().folderView(), ViewSettings::FolderView::Marked);
+    EXPECT_EQ(m.shownPairs().size(), 1);
+    QTest::mouseClick(views[2], Qt::LeftButton);
+    EXPECT_TRUE(views[2]->isChecked()) << "a click on the view shown leaves it shown";
+    m.settings().cycleFolderView();
+    EXPECT_TRUE(views[0]->isChecked() && !views[2]->isChecked());
+}
+
+// On a screen too short for it (1366 x 768 at 150 % leaves 512 points), the settings popover ends where
+// it is told and its controls scroll, the last one included.
+TEST(SettingsPanelTest, AShortScreenScrollsTheControls)
+{
+    AppModel m{nullptr, quietMachine()};
+    SettingsPanel panel{m};
+    panel.fitHeight(2000);
+    const int full = panel.height();
+    panel.fitHeight(300);
+    panel.show();
+    EXPECT_EQ(panel.height(), 300);
+    EXPECT_GT(full, 300);
+    QScrollBar *bar = panel.scrollArea()->verticalScrollBar();
+    ASSERT_TRUE(waitUntil([&] { return bar->maximum() > 0; }, 2000));
+    QCheckBox *last = withText<QCheckBox>(panel, "点击时自动滚动");
+    ASSERT_NE(last, nullptr);
+    panel.scrollArea()->ensureWidgetVisible(last);
+    const QRect inViewport(last->mapTo(panel.scrollArea()->viewport(), QPoint(0, 0)), last->size());
+    EXPECT_TRUE(panel.scrollArea()->viewport()->rect().contains(inViewport)) << "reachable";
+}
+
 // Each control shows what the model holds and writes its own setting: a choice and the other choice of its
 // group, a toggle clicked on its box; the tile size slider in steps of 8 within its range, one column written
 // at both ends of a drag (the grid puts its own count back).
@@ -146,6 +193,7 @@ TEST(SettingsPanelTest, EveryControlReachesTheModel)
 {
     AppModel m{nullptr, quietMachine()};
     SettingsPanel panel{m};
+    panel.fitHeight(2000);
     panel.show();
     const std::vector<std::tuple<const char *, const char *, std::function<bool()>>> choices{
         {"按拍摄时间", "按名称", [&] { return m.listing().sortMode() == FolderListing::SortMode::Date; }},
