@@ -37,10 +37,10 @@ QMessageBox *dialog(const QList<DiscardRun::Broken> &broken, int withCopies, QWi
     lines.append(tr("A newer decoder might still read them. Moved to the Trash, they come back with Ctrl+Z, as "
                     "any discard does."));
     box->setInformativeText(lines.join(u'\n'));
-    QPushButton *also = box->addButton(tr("Move Them to the Trash Too"), QMessageBox::DestructiveRole);
+    QPushButton *also = box->addButton(tr("Move Them to the &Trash Too"), QMessageBox::DestructiveRole);
     also->setProperty("consent", int(AppModel::Consent::AlsoBroken));
     if (withCopies > 0) {
-        QPushButton *only = box->addButton(tr("Only the %n With Copies", nullptr, withCopies), QMessageBox::AcceptRole);
+        QPushButton *only = box->addButton(tr("&Only the %n With Copies", nullptr, withCopies), QMessageBox::AcceptRole);
         only->setProperty("consent", int(AppModel::Consent::OnlyCopied));
         box->setDefaultButton(only);
     }

@@ -1,7 +1,5 @@
 #include "catalogue/burst_grouping.h"
 
-#include "catalogue/capture_date.h"
-
 #include <QHash>
 
 namespace vorlane::BurstGrouping {
@@ -9,11 +7,11 @@ namespace vorlane::BurstGrouping {
 std::vector<bool> timeLinks(const QList<MediaPair> &cells)
 {
     std::vector<bool> links(size_t(std::max<qsizetype>(0, cells.size() - 1)), false);
-    const QDateTime unknown = distantPast();
     for (qsizetype i = 0; i + 1 < cells.size(); ++i) {
         const MediaPair &a = cells[i];
         const MediaPair &b = cells[i + 1];
-        if (a.isVideo() || b.isVideo() || a.dateTaken() == unknown || b.dateTaken() == unknown)
+        // Files copied together share their file times to the millisecond: only a camera's date links.
+        if (a.isVideo() || b.isVideo() || !a.dateRecorded() || !b.dateRecorded())
             continue;
         links[size_t(i)] = std::abs(a.dateTaken().msecsTo(b.dateTaken())) <= kMaxGapMs;
     }

@@ -16,8 +16,8 @@ inline constexpr qint64 kMaxGapMs = 2000;
 inline constexpr double kMinSimilarity = 0.75;
 
 // Which neighbouring cells of a listing, in the order shown, may be frames of one burst by their capture
-// times alone: entry i is true when cells i and i + 1 are both stills, both have a capture date, and were
-// taken at most kMaxGapMs apart. Only these pairs need their pictures compared. Videos never join a burst.
+// times alone: entry i is true when cells i and i + 1 are both stills, both carry the camera's date (a file's
+// own time says when it was copied, not shot), and were taken at most kMaxGapMs apart. Only these pairs need their pictures compared. Videos never join a burst.
 std::vector<bool> timeLinks(const QList<MediaPair> &cells);
 
 // The groups that links make: consecutive cells joined by a link share a group; groups are numbered from 0

@@ -166,13 +166,18 @@ void pinLocalTimeZone()
     tzset();
 }
 
+std::optional<QDateTime> recordedDate(const std::filesystem::path &path, DatedAs kind)
+{
+    if (kind == DatedAs::Image)
+        return exifDate(path);
+    if (kind == DatedAs::Video)
+        return clipCreationTime(path);
+    return std::nullopt;
+}
+
 QDateTime captureDate(const std::filesystem::path &path, DatedAs kind)
 {
-    std::optional<QDateTime> date;
-    if (kind == DatedAs::Image)
-        date = exifDate(path);
-    else if (kind == DatedAs::Video)
-        date = clipCreationTime(path);
+    const std::optional<QDateTime> date = recordedDate(path, kind);
     return date ? *date : fileSystemDate(path);
 }
 

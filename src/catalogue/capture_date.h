@@ -26,6 +26,10 @@ std::optional<QDateTime> parseExifDate(const QString &text);
 enum class DatedAs { Image, Video, FileOnly };
 QDateTime captureDate(const std::filesystem::path &path, DatedAs kind);
 
+// The camera's part of the rule alone: the EXIF date of a still, the movie header's date of a clip; nullopt
+// when the file carries none (a file's own times say when it was copied, not when it was shot).
+std::optional<QDateTime> recordedDate(const std::filesystem::path &path, DatedAs kind);
+
 // File-system part of the rule alone (birth time, modification time, distant past).
 QDateTime fileSystemDate(const std::filesystem::path &path);
 

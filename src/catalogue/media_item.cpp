@@ -25,8 +25,10 @@ MediaItem::MediaItem(std::filesystem::path path_, Kind kind_, bool isRaw_)
     , kind(kind_)
     , isRaw(isRaw_)
     , stemKey(stemOf(path))
-    , dateTaken(captureDate(path, kind == Kind::Image ? DatedAs::Image : DatedAs::Video))
 {
+    const std::optional<QDateTime> recorded = recordedDate(path, kind == Kind::Image ? DatedAs::Image : DatedAs::Video);
+    dateRecorded = recorded.has_value();
+    dateTaken = recorded ? *recorded : fileSystemDate(path);
 }
 
 QString MediaItem::displayName() const { return displayPath(path.filename()); }

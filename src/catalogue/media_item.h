@@ -27,6 +27,7 @@ struct MediaItem
     bool isRaw = false;
     std::string stemKey; // file name without its last extension, as bytes, case kept
     QDateTime dateTaken;
+    bool dateRecorded = false; // dateTaken is the camera's (EXIF or movie header), not the file's own time
     // The file's size and modification time when it was listed (0 when not known): a file replaced since
     // is another picture, so caches of pictures key on them.
     int64_t bytes = 0;

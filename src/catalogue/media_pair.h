@@ -29,6 +29,7 @@ public:
     const std::string &stemKey() const { return primary().stemKey; }
     QString displayName() const;
     QDateTime dateTaken() const { return primary().dateTaken; }
+    bool dateRecorded() const { return primary().dateRecorded; }
     std::optional<MediaItem> rawFile() const;
 
     // Where this cell's copy goes. A new pair starts with BsidePathResolver::destination() of its primary

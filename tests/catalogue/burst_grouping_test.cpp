@@ -8,17 +8,22 @@ using namespace vorlane;
 
 namespace {
 
-// A cell taken ms after a fixed moment (a negative ms: no date at all), a still unless it is a clip.
-MediaPair cell(int ms, bool clip = false)
+enum class Dated { ByCamera, ByFile, Not };
+
+// A cell taken ms after a fixed moment, a still unless it is a clip.
+MediaPair cell(int ms, bool clip = false, Dated dated = Dated::ByCamera)
 {
     static int n = 0;
     MediaItem item("/card/IMG_" + std::to_string(++n) + (clip ? ".MP4" : ".JPG"),
                    clip ? MediaKind::Video : MediaKind::Image, false);
-    item.dateTaken = ms < 0 ? distantPast() : QDateTime(QDate(2024, 6, 1), QTime(9, 0)).addMSecs(ms);
+    item.dateTaken = dated == Dated::Not ? distantPast() : QDateTime(QDate(2024, 6, 1), QTime(9, 0)).addMSecs(ms);
+    item.dateRecorded = dated == Dated::ByCamera;
     return MediaPair(item);
 }
+MediaPair undated() { return cell(0, false, Dated::Not); }
+MediaPair copiedAt(int ms) { return cell(ms, false, Dated::ByFile); }
 
-TEST(BurstGrouping, NeighboursWithinTwoSecondsMayJoinButNeverAClipOrAnUndatedFrame)
+TEST(BurstGrouping, NeighboursWithinTwoSecondsMayJoinButNeverAClipOrAFrameWithoutACameraDate)
 {
     struct Row
     {
@@ -31,7 +36,8 @@ TEST(BurstGrouping, NeighboursWithinTwoSecondsMayJoinButNeverAClipOrAnUndatedFra
         {"exactly two seconds, then a millisecond more", {cell(0), cell(2000), cell(4001)}, {true, false}},
         {"out of order in the listing", {cell(1500), cell(0)}, {true}},
         {"a clip between two frames", {cell(0), cell(100, true), cell(200)}, {false, false}},
-        {"an undated frame", {cell(-1), cell(-1), cell(0)}, {false, false}},
+        {"an undated frame", {undated(), undated(), cell(0)}, {false, false}},
+        {"frames dated only by the copy that made their files", {copiedAt(0), copiedAt(1), cell(2)}, {false, false}},
         {"one cell", {cell(0)}, {}},
     };
     for (const Row &row : rows)

@@ -255,4 +255,23 @@ TEST(CliGroups, LabelledBurstsAreGroupedAndTheirSharpestPicked)
               2);
 }
 
+// Photos copied together carry file times a millisecond apart; without a camera's date they are no burst,
+// however alike they look.
+TEST(CliGroups, IdenticalPhotosWithoutACameraDateStayApart)
+{
+    if (!haveTool("convert"))
+        GTEST_SKIP();
+    TempTree t;
+    const auto first = t.root() / "IMG_0001.JPG";
+    ASSERT_EQ(runTool(u"convert"_s, {u"-size"_s, u"320x240"_s, u"gradient:red-blue"_s, u"-strip"_s, qpath(first)}), 0);
+    for (const char *name : {"IMG_0002.JPG", "IMG_0003.JPG", "IMG_0004.JPG"})
+        std::filesystem::copy_file(first, t.root() / name);
+    QByteArray out;
+    ASSERT_EQ(runTool(QString::fromUtf8(VORLANE_CLI_PATH), {u"groups"_s, qpath(t.root())}, &out), 0);
+    std::set<int> groups;
+    for (const QByteArray &line : out.trimmed().split('\n'))
+        groups.insert(QJsonDocument::fromJson(line).object()[u"group"_s].toInt());
+    EXPECT_EQ(groups.size(), 4u) << out.toStdString();
+}
+
 } // namespace
