@@ -143,13 +143,13 @@
         <translation>更新的解码器也许仍能读取它们。移到回收站后，与任何丢弃一样，可按 Ctrl+Z 恢复。</translation>
     </message>
     <message>
-        <source>Move Them to the Trash Too</source>
-        <translation>也移到回收站</translation>
+        <source>Move Them to the &amp;Trash Too</source>
+        <translation>也移到回收站(&amp;T)</translation>
     </message>
     <message numerus="yes">
-        <source>Only the %n With Copies</source>
+        <source>&amp;Only the %n With Copies</source>
         <translation>
-            <numerusform>只丢弃有副本的 %n 个</numerusform>
+            <numerusform>只丢弃有副本的 %n 个(&amp;O)</numerusform>
         </translation>
     </message>
 </context>
