@@ -79,7 +79,7 @@ sleep 0.5
 consent_title="副本的原片|without a copy"
 focus_consent() {
   local dlg
-  dlg="$(timeout 20 xdotool search --sync --onlyvisible --name "$consent_title" | head -1)"
+  dlg="$(timeout 20 xdotool search --sync --onlyvisible --name "$consent_title" | head -1 || true)"
   [ -n "$dlg" ] || fail "no consent dialog"
   xdotool windowfocus --sync "$dlg"
 }
@@ -90,6 +90,7 @@ import -window root "$shots/consent-dialog.png"
 xdotool key Escape
 sleep 1
 [ -e "$card/IMG_0000.JPG" ] && [ -e "$card/IMG_0001.JPG" ] || fail "a cancelled discard moved originals"
+xdotool windowfocus --sync "$wid"
 xdotool key ctrl+BackSpace
 focus_consent
 xdotool key alt+t
@@ -97,6 +98,7 @@ waitfor 30 test ! -e "$card/IMG_0000.JPG" || fail "the broken original stayed af
 waitfor 30 test ! -e "$card/IMG_0001.JPG" || fail "the copied originals stayed"
 sleep 1
 import -window root "$shots/consent-discarded.png"
+xdotool windowfocus --sync "$wid"
 xdotool key ctrl+z
 waitfor 30 test -e "$card/IMG_0000.JPG" || fail "Ctrl+Z did not bring the broken original back"
 [ "$(cat "$card/IMG_0000.JPG")" = "not a picture at all" ] || fail "the broken original came back changed"
