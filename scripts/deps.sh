@@ -24,8 +24,8 @@ PACKAGES=(
   xvfb xauth xdotool x11-apps x11-xserver-utils fonts-noto-cjk fonts-material-design-icons-iconfont
   # peer tools the benchmarks measure against (djpeg: the half-size decode the burst groups are timed against)
   time bc libjpeg-turbo-progs
-  # validating the desktop entry and the AppStream description
-  desktop-file-utils appstream dpkg-dev
+  # validating the desktop entry and the AppStream description; the .deb (CPack reads libraries with file)
+  desktop-file-utils appstream dpkg-dev file
 )
 
 release=""

@@ -2,6 +2,7 @@
 
 #include "catalogue/media_item.h"
 #include "media/video_probe.h"
+#include "ui/qt_multimedia_compat.h"
 #include "ui/theme.h"
 
 #include <QAudioDevice>
@@ -132,8 +133,9 @@ void VideoPlayerView::setSource(const Path &path)
 
     const VideoProbe::Shape shape = VideoProbe::shape(path).value_or(VideoProbe::Shape{});
     m_storedSize = shape.stored;
-    m_rotation = (360 - shape.orientation.rotation) % 360;
-    m_mirrored = shape.orientation.mirrored;
+    const bool turnHere = !QtMultimediaCompat::kPlayerAppliesDisplayMatrix;
+    m_rotation = turnHere ? (360 - shape.orientation.rotation) % 360 : 0;
+    m_mirrored = turnHere && shape.orientation.mirrored;
     layoutVideo();
 
     // The container's own length stands in while the player does not know one: Qt 6.4's FFmpeg backend

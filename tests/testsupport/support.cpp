@@ -156,10 +156,10 @@ bool rotateClip(const std::filesystem::path &clip, int degrees)
 {
     const std::filesystem::path plain = clip.parent_path() / ("plain-" + clip.filename().string());
     std::filesystem::rename(clip, plain);
-    // FFmpeg 6 and later write the display matrix from -display_rotation (counter-clockwise) and ignore the
-    // old "rotate" tag (clockwise), which FFmpeg 5.1 needs and which has no such option.
+    // FFmpeg 6 and later ignore the old "rotate" tag and take -display_rotation N, which gives the display
+    // matrix that FFmpeg 5.1 (without that option) writes for rotate=N.
     const bool ok
-        = ffmpeg({u"-display_rotation:v:0"_s, QString::number(-degrees), u"-i"_s, qpath(plain), u"-c"_s, u"copy"_s}, clip)
+        = ffmpeg({u"-display_rotation:v:0"_s, QString::number(degrees), u"-i"_s, qpath(plain), u"-c"_s, u"copy"_s}, clip)
         || ffmpeg({u"-i"_s, qpath(plain), u"-c"_s, u"copy"_s, u"-metadata:s:v:0"_s, u"rotate=%1"_s.arg(degrees)}, clip);
     std::filesystem::remove(plain);
     return ok;
