@@ -4,6 +4,8 @@
 # $VORLANE_DEBIAN13_ROOT (default /var/tmp/vorlane-debian13) for the next run; scripts/deps.sh installs the
 # packages inside it; the tree is copied in (without build folders); the whole suite runs there, the
 # end-to-end window tests included, with warnings as errors. Needs root (or sudo) for debootstrap and chroot.
+# With --prepare it only makes the system and installs the packages in it (CI does that while the Debian 12
+# suites run), and builds and tests nothing.
 set -euo pipefail
 here="$(cd "$(dirname "$0")/.." && pwd)"
 root="${VORLANE_DEBIAN13_ROOT:-/var/tmp/vorlane-debian13}"
@@ -45,6 +47,15 @@ mkdir -p "$root/dev/shm"
 mountpoint -q "$root/dev/shm" || { mount -t tmpfs -o mode=1777 shm "$root/dev/shm"; mounted+=("$root/dev/shm"); }
 mountpoint -q "$root/tmp" || { mount -t tmpfs -o mode=1777,size=8g tmp "$root/tmp"; mounted+=("$root/tmp"); }
 cp -L /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
+
+if [ "${1:-}" = "--prepare" ]; then
+  mkdir -p "$root/work/deps"
+  cp "$here/scripts/deps.sh" "$root/work/deps/deps.sh"
+  chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 TERM=dumb \
+    /bin/bash /work/deps/deps.sh
+  echo "test-debian13: the Debian 13 system and its packages are ready" >&2
+  exit 0
+fi
 
 # The tree as it is here, and the corpus beside it when this checkout has one.
 work="$root/work"

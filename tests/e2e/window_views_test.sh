@@ -54,8 +54,9 @@ waitfor 30 copies_are "IMG_0001_bside.jpg IMG_0002_bside.jpg IMG_0003_bside.jpg 
   || fail "next unmarked: $(copies)"
 
 # 5. The preview skimmed with → held for two seconds while two busy loops run: it moves many photos, and the
-# counter stands still from the moment the key is up.
-xdotool key --delay 300 Home space
+# counter stands still from the moment the key is up. It starts from IMG_0005, the last marked, so that D
+# where it stops marks a new cell.
+xdotool key --delay 300 Home Right Right Right Right Right space
 sleep 1
 busy
 xdotool keydown Right; sleep 2; xdotool keyup Right
@@ -79,8 +80,11 @@ calm
   || fail "the preview moved on after the arrow was released"
 xdotool key d
 waitfor 30 bash -c "ls '$copies_dir' | grep -qvE '^IMG_000[0-5]_bside.jpg$'" || fail "no mark where the skim stopped"
-skimmed="$(ls "$copies_dir" | grep -vE '^IMG_000[0-5]_bside.jpg$' | sed 's/IMG_0*\([0-9]*\)_bside.jpg/\1/')"
-[ "$skimmed" -ge 20 ] || fail "a held arrow moved only $skimmed photos in two seconds"
+stopped="$(ls "$copies_dir" | grep -vE '^IMG_000[0-5]_bside.jpg$' | sed 's/IMG_0*\([0-9]*\)_bside.jpg/\1/')"
+skimmed=$((stopped - 5))
+least=20
+[ "${VORLANE_SANITIZED:-0}" = 1 ] && least=3 # each step waits for a paint, which is slow in that build
+[ "$skimmed" -ge "$least" ] || fail "a held arrow moved only $skimmed photos in two seconds"
 xdotool key space
 sleep 0.5
 
