@@ -1,10 +1,10 @@
 #include "catalogue/copy_provenance.h"
 
+#include "catalogue/iso_boxes.h"
+
 #include <QCryptographicHash>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -12,60 +12,14 @@
 namespace vorlane::CopyProvenance {
 namespace {
 
+using IsoBoxes::bigEndian32;
+using IsoBoxes::findBox;
+using IsoBoxes::fourCc;
+
 constexpr QByteArrayView kPrefix = "vorlane-source ";
 constexpr size_t kMaxRecordBytes = 1024;
 
-// A file opened for a few positioned reads: never blocking on a FIFO, regular files only.
-class File
-{
-public:
-    explicit File(const std::filesystem::path &path)
-        : m_fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY))
-    {
-        struct stat st
-        {
-        };
-        if (m_fd >= 0 && (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-            ::close(m_fd);
-            m_fd = -1;
-        }
-        m_size = m_fd >= 0 ? int64_t(st.st_size) : 0;
-    }
-    ~File()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    File(const File &) = delete;
-    File &operator=(const File &) = delete;
-
-    bool isOpen() const { return m_fd >= 0; }
-    int64_t size() const { return m_size; }
-
-    // Up to n bytes from offset; fewer only at the end of the file.
-    size_t read(int64_t offset, void *into, size_t n) const
-    {
-        size_t got = 0;
-        while (got < n) {
-            const ssize_t r = ::pread(m_fd, static_cast<char *>(into) + got, n - got, off_t(offset + int64_t(got)));
-            if (r <= 0)
-                break;
-            got += size_t(r);
-        }
-        return got;
-    }
-
-private:
-    int m_fd = -1;
-    int64_t m_size = 0;
-};
-
-uint32_t bigEndian32(const unsigned char *p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
-}
-
-std::optional<Source> fromJpeg(const File &file)
+std::optional<Source> fromJpeg(const PositionedFile &file)
 {
     // A copy's comment comes first after its start marker; other writers' segments may come before it.
     std::array<unsigned char, 16 * 1024> head{};
@@ -100,52 +54,7 @@ std::optional<Source> fromJpeg(const File &file)
     return std::nullopt;
 }
 
-constexpr uint32_t fourCc(const char (&c)[5])
-{
-    return uint32_t(uint8_t(c[0])) << 24 | uint32_t(uint8_t(c[1])) << 16 | uint32_t(uint8_t(c[2])) << 8
-        | uint32_t(uint8_t(c[3]));
-}
-
-struct Box
-{
-    uint32_t type = 0;
-    int64_t body = 0; // first byte after the header
-    int64_t end = 0;
-};
-
-// The first box of this type among the boxes from..to, within a budget of boxes looked at in all.
-std::optional<Box> findBox(const File &file, int64_t from, int64_t to, uint32_t type, int &budget)
-{
-    int64_t pos = from;
-    while (pos + 8 <= to && budget-- > 0) {
-        unsigned char header[16];
-        if (file.read(pos, header, 8) != 8)
-            return std::nullopt;
-        const uint32_t size32 = bigEndian32(header);
-        Box box{bigEndian32(header + 4), pos + 8, 0};
-        if (size32 == 1) {
-            if (file.read(pos + 8, header + 8, 8) != 8)
-                return std::nullopt;
-            const uint64_t size64 = uint64_t(bigEndian32(header + 8)) << 32 | bigEndian32(header + 12);
-            if (size64 < 16 || size64 > uint64_t(to - pos))
-                return std::nullopt;
-            box.body = pos + 16;
-            box.end = pos + int64_t(size64);
-        } else if (size32 == 0) {
-            box.end = to;
-        } else {
-            if (size32 < 8 || int64_t(size32) > to - pos)
-                return std::nullopt;
-            box.end = pos + int64_t(size32);
-        }
-        if (box.type == type)
-            return box;
-        pos = box.end;
-    }
-    return std::nullopt;
-}
-
-std::optional<Source> fromMp4(const File &file)
+std::optional<Source> fromMp4(const PositionedFile &file)
 {
     unsigned char start[8];
     if (file.read(0, start, 8) != 8 || bigEndian32(start + 4) != fourCc("ftyp"))
@@ -177,7 +86,7 @@ std::optional<Source> fromMp4(const File &file)
 
 std::optional<Source> of(const std::filesystem::path &original)
 {
-    const File file(original);
+    const PositionedFile file(original);
     if (!file.isOpen())
         return std::nullopt;
     QByteArray head(qsizetype(std::min(file.size(), headBytes)), Qt::Uninitialized);
@@ -233,7 +142,7 @@ std::string withJpegComment(std::string_view jpeg, const Source &source)
 
 std::optional<Source> recordedIn(const std::filesystem::path &copy)
 {
-    const File file(copy);
+    const PositionedFile file(copy);
     if (!file.isOpen())
         return std::nullopt;
     if (auto source = fromJpeg(file))
