@@ -65,8 +65,9 @@ std::optional<Source> fromMp4(const PositionedFile &file)
     const auto meta = udta ? findBox(file, udta->body, udta->end, fourCc("meta"), budget) : std::nullopt;
     // meta is a full box: a version and flags come before its children.
     const auto ilst = meta ? findBox(file, meta->body + 4, meta->end, fourCc("ilst"), budget) : std::nullopt;
-    const auto comment = ilst ? findBox(file, ilst->body, ilst->end, fourCc("\xa9"
-                                                                             "cmt"),
+    const auto comment = ilst ? findBox(file, ilst->body, ilst->end,
+                                        fourCc("\xa9"
+                                               "cmt"),
                                         budget)
                               : std::nullopt;
     const auto data = comment ? findBox(file, comment->body, comment->end, fourCc("data"), budget) : std::nullopt;
@@ -97,8 +98,8 @@ std::optional<Source> of(const std::filesystem::path &original)
 
 QByteArray toText(const Source &source)
 {
-    return kPrefix.toByteArray() + "size=" + QByteArray::number(qint64(source.size)) + " head64k-sha256="
-        + source.headDigest;
+    return kPrefix.toByteArray() + "size=" + QByteArray::number(qint64(source.size))
+        + " head64k-sha256=" + source.headDigest;
 }
 
 std::optional<Source> fromText(QByteArrayView text)

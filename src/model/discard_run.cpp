@@ -158,6 +158,13 @@ void DiscardRun::start(bool withBroken)
     const QString anotherFilesCopy = tr("the copy belongs to another photo");
     const QString changed = tr("it changed since its copy failed");
     m_pool.start([self, targets = std::move(targets), skipped, missingCopy, anotherFilesCopy, changed] {
+        const auto trashInto = [](Outcome &outcome, const QList<std::filesystem::path> &files) {
+            TrashService::TrashResult result = TrashService::trash(files);
+            for (const TrashService::Trashed &moved : result.done)
+                outcome.movedBytes += moved.identity.size;
+            outcome.moved = std::move(result.done);
+            outcome.failed = std::move(result.failed);
+        };
         QList<Outcome> outcomes;
         for (const Target &target : targets) {
             Outcome outcome{target.cellId, target.originals, {}, {}, 0};
@@ -167,11 +174,7 @@ void DiscardRun::start(bool withBroken)
                     for (const auto &original : target.originals)
                         outcome.failed.append({original, changed});
                 } else {
-                    TrashService::TrashResult result = TrashService::trash(target.originals);
-                    for (const TrashService::Trashed &moved : result.done)
-                        outcome.movedBytes += moved.identity.size;
-                    outcome.moved = std::move(result.done);
-                    outcome.failed = std::move(result.failed);
+                    trashInto(outcome, target.originals);
                 }
                 outcomes.append(std::move(outcome));
                 continue;
@@ -188,11 +191,7 @@ void DiscardRun::start(bool withBroken)
                 outcomes.append(std::move(outcome));
                 continue;
             }
-            TrashService::TrashResult result = TrashService::trash(target.originals);
-            for (const TrashService::Trashed &moved : result.done)
-                outcome.movedBytes += moved.identity.size;
-            outcome.moved = std::move(result.done);
-            outcome.failed = std::move(result.failed);
+            trashInto(outcome, target.originals);
             outcomes.append(std::move(outcome));
         }
         postToMain(self, [outcomes, skipped](DiscardRun &run) { run.apply(outcomes, skipped); });

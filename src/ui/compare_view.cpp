@@ -73,8 +73,9 @@ CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoa
             m_following = false;
         });
     }
-    m_hint = plainLabel(tr("←→ candidate · R make reference · D mark candidate · K keep reference · Z 100% · I info · Esc close"), 8.5,
-                        QFont::Normal, Theme::onDark(Theme::Tone::Tertiary), this);
+    m_hint = plainLabel(
+        tr("←→ candidate · R make reference · D mark candidate · K keep reference · Z 100% · I info · Esc close"), 8.5,
+        QFont::Normal, Theme::onDark(Theme::Tone::Tertiary), this);
     m_hint->setAlignment(Qt::AlignCenter);
 
     connect(&m_model.cursor(), &GridCursor::compareChanged, this, &CompareView::showCells);
@@ -87,8 +88,10 @@ CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoa
 void CompareView::showCells()
 {
     const GridCursor &cursor = m_model.cursor();
-    const auto reference = cursor.compareReference() ? m_model.listing().pair(*cursor.compareReference()) : std::nullopt;
-    const auto candidate = cursor.compareCandidate() ? m_model.listing().pair(*cursor.compareCandidate()) : std::nullopt;
+    const auto reference
+        = cursor.compareReference() ? m_model.listing().pair(*cursor.compareReference()) : std::nullopt;
+    const auto candidate
+        = cursor.compareCandidate() ? m_model.listing().pair(*cursor.compareCandidate()) : std::nullopt;
     if (!reference || !candidate) {
         setAttribute(Qt::WA_TransparentForMouseEvents, true);
         hide();
@@ -126,20 +129,10 @@ void CompareView::fill(Pane &pane, const MediaPair &pair, const QList<std::files
     std::optional<std::filesystem::path> prefer;
     if (pair.imageItem())
         prefer = pair.imageItem()->path;
-    pane.view->setSource(pair.primary().path, prefer, thumbnailOf(pair), ahead);
+    pane.view->setSource(pair.primary().path, prefer,
+                         m_thumbnails.cachedPicture(pair, m_model.settings().thumbnailSize()), ahead);
     if (pane.info->isVisible())
         pane.info->showFor(pair);
-}
-
-QImage CompareView::thumbnailOf(const MediaPair &pair) const
-{
-    const double size = m_model.settings().thumbnailSize();
-    for (const auto &file : {pair.imageItem(), std::optional<MediaItem>(pair.primary())}) {
-        const QPixmap cached = file ? m_thumbnails.cached(*file, size) : QPixmap();
-        if (!cached.isNull())
-            return cached.toImage();
-    }
-    return {};
 }
 
 void CompareView::toggleZoom()

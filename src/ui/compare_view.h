@@ -63,7 +63,6 @@ private:
     void showCells();
     void fill(Pane &pane, const MediaPair &pair, const QList<std::filesystem::path> &ahead);
     void placeChildren();
-    QImage thumbnailOf(const MediaPair &pair) const;
 
     AppModel &m_model;
     ThumbnailCache &m_thumbnails;

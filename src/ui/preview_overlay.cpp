@@ -16,7 +16,6 @@
 namespace vorlane {
 namespace {
 
-
 constexpr int kTopLineHeight = 40;
 constexpr int kCounterBottom = 16;
 
@@ -119,7 +118,8 @@ void PreviewOverlay::showPreview()
         std::optional<std::filesystem::path> prefer;
         if (pair.imageItem())
             prefer = pair.imageItem()->path;
-        m_image->setSource(pair.primary().path, prefer, thumbnailOf(pair), neighbours(*index));
+        m_image->setSource(pair.primary().path, prefer,
+                           m_thumbnails.cachedPicture(pair, m_model.settings().thumbnailSize()), neighbours(*index));
     }
     if (m_infoWanted)
         loadInfo(pair);
@@ -141,18 +141,6 @@ void PreviewOverlay::showBurstPlace()
         m_burst->setText(place->best ? tr("Burst %1/%2 · sharpest").arg(place->index).arg(place->size)
                                      : tr("Burst %1/%2").arg(place->index).arg(place->size));
     }
-}
-
-QImage PreviewOverlay::thumbnailOf(const MediaPair &pair) const
-{
-    // The grid asked for the JPEG of a pair, or for the primary file when pairs are shown apart.
-    const double size = m_model.settings().thumbnailSize();
-    for (const auto &file : {pair.imageItem(), std::optional<MediaItem>(pair.primary())}) {
-        const QPixmap cached = file ? m_thumbnails.cached(*file, size) : QPixmap();
-        if (!cached.isNull())
-            return cached.toImage();
-    }
-    return {};
 }
 
 QList<std::filesystem::path> PreviewOverlay::neighbours(int index) const

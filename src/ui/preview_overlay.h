@@ -58,7 +58,6 @@ private:
     void showBurstPlace();
     void clearMedia();
     void placeChildren();
-    QImage thumbnailOf(const MediaPair &pair) const;
     QList<std::filesystem::path> neighbours(int index) const;
     void loadInfo(const MediaPair &pair);
 

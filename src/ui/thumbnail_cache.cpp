@@ -1,6 +1,5 @@
 #include "ui/thumbnail_cache.h"
 
-
 #include <QCoreApplication>
 #include <QPointer>
 #include <QThread>
@@ -50,7 +49,20 @@ QPixmap ThumbnailCache::cached(const MediaItem &file, double size)
     return standIn ? *standIn : QPixmap();
 }
 
-bool ThumbnailCache::isSharp(const MediaItem &file, double size) const { return m_cache.contains(cacheKey(file, size)); }
+QImage ThumbnailCache::cachedPicture(const MediaPair &pair, double size)
+{
+    for (const auto &file : {pair.imageItem(), std::optional<MediaItem>(pair.primary())}) {
+        const QPixmap found = file ? cached(*file, size) : QPixmap();
+        if (!found.isNull())
+            return found.toImage();
+    }
+    return {};
+}
+
+bool ThumbnailCache::isSharp(const MediaItem &file, double size) const
+{
+    return m_cache.contains(cacheKey(file, size));
+}
 
 bool ThumbnailCache::failed(const MediaItem &file, double size) const
 {
@@ -125,8 +137,9 @@ void ThumbnailCache::startJobs()
                 if (!image.isNull()) {
                     const int shortEdge = std::min(image.width(), image.height());
                     if (shortEdge > job.pixels * 3 / 2)
-                        image = image.scaled(image.size().scaled(job.pixels, job.pixels, Qt::KeepAspectRatioByExpanding),
-                                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                        image
+                            = image.scaled(image.size().scaled(job.pixels, job.pixels, Qt::KeepAspectRatioByExpanding),
+                                           Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
                 }
                 return std::pair(image, sharp);
             },

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/media_item.h"
+#include "catalogue/media_pair.h"
 #include "media/background_jobs.h"
 #include "ui/thumbnail_service.h"
 
@@ -50,6 +51,9 @@ public:
 
     // The cached thumbnail, else its stand-in, else a null pixmap. Never starts work.
     QPixmap cached(const MediaItem &file, double size);
+    // What the grid shows for a cell, as a stand-in while its picture loads: the thumbnail of a pair's JPEG,
+    // or of its primary file when pairs are shown apart; a null image when neither is cached.
+    QImage cachedPicture(const MediaPair &pair, double size);
     // True once the sharp thumbnail is cached (not only a stand-in).
     bool isSharp(const MediaItem &file, double size) const;
     // True when the last attempt for this key produced nothing.
