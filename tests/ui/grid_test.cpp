@@ -281,7 +281,7 @@ TEST_F(Thumbnails, ScrolledAwayRequestsAreDropped)
 
 // A cell shows the camera's own EXIF thumbnail (green here) as soon as it is read, and the sharp thumbnail
 // (grey) replaces it; a photo without one goes straight to the sharp thumbnail. Cells asked for later (a
-// scroll) get their stand-ins before the decodes still waiting for earlier cells. Arrivals are logged as the
+// scroll) get their stand-ins before the decodes still waiting for earlier cells start. Arrivals are logged as the
 // cache announces them: several can land between two looks at the cache.
 TEST_F(Thumbnails, TheExifThumbnailStandsInUntilTheSharpOneIsMade)
 {
@@ -328,9 +328,11 @@ TEST_F(Thumbnails, TheExifThumbnailStandsInUntilTheSharpOneIsMade)
     EXPECT_TRUE(std::none_of(files.begin(), files.end(), isGreen));
     for (size_t i = 0; i < files.size(); ++i)
         EXPECT_EQ(at(i, false) < 0, i == 4) << "every photo but the one without a thumbnail had a stand-in";
-    const int standIns = std::max(at(5, false), at(6, false));
-    ASSERT_GE(standIns, asked);
-    EXPECT_LE(std::count_if(arrivals.begin() + asked, arrivals.begin() + standIns, [](auto &a) { return a.second; }),
+    // Until the first later stand-in lands, a freed thread can only have taken a stand-in step; what follows it
+    // depends on the threads' pace, not on the queue.
+    const int firstStandIn = std::min(at(5, false), at(6, false));
+    ASSERT_GE(firstStandIn, asked);
+    EXPECT_LE(std::count_if(arrivals.begin() + asked, arrivals.begin() + firstStandIn, [](auto &a) { return a.second; }),
               running)
         << "only the decodes already running came before the later stand-ins";
 }
