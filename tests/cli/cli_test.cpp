@@ -163,23 +163,6 @@ TEST_F(CliCopy, ACopyOfAnotherFileIsNotThisCellsCopy)
     ASSERT_EQ(scan({qpath(dir)}, &j), 0);
     EXPECT_TRUE(j[u"cells"_s].toArray()[0].toObject()[u"hasCopy"_s].toBool());
 }
-
-TEST(CliScan, DateSortPutsOldestFirst)
-{
-    if (!haveTool("convert") || !haveTool("exiftool"))
-        GTEST_SKIP() << "ImageMagick and exiftool are needed";
-    TempTree t;
-    ASSERT_TRUE(makeJpeg(t.root() / "a.jpg", 32, 32, {u"-DateTimeOriginal=2022:01:01 10:00:00"_s}));
-    ASSERT_TRUE(makeJpeg(t.root() / "b.jpg", 32, 32, {u"-DateTimeOriginal=2020:01:01 10:00:00"_s}));
-    QJsonObject byDate, byName;
-    ASSERT_EQ(scan({qpath(t.root()), u"--sort"_s, u"date"_s}, &byDate), 0);
-    ASSERT_EQ(byDate[u"cells"_s].toArray().size(), 2);
-    EXPECT_EQ(byDate[u"cells"_s][0][u"displayName"_s].toString(), u"b.jpg"_s);
-    EXPECT_TRUE(byDate[u"cells"_s][0][u"dateTaken"_s].toString().startsWith(u"2020-01-01T10:00:00"_s));
-    ASSERT_EQ(scan({qpath(t.root())}, &byName), 0);
-    EXPECT_EQ(byName[u"cells"_s][0][u"displayName"_s].toString(), u"a.jpg"_s);
-}
-
 TEST_F(CliCopy, UsageErrorsAndMissingPaths)
 {
     QByteArray out;

@@ -81,14 +81,6 @@ TEST(SchedulerLimits, BaselineThermalStatesAndLoadStreaks)
 {
     for (auto [cpus, expected] : std::vector<std::pair<int, int64_t>>{{0, 2}, {1, 2}, {2, 2}, {5, 5}, {8, 8}, {12, 8}})
         EXPECT_EQ(BsideScheduler::baselineFor(cpus), expected) << cpus;
-    for (auto [base, serious] :
-         std::vector<std::pair<int64_t, int64_t>>{{2, 1}, {3, 2}, {4, 2}, {5, 3}, {6, 3}, {7, 4}, {8, 4}}) {
-        EXPECT_EQ(BsideScheduler::thermalLimit(0, base), base);
-        EXPECT_EQ(BsideScheduler::thermalLimit(1, base), base);
-        EXPECT_EQ(BsideScheduler::thermalLimit(2, base), serious);
-        EXPECT_EQ(BsideScheduler::thermalLimit(3, base), 1);
-        EXPECT_EQ(BsideScheduler::thermalLimit(7, base), std::max<int64_t>(1, base / 2));
-    }
 
     const std::vector<std::tuple<std::vector<double>, std::vector<int>, std::vector<int64_t>>> runs{
         {{0.9, 0.9, 0.9, 0.7, 0.3, 0.3, 0.88, 0.5, 0.1, 0.1, 0.1, 0.1}, {}, {4, 3, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4}},

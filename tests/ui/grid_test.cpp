@@ -3,7 +3,6 @@
 #include "media/png_codec.h"
 #include "ui/browser_grid.h"
 #include "ui/cell_painter.h"
-#include "ui/grid_geometry.h"
 #include "ui/shared_thumbnail_store.h"
 #include "ui/theme.h"
 #include "ui/thumbnail_cache.h"
@@ -29,30 +28,6 @@ using namespace Qt::StringLiterals;
 using Path = std::filesystem::path;
 
 namespace {
-
-TEST(GridGeometry, ColumnsSpacingCellsAndHitTesting)
-{
-    const std::vector<std::tuple<double, double, int, double>> rows{
-        {1000, 160, 5, 8}, {1200, 160, 7, 8}, {300, 400, 1, 20}, {100, 10, 7, 1}, {16, 160, 1, 8}, {2000, 320, 5, 16}};
-    for (const auto &[width, tile, columns, spacing] : rows) {
-        GridGeometry g;
-        g.width = width;
-        g.tileSize = tile;
-        EXPECT_EQ(g.columns(), columns) << width << " " << tile;
-        EXPECT_DOUBLE_EQ(g.spacing(), spacing);
-    }
-    GridGeometry g;
-    g.width = 1000;
-    g.tileSize = 160;
-    for (int i = 0; i < 13; ++i) {
-        EXPECT_EQ(g.indexAt(g.cellRect(i).center(), 13), i);
-        EXPECT_TRUE(i % 5 == 0 || g.cellRect(i).left() > g.cellRect(i - 1).left()) << "reading order";
-    }
-    EXPECT_EQ(g.indexAt(QPointF(2, 2), 13), -1);
-    EXPECT_EQ(g.indexAt(g.cellRect(12).center() + QPointF(168, 0), 13), -1) << "past the last cell";
-    EXPECT_EQ(g.indexRange(0, 100, 13), std::pair(0, 4));
-}
-
 TEST(Theme, IconLigaturesShapeToOneGlyph)
 {
     for (const char *name : {Theme::Icon::trash, Theme::Icon::hourglass, Theme::Icon::sync, Theme::Icon::check,

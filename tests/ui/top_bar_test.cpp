@@ -12,7 +12,6 @@
 #include <QSignalSpy>
 #include <QSlider>
 #include <QStyleOptionSlider>
-#include <QToolButton>
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -42,25 +41,6 @@ protected:
     AppModel m{nullptr, quietMachine(), encoder.function()};
     TopBar bar{m};
 };
-
-TEST_F(TopBarTest, BreadcrumbButtonsNavigate)
-{
-    t.file("2024/trip/a.jpg", "a");
-    ASSERT_TRUE(openAndWait(m, t.root()));
-    ASSERT_TRUE(navigateAndWait(m, t.root() / "2024" / "trip"));
-    const QList<QToolButton *> crumbs = bar.breadcrumbButtons();
-    ASSERT_EQ(crumbs.size(), 3);
-    EXPECT_EQ(crumbs[1]->text(), u"2024"_s);
-    EXPECT_EQ(crumbs[2]->text(), u"trip"_s);
-
-    QTest::mouseClick(crumbs[1], Qt::LeftButton);
-    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading() && m.listing().currentPath() == t.root() / "2024"; }));
-    ASSERT_EQ(bar.breadcrumbButtons().size(), 2);
-    QSignalSpy listed(&m, &AppModel::listingApplied);
-    QTest::mouseClick(bar.breadcrumbButtons().last(), Qt::LeftButton);
-    ASSERT_TRUE(listed.wait(10000)) << "the current directory's own entry lists it again";
-    EXPECT_EQ(m.listing().currentPath(), t.root() / "2024");
-}
 
 // The strip shows a snapshot's status line, and its bar in the accent colour, orange when a copy failed. The
 // discard button follows the count of completed copies and the run.
@@ -187,8 +167,8 @@ TEST(SettingsPanelTest, AShortScreenScrollsTheControls)
 }
 
 // Each control shows what the model holds and writes its own setting: a choice and the other choice of its
-// group, a toggle clicked on its box; the tile size slider in steps of 8 within its range, one column written
-// at both ends of a drag (the grid puts its own count back).
+// group, a toggle clicked on its box; the tile size label in whole points, one column written at both ends of a
+// slider's drag (the grid puts its own count back), the size in steps of 8.
 TEST(SettingsPanelTest, EveryControlReachesTheModel)
 {
     AppModel m{nullptr, quietMachine()};
@@ -229,14 +209,6 @@ TEST(SettingsPanelTest, EveryControlReachesTheModel)
     }
 
     QSlider *slider = panel.sizeSlider();
-    EXPECT_EQ(panel.sizeLabel()->text(), QStringLiteral("160 pt"));
-    slider->setValue(slider->maximum() + 5);
-    EXPECT_EQ(m.settings().thumbnailSize(), 320.0);
-    slider->setValue(slider->minimum() - 5);
-    EXPECT_EQ(m.settings().thumbnailSize(), 80.0);
-    EXPECT_EQ(panel.sizeLabel()->text(), QStringLiteral("80 pt"));
-    slider->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(m.settings().thumbnailSize(), 88.0);
     m.settings().setThumbnailSize(203.7);
     EXPECT_EQ(panel.sizeLabel()->text(), QStringLiteral("203 pt"))
         << "a size set elsewhere shows here, as whole points";
