@@ -131,7 +131,8 @@ void CompareView::fill(Pane &pane, const MediaPair &pair, const QList<std::files
         prefer = pair.imageItem()->path;
     pane.view->setSource(pair.primary().path, prefer,
                          m_thumbnails.cachedPicture(pair, m_model.settings().thumbnailSize()), ahead);
-    if (pane.info->isVisible())
+    // Asked of the panel itself: while the view is closed its panels are not visible, yet stay asked for.
+    if (pane.info->isVisibleTo(this))
         pane.info->showFor(pair);
 }
 
@@ -145,7 +146,7 @@ void CompareView::zoomBy(int steps) { m_panes[1].view->zoomBy(steps); }
 
 void CompareView::pan(QPointF by) { m_panes[1].view->pan(by); }
 
-bool CompareView::infoVisible() const { return m_panes[0].info->isVisible(); }
+bool CompareView::infoVisible() const { return m_panes[0].info->isVisibleTo(this); }
 
 void CompareView::toggleInfo()
 {
@@ -176,11 +177,13 @@ void CompareView::placeChildren()
         Pane &pane = m_panes[i];
         pane.header->setGeometry(column.left(), 0, column.width(), kHeaderHeight);
         pane.view->setGeometry(column.left(), kHeaderHeight, column.width(), column.height() - kHeaderHeight);
-        if (pane.info->isVisible()) {
+        const bool info = pane.info->isVisibleTo(this);
+        if (info) {
             const QSize size = pane.info->sizeHint().boundedTo(QSize(column.width() - 32, column.height() - 80));
             pane.info->setGeometry(column.right() - size.width() - 16, kHeaderHeight + 12, size.width(), size.height());
             pane.info->raise();
         }
+        pane.view->setMessageClearOf(info ? pane.info->geometry().translated(-pane.view->pos()) : QRect());
     }
     m_hint->setGeometry(0, height() - kHintHeight, width(), kHintHeight);
 }

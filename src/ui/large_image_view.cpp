@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -329,12 +330,40 @@ void LargeImageView::wheelEvent(QWheelEvent *event)
         zoomBy(delta > 0 ? 1 : -1, event->position());
 }
 
+void LargeImageView::setMessageClearOf(const QRect &panel)
+{
+    if (panel == m_messageClearOf)
+        return;
+    m_messageClearOf = panel;
+    if (!m_error.isEmpty())
+        update();
+}
+
+QRectF LargeImageView::messageArea() const
+{
+    constexpr double kNarrowest = 320; // a path and a reason still read on a few lines
+    const QRectF area = QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding);
+    if (m_messageClearOf.isEmpty() || !area.intersects(m_messageClearOf))
+        return area;
+    const QRectF panel(m_messageClearOf);
+    QRectF beside = area;
+    beside.setRight(std::min(area.right(), panel.left() - kPadding));
+    if (beside.width() >= kNarrowest)
+        return beside;
+    // Below the panel the margins shrink: a tall panel over a small pane leaves little height.
+    constexpr double kMargin = 12;
+    QRectF below = area;
+    below.setTop(std::max(area.top(), panel.bottom() + kMargin));
+    below.setBottom(std::max(area.bottom(), height() - kMargin));
+    return below.height() >= 80 ? below : area;
+}
+
 void LargeImageView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     if (m_image.isNull() && !m_error.isEmpty()) {
-        QRectF area = QRectF(rect()).adjusted(kPadding, kPadding, -kPadding, -kPadding);
+        const QRectF area = messageArea();
         p.setPen(Theme::onDark(Theme::Tone::Primary));
         p.setFont(Theme::uiFont(14, QFont::DemiBold));
         const QRectF title(area.left(), area.center().y() - 30, area.width(), 28);

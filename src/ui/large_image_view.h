@@ -51,6 +51,10 @@ public:
     bool spinnerVisible() const { return m_image.isNull() && m_error.isEmpty(); }
     // Why the current source cannot be shown; empty while it can or is still loading.
     const QString &error() const { return m_error; }
+    // Keeps the "cannot show" message clear of a panel laid over the view (in view coordinates; empty for
+    // none): beside it where there is room, else below it. The message is centred in messageArea().
+    void setMessageClearOf(const QRect &panel);
+    QRectF messageArea() const;
     // Why the last zoom to 100 % could not be shown (the picture stays fitted); empty otherwise.
     const QString &zoomError() const { return m_zoomError; }
     // The largest long edge worth decoding for the screen this view is on.
@@ -111,6 +115,7 @@ private:
     QImage m_image;
     bool m_placeholder = false;
     QString m_error;
+    QRect m_messageClearOf;
     QString m_zoomError;
     QPixmap m_scaled; // the fitted picture at its drawn size, from the loader or made when painted at that size
     QSize m_fullSize; // of the source's full picture, once known (the fitted decode tells the aspect only)

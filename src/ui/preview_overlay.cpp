@@ -171,6 +171,7 @@ void PreviewOverlay::toggleInfo()
     m_infoWanted = !m_infoWanted;
     if (!m_infoWanted) {
         m_info->hide();
+        placeChildren();
         return;
     }
     const auto id = m_model.cursor().previewedPairId();
@@ -218,6 +219,8 @@ void PreviewOverlay::placeChildren()
         m_info->setGeometry(area.width() - size.width() - 24, kTopLineHeight + 12, size.width(), size.height());
         m_info->raise();
     }
+    if (m_image)
+        m_image->setMessageClearOf(m_infoWanted ? m_info->geometry().translated(-m_image->pos()) : QRect());
 }
 
 void PreviewOverlay::paintEvent(QPaintEvent *)

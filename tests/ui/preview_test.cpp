@@ -1,3 +1,5 @@
+#include "ui/compare_view.h"
+#include "ui/info_panel.h"
 #include "ui/large_image_view.h"
 #include "ui/preview_loader.h"
 #include "ui/preview_overlay.h"
@@ -67,6 +69,13 @@ TEST_F(Preview, CounterNameMarkAndStaleIndex)
     ASSERT_NE(overlay.imageView(), nullptr);
     ASSERT_TRUE(waitUntil([&] { return !overlay.imageView()->error().isEmpty(); })) << "an undecodable file says so";
     EXPECT_FALSE(overlay.imageView()->spinnerVisible());
+    QSignalSpy infoShown(&overlay, &PreviewOverlay::infoShown);
+    overlay.toggleInfo();
+    ASSERT_TRUE(waitUntil([&] { return infoShown.size() == 1; }));
+    const QRect panel = overlay.findChild<InfoPanel *>()->geometry();
+    EXPECT_FALSE(overlay.imageView()->messageArea().intersects(panel)) << "the panel leaves the message readable";
+    overlay.toggleInfo();
+    EXPECT_EQ(overlay.imageView()->messageArea().center(), QRectF(overlay.imageView()->rect()).center());
 
     m.cursor().previewMove(-1);
     EXPECT_EQ(overlay.counterLabel()->text(), u"3 / 3"_s);
@@ -347,6 +356,40 @@ TEST_F(Preview, TheInfoPanelStaysFromAPhotoToAClip)
     EXPECT_TRUE(overlay.infoRows().contains(QPair<QString, QString>{u"分辨率"_s, u"192 × 108"_s}));
     overlay.toggleInfo();
     EXPECT_FALSE(overlay.infoVisible()) << "the first I after it hides it";
+}
+
+// The compare view's information panels stay asked for while it is closed, and show the cells it opens on
+// next, never the ones it showed last; a pane that cannot show its file keeps the reason clear of its panel.
+TEST_F(Preview, TheCompareInfoPanelsFollowTheCellsItOpensOn)
+{
+    if (!haveTool("convert"))
+        GTEST_SKIP();
+    for (const char *name : {"a.jpg", "b.jpg"})
+        ASSERT_TRUE(makeJpeg(t.root() / name, 300, 200));
+    t.file("c.jpg", "not a picture");
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    CompareView compare(m, cache, overlay.loader());
+    compare.resize(1000, 700);
+    const QList<InfoPanel *> panels = compare.findChildren<InfoPanel *>();
+    ASSERT_EQ(panels.size(), 2);
+    const auto shows = [&](int pane, const QString &file) {
+        return panels[pane]->rows().contains(QPair<QString, QString>{u"文件"_s, file});
+    };
+    m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"a.jpg"_s)));
+    m.cursor().openCompare();
+    compare.toggleInfo();
+    ASSERT_TRUE(waitUntil([&] { return shows(0, u"a.jpg"_s) && shows(1, u"b.jpg"_s); }));
+    m.cursor().closeCompare();
+    m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"c.jpg"_s)));
+    m.cursor().openCompare();
+    EXPECT_TRUE(compare.infoVisible());
+    EXPECT_TRUE(waitUntil([&] { return shows(0, u"c.jpg"_s) && shows(1, u"a.jpg"_s); }, 5000))
+        << "the panels name the cells compared now";
+    const LargeImageView *reference = compare.findChildren<LargeImageView *>().constFirst();
+    ASSERT_TRUE(waitUntil([&] { return !reference->error().isEmpty(); }));
+    EXPECT_FALSE(reference->messageArea().intersects(panels[0]->geometry().translated(-reference->pos())))
+        << "the panel leaves the message readable";
+    EXPECT_GE(reference->messageArea().width(), 320);
 }
 
 // A WebM clip shows its length from the container even where the player does not know it (Qt 6.4).
