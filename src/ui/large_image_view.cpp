@@ -352,9 +352,8 @@ QRectF LargeImageView::messageArea() const
         return beside;
     // Below the panel the margins shrink: a tall panel over a small pane leaves little height.
     constexpr double kMargin = 12;
-    QRectF below = area;
-    below.setTop(std::max(area.top(), panel.bottom() + kMargin));
-    below.setBottom(std::max(area.bottom(), height() - kMargin));
+    const QRectF below(QPointF(area.left(), std::max(area.top(), panel.bottom() + kMargin)),
+                       QPointF(area.right(), height() - kMargin));
     return below.height() >= 80 ? below : area;
 }
 
