@@ -17,12 +17,6 @@
             <numerusform>保留此张：已标记此组其余 %n 张（Ctrl+Z 撤销）</numerusform>
         </translation>
     </message>
-    <message numerus="yes">
-        <source>Undid keep this one: unmarked %n</source>
-        <translation>
-            <numerusform>已撤销保留此张：取消标记 %n 张</numerusform>
-        </translation>
-    </message>
     <message>
         <source>Every cell here is marked</source>
         <translation>这里的每一项都已标记</translation>
@@ -70,6 +64,10 @@
         <source>Nothing here is marked. V shows the unmarked ones, or all.</source>
         <translation>这里没有已标记项。按 V 查看未标记项或全部。</translation>
     </message>
+    <message>
+        <source>The original cannot be read right now, so whether the copy is its own cannot be told</source>
+        <translation>原片暂时无法读取，无法判断副本是否属于它</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::CellPainter</name>
@@ -115,6 +113,10 @@
         <source>%1: %2</source>
         <translation>%1：%2</translation>
     </message>
+    <message>
+        <source>%1 cannot be read right now, so whether its copy is its own cannot be told; nothing changed. Open the folder again once it can be read.</source>
+        <translation>%1 暂时无法读取，无法判断副本是否属于它；未做任何更改。待可以读取时请重新打开此文件夹。</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::DiscardConsent</name>
@@ -131,12 +133,6 @@
     <message>
         <source>%1 — %2</source>
         <translation>%1 — %2</translation>
-    </message>
-    <message numerus="yes">
-        <source>and %n more</source>
-        <translation>
-            <numerusform>以及另外 %n 个</numerusform>
-        </translation>
     </message>
     <message>
         <source>A newer decoder might still read them. Moved to the Trash, they come back with Ctrl+Z, as any discard does.</source>
@@ -232,6 +228,18 @@
     <message>
         <source>it changed since its copy failed</source>
         <translation>副本失败后文件已被改动</translation>
+    </message>
+    <message>
+        <source>it changed since its copy was made</source>
+        <translation>副本制作后文件已被改动</translation>
+    </message>
+    <message>
+        <source>it cannot be read right now</source>
+        <translation>暂时无法读取</translation>
+    </message>
+    <message>
+        <source>the discard was stopped</source>
+        <translation>丢弃已停止</translation>
     </message>
 </context>
 <context>
@@ -389,6 +397,36 @@
         <source>Previous Unmarked (Shift+N)</source>
         <translation>上一个未标记 (Shift+N)</translation>
     </message>
+    <message>
+        <source>Undo</source>
+        <translation>撤销</translation>
+    </message>
+    <message>
+        <source>Copies not finished</source>
+        <translation>副本尚未完成</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n copy/copies of marked cells are not finished yet.</source>
+        <translation>
+            <numerusform>还有 %n 个已标记项的副本尚未完成。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>A mark is kept in its copy. Quit now and the marks of these cells are lost; wait and Vorlane quits when the last copy is made.</source>
+        <translation>标记保存在副本中。现在退出，这些项的标记将会丢失；等待则会在最后一个副本完成后自动退出。</translation>
+    </message>
+    <message>
+        <source>&amp;Wait for Them</source>
+        <translation>等待完成(&amp;W)</translation>
+    </message>
+    <message>
+        <source>&amp;Give Up and Quit</source>
+        <translation>放弃并退出(&amp;G)</translation>
+    </message>
+    <message>
+        <source>Quitting when the last copy is made</source>
+        <translation>最后一个副本完成后将退出</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::Phrase</name>
@@ -411,6 +449,10 @@
     <message>
         <source>%1; cannot decode &quot;%2&quot; either: %3</source>
         <translation>%1；“%2”也无法解码：%3</translation>
+    </message>
+    <message>
+        <source>the picture &quot;%1&quot; is too large to copy (%2 x %3 pixels)</source>
+        <translation>图片“%1”太大，无法制作副本（%2 × %3 像素）</translation>
     </message>
     <message>
         <source>cannot encode a JPEG copy of &quot;%1&quot;</source>
@@ -487,6 +529,18 @@
     <message>
         <source>the copy is larger than the original, even at a lower bit rate</source>
         <translation>即使降低码率，副本仍比原片大</translation>
+    </message>
+    <message>
+        <source>the original cannot be read right now</source>
+        <translation>原片暂时无法读取</translation>
+    </message>
+    <message>
+        <source>cannot read &quot;%1&quot;</source>
+        <translation>无法读取“%1”</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; changed while its copy was being made</source>
+        <translation>制作副本期间“%1”被改动</translation>
     </message>
 </context>
 <context>
@@ -686,6 +740,14 @@
             <numerusform>%n 个已标记项无法解码、没有副本：丢弃时会先询问你</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Checking %1% · Stop</source>
+        <translation>核对原片 %1% · 停止</translation>
+    </message>
+    <message>
+        <source>Every original is read and checked against its copy before it moves; click to stop</source>
+        <translation>每张原片移走前都会完整读取并与副本核对；点击可停止</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::TrashService</name>
@@ -724,6 +786,27 @@
     <message>
         <source>another file now has its name there</source>
         <translation>原位置已有同名文件</translation>
+    </message>
+</context>
+<context>
+    <name>vorlane::UndoStack</name>
+    <message>
+        <source>Nothing more to undo</source>
+        <translation>没有更多可撤销的操作</translation>
+    </message>
+    <message>
+        <source>Nothing to undo. Originals discarded before this window opened are in the Trash: restore them from there.</source>
+        <translation>没有可撤销的操作。本次启动之前丢弃的原片在回收站中，可从那里恢复。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Undid keep this one: unmarked %n</source>
+        <translation>
+            <numerusform>已撤销保留此张：取消标记 %n 张</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 is marked again</source>
+        <translation>%1 已重新标记</translation>
     </message>
 </context>
 <context>

@@ -3,7 +3,12 @@
 #include "catalogue/media_item.h"
 
 #include <QCoreApplication>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
 
 namespace vorlane::DiscardConsent {
 namespace {
@@ -13,53 +18,78 @@ QString tr(const char *source, const char *disambiguation = nullptr, int n = -1)
     return QCoreApplication::translate("vorlane::DiscardConsent", source, disambiguation, n);
 }
 
-constexpr int kListed = 12;
+QLabel *plainLabel(const QString &text, QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    return label;
+}
 
 } // namespace
 
-QMessageBox *dialog(const QList<DiscardRun::Broken> &broken, int withCopies, QWidget *parent)
+QDialog *dialog(const QList<DiscardRun::Broken> &broken, int withCopies, QWidget *parent)
 {
-    auto *box = new QMessageBox(parent);
-    box->setIcon(QMessageBox::Warning);
+    auto *box = new QDialog(parent);
     box->setWindowTitle(tr("Discard originals without a copy?"));
-    box->setTextFormat(Qt::PlainText);
-    box->setText(tr("%n marked cell(s) cannot be decoded, so no copy of them could be made:", nullptr, int(broken.size())));
-    QStringList lines;
-    for (qsizetype i = 0; i < broken.size() && i < kListed; ++i) {
+    auto *column = new QVBoxLayout(box);
+    auto *top = new QHBoxLayout;
+    auto *icon = new QLabel(box);
+    icon->setPixmap(box->style()->standardIcon(QStyle::SP_MessageBoxWarning).pixmap(32, 32));
+    icon->setAlignment(Qt::AlignTop);
+    top->addWidget(icon);
+    top->addWidget(plainLabel(tr("%n marked cell(s) cannot be decoded, so no copy of them could be made:", nullptr,
+                                 int(broken.size())),
+                              box),
+                   1);
+    column->addLayout(top);
+
+    auto *list = new QListWidget(box);
+    list->setObjectName(QStringLiteral("brokenCells"));
+    list->setSelectionMode(QAbstractItemView::NoSelection);
+    list->setWordWrap(true);
+    for (const DiscardRun::Broken &cell : broken) {
         QStringList names;
-        for (const auto &file : broken[i].originals)
+        for (const auto &file : cell.originals)
             names.append(displayPath(file.filename()));
-        lines.append(tr("%1 — %2").arg(names.join(QStringLiteral(" + ")), broken[i].reason));
+        list->addItem(tr("%1 — %2").arg(names.join(QStringLiteral(" + ")), cell.reason)); // items are plain text
     }
-    if (broken.size() > kListed)
-        lines.append(tr("and %n more", nullptr, int(broken.size() - kListed)));
-    lines.append(QString());
-    lines.append(tr("A newer decoder might still read them. Moved to the Trash, they come back with Ctrl+Z, as "
-                    "any discard does."));
-    box->setInformativeText(lines.join(u'\n'));
-    QPushButton *also = box->addButton(tr("Move Them to the &Trash Too"), QMessageBox::DestructiveRole);
-    also->setProperty("consent", int(AppModel::Consent::AlsoBroken));
+    list->setMinimumWidth(480);
+    list->setMaximumHeight(list->sizeHintForRow(0) * int(std::min<qsizetype>(broken.size(), 10)) + 2 * list->frameWidth() + 4);
+    column->addWidget(list, 1);
+    column->addWidget(plainLabel(tr("A newer decoder might still read them. Moved to the Trash, they come back "
+                                    "with Ctrl+Z, as any discard does."),
+                                 box));
+
+    auto *buttons = new QDialogButtonBox(box);
+    const auto answerWith = [box](QPushButton *button, AppModel::Consent consent) {
+        button->setProperty("consent", int(consent));
+        QObject::connect(button, &QPushButton::clicked, box, [box, consent] { box->done(int(consent) + 1); });
+    };
+    QPushButton *also = buttons->addButton(tr("Move Them to the &Trash Too"), QDialogButtonBox::DestructiveRole);
+    answerWith(also, AppModel::Consent::AlsoBroken);
+    QPushButton *cancel = buttons->addButton(QDialogButtonBox::Cancel);
+    answerWith(cancel, AppModel::Consent::Cancel);
+    QPushButton *preferred = cancel;
     if (withCopies > 0) {
-        QPushButton *only = box->addButton(tr("&Only the %n With Copies", nullptr, withCopies), QMessageBox::AcceptRole);
-        only->setProperty("consent", int(AppModel::Consent::OnlyCopied));
-        box->setDefaultButton(only);
+        QPushButton *only = buttons->addButton(tr("&Only the %n With Copies", nullptr, withCopies), QDialogButtonBox::AcceptRole);
+        answerWith(only, AppModel::Consent::OnlyCopied);
+        preferred = only;
     }
-    QPushButton *cancel = box->addButton(QMessageBox::Cancel);
-    cancel->setProperty("consent", int(AppModel::Consent::Cancel));
-    if (withCopies == 0)
-        box->setDefaultButton(cancel);
-    box->setEscapeButton(cancel);
+    also->setAutoDefault(false);
+    preferred->setDefault(true);
+    preferred->setFocus();
+    column->addWidget(buttons);
     return box;
 }
 
 AppModel::Consent ask(const QList<DiscardRun::Broken> &broken, int withCopies, QWidget *parent)
 {
-    QMessageBox *box = dialog(broken, withCopies, parent);
-    box->exec();
-    const QAbstractButton *clicked = box->clickedButton();
-    const auto answer = clicked ? AppModel::Consent(clicked->property("consent").toInt()) : AppModel::Consent::Cancel;
+    QDialog *box = dialog(broken, withCopies, parent);
+    const int result = box->exec();
     delete box;
-    return answer;
+    // done(consent + 1) from a button; 0 (rejected: Escape, the window closed) is a cancel.
+    return result > 0 ? AppModel::Consent(result - 1) : AppModel::Consent::Cancel;
 }
 
 } // namespace vorlane::DiscardConsent

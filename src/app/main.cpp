@@ -9,7 +9,13 @@
 #include <QApplication>
 #include <QIcon>
 #include <QPalette>
+#include <QSocketNotifier>
 
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,6 +30,45 @@ bool haveDisplay()
     const char *x = std::getenv("DISPLAY");
     const char *wayland = std::getenv("WAYLAND_DISPLAY");
     return (x && *x) || (wayland && *wayland);
+}
+
+// SIGTERM reaches the event loop through a socket: the handler only writes a byte.
+int g_termSocket[2] = {-1, -1};
+
+void onTerm(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_termSocket[0], &byte, 1);
+}
+
+// The first SIGTERM closes the window as Ctrl+Q does, which asks first when copies are unfinished; a second
+// one quits at once, cancelling the copies cleanly and naming on stderr the cells whose marks were lost.
+void handleTerm(vorlane::MainWindow &window)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_termSocket) != 0)
+        return;
+    struct sigaction action = {};
+    action.sa_handler = onTerm;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    auto *notifier = new QSocketNotifier(g_termSocket[1], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        static int received = 0;
+        char byte = 0;
+        [[maybe_unused]] const ssize_t n = ::read(g_termSocket[1], &byte, 1);
+        if (++received == 1) {
+            window.close();
+            return;
+        }
+        const QList<std::filesystem::path> lost = window.quitNow();
+        if (!lost.isEmpty()) {
+            std::fprintf(stderr, "vorlane: quit on a second SIGTERM; these marks were lost, their copies not made:\n");
+            for (const std::filesystem::path &file : lost)
+                std::fprintf(stderr, "  %s\n", file.c_str());
+        }
+        QCoreApplication::quit();
+    });
 }
 
 void applyTheme(QApplication &app)
@@ -62,6 +107,7 @@ int main(int argc, char **argv)
     vorlane::AppModel model;
     vorlane::MainWindow window(model, vorlane::ThumbnailCache::shared());
     window.show();
+    handleTerm(window);
 
     if (argc > 1) {
         // A folder opens as the root; a photo or video ("Open with" in a file manager) opens its folder with

@@ -12,6 +12,9 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QFrame>
 #include <QMenuBar>
@@ -96,6 +99,8 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
             placeOverlays();
         }
     });
+    connect(&m_model.marks(), &CopyMarks::marksChanged, this, &MainWindow::quitIfDone);
+    connect(&m_model.marks(), &CopyMarks::progressChanged, this, &MainWindow::quitIfDone);
     connect(&m_model, &AppModel::notice, this, [this](const QString &text) {
         m_toast->showMessage(text);
         placeOverlays();
@@ -154,15 +159,24 @@ void MainWindow::buildMenu()
     m_discardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
     m_discardAction->setAutoRepeat(false); // a held key discards once
     connect(m_discardAction, &QAction::triggered, &m_model, &AppModel::discardOriginals);
-    m_undoAction = menu->addAction(tr("Undo Discard"));
+    // Always there: with nothing to take back, Ctrl+Z says so (and where earlier discards are).
+    m_undoAction = menu->addAction(tr("Undo"));
     m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     m_undoAction->setAutoRepeat(false);
-    m_undoAction->setEnabled(false);
     connect(m_undoAction, &QAction::triggered, &m_model, &AppModel::undo);
     connect(&m_model, &AppModel::undoableChanged, this, [this] {
-        const AppModel::Undoable what = m_model.undoable();
-        m_undoAction->setEnabled(what != AppModel::Undoable::Nothing);
-        m_undoAction->setText(what == AppModel::Undoable::KeepBest ? tr("Undo Keep This One") : tr("Undo Discard"));
+        switch (m_model.undoable()) {
+        case AppModel::Undoable::Nothing:
+            m_undoAction->setText(tr("Undo"));
+            break;
+        case AppModel::Undoable::Discard:
+            m_undoAction->setText(tr("Undo Discard"));
+            break;
+        case AppModel::Undoable::KeepBest:
+            m_undoAction->setText(tr("Undo Keep This One"));
+            break;
+        }
+        m_undoAction->setEnabled(!m_model.discard().isTrashing());
     });
     menu->addSeparator();
     QAction *quit = menu->addAction(tr("Quit"));
@@ -189,6 +203,73 @@ void MainWindow::buildMenu()
     connect(view->addAction(tr("Next Unmarked (N)")), &QAction::triggered, this, [this] { m_model.moveToUnmarked(1); });
     connect(view->addAction(tr("Previous Unmarked (Shift+N)")), &QAction::triggered, this,
             [this] { m_model.moveToUnmarked(-1); });
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    const int unfinished = int(m_model.marks().unfinished().size());
+    if (m_mayClose || unfinished == 0) {
+        event->accept();
+        return;
+    }
+    // A mark lives only in its copy: quitting before the copies are made would drop marks the user gave.
+    event->ignore();
+    askBeforeQuit(unfinished);
+}
+
+void MainWindow::askBeforeQuit(int unfinished)
+{
+    if (m_quitQuestion) {
+        m_quitQuestion->raise();
+        return;
+    }
+    auto *box = new QMessageBox(this);
+    m_quitQuestion = box;
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setIcon(QMessageBox::Question);
+    box->setWindowTitle(tr("Copies not finished"));
+    box->setTextFormat(Qt::PlainText);
+    box->setText(tr("%n copy/copies of marked cells are not finished yet.", nullptr, unfinished));
+    box->setInformativeText(tr("A mark is kept in its copy. Quit now and the marks of these cells are lost; wait "
+                               "and Vorlane quits when the last copy is made."));
+    QPushButton *wait = box->addButton(tr("&Wait for Them"), QMessageBox::AcceptRole);
+    QPushButton *giveUp = box->addButton(tr("&Give Up and Quit"), QMessageBox::DestructiveRole);
+    QPushButton *cancel = box->addButton(QMessageBox::Cancel);
+    box->setDefaultButton(wait);
+    box->setEscapeButton(cancel);
+    connect(box, &QMessageBox::finished, this, [this, box, wait, giveUp] {
+        m_quitQuestion = nullptr;
+        const QAbstractButton *answer = box->clickedButton();
+        if (answer == wait) {
+            m_quitWhenDone = true;
+            m_toast->showMessage(tr("Quitting when the last copy is made"));
+            placeOverlays();
+            quitIfDone();
+        } else if (answer == giveUp) {
+            quitNow();
+        } else {
+            m_quitWhenDone = false;
+        }
+    });
+    box->open();
+}
+
+void MainWindow::quitIfDone()
+{
+    if (m_quitWhenDone && m_model.marks().unfinished().isEmpty()) {
+        m_mayClose = true;
+        close();
+    }
+}
+
+QList<std::filesystem::path> MainWindow::quitNow()
+{
+    if (m_quitQuestion)
+        m_quitQuestion->close();
+    const QList<std::filesystem::path> lost = m_model.marks().abandonUnfinished();
+    m_mayClose = true;
+    close();
+    return lost;
 }
 
 void MainWindow::showScreen()

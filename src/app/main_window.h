@@ -9,6 +9,7 @@
 #include <optional>
 
 class QAction;
+class QMessageBox;
 class QStackedWidget;
 
 namespace vorlane {
@@ -55,8 +56,13 @@ public:
     QAction *discardAction() const { return m_discardAction; }
     QAction *undoAction() const { return m_undoAction; }
     bool showsBrowser() const;
+    // The question asked when the window closes with copies unfinished; null when none is open.
+    QMessageBox *quitQuestion() const { return m_quitQuestion; }
+    // Quits at once, giving up the unfinished copies (a second SIGTERM): returns the cells whose marks are lost.
+    QList<std::filesystem::path> quitNow();
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -64,6 +70,8 @@ private:
     void buildMenu();
     void showScreen();
     void placeOverlays();
+    void askBeforeQuit(int unfinished);
+    void quitIfDone();
 
     AppModel &m_model;
     DirectoryPicker m_picker;
@@ -79,6 +87,9 @@ private:
     QAction *m_markAction = nullptr;
     QAction *m_discardAction = nullptr;
     QAction *m_undoAction = nullptr;
+    QMessageBox *m_quitQuestion = nullptr;
+    bool m_quitWhenDone = false; // waiting for the last copies, then closing
+    bool m_mayClose = false;     // the user gave up the unfinished copies
 };
 
 } // namespace vorlane

@@ -54,14 +54,21 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
     for (const MediaItem &item : pair.allOriginals())
         originals.append(displayPath(item.path));
     const std::optional<std::filesystem::path> &copy = pair.copyPath();
-    // A copy that names another file as its source (a camera's reused name) is not this cell's copy.
-    bool copyOfAnother = false;
+    // A copy that names other files as its source (a camera's reused name) is not this cell's copy, and one
+    // whose originals cannot be read right now is nobody's yet.
+    CopyProvenance::Verdict verdict = CopyProvenance::Verdict::Absent;
     if (copy && copies.count(copy->filename().native()) > 0) {
         QList<std::filesystem::path> paths;
         for (const MediaItem &item : pair.allOriginals())
             paths.append(item.path);
-        copyOfAnother = CopyProvenance::judge(*copy, paths) == CopyProvenance::Verdict::Another;
+        verdict = CopyProvenance::judge(*copy, paths);
     }
+    const bool copyOfAnother = verdict == CopyProvenance::Verdict::Another;
+    const bool hasCopy = verdict == CopyProvenance::Verdict::Own || verdict == CopyProvenance::Verdict::Unrecorded;
+    const QString copyState = hasCopy ? u"own"_s
+        : copyOfAnother              ? u"another"_s
+        : verdict == CopyProvenance::Verdict::Unknown ? u"unknown"_s
+                                                      : u"none"_s;
     QJsonObject cell{
         {u"displayName"_s, pair.displayName()},
         {u"kind"_s, kindName(pair.primary().kind)},
@@ -71,8 +78,9 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
         {u"rawFile"_s, pair.rawFile() ? QJsonValue(displayPath(pair.rawFile()->path)) : QJsonValue()},
         {u"dateTaken"_s, isoDate(pair.dateTaken())},
         {u"copyPath"_s, copy ? QJsonValue(displayPath(*copy)) : QJsonValue()},
-        {u"hasCopy"_s, copy && copies.count(copy->filename().native()) > 0 && !copyOfAnother},
+        {u"hasCopy"_s, hasCopy},
         {u"copyOfAnotherFile"_s, copyOfAnother},
+        {u"copyState"_s, copyState},
     };
     return cell;
 }

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <ctime>
 #include <memory>
 #include <system_error>
@@ -147,6 +148,27 @@ void ensureParentDir(const std::filesystem::path &destination)
     if (!std::filesystem::is_directory(folder))
         throw std::filesystem::filesystem_error("cannot create folder", folder,
                                                 std::make_error_code(std::errc::not_a_directory));
+}
+
+namespace detail {
+Renameat2 renameat2Call = &::renameat2;
+} // namespace detail
+
+int renameNoReplace(int fromDir, const char *from, int toDir, const char *to)
+{
+    if (detail::renameat2Call(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // The flag is not understood here: a link fails with EEXIST where a name is taken, as the flag would.
+    if (::linkat(fromDir, from, toDir, to, 0) != 0)
+        return errno;
+    if (::unlinkat(fromDir, from, 0) != 0) {
+        const int error = errno;
+        ::unlinkat(toDir, to, 0); // the file stays where it was, under its old name
+        return error;
+    }
+    return 0;
 }
 
 } // namespace vorlane

@@ -52,4 +52,16 @@ void writeFileAtomically(const std::filesystem::path &destination, std::string_v
 // than a few seconds ago. Returns how many went. Never throws; a folder that does not exist is fine.
 int removeStalePartials(const std::filesystem::path &folder);
 
+// Renames from (in fromDir) to to (in toDir) without ever replacing what is there: renameat2 with
+// RENAME_NOREPLACE, or, where the file system answers that flag with EINVAL (some FUSE and network file
+// systems), a hard link at the new name and then the removal of the old one, which never overwrites either.
+// Returns 0, or the errno of the refusal (EEXIST when the name is taken); never a plain rename.
+int renameNoReplace(int fromDir, const char *from, int toDir, const char *to);
+
+namespace detail {
+// The renameat2 call renameNoReplace makes; tests put in one that answers EINVAL as such a file system does.
+using Renameat2 = int (*)(int, const char *, int, const char *, unsigned int);
+extern Renameat2 renameat2Call;
+} // namespace detail
+
 } // namespace vorlane

@@ -16,11 +16,15 @@ class CopyError final : public std::exception
 {
 public:
     enum class Reason {
-        DecodeFailed, // the picture of a still could not be decoded
+        DecodeFailed, // the picture of a still could not be decoded: damaged, truncated, not a picture, or in a
+                      // format this build cannot read
+        TooLarge,     // the picture of a still would take more memory to decode than a copy may: a file that
+                      // may be perfectly good
         NoVideoTrack, // a video file with no video stream (an audio file, a zero-byte file)
         ReadFailed,   // the video could not be read or decoded through to its end
         WriteFailed,  // the copy could not be encoded or written: no rung produced data, a full disk,
                       // a folder that cannot be made
+        SourceChanged, // an original was written to while its copy was being made: the copy is dropped
     };
 
     CopyError(Reason reason, const Phrase &message)

@@ -44,7 +44,8 @@ QSize targetSize(int width, int height)
 namespace {
 
 CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path &destination,
-                const std::optional<std::filesystem::path> &preferSource, const std::stop_token &token)
+                const std::optional<std::filesystem::path> &preferSource, const std::stop_token &token,
+                QByteArray record)
 {
     checkCancellation(token);
     const auto decodeToCopySize = [&](const std::filesystem::path &input) {
@@ -61,16 +62,24 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
     try {
         picture = decodeToCopySize(*input);
     } catch (const DecodeError &error) {
-        const Phrase reason(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot decode \"%1\": %2"),
-                            {Phrase::verbatim(displayName(*input)), error.reason()});
+        // Over the memory budget is not broken: such a file stays TooLarge, never DecodeFailed.
+        const bool tooLarge = error.kind() == DecodeError::Kind::TooLarge;
+        const Phrase reason = tooLarge
+            ? Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture \"%1\" is too large to copy (%2 x %3 pixels)"),
+                     {Phrase::verbatim(displayName(*input)), Phrase::verbatim(QString::number(error.size().width())),
+                      Phrase::verbatim(QString::number(error.size().height()))})
+            : Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot decode \"%1\": %2"),
+                     {Phrase::verbatim(displayName(*input)), error.reason()});
         if (!preferSource || *preferSource == source)
-            throw CopyError(CopyError::Reason::DecodeFailed, reason);
-        // The image of a RAW+image pair is damaged: the RAW's own previews or sensor data still make a copy.
+            throw CopyError(tooLarge ? CopyError::Reason::TooLarge : CopyError::Reason::DecodeFailed, reason);
+        // The image of a RAW+image pair is damaged or too large: the RAW's own previews or sensor data still
+        // make a copy.
         try {
             picture = decodeToCopySize(source);
             input = &source;
         } catch (const DecodeError &rawError) {
-            throw CopyError(CopyError::Reason::DecodeFailed,
+            const bool eitherTooLarge = tooLarge || rawError.kind() == DecodeError::Kind::TooLarge;
+            throw CopyError(eitherTooLarge ? CopyError::Reason::TooLarge : CopyError::Reason::DecodeFailed,
                             Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "%1; cannot decode \"%2\" either: %3"),
                                    {reason, Phrase::verbatim(displayName(source)), rawError.reason()}));
         }
@@ -86,12 +95,16 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
                         Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot encode a JPEG copy of \"%1\""),
                                {Phrase::verbatim(displayName(*input))}));
     }
-    // The copy names the file it was made from, so a later photo under the same name is not taken for it.
-    const auto identity = CopyProvenance::of(*input);
-    if (!identity)
-        throw CopyError(CopyError::Reason::ReadFailed, Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot read \"%1\" again"),
-                                                              {Phrase::verbatim(displayName(*input))}));
-    const std::string bytes = CopyProvenance::withJpegComment(rung->bytes, *identity);
+    // The copy names the files it was made from, so a later photo under the same name is not taken for it.
+    if (record.isEmpty()) {
+        const auto identity = CopyProvenance::fully(*input, token);
+        checkCancellation(token);
+        if (!identity)
+            throw CopyError(CopyError::Reason::ReadFailed, Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot read \"%1\" again"),
+                                                                  {Phrase::verbatim(displayName(*input))}));
+        record = CopyProvenance::toText({{*identity}});
+    }
+    const std::string bytes = CopyProvenance::withJpegComment(rung->bytes, record);
     checkCancellation(token);
     writeFileAtomically(destination, bytes);
     return {picture.width(), picture.height(), int64_t(bytes.size()), rung->quality};
@@ -100,10 +113,11 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
 } // namespace
 
 CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
-                  const std::optional<std::filesystem::path> &preferSource, std::stop_token token)
+                  const std::optional<std::filesystem::path> &preferSource, std::stop_token token,
+                  const QByteArray &record)
 {
     try {
-        return encode(source, destination, preferSource, token);
+        return encode(source, destination, preferSource, token, record);
     } catch (const std::filesystem::filesystem_error &error) {
         throw CopyError::fromFileSystem(error);
     }

@@ -2,6 +2,7 @@
 
 #include "copies/copy_info.h"
 
+#include <QByteArray>
 #include <QSize>
 
 #include <cstdint>
@@ -26,11 +27,15 @@ inline constexpr int64_t targetBytes = 204800;
 // renamed over it, so a reader never sees half a copy and a failure leaves any earlier copy untouched.
 //
 // Any thread; several calls at once on different files (each uses about one core). Throws CopyError
-// (DecodeFailed; WriteFailed when no rung produced data or the _bside folder or the file cannot be made)
+// (DecodeFailed; TooLarge when the picture is over a decode's memory budget, see ImagePipeline; WriteFailed
+// when no rung produced data or the _bside folder or the file cannot be made)
 // or CancelledError (at a stop check: before decoding, between the RAW and ordinary decode, before the
 // folder is made, before each rung, before the write; nothing is written then).
+// record: the provenance text the copy carries (CopyProvenance::toText of the cell's originals, read by the
+// caller); empty: a record of the file decoded, read here.
 CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination,
-                  const std::optional<std::filesystem::path> &preferSource, std::stop_token token = {});
+                  const std::optional<std::filesystem::path> &preferSource, std::stop_token token = {},
+                  const QByteArray &record = {});
 
 // The size a width x height (upright) picture is copied at: ImageGeometry::fitWithin at maxLongEdge.
 QSize targetSize(int width, int height);

@@ -145,7 +145,7 @@ namespace {
 // nothing is returned.
 std::optional<CopyInfo> encode(const std::filesystem::path &source, const std::filesystem::path &destination,
                                const std::stop_token &token, int threads, int64_t bitRate, int64_t audioRate,
-                               std::optional<int64_t> keepUnder)
+                               std::optional<int64_t> keepUnder, const QByteArray &record)
 {
     LibavSupport::silenceLogging();
     threads = std::max(1, threads);
@@ -182,12 +182,9 @@ std::optional<CopyInfo> encode(const std::filesystem::path &source, const std::f
     if (tracks.audio)
         audio.emplace(tracks.audio, output.get(), input->start_time, audioRate);
 
-    // The copy names the file it was made from (the muxer keeps "comment" as the MP4's ©cmt tag), so a later
+    // The copy names the files it was made from (the muxer keeps "comment" as the MP4's ©cmt tag), so a later
     // clip under the same name is not taken for it.
-    const auto identity = CopyProvenance::of(source);
-    if (!identity)
-        fail(CopyError::Reason::ReadFailed, QT_TRANSLATE_NOOP("vorlane::Phrase", "reader: the file cannot be read"));
-    av_dict_set(&output->metadata, "comment", CopyProvenance::toText(*identity).constData(), 0);
+    av_dict_set(&output->metadata, "comment", record.constData(), 0);
 
     int rc = avio_open(&output->pb, pending->path().c_str(), AVIO_FLAG_WRITE);
     if (rc < 0)
@@ -248,10 +245,17 @@ std::optional<CopyInfo> encode(const std::filesystem::path &source, const std::f
 } // namespace
 
 CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination, std::stop_token token,
-                  int threads)
+                  int threads, QByteArray record)
 {
     try {
-        CopyInfo info = *encode(source, destination, token, threads, 0, audioBitrate, std::nullopt);
+        if (record.isEmpty()) {
+            const auto identity = CopyProvenance::fully(source, token);
+            checkCancellation(token);
+            if (!identity)
+                fail(CopyError::Reason::ReadFailed, QT_TRANSLATE_NOOP("vorlane::Phrase", "reader: the file cannot be read"));
+            record = CopyProvenance::toText({{*identity}});
+        }
+        CopyInfo info = *encode(source, destination, token, threads, 0, audioBitrate, std::nullopt, record);
         // The copy exists to be small. One larger than its original (a clip already coded at a low rate, VP9 or
         // HEVC, or with thin sound) is made again with both rates scaled down by how much it overshot, twice
         // at most; the smallest copy made is the one kept, and it says when even that one is larger.
@@ -263,7 +267,7 @@ CopyInfo compress(const std::filesystem::path &source, const std::filesystem::pa
             const int64_t audio = std::max<int64_t>(kLowestAudioBitrate, int64_t(double(info.audioBitrate) * shrink));
             if (video >= info.videoBitrate && (info.audioBitrate == 0 || audio >= info.audioBitrate))
                 break;
-            if (const auto smaller = encode(source, destination, token, threads, video, audio, info.bytes))
+            if (const auto smaller = encode(source, destination, token, threads, video, audio, info.bytes, record))
                 info = *smaller;
             else
                 break;

@@ -2,6 +2,8 @@
 
 #include "copies/copy_info.h"
 
+#include <QByteArray>
+
 #include <cstdint>
 #include <filesystem>
 #include <stop_token>
@@ -45,8 +47,10 @@ int64_t copyVideoBitrate(int64_t sourceBitrate);
 // Throws CopyError (NoVideoTrack; ReadFailed "reader: …"; WriteFailed "writer: …", "video append: …",
 // "audio append: …", or a folder or file that cannot be made) or CancelledError (the token is checked
 // between packets).
+// record: the provenance text the copy carries (CopyProvenance::toText of the cell's originals, read by the
+// caller); empty: a record of source alone, read here.
 CopyInfo compress(const std::filesystem::path &source, const std::filesystem::path &destination, std::stop_token token,
-                  int threads = 1);
+                  int threads = 1, QByteArray record = {});
 
 // The coded (stored-orientation) frame size of the copy of a source whose coded frame is naturalW × naturalH
 // and which is displayed turned by rotationDegrees (any multiple of 90, either sign). The displayed size is

@@ -17,8 +17,8 @@ namespace vorlane::ImageDecoder {
 // first IFD). Everything else is decoded by libvips with shrink-on-load, inside a pixel budget.
 //
 // Any thread, several at once; memory stays bounded (decompression bombs fail on their header). Throws
-// DecodeError with a readable reason (unreadable, not a picture, truncated, too large, unsupported
-// RAW), or CancelledError once the token is stopped.
+// DecodeError with a readable reason (unreadable, not a picture, truncated, unsupported RAW; or of
+// kind TooLarge, over a memory budget), or CancelledError once the token is stopped.
 vips::VImage decode(const std::filesystem::path &path, int maxLongEdge, std::stop_token token = {});
 
 } // namespace vorlane::ImageDecoder

@@ -76,15 +76,31 @@ std::string vipsReason(const vips::VError &error, const std::string &fileName)
     return chosen;
 }
 
+[[noreturn]] void failTooLarge(int width, int height)
+{
+    throw DecodeError::tooLarge(
+        Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture is too large to decode (%1 x %2 pixels)"),
+               {Phrase::verbatim(QString::number(width)), Phrase::verbatim(QString::number(height))}),
+        QSize(width, height));
+}
+
+// The budgets on the header, before any pixel is decoded. A JPEG's memory does not grow with its area (its
+// header was checked by JpegDecoder::checkHeader), the other formats' does or their decode time does.
 void checkBudget(const VImage &header, std::string_view loader)
 {
+    if (isOneOf(loader, std::array{std::string_view("jpegload")}))
+        return;
     const int64_t pixels = int64_t(header.width()) * header.height();
     const int64_t budget = isOneOf(loader, streamingLoaders) ? maxStreamedPixels : maxWholePicturePixels;
-    if (pixels > budget) {
-        throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture is too large to decode (%1 x %2 pixels)"),
-                                 {Phrase::verbatim(QString::number(header.width())),
-                                  Phrase::verbatim(QString::number(header.height()))}));
-    }
+    if (pixels > budget)
+        failTooLarge(header.width(), header.height());
+}
+
+// The picture returned is held whole in memory: at most maxStreamedPixels of it, whatever the file.
+void checkTarget(const VImage &header, const ImageGeometry::Size &target)
+{
+    if (int64_t(target.width) * target.height > maxStreamedPixels)
+        failTooLarge(header.width(), header.height());
 }
 
 int fileOrientation(const std::filesystem::path *path, const VImage &header, std::string_view loader)
@@ -241,6 +257,8 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
                                          ? QT_TRANSLATE_NOOP("vorlane::Phrase", "the camera RAW format is not supported")
                                          : QT_TRANSLATE_NOOP("vorlane::Phrase", "the file is not a picture")));
         }
+        if (isOneOf(accepted, std::array{std::string_view("jpegload")}))
+            JpegDecoder::checkHeader(path);
         const VImage header = VImage::new_from_file(
             path.c_str(),
             VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
@@ -251,6 +269,7 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
         if (orientation == 0)
             orientation = fileOrientation(&path, header, loader);
         const auto target = storedTarget(header.width(), header.height(), orientation, maxLongEdge);
+        checkTarget(header, target);
         checkCancellation(token);
         if (loader == "jpegload" && shrinksByHalf(header, target)) {
             if (const auto decoded = JpegDecoder::decodeScaled(path, target.width, target.height, token))
@@ -266,11 +285,13 @@ VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, cons
     return guarded({}, [&] {
         const char *typeName = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
         const bool bmp = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
-        if (!typeName
-            || acceptedNickname(vips_nickname_find(g_type_from_name(typeName)), Loaders::StillPictures, [bmp] {
-                   return bmp;
-               }).empty())
+        const std::string accepted = typeName ? acceptedNickname(vips_nickname_find(g_type_from_name(typeName)),
+                                                                 Loaders::StillPictures, [bmp] { return bmp; })
+                                              : std::string();
+        if (accepted.empty())
             throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the embedded picture is not in a photo format")));
+        if (isOneOf(accepted, std::array{std::string_view("jpegload")}))
+            JpegDecoder::checkHeader(bytes);
         const VImage header = VImage::new_from_buffer(
             bytes.data(), bytes.size(), "",
             VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL)->set("fail_on", VIPS_FAIL_ON_TRUNCATED));
@@ -279,6 +300,7 @@ VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, cons
         if (orientation == 0)
             orientation = fileOrientation(nullptr, header, loader);
         const auto target = storedTarget(header.width(), header.height(), orientation, maxLongEdge);
+        checkTarget(header, target);
         checkCancellation(token);
         if (loader == "jpegload_buffer" && shrinksByHalf(header, target)) {
             if (const auto decoded = JpegDecoder::decodeScaled(bytes, target.width, target.height, token))
@@ -294,7 +316,7 @@ VImage fromImage(const VImage &image, int maxLongEdge, int orientation, const st
 {
     return guarded({}, [&] {
         if (int64_t(image.width()) * image.height() > maxWholePicturePixels)
-            throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture is too large to decode")));
+            failTooLarge(image.width(), image.height());
         orientation = std::clamp(orientation, 1, 8);
         const auto target = storedTarget(image.width(), image.height(), orientation, maxLongEdge);
         VImage scaled = target == ImageGeometry::Size{image.width(), image.height()}

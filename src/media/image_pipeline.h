@@ -18,11 +18,16 @@ namespace vorlane::ImagePipeline {
 // format (a JPEG saved with a .nef extension, say).
 enum class Loaders { StillPictures, PlainPhotoFormats };
 
-// Pixel budgets, checked on the header before a single pixel is decoded. Loaders that stream (JPEG, PNG,
-// GIF, strip/tiled TIFF) hold a few scanlines at a time, so only decode time grows with the area; loaders
-// that hold the whole picture (HEIF, WebP, ImageMagick's) need 3-4 bytes per pixel at once. Both keep the
-// peak well under 1 GiB and turn a decompression bomb (a 50,000 x 50,000 PNG of a few KiB, a TIFF claiming
-// 2^31 pixels) into a clean error.
+// Budgets, checked on the header before a single pixel is decoded; a picture over one fails with a
+// DecodeError of kind TooLarge (the file may be perfectly good). A JPEG decodes in bounded memory whatever its
+// area, up to libjpeg's 65,500 pixels a side: one of a single scan streams a few scanlines at a time and
+// shrinks on load by up to 8 (then averages rows on the fly, see JpegDecoder), so only its decode time grows
+// with the area; a progressive one holds all its coefficients (JpegDecoder::maxCoefficientBytes). The other
+// loaders that stream (PNG, GIF, strip/tiled TIFF) take up to maxStreamedPixels, which bounds the time a
+// decompression bomb (a 50,000 x 50,000 PNG of a few KiB, a TIFF claiming 2^31 pixels) can take; loaders that
+// hold the whole picture (HEIF, WebP, ImageMagick's) need 3-4 bytes per pixel at once and take up to
+// maxWholePicturePixels. Whatever the file, the picture returned (held whole in memory) has at most
+// maxStreamedPixels: a full-size decode of a 30,000 x 20,000 JPEG is refused, its copy is not.
 inline constexpr int64_t maxStreamedPixels = 400'000'000;
 inline constexpr int64_t maxWholePicturePixels = 150'000'000;
 

@@ -27,15 +27,16 @@ struct ErrorManager
     jpeg_error_mgr base;
     std::jmp_buf jump;
     char message[JMSG_LENGTH_MAX];
-    bool truncated;
     bool cancelled;
+    bool tooLarge;     // over a memory budget (message is then one of ours)
+    int width, height; // the picture's size as its header gives it, when tooLarge
 };
 
-void onError(j_common_ptr info)
+// Ends the decode from inside libjpeg with a reason of our own.
+[[noreturn]] void failWith(j_common_ptr info, const char *reason)
 {
     auto *errors = reinterpret_cast<ErrorManager *>(info->err);
-    if (errors->message[0] == '\0')
-        (*info->err->format_message)(info, errors->message);
+    std::snprintf(errors->message, sizeof errors->message, "%s", reason);
     std::longjmp(errors->jump, 1);
 }
 
@@ -48,6 +49,27 @@ constexpr const char *kOwnReasons[] = {
     QT_TRANSLATE_NOOP("vorlane::Phrase", "the file ends before the end of its picture (truncated)"),
 };
 
+// Ends the decode of a picture that would take more memory than allowed: a file that may be perfectly good.
+[[noreturn]] void failTooLarge(j_decompress_ptr info, const char *reason)
+{
+    auto *errors = reinterpret_cast<ErrorManager *>(info->err);
+    errors->tooLarge = true;
+    errors->width = int(info->image_width);
+    errors->height = int(info->image_height);
+    failWith(reinterpret_cast<j_common_ptr>(info), reason);
+}
+
+void onError(j_common_ptr info)
+{
+    // libjpeg's own ceiling of 65,500 pixels a side: the JPEG format goes to 65,535.
+    if (info->is_decompressor && info->err->msg_code == JERR_IMAGE_TOO_BIG)
+        failTooLarge(reinterpret_cast<j_decompress_ptr>(info), kOwnReasons[2]);
+    auto *errors = reinterpret_cast<ErrorManager *>(info->err);
+    if (errors->message[0] == '\0')
+        (*info->err->format_message)(info, errors->message);
+    std::longjmp(errors->jump, 1);
+}
+
 Phrase reasonOf(const std::string &error)
 {
     if (error.empty())
@@ -59,22 +81,22 @@ Phrase reasonOf(const std::string &error)
     return Phrase::verbatim(error);
 }
 
-// Ends the decode from inside libjpeg with a reason of our own.
-[[noreturn]] void failWith(j_common_ptr info, const char *reason)
-{
-    auto *errors = reinterpret_cast<ErrorManager *>(info->err);
-    std::snprintf(errors->message, sizeof errors->message, "%s", reason);
-    std::longjmp(errors->jump, 1);
-}
-
 void onMessage(j_common_ptr info, int level)
 {
     if (level >= 0)
         return; // trace messages
-    auto *errors = reinterpret_cast<ErrorManager *>(info->err);
-    // A file that ends before its last scan line decodes grey to the bottom: that is a damaged file.
+    // A file that ends before its last scan line would decode grey to the bottom: that is a damaged file,
+    // and one whose header claims 65,000 x 65,000 pixels over a few bytes of data fails here at once.
     if (info->err->msg_code == JWRN_JPEG_EOF)
-        errors->truncated = true;
+        failWith(info, kOwnReasons[4]);
+    // So does one whose data ends at a marker rows before its scan should (a file cut short and closed with
+    // an end marker): with no restart markers to pick up from, the rest would be grey. The last row of MCUs
+    // is let go, as some encoders end it a few bits short.
+    if (info->err->msg_code == JWRN_HIT_MARKER && info->is_decompressor) {
+        const auto *decompress = reinterpret_cast<j_decompress_ptr>(info);
+        if (decompress->restart_interval == 0 && decompress->input_iMCU_row + 1 < decompress->total_iMCU_rows)
+            failWith(info, kOwnReasons[4]);
+    }
     // One corrupt-data warning is common in camera files; a stream of them is a damaged or hostile file.
     if (++info->err->num_warnings >= maxWarnings)
         failWith(info, kOwnReasons[0]);
@@ -127,7 +149,7 @@ bool hasIccProfile(const jpeg_decompress_struct &info)
     return false;
 }
 
-enum class Outcome { Decoded, NotHandled, Failed, Cancelled };
+enum class Outcome { Decoded, NotHandled, Failed, TooLarge, Cancelled };
 
 // What to decode: RGB at the smallest scale that covers minWidth x minHeight, or luma at a fixed scale.
 struct Request
@@ -136,12 +158,52 @@ struct Request
     int minHeight = 0;
     bool luma = false; // luma alone, at least minWidth on the long edge and at least minEighths/8
     int minEighths = 1;
+    bool headerOnly = false; // the header's checks alone, nothing decoded
 };
 
+// Whole factors beyond this are never needed (1/8 of 65,500 is 8,188) and would overflow the sums.
+constexpr int maxShrink = 256;
+
+// The buffers of a shrinking decode, owned by the caller so that a longjmp out of libjpeg leaks none.
+struct Scratch
+{
+    std::vector<uint8_t> rows;  // the scanlines of one read
+    std::vector<uint32_t> sums; // one output row being summed
+};
+
+// Adds scanline y of a width x height decode to the sums of its output row, averaging shrink x shrink
+// blocks (fewer where the picture ends), and writes the output row into out when its last scanline came.
+void shrinkRow(const uint8_t *scanline, JDIMENSION y, JDIMENSION width, JDIMENSION height, int components,
+               JDIMENSION shrink, uint32_t *sums, uint8_t *out, size_t outRowBytes)
+{
+    const size_t c = size_t(components);
+    for (JDIMENSION x0 = 0, j = 0; x0 < width; x0 += shrink, ++j) {
+        const JDIMENSION x1 = std::min(width, x0 + shrink);
+        for (size_t k = 0; k < c; ++k) {
+            uint32_t sum = 0;
+            for (JDIMENSION x = x0; x < x1; ++x)
+                sum += scanline[x * c + k];
+            sums[j * c + k] += sum;
+        }
+    }
+    if ((y + 1) % shrink != 0 && y + 1 != height)
+        return;
+    const uint32_t blockRows = y % shrink + 1;
+    uint8_t *row = out + size_t(y / shrink) * outRowBytes;
+    for (size_t j = 0; j * c < outRowBytes; ++j) {
+        const uint32_t n = std::min<uint32_t>(shrink, width - JDIMENSION(j) * shrink) * blockRows;
+        for (size_t k = 0; k < c; ++k) {
+            row[j * c + k] = uint8_t((sums[j * c + k] + n / 2) / n);
+            sums[j * c + k] = 0;
+        }
+    }
+}
+
 // The libjpeg part, kept free of objects with destructors between setjmp and its longjmp.
-// Reads from file when it is given, else from bytes. out receives 3 bytes a pixel, or 1 for luma.
+// Reads from file when it is given, else from bytes. out receives 3 bytes a pixel, or 1 for luma; width and
+// height its size, or the picture's size as its header gives it when TooLarge.
 Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, const std::stop_token &token,
-               int &width, int &height, std::vector<uint8_t> &out, std::string &error)
+               int &width, int &height, std::vector<uint8_t> &out, Scratch &scratch, std::string &error)
 {
     jpeg_decompress_struct info;
     ErrorManager errors{};
@@ -156,6 +218,11 @@ Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, 
         if (errors.cancelled)
             return Outcome::Cancelled;
         error = errors.message;
+        if (errors.tooLarge) {
+            width = errors.width;
+            height = errors.height;
+            return Outcome::TooLarge;
+        }
         return Outcome::Failed;
     }
     jpeg_create_decompress(&info);
@@ -165,12 +232,15 @@ Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, 
     else
         jpeg_mem_src(&info, reinterpret_cast<const unsigned char *>(bytes.data()),
                      static_cast<unsigned long>(bytes.size()));
-    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
+    if (!request.headerOnly)
+        jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&info, TRUE);
-    if (int64_t(info.image_width) * info.image_height > maxPixels)
-        failWith(reinterpret_cast<j_common_ptr>(&info), kOwnReasons[2]);
     if (jpeg_has_multiple_scans(&info) && coefficientBytes(info) > maxCoefficientBytes)
-        failWith(reinterpret_cast<j_common_ptr>(&info), kOwnReasons[3]);
+        failTooLarge(&info, kOwnReasons[3]);
+    if (request.headerOnly) {
+        jpeg_destroy_decompress(&info);
+        return Outcome::NotHandled;
+    }
     const bool luma = request.luma;
     if (info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK || (!luma && hasIccProfile(info))) {
         jpeg_destroy_decompress(&info);
@@ -187,25 +257,46 @@ Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, 
             break;
     }
     jpeg_calc_output_dimensions(&info);
+    const JDIMENSION shrink = luma
+        ? 1
+        : std::clamp<JDIMENSION>(std::min(info.output_width / JDIMENSION(std::max(1, request.minWidth)),
+                                          info.output_height / JDIMENSION(std::max(1, request.minHeight))),
+                                 1, maxShrink);
+    const JDIMENSION outWidth = (info.output_width + shrink - 1) / shrink;
+    const JDIMENSION outHeight = (info.output_height + shrink - 1) / shrink;
+    const size_t components = size_t(info.output_components);
+    if (int64_t(outWidth) * outHeight * int64_t(components) > maxDecodedBytes)
+        failTooLarge(&info, kOwnReasons[2]);
+    const size_t scanlineBytes = size_t(info.output_width) * components;
+    const size_t outRowBytes = size_t(outWidth) * components;
+    constexpr JDIMENSION kRowsPerRead = 16;
+    try {
+        out.resize(outRowBytes * size_t(outHeight));
+        if (shrink > 1) {
+            scratch.rows.resize(scanlineBytes * kRowsPerRead);
+            scratch.sums.assign(outRowBytes, 0);
+        }
+    } catch (...) {
+        jpeg_destroy_decompress(&info);
+        throw;
+    }
     jpeg_start_decompress(&info);
-    width = int(info.output_width);
-    height = int(info.output_height);
-    const size_t row = size_t(width) * size_t(info.output_components);
-    out.resize(row * size_t(height));
+    width = int(outWidth);
+    height = int(outHeight);
     while (info.output_scanline < info.output_height) {
-        JSAMPROW rows[16];
+        JSAMPROW rows[kRowsPerRead];
         const JDIMENSION first = info.output_scanline;
-        const JDIMENSION count = std::min<JDIMENSION>(16, info.output_height - first);
+        const JDIMENSION count = std::min<JDIMENSION>(kRowsPerRead, info.output_height - first);
         for (JDIMENSION i = 0; i < count; ++i)
-            rows[i] = out.data() + row * (first + i);
-        jpeg_read_scanlines(&info, rows, count);
+            rows[i] = shrink == 1 ? out.data() + outRowBytes * (first + i) : scratch.rows.data() + scanlineBytes * i;
+        const JDIMENSION read = jpeg_read_scanlines(&info, rows, count);
+        for (JDIMENSION i = 0; shrink > 1 && i < read; ++i) {
+            shrinkRow(rows[i], first + i, info.output_width, info.output_height, info.output_components, shrink,
+                      scratch.sums.data(), out.data(), outRowBytes);
+        }
     }
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
-    if (errors.truncated) {
-        error = kOwnReasons[4];
-        return Outcome::Failed;
-    }
     return Outcome::Decoded;
 }
 
@@ -214,23 +305,39 @@ std::optional<Pixels> decodeFrom(std::FILE *file, std::string_view bytes, const 
                                  const std::stop_token &token)
 {
     Pixels pixels;
+    Scratch scratch;
     std::string error;
     std::vector<uint8_t> *samples = nullptr;
     if constexpr (std::is_same_v<Pixels, RgbPixels>)
         samples = &pixels.rgb;
     else
         samples = &pixels.luma;
-    switch (decode(file, bytes, request, token, pixels.width, pixels.height, *samples, error)) {
+    switch (decode(file, bytes, request, token, pixels.width, pixels.height, *samples, scratch, error)) {
     case Outcome::Decoded:
         return pixels;
     case Outcome::NotHandled:
         return std::nullopt;
     case Outcome::Cancelled:
         throw CancelledError();
+    case Outcome::TooLarge:
+        throw DecodeError::tooLarge(reasonOf(error), QSize(pixels.width, pixels.height));
     case Outcome::Failed:
         break;
     }
     throw DecodeError(reasonOf(error));
+}
+
+void checkHeaderOf(std::FILE *file, std::string_view bytes)
+{
+    Request request;
+    request.headerOnly = true;
+    int width = 0;
+    int height = 0;
+    std::vector<uint8_t> none;
+    Scratch scratch;
+    std::string error;
+    if (decode(file, bytes, request, std::stop_token(), width, height, none, scratch, error) == Outcome::TooLarge)
+        throw DecodeError::tooLarge(reasonOf(error), QSize(width, height));
 }
 
 } // namespace
@@ -261,6 +368,19 @@ std::optional<GreyPixels> decodeLuma(const std::filesystem::path &path, int minL
     if (!file)
         throw DecodeError(std::strerror(errno));
     return decodeFrom<GreyPixels>(file.get(), {}, Request{minLongEdge, 0, true, minEighths}, token);
+}
+
+void checkHeader(const std::filesystem::path &path)
+{
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rbe"));
+    if (file)
+        checkHeaderOf(file.get(), {});
+}
+
+void checkHeader(std::string_view bytes)
+{
+    if (!bytes.empty())
+        checkHeaderOf(nullptr, bytes);
 }
 
 } // namespace vorlane::JpegDecoder

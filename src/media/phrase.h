@@ -41,13 +41,34 @@ public:
     std::string englishUtf8() const { return english().toStdString(); }
 
 private:
-    QString fill(QString pattern, bool translated) const
+    // One pass over the pattern: each %N (N = 1..99, one or two digits) becomes argument N, and the text an
+    // argument brings is never scanned again, so a file named "bad%2name.jpg" stays as it is. A %N with no
+    // argument, and any other %, are kept.
+    QString fill(const QString &pattern, bool translated) const
     {
         if (!m_source)
             return m_verbatim;
-        for (const Phrase &arg : m_args)
-            pattern = pattern.arg(translated ? arg.text() : arg.english());
-        return pattern;
+        const auto digit = [&](qsizetype i) {
+            return i < pattern.size() && pattern[i] >= u'0' && pattern[i] <= u'9' ? pattern[i].unicode() - u'0' : -1;
+        };
+        QString out;
+        out.reserve(pattern.size());
+        for (qsizetype i = 0; i < pattern.size(); ++i) {
+            int number = pattern[i] == u'%' ? digit(i + 1) : -1;
+            qsizetype length = 2;
+            if (number >= 0 && digit(i + 2) >= 0) {
+                number = number * 10 + digit(i + 2);
+                length = 3;
+            }
+            if (number < 1 || size_t(number) > m_args.size()) {
+                out += pattern[i];
+                continue;
+            }
+            const Phrase &arg = m_args[size_t(number - 1)];
+            out += translated ? arg.text() : arg.english();
+            i += length - 1;
+        }
+        return out;
     }
 
     const char *m_source = nullptr;

@@ -8,13 +8,10 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
     , m_marks(std::make_unique<CopyMarks>(m_listing, std::move(machine), std::move(copy)))
     , m_discard(std::make_unique<DiscardRun>(m_listing, *m_marks, m_cursor))
     , m_bursts(std::make_unique<BurstGroups>(m_listing, std::move(analyse)))
+    , m_undo(std::make_unique<UndoStack>(*m_marks, *m_discard))
 {
-    // A discard that moved files becomes the latest thing to undo.
-    connect(m_discard.get(), &DiscardRun::undoChanged, this, [this] {
-        if (m_discard->canUndo())
-            m_keepBestIsLatest = false;
-        Q_EMIT undoableChanged();
-    });
+    connect(m_undo.get(), &UndoStack::changed, this, &AppModel::undoableChanged);
+    connect(m_undo.get(), &UndoStack::notice, this, &AppModel::notice);
     connect(m_marks.get(), &CopyMarks::notice, this, &AppModel::notice);
     connect(&m_listing, &FolderListing::contentsChanged, this, &AppModel::updateShown);
     connect(&m_settings, &ViewSettings::changed, this, &AppModel::updateShown);
@@ -27,7 +24,7 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
         if (m_listing.isLoading())
             return;
         if (m_listing.loadError())
-            m_marks->rebuild({}, {}); // a folder that cannot be read holds no cells, and so no marks
+            m_marks->rebuild({}); // a folder that cannot be read holds no cells, and so no marks
         Q_EMIT listingApplied();
     });
 }
@@ -35,6 +32,7 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
 // The discard and the copy work go first: both post back to objects declared before them.
 AppModel::~AppModel()
 {
+    m_undo.reset();
     m_bursts.reset();
     m_discard.reset();
     m_marks.reset();
@@ -69,12 +67,11 @@ void AppModel::updateShown()
     Q_EMIT shownChanged();
 }
 
-void AppModel::applyListing(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother,
-                            const std::optional<GridSelection> &select)
+void AppModel::applyListing(const CopyFindings &copies, const std::optional<GridSelection> &select)
 {
     m_cursor.closeCompare(); // its cells were the last listing's
     // The marks first: a filtered view shows its cells only once it knows which are marked.
-    m_marks->rebuild(withCopy, copyOfAnother);
+    m_marks->rebuild(copies);
     std::optional<GridSelection> selection = select;
     if (selection && !m_cursor.items().contains(*selection))
         selection.reset(); // a cell the view does not show
@@ -138,11 +135,16 @@ void AppModel::discardOriginals()
     case Consent::Cancel:
         return;
     case Consent::OnlyCopied:
-        m_discard->start(false);
+        m_discard->start();
         return;
-    case Consent::AlsoBroken:
-        m_discard->start(true);
+    case Consent::AlsoBroken: {
+        // Exactly the cells the question listed: a copy that failed while it was open waits for the next press.
+        QSet<QUuid> shown;
+        for (const DiscardRun::Broken &cell : broken)
+            shown.insert(cell.cellId);
+        m_discard->start(shown);
         return;
+    }
     }
 }
 
@@ -162,65 +164,30 @@ void AppModel::keepBest(bool inPreview, const std::optional<QUuid> &cell)
     if (!id)
         return;
     const QList<QUuid> members = m_bursts->membersOf(*id);
-    if (members.isEmpty()) {
+    const std::optional<MediaPair> kept = m_listing.pair(*id);
+    if (members.isEmpty() || !kept) {
         Q_EMIT notice(tr("This photo is not in a burst"));
         return;
     }
-    QList<Path> marked;
-    for (const QUuid &member : members) {
-        if (member == *id || m_marks->marked().contains(member) || m_marks->isLocked(member))
-            continue;
-        m_marks->toggle(member);
-        if (m_marks->marked().contains(member)) {
-            if (const auto pair = m_listing.pair(member))
-                marked.append(pair->primary().path);
-        }
+    // The frame kept is unmarked first: in the marked view it then leaves from under the cursor, as a mark
+    // in the unmarked view does.
+    const bool keptWasMarked = m_marks->marked().contains(*id) && !m_marks->isLocked(*id);
+    if (keptWasMarked)
+        m_marks->toggle(*id);
+    QList<QUuid> others = members;
+    others.removeAll(*id);
+    UndoStack::KeepBatch batch{*kept, keptWasMarked && !m_marks->marked().contains(*id), {}};
+    for (const QUuid &marked : m_marks->markMany(others)) {
+        if (const auto pair = m_listing.pair(marked))
+            batch.marked.append(*pair);
     }
-    if (marked.isEmpty()) {
+    if (batch.marked.isEmpty() && !batch.keptWasMarked) {
         Q_EMIT notice(tr("The rest of this burst is marked already"));
         return;
     }
-    m_keptIn = m_listing.currentPath().value_or(Path());
-    m_keptMarks = marked;
-    m_keepBestIsLatest = true;
-    Q_EMIT notice(tr("Kept this one: marked the other %n of its burst (Ctrl+Z undoes)", nullptr, int(marked.size())));
-    Q_EMIT undoableChanged();
-}
-
-AppModel::Undoable AppModel::undoable() const
-{
-    if (m_keepBestIsLatest && !m_keptMarks.isEmpty())
-        return Undoable::KeepBest;
-    return m_discard->canUndo() ? Undoable::Discard : Undoable::Nothing;
-}
-
-void AppModel::undo()
-{
-    switch (undoable()) {
-    case Undoable::Nothing:
-        return;
-    case Undoable::Discard:
-        m_discard->undo();
-        return;
-    case Undoable::KeepBest:
-        break;
-    }
-    // The batch's marks go, where they are still marked: by their files, since the folder may have been
-    // listed again since.
-    int unmarked = 0;
-    if (m_listing.currentPath() && *m_listing.currentPath() == m_keptIn) {
-        for (const MediaPair &pair : m_listing.pairs()) {
-            if (m_keptMarks.contains(pair.primary().path) && m_marks->marked().contains(pair.id())
-                && !m_marks->isLocked(pair.id())) {
-                m_marks->toggle(pair.id());
-                ++unmarked;
-            }
-        }
-    }
-    m_keptMarks.clear();
-    m_keepBestIsLatest = false;
-    Q_EMIT notice(tr("Undid keep this one: unmarked %n", nullptr, unmarked));
-    Q_EMIT undoableChanged();
+    const int count = int(batch.marked.size());
+    m_undo->push(std::move(batch));
+    Q_EMIT notice(tr("Kept this one: marked the other %n of its burst (Ctrl+Z undoes)", nullptr, count));
 }
 
 } // namespace vorlane

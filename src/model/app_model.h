@@ -5,6 +5,7 @@
 #include "model/discard_run.h"
 #include "model/folder_listing.h"
 #include "model/grid_cursor.h"
+#include "model/undo_stack.h"
 #include "model/view_settings.h"
 
 #include <QObject>
@@ -15,14 +16,15 @@
 
 namespace vorlane {
 
-// The application's state, as five objects with their own signals, and the few operations that span
+// The application's state, as seven objects with their own signals, and the few operations that span
 // them, which the keys and the menu call:
 // - listing(): the folder shown, its cells and size figures (FolderListing);
 // - cursor(): the selection, the preview and the column count (GridCursor);
 // - marks(): the marks and their copy jobs, with the scheduler (CopyMarks);
 // - discard(): the discard of originals (DiscardRun);
 // - bursts(): the similar-shot groups of the listing, their scores and best frames (BurstGroups);
-// - settings(): how the grid shows its cells (ViewSettings).
+// - settings(): how the grid shows its cells (ViewSettings);
+// - undoStack(): what Ctrl+Z takes back (UndoStack).
 // Views observe the objects they show and call operations; everything lives on the main thread.
 class AppModel final : public QObject
 {
@@ -46,6 +48,8 @@ public:
     const DiscardRun &discard() const { return *m_discard; }
     BurstGroups &bursts() { return *m_bursts; }
     const BurstGroups &bursts() const { return *m_bursts; }
+    UndoStack &undoStack() { return *m_undo; }
+    const UndoStack &undoStack() const { return *m_undo; }
     ViewSettings &settings() { return m_settings; }
     const ViewSettings &settings() const { return m_settings; }
     // The listing's pairs that the folder view shows, in the listing's order; the grid, the preview and the
@@ -64,6 +68,7 @@ public:
     // broken originals (their copy failed because they cannot be decoded) go too only when the consent
     // function, asked with their list, agrees; without one they stay. Ctrl+Z takes either back.
     enum class Consent { Cancel, OnlyCopied, AlsoBroken };
+    // The function is asked with the broken cells it shows; only those it was shown may go.
     using ConsentFunction = std::function<Consent(const QList<DiscardRun::Broken> &broken, int withCopies)>;
     void setConsent(ConsentFunction consent) { m_consent = std::move(consent); }
     void discardOriginals();
@@ -73,16 +78,16 @@ public:
     // N and Shift+N: to the next (by 1) or previous (by -1) cell that is not marked, in the grid or the
     // preview; a notice when there is none.
     void moveToUnmarked(int by);
-    // K: keep this frame of a burst. Every other frame of the current cell's group that is not marked yet is
-    // marked, as D marks (their copies are made; nothing moves until the discard). The notice says how many.
+    // K: keep this frame of a burst. The frame is unmarked if it was marked, and every other frame of its
+    // group that is not marked yet is marked, as D marks (their copies are made; nothing moves until the
+    // discard), at once whatever the burst's size. The notice says how many; Ctrl+Z takes the press back.
     // in: the current cell is the grid's selection, the previewed cell, or the one given (the compare view).
     void keepBest(bool inPreview, const std::optional<QUuid> &cell = std::nullopt);
 
-    // Ctrl+Z undoes the latest of a discard and a keep-the-best batch: the discard's originals come back
-    // from the Trash, or the batch's marks go (with the copies they made).
-    enum class Undoable { Nothing, Discard, KeepBest };
-    Undoable undoable() const;
-    void undo();
+    // Ctrl+Z: the newest discard or keep-the-best batch is taken back (UndoStack).
+    using Undoable = UndoStack::Kind;
+    Undoable undoable() const { return m_undo->top(); }
+    void undo() { m_undo->undo(); }
 
 Q_SIGNALS:
     // The shown pairs changed (a listing, a new order, a discard, a mark in a filtered view, another view).
@@ -95,8 +100,7 @@ Q_SIGNALS:
 
 private:
     void updateShown();
-    void applyListing(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother,
-                      const std::optional<GridSelection> &select);
+    void applyListing(const CopyFindings &copies, const std::optional<GridSelection> &select);
 
     FolderListing m_listing;
     GridCursor m_cursor;
@@ -106,10 +110,7 @@ private:
     std::unique_ptr<CopyMarks> m_marks;
     std::unique_ptr<DiscardRun> m_discard;
     std::unique_ptr<BurstGroups> m_bursts;
-    // The last keep-the-best batch: the cells it marked, by their primary file, in the folder it was made in.
-    std::filesystem::path m_keptIn;
-    QList<Path> m_keptMarks;
-    bool m_keepBestIsLatest = false;
+    std::unique_ptr<UndoStack> m_undo;
     ConsentFunction m_consent;
 };
 

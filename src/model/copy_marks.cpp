@@ -1,27 +1,48 @@
 #include "model/copy_marks.h"
 
-#include "model/folder_listing.h"
+#include "catalogue/copy_provenance.h"
 #include "media/main_thread.h"
+
+#include <QTimer>
 
 #include <map>
 
 namespace vorlane {
 namespace {
 
-void removeQuietly(const std::filesystem::path &p)
+QList<std::filesystem::path> pathsOf(const MediaPair &cell)
 {
-    std::error_code ec;
-    std::filesystem::remove(p, ec);
+    QList<std::filesystem::path> paths;
+    for (const MediaItem &item : cell.allOriginals())
+        paths.append(item.path);
+    return paths;
 }
 
-bool anyOriginalLeft(const MediaPair &cell)
+bool anyLeft(const QList<std::filesystem::path> &originals)
 {
-    const QList<MediaItem> originals = cell.allOriginals();
-    return std::any_of(originals.begin(), originals.end(), [](const MediaItem &item) {
+    return std::any_of(originals.begin(), originals.end(), [](const std::filesystem::path &path) {
         std::error_code ec;
-        return std::filesystem::exists(std::filesystem::symlink_status(item.path, ec));
+        return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
     });
 }
+
+// A copy goes only when it is the cell's own (it names these originals, or was made before copies named
+// theirs) and some original is still there: a copy that names another file may be all that is left of that
+// file, and a copy whose originals have all gone (moved or deleted by another program) is all that is left
+// of them. Whatever else stands at the path stays where it is.
+void removeOwnCopy(const std::filesystem::path &copy, const QList<std::filesystem::path> &originals)
+{
+    const CopyProvenance::Verdict verdict = CopyProvenance::judge(copy, originals);
+    if (verdict != CopyProvenance::Verdict::Own && verdict != CopyProvenance::Verdict::Unrecorded)
+        return;
+    if (!anyLeft(originals))
+        return;
+    std::error_code ec;
+    std::filesystem::remove(copy, ec);
+}
+
+// Jobs handed to the scheduler in one turn of the event loop when many cells are marked at once.
+constexpr int kHandOverBatch = 256;
 
 } // namespace
 
@@ -87,6 +108,13 @@ void CopyMarks::toggle(const QUuid &cellId)
 {
     if (isLocked(cellId))
         return; // its originals are on their way to the Trash: the copy is all that will be left
+    if (m_unknown.contains(cellId)) {
+        const auto cell = m_listing.pair(cellId);
+        Q_EMIT notice(tr("%1 cannot be read right now, so whether its copy is its own cannot be told; nothing "
+                         "changed. Open the folder again once it can be read.")
+                          .arg(cell ? cell->displayName() : QString()));
+        return;
+    }
     if (m_marked.contains(cellId))
         unmark(cellId);
     else
@@ -103,54 +131,196 @@ void CopyMarks::setStatus(const QUuid &cellId, std::optional<BsideJobStatus> sta
 
 void CopyMarks::mark(const QUuid &cellId)
 {
+    if (!m_listing.pair(cellId))
+        return;
+    markQuietly(cellId, true);
+    Q_EMIT marksChanged();
+    publishProgress();
+}
+
+void CopyMarks::markQuietly(const QUuid &cellId, bool handOverNow)
+{
     const auto cell = m_listing.pair(cellId);
     if (!cell)
         return;
     m_marked.insert(cellId);
     m_copyOfAnother.remove(cellId);
     m_undecodable.remove(cellId);
-    if (!isCompleted(cellId)) {
-        if (const std::optional<CopyRequest> request = CopyRequest::forPair(*cell)) {
-            setStatus(cellId, nextStatus(status(cellId), JobEvent::Marked, true));
-            const QUuid jobId = QUuid::createUuid();
-            m_jobs.insert(jobId, Job{cellId, request->destination, true, false});
-            m_latestJob.insert(cellId, jobId);
-            // Every state change goes back to the main thread, in order: "started" before the ending.
-            const QPointer<CopyMarks> self(this);
-            const QString name = QString::fromUtf8(request->destination.filename().native());
-            m_scheduler->enqueue(jobId, name, [self, copy = m_copy, request = *request, jobId](std::stop_token token) {
-                postToMain(self, [jobId](CopyMarks &marks) { marks.jobStarted(jobId); });
-                const CopyOutcome outcome = copy(request, token);
-                const bool cancelled = token.stop_requested();
-                postToMain(
-                    self, [jobId, outcome, cancelled](CopyMarks &marks) { marks.jobEnded(jobId, outcome, cancelled); });
-            });
+    if (isCompleted(cellId))
+        return;
+    if (const std::optional<CopyRequest> request = CopyRequest::forPair(*cell)) {
+        setStatus(cellId, nextStatus(status(cellId), JobEvent::Marked, true));
+        m_latestJob.insert(cellId, newJob(*request, cellId, handOverNow));
+    } else {
+        setStatus(cellId, nextStatus(status(cellId), JobEvent::CopyFailed, true, noCopyPathMessage()));
+    }
+}
+
+QUuid CopyMarks::newJob(const CopyRequest &request, const QUuid &cellId, bool handOverNow)
+{
+    const QUuid jobId = QUuid::createUuid();
+    QList<std::filesystem::path> originals{request.source};
+    if (request.preferSource && *request.preferSource != request.source)
+        originals.append(*request.preferSource);
+    m_jobs.insert(jobId, Job{cellId, request.destination, originals, true, false, handOverNow});
+    if (handOverNow) {
+        handOver(jobId, request);
+    } else {
+        if (m_toHandOver.empty())
+            QTimer::singleShot(0, this, &CopyMarks::handOverSome);
+        m_toHandOver.emplace_back(jobId, request);
+    }
+    return jobId;
+}
+
+void CopyMarks::handOver(const QUuid &jobId, const CopyRequest &request)
+{
+    // Every state change goes back to the main thread, in order: "started" before the ending.
+    const QPointer<CopyMarks> self(this);
+    const QString name = QString::fromUtf8(request.destination.filename().native());
+    m_scheduler->enqueue(jobId, name, [self, copy = m_copy, request, jobId](std::stop_token token) {
+        postToMain(self, [jobId](CopyMarks &marks) { marks.jobStarted(jobId); });
+        const CopyOutcome outcome = copy(request, token);
+        const bool cancelled = token.stop_requested();
+        postToMain(self, [jobId, outcome, cancelled](CopyMarks &marks) { marks.jobEnded(jobId, outcome, cancelled); });
+    });
+}
+
+void CopyMarks::handOverSome()
+{
+    for (int n = 0; n < kHandOverBatch && !m_toHandOver.empty(); ++n) {
+        const auto [jobId, request] = std::move(m_toHandOver.front());
+        m_toHandOver.pop_front();
+        const auto job = m_jobs.find(jobId);
+        if (job == m_jobs.end())
+            continue; // stopped before it was handed over
+        job->handedOver = true;
+        handOver(jobId, request);
+    }
+    if (!m_toHandOver.empty())
+        QTimer::singleShot(0, this, &CopyMarks::handOverSome);
+}
+
+bool CopyMarks::stopJob(const QUuid &jobId)
+{
+    const auto job = m_jobs.find(jobId);
+    if (job == m_jobs.end())
+        return true;
+    job->wanted = false;
+    if (!job->handedOver || m_scheduler->cancelQueued(jobId)) {
+        m_jobs.erase(job); // it never ran and never will: nothing of it is left to settle
+        return true;
+    }
+    m_scheduler->cancelRunning(jobId); // started, perhaps a moment ago: its ending settles the status
+    return false;
+}
+
+QList<QUuid> CopyMarks::markMany(const QList<QUuid> &cellIds)
+{
+    QList<QUuid> marked;
+    for (const QUuid &cellId : cellIds) {
+        if (m_marked.contains(cellId) || m_unknown.contains(cellId) || isLocked(cellId) || !m_listing.pair(cellId))
+            continue;
+        markQuietly(cellId, false);
+        marked.append(cellId);
+    }
+    if (!marked.isEmpty()) {
+        Q_EMIT marksChanged();
+        publishProgress();
+    }
+    return marked;
+}
+
+int CopyMarks::setMarked(const QList<MediaPair> &listedAs, bool marked)
+{
+    std::map<std::filesystem::path, QUuid> listed;
+    for (const MediaPair &cell : m_listing.pairs()) {
+        if (cell.copyPath())
+            listed.emplace(*cell.copyPath(), cell.id());
+    }
+    int changed = 0;
+    for (const MediaPair &was : listedAs) {
+        if (!was.copyPath())
+            continue;
+        const std::filesystem::path &copy = *was.copyPath();
+        if (const auto it = listed.find(copy); it != listed.end()) {
+            const auto cell = m_listing.pair(it->second);
+            if (cell && pathsOf(*cell) == pathsOf(was)) {
+                if (m_marked.contains(cell->id()) != marked && !isLocked(cell->id()) && !m_unknown.contains(cell->id())) {
+                    toggle(cell->id());
+                    ++changed;
+                }
+                continue;
+            }
+        }
+        // Not listed now: its jobs are found by their copy path, and a later listing shows what they leave.
+        QList<QUuid> jobs;
+        for (auto job = m_jobs.cbegin(); job != m_jobs.cend(); ++job) {
+            if (job->copy == copy && job->wanted)
+                jobs.append(job.key());
+        }
+        if (marked) {
+            const auto verdict = CopyProvenance::judge(copy, pathsOf(was));
+            if (jobs.isEmpty() && verdict != CopyProvenance::Verdict::Own && verdict != CopyProvenance::Verdict::Unknown) {
+                if (const std::optional<CopyRequest> request = CopyRequest::forPair(was)) {
+                    newJob(*request, QUuid(), true);
+                    ++changed;
+                }
+            }
         } else {
-            setStatus(cellId, nextStatus(status(cellId), JobEvent::CopyFailed, true, noCopyPathMessage()));
+            for (const QUuid &jobId : jobs)
+                stopJob(jobId);
+            const bool hadCopy = CopyProvenance::judge(copy, pathsOf(was)) != CopyProvenance::Verdict::Absent;
+            removeOwnCopy(copy, pathsOf(was));
+            changed += !jobs.isEmpty() || hadCopy ? 1 : 0;
         }
     }
+    publishProgress();
+    return changed;
+}
+
+QList<std::filesystem::path> CopyMarks::unfinished() const
+{
+    QList<std::filesystem::path> originals;
+    for (const Job &job : m_jobs) {
+        if (job.wanted && !job.originals.isEmpty() && !originals.contains(job.originals.last()))
+            originals.append(job.originals.last());
+    }
+    std::sort(originals.begin(), originals.end());
+    return originals;
+}
+
+QList<std::filesystem::path> CopyMarks::abandonUnfinished()
+{
+    const QList<std::filesystem::path> lost = unfinished();
+    for (const QUuid &jobId : m_jobs.keys()) {
+        const QUuid cellId = m_jobs.value(jobId).cellId;
+        stopJob(jobId);
+        if (!cellId.isNull() && m_latestJob.value(cellId) == jobId) {
+            m_marked.remove(cellId);
+            m_latestJob.remove(cellId);
+            setStatus(cellId, std::nullopt);
+        }
+    }
+    m_toHandOver.clear();
     Q_EMIT marksChanged();
     publishProgress();
+    return lost;
 }
 
 void CopyMarks::unmark(const QUuid &cellId)
 {
     m_marked.remove(cellId);
     m_undecodable.remove(cellId);
-    // The copy goes with the mark, unless none of the cell's originals is left (moved or deleted by another
-    // program since the listing): then the copy is all there is of the photo, and it stays.
-    if (const auto cell = m_listing.pair(cellId); cell && cell->copyPath() && anyOriginalLeft(*cell))
-        removeQuietly(*cell->copyPath());
+    if (const auto cell = m_listing.pair(cellId); cell && cell->copyPath())
+        removeOwnCopy(*cell->copyPath(), pathsOf(*cell));
     const QUuid jobId = m_latestJob.value(cellId);
     std::optional<BsideJobStatus> before = status(cellId);
-    if (const auto job = m_jobs.find(jobId); !jobId.isNull() && job != m_jobs.end()) {
-        job->wanted = false;
-        if (m_scheduler->cancelQueued(jobId)) {
-            m_jobs.erase(job); // it never ran and never will: nothing of it is left to settle
+    if (!jobId.isNull() && m_jobs.contains(jobId)) {
+        if (stopJob(jobId)) {
             m_latestJob.remove(cellId);
             before = std::nullopt;
         } else {
-            m_scheduler->cancelRunning(jobId); // started, perhaps a moment ago: its ending settles the status
             before = BsideJobStatus::running();
         }
     }
@@ -195,7 +365,7 @@ void CopyMarks::jobEnded(const QUuid &jobId, const CopyOutcome &outcome, bool ca
                 return other.copy == job.copy && other.wanted;
             });
             if (!anotherWants)
-                removeQuietly(job.copy);
+                removeOwnCopy(job.copy, job.originals);
         }
         break;
     case CopyOutcome::Result::Cancelled:
@@ -219,12 +389,14 @@ void CopyMarks::jobEnded(const QUuid &jobId, const CopyOutcome &outcome, bool ca
     }
 }
 
-void CopyMarks::rebuild(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother)
+void CopyMarks::rebuild(const CopyFindings &copies)
 {
     m_marked.clear();
     m_statuses.clear();
     m_undecodable.clear();
-    m_copyOfAnother = copyOfAnother;
+    m_copyOfAnother = copies.copyOfAnother;
+    m_unknown = copies.unknown;
+    const QSet<QUuid> &withCopy = copies.withCopy;
     std::map<std::filesystem::path, QUuid> cellByCopy;
     for (const MediaPair &p : m_listing.pairs()) {
         if (p.copyPath())
@@ -245,6 +417,7 @@ void CopyMarks::rebuild(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAn
         m_latestJob.insert(it->cellId, it.key());
         m_marked.insert(it->cellId);
         m_copyOfAnother.remove(it->cellId);
+        m_unknown.remove(it->cellId);
         auto status = nextStatus(std::nullopt, JobEvent::Marked, true);
         if (it->started)
             status = nextStatus(status, JobEvent::Started, true);
@@ -257,6 +430,7 @@ void CopyMarks::rebuild(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAn
 void CopyMarks::forget(const QUuid &cellId)
 {
     m_marked.remove(cellId);
+    m_unknown.remove(cellId);
     m_undecodable.remove(cellId);
     m_statuses.remove(cellId);
     Q_EMIT marksChanged();

@@ -2,6 +2,7 @@
 
 #include "copies/bside_scheduler.h"
 #include "copies/copy_maker.h"
+#include "model/folder_listing.h"
 #include "model/job_status.h"
 
 #include <QHash>
@@ -12,12 +13,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <deque>
 #include <set>
 #include <stop_token>
 
 namespace vorlane {
-
-class FolderListing;
 
 // The marks of the listed cells and their copy jobs: which cells are marked, each one's job status (the
 // transitions are the table of nextStatus), the failures that stand, and the scheduler's progress with
@@ -50,6 +50,23 @@ public:
     BsideScheduler &scheduler() { return *m_scheduler; }
 
     void toggle(const QUuid &cellId);
+    // Marks many cells at once (a burst's frames): the marks and statuses change at once, with one signal;
+    // their jobs reach the scheduler a few hundred at a time from the event loop, so that the window never
+    // waits for thousands of them. Cells already marked, locked or unknown are passed over. Returns the
+    // cells marked.
+    QList<QUuid> markMany(const QList<QUuid> &cellIds);
+    // The same as marking or unmarking the cells these files were listed as, for cells that may not be in the
+    // listing shown any more (an undo from another folder): a listed cell with the same files is toggled as
+    // usual; otherwise its copy is made, or its job stopped and its own copy removed, in the background.
+    // Returns how many cells changed.
+    int setMarked(const QList<MediaPair> &listedAs, bool marked);
+
+    // The marked cells whose copies are still to be made (waiting or being made, in any folder), each named
+    // by its picture or clip: a mark lives in its copy, so these marks are lost if the process ends first.
+    QList<std::filesystem::path> unfinished() const;
+    // Gives up every unfinished copy (quitting without waiting): their jobs are cancelled and their marks
+    // dropped. Returns the cells whose marks are lost, as unfinished() names them.
+    QList<std::filesystem::path> abandonUnfinished();
     // Originals a discard is moving: marking and unmarking a cell that holds one is refused meanwhile. Held
     // by path, so a listing made during the run (a breadcrumb click) keeps them.
     void lock(const std::set<std::filesystem::path> &originals) { m_locked.insert(originals.begin(), originals.end()); }
@@ -59,8 +76,11 @@ public:
     // A new listing: marks from the copies on disk (withCopy) and from the jobs still in flight.
     // copyOfAnother: unmarked cells whose copy path holds the copy of another file (a reused name); marking
     // one makes its own copy, and the other file's copy is kept aside.
-    void rebuild(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother = {});
+    void rebuild(const CopyFindings &copies);
     const QSet<QUuid> &copyOfAnother() const { return m_copyOfAnother; }
+    // Cells with a copy whose originals cannot be read right now: whose copy it is cannot be told, so they
+    // are neither marked nor unmarked until a listing can read them.
+    const QSet<QUuid> &unknown() const { return m_unknown; }
     // Marked cells whose copy failed because their original cannot be decoded (it reads, but is no picture or
     // clip a decoder here makes sense of), with the failure's message.
     const QHash<QUuid, QString> &undecodable() const { return m_undecodable; }
@@ -71,7 +91,7 @@ public:
 Q_SIGNALS:
     void marksChanged(); // marks or job statuses
     void progressChanged();
-    // A note about a copy made (one that could not be made smaller than its original).
+    // A note about a copy made (one that could not be made smaller than its original), or a key refused.
     void notice(const QString &text);
 
 private:
@@ -80,11 +100,20 @@ private:
     {
         QUuid cellId;               // its cell in the listing shown; null when no listed cell has its copy path
         std::filesystem::path copy; // the copy path it writes
+        QList<std::filesystem::path> originals; // the cell's files: a copy is removed only when it is theirs
         bool wanted = true;         // false once its cell was unmarked: a copy it still finishes is removed
         bool started = false;
+        bool handedOver = true;     // false while it waits in m_toHandOver
     };
 
     void mark(const QUuid &cellId);
+    // Marks without signals; the job is handed to the scheduler now, or later from m_toHandOver.
+    void markQuietly(const QUuid &cellId, bool handOverNow);
+    QUuid newJob(const CopyRequest &request, const QUuid &cellId, bool handOverNow);
+    void handOver(const QUuid &jobId, const CopyRequest &request);
+    void handOverSome();
+    // Stops a job: dropped if it waits, asked to stop if it runs. True when it will never run.
+    bool stopJob(const QUuid &jobId);
     void unmark(const QUuid &cellId);
     void jobStarted(const QUuid &jobId);
     void jobEnded(const QUuid &jobId, const CopyOutcome &outcome, bool cancelled);
@@ -95,6 +124,8 @@ private:
     CopyFunction m_copy;
     QSet<QUuid> m_marked;
     QSet<QUuid> m_copyOfAnother;
+    QSet<QUuid> m_unknown;
+    std::deque<std::pair<QUuid, CopyRequest>> m_toHandOver; // batch jobs not yet given to the scheduler
     QHash<QUuid, QString> m_undecodable;
     QHash<QUuid, BsideJobStatus> m_statuses;
     std::set<std::filesystem::path> m_locked;

@@ -96,7 +96,13 @@ QList<DiscardRun::Broken> DiscardRun::brokenOriginals() const
     return broken;
 }
 
-void DiscardRun::start(bool withBroken)
+void DiscardRun::cancel()
+{
+    if (m_isTrashing && m_stop)
+        m_stop->request_stop();
+}
+
+void DiscardRun::start(const QSet<QUuid> &consented)
 {
     if (m_isTrashing)
         return;
@@ -106,7 +112,7 @@ void DiscardRun::start(bool withBroken)
     for (const MediaPair &p : m_listing.pairs()) {
         if (!m_marks.marked().contains(p.id()))
             continue;
-        if (withBroken && m_marks.undecodable().contains(p.id())) {
+        if (consented.contains(p.id()) && m_marks.undecodable().contains(p.id())) {
             Target target{p.id(), {}, {}, p.allOriginals()};
             for (const MediaItem &item : target.listed)
                 target.originals.append(item.path);
@@ -149,6 +155,16 @@ void DiscardRun::start(bool withBroken)
         originals.insert(target.originals.begin(), target.originals.end());
     m_marks.lock(originals);
     m_isTrashing = true;
+    m_stop = std::make_shared<std::stop_source>();
+    m_checked = 0;
+    m_toCheck = 0;
+    for (const Target &target : targets) {
+        for (const auto &original : target.originals) {
+            std::error_code ec;
+            const auto bytes = target.copy.empty() ? 0 : std::filesystem::file_size(original, ec);
+            m_toCheck += ec ? 0 : int64_t(bytes);
+        }
+    }
     m_runGeneration = m_listing.generation();
     m_runFolder = m_listing.currentPath().value_or(std::filesystem::path());
     Q_EMIT trashingChanged();
@@ -157,7 +173,25 @@ void DiscardRun::start(bool withBroken)
     const QString missingCopy = tr("its copy no longer exists");
     const QString anotherFilesCopy = tr("the copy belongs to another photo");
     const QString changed = tr("it changed since its copy failed");
-    m_pool.start([self, targets = std::move(targets), skipped, missingCopy, anotherFilesCopy, changed] {
+    const QString changedSinceCopy = tr("it changed since its copy was made");
+    const QString unreadable = tr("it cannot be read right now");
+    const QString stopped = tr("the discard was stopped");
+    const std::stop_token token = m_stop->get_token();
+    m_pool.start([self, targets = std::move(targets), skipped, missingCopy, anotherFilesCopy, changed,
+                  changedSinceCopy, unreadable, stopped, token] {
+        // Progress goes to the window every few megabytes read.
+        int64_t checked = 0;
+        int64_t told = 0;
+        const auto onBytes = [&](int64_t n) {
+            checked += n;
+            if (checked - told < (8 << 20))
+                return;
+            told = checked;
+            postToMain(self, [checked](DiscardRun &run) {
+                run.m_checked = checked;
+                Q_EMIT run.progressChanged();
+            });
+        };
         const auto trashInto = [](Outcome &outcome, const QList<std::filesystem::path> &files) {
             TrashService::TrashResult result = TrashService::trash(files);
             for (const TrashService::Trashed &moved : result.done)
@@ -179,15 +213,34 @@ void DiscardRun::start(bool withBroken)
                 outcomes.append(std::move(outcome));
                 continue;
             }
-            // The copy may have gone since it was made (deleted by hand, a card swapped): then none of the
-            // cell's originals move.
-            // And it must be theirs: a copy that names another file as its source (the original was replaced
-            // by a new photo of the same name since) keeps every original where it is.
-            const bool present = copyIsPresent(target.copy);
-            if (!present
-                || CopyProvenance::judge(target.copy, target.originals) == CopyProvenance::Verdict::Another) {
+            if (token.stop_requested()) {
                 for (const auto &original : target.originals)
-                    outcome.failed.append({original, present ? anotherFilesCopy : missingCopy});
+                    outcome.failed.append({original, stopped});
+                outcomes.append(std::move(outcome));
+                continue;
+            }
+            // The copy may have gone since it was made (deleted by hand, a card swapped): then none of the
+            // cell's originals move. And it must be theirs, checked against every byte of them: a copy that
+            // names other files (the original was replaced by a new photo of the same name, or rewritten
+            // since) keeps every original where it is.
+            const bool present = copyIsPresent(target.copy);
+            const CopyProvenance::Verdict verdict = present
+                ? CopyProvenance::verify(target.copy, target.originals, token, onBytes)
+                : CopyProvenance::Verdict::Absent;
+            QString refusal;
+            if (!present || verdict == CopyProvenance::Verdict::Absent)
+                refusal = missingCopy;
+            else if (token.stop_requested())
+                refusal = stopped;
+            else if (verdict == CopyProvenance::Verdict::Unknown)
+                refusal = unreadable;
+            else if (verdict == CopyProvenance::Verdict::Another)
+                refusal = CopyProvenance::judge(target.copy, target.originals) == CopyProvenance::Verdict::Own
+                    ? changedSinceCopy
+                    : anotherFilesCopy;
+            if (!refusal.isEmpty()) {
+                for (const auto &original : target.originals)
+                    outcome.failed.append({original, refusal});
                 outcomes.append(std::move(outcome));
                 continue;
             }
@@ -203,10 +256,10 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
     int trashed = 0;
     int failed = 0;
     QStringList reasons;
-    m_lastMoved.clear();
+    QList<TrashService::Trashed> movedEntries;
     for (const Outcome &outcome : outcomes) {
         m_marks.unlock(outcome.originals);
-        m_lastMoved += outcome.moved;
+        movedEntries += outcome.moved;
         trashed += int(outcome.moved.size());
         failed += int(outcome.failed.size());
         for (const auto &[file, reason] : outcome.failed)
@@ -215,6 +268,7 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
     updateListing(outcomes);
 
     m_isTrashing = false;
+    m_stop.reset();
     Q_EMIT trashingChanged();
     QString message = failed > 0 ? tr("Discarded %n file(s), %1 failed", nullptr, trashed).arg(failed)
                                  : tr("Discarded %n file(s)", nullptr, trashed);
@@ -227,7 +281,8 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
     if (!skipped.isEmpty())
         message += u'\n' + skipped;
     setResult(message);
-    Q_EMIT undoChanged();
+    if (!movedEntries.isEmpty())
+        Q_EMIT movedToTrash(movedEntries);
     Q_EMIT finished();
 }
 
@@ -289,14 +344,12 @@ void DiscardRun::updateListing(const QList<Outcome> &outcomes)
         m_cursor.select(GridSelection::media(*selectRest));
 }
 
-void DiscardRun::undo()
+void DiscardRun::undo(const QList<TrashService::Trashed> &entries)
 {
-    if (m_isTrashing || m_lastMoved.isEmpty())
+    if (m_isTrashing || entries.isEmpty())
         return;
-    const QList<TrashService::Trashed> entries = std::exchange(m_lastMoved, {});
     m_isTrashing = true;
     Q_EMIT trashingChanged();
-    Q_EMIT undoChanged();
     const QPointer<DiscardRun> self(this);
     m_pool.start([self, entries] {
         TrashService::RestoreResult result = TrashService::restore(entries);
@@ -318,8 +371,11 @@ void DiscardRun::applyUndo(const TrashService::RestoreResult &result)
     }
     setResult(message);
     // The originals are back beside their copies: listing the folder again brings back their cells and marks.
-    if (!result.done.isEmpty() && m_listing.currentPath())
-        m_listing.navigate(*m_listing.currentPath(), result.done.first());
+    const auto &current = m_listing.currentPath();
+    const auto here = std::find_if(result.done.begin(), result.done.end(),
+                                   [&](const std::filesystem::path &file) { return current && file.parent_path() == *current; });
+    if (here != result.done.end())
+        m_listing.navigate(*current, *here);
     Q_EMIT finished();
 }
 

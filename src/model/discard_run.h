@@ -6,11 +6,14 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
+#include <QSet>
 #include <QString>
 #include <QThreadPool>
 #include <QUuid>
 
 #include <filesystem>
+#include <memory>
+#include <stop_token>
 #include <optional>
 
 namespace vorlane {
@@ -49,20 +52,31 @@ public:
         QString reason;
     };
     QList<Broken> brokenOriginals() const;
-    // withBroken: the broken originals go too, without a copy, as the user agreed. Every file must still be the
-    // one listed (its size and time); one that changed since stays.
-    void start(bool withBroken = false);
+    // consented: broken cells the user was shown and agreed to discard without a copy; only those go (a copy
+    // that failed while the question was asked waits for the next press). Every file must still be the one
+    // listed (its size and time); one that changed since stays.
+    //
+    // Before an original with a copy moves, every byte of it is read and checked against what its copy
+    // records, so the run takes as long as reading the originals: progress() says how far it is, and
+    // cancel() stops it between files (what moved stays moved, and Ctrl+Z takes it back).
+    void start(const QSet<QUuid> &consented = {});
+    void cancel();
+    // Bytes of originals checked so far and in all, while a run checks them.
+    QPair<int64_t, int64_t> progress() const { return {m_checked, m_toCheck}; }
 
     // Ctrl+Z: the originals the last discard moved go back from the Trash where they were (the folder is
     // listed again, so their cells come back with their marks, since their copies stayed). Files gone from
     // the Trash, or whose place is taken, stay where they are and the message says why.
-    bool canUndo() const { return !m_lastMoved.isEmpty() && !m_isTrashing; }
-    void undo();
+    bool canUndo() const { return !m_isTrashing; }
+    // entries: what a discard moved, as moved() reported it.
+    void undo(const QList<TrashService::Trashed> &entries);
 
 Q_SIGNALS:
     void trashingChanged();
     void resultChanged();
-    void undoChanged();
+    void progressChanged();
+    // A run moved files: the entries an undo puts back.
+    void movedToTrash(const QList<TrashService::Trashed> &entries);
     void finished();
 
 private:
@@ -89,7 +103,9 @@ private:
     std::optional<QString> m_lastResult;
     int m_runGeneration = 0;                         // the listing's generation when the run started
     std::filesystem::path m_runFolder;               // the folder it started in
-    QList<TrashService::Trashed> m_lastMoved;        // by the last discard, for undo
+    std::shared_ptr<std::stop_source> m_stop;        // the run's
+    int64_t m_checked = 0;
+    int64_t m_toCheck = 0;
     QThreadPool m_pool;
 };
 

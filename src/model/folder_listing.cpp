@@ -19,8 +19,7 @@ struct FolderListing::Result
 {
     DirectoryScanner::ScanResult scan;
     QList<MediaPair> pairs;
-    QSet<QUuid> withCopy;      // pairs whose own copy exists on disk, looked up off the main thread
-    QSet<QUuid> copyOfAnother; // pairs whose copy path holds another file's copy
+    CopyFindings copies; // looked up off the main thread
 };
 
 namespace {
@@ -57,11 +56,16 @@ QList<GridSelection> FolderListing::gridItems() const
 
 std::optional<MediaPair> FolderListing::pair(const QUuid &id) const
 {
-    for (const MediaPair &p : m_pairs) {
-        if (p.id() == id)
-            return p;
-    }
-    return std::nullopt;
+    const auto it = m_index.constFind(id);
+    return it == m_index.constEnd() ? std::nullopt : std::optional<MediaPair>(m_pairs[*it]);
+}
+
+void FolderListing::reindex()
+{
+    m_index.clear();
+    m_index.reserve(m_pairs.size());
+    for (qsizetype i = 0; i < m_pairs.size(); ++i)
+        m_index.insert(m_pairs[i].id(), i);
 }
 
 const FolderEntry *FolderListing::folder(const QUuid &id) const
@@ -107,17 +111,26 @@ void FolderListing::navigate(const Path &target, const std::optional<Path> &want
         // Temporary files of copies that a crash or a pulled card interrupted; running copies keep theirs.
         removeStalePartials(path / (path.filename().native() + "_bside"));
         for (const MediaPair &p : result.pairs) {
-            std::error_code ec;
-            if (!p.copyPath() || !std::filesystem::exists(*p.copyPath(), ec))
+            if (!p.copyPath())
                 continue;
-            // A copy counts as the cell's only when it does not name another file as its source.
+            // A copy counts as the cell's only when it does not name other files as its source.
             QList<Path> originals;
             for (const MediaItem &item : p.allOriginals())
                 originals.append(item.path);
-            if (CopyProvenance::judge(*p.copyPath(), originals) == CopyProvenance::Verdict::Another)
-                result.copyOfAnother.insert(p.id());
-            else
-                result.withCopy.insert(p.id());
+            switch (CopyProvenance::judge(*p.copyPath(), originals)) {
+            case CopyProvenance::Verdict::Absent:
+                break;
+            case CopyProvenance::Verdict::Own:
+            case CopyProvenance::Verdict::Unrecorded:
+                result.copies.withCopy.insert(p.id());
+                break;
+            case CopyProvenance::Verdict::Another:
+                result.copies.copyOfAnother.insert(p.id());
+                break;
+            case CopyProvenance::Verdict::Unknown:
+                result.copies.unknown.insert(p.id());
+                break;
+            }
         }
         postToMain(self, [token, path, select, result = std::move(result)](FolderListing &listing) mutable {
             listing.apply(token, path, select, std::move(result));
@@ -134,6 +147,7 @@ void FolderListing::apply(int token, const Path &path, const std::optional<Path>
     m_pairs = std::move(result.pairs);
     if (m_sortMode == SortMode::Date)
         PairingService::sortByDate(m_pairs);
+    reindex();
     Q_EMIT contentsChanged();
     m_currentDirBytes = result.scan.currentDirBytes;
     m_currentTreeBytes = result.scan.currentDirBytes;
@@ -164,7 +178,7 @@ void FolderListing::apply(int token, const Path &path, const std::optional<Path>
                 selection = GridSelection::media(p.id());
         }
     }
-    Q_EMIT listed(result.withCopy, result.copyOfAnother, selection);
+    Q_EMIT listed(result.copies, selection);
     setLoading(false, std::nullopt);
 }
 
@@ -175,6 +189,7 @@ void FolderListing::fail(int token, const QString &reason)
     ++m_generation;
     m_folders.clear();
     m_pairs.clear();
+    reindex();
     Q_EMIT contentsChanged();
     setLoading(false, tr("Cannot read the folder: %1").arg(reason));
 }
@@ -206,12 +221,14 @@ void FolderListing::setSortMode(SortMode mode)
         PairingService::sortByName(m_pairs);
     else
         PairingService::sortByDate(m_pairs);
+    reindex();
     Q_EMIT contentsChanged();
 }
 
 void FolderListing::replacePairs(QList<MediaPair> pairs, int64_t bytesGone)
 {
     m_pairs = std::move(pairs);
+    reindex();
     Q_EMIT contentsChanged();
     m_currentDirBytes = std::max<int64_t>(0, m_currentDirBytes - bytesGone);
     m_currentTreeBytes = std::max<int64_t>(0, m_currentTreeBytes - bytesGone);

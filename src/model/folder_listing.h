@@ -4,6 +4,7 @@
 #include "catalogue/media_pair.h"
 #include "model/grid_selection.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -14,6 +15,14 @@
 #include <optional>
 
 namespace vorlane {
+
+// What a listing found at its cells' copy paths.
+struct CopyFindings
+{
+    QSet<QUuid> withCopy;      // the cell's own copy is there
+    QSet<QUuid> copyOfAnother; // the copy of another file is there (it names another source)
+    QSet<QUuid> unknown;       // a copy is there, but an original cannot be read right now to tell whose
+};
 
 // The folder shown: the opened root, the current folder and the breadcrumb between them, the current
 // folder's sub-folders and cells in the chosen order, and the three size figures. Listing (scan, dates,
@@ -75,11 +84,9 @@ Q_SIGNALS:
     void loadingChanged();  // isLoading, loadError
     void sizesChanged();
     void sortModeChanged();
-    // A listing was applied: withCopy are the pairs whose copy exists on disk and is theirs, copyOfAnother
-    // those whose copy path holds the copy of another file (it names another source), select the cell asked
-    // for. Emitted after contentsChanged and before loading ends.
-    void listed(const QSet<QUuid> &withCopy, const QSet<QUuid> &copyOfAnother,
-                const std::optional<GridSelection> &select);
+    // A listing was applied: what stands at its cells' copy paths, and the cell asked for. Emitted after
+    // contentsChanged and before loading ends.
+    void listed(const CopyFindings &copies, const std::optional<GridSelection> &select);
 
 private:
     struct Result;
@@ -87,12 +94,15 @@ private:
     void fail(int token, const QString &reason);
     void refreshFreeSpace();
     void setLoading(bool loading, std::optional<QString> error);
+    void reindex(); // after every change of m_pairs
+
 
     std::optional<Path> m_rootPath;
     std::optional<Path> m_currentPath;
     QList<Path> m_breadcrumb;
     QList<FolderEntry> m_folders;
     QList<MediaPair> m_pairs;
+    QHash<QUuid, qsizetype> m_index; // cell id -> its place in m_pairs
     SortMode m_sortMode = SortMode::Name;
     std::optional<QString> m_loadError;
     bool m_isLoading = false;

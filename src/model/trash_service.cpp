@@ -1,5 +1,7 @@
 #include "model/trash_service.h"
 
+#include "copies/atomic_file.h"
+
 #include <QCoreApplication>
 
 #include <gio/gio.h>
@@ -14,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <set>
+#include <vector>
 #include <memory>
 #include <optional>
 
@@ -142,29 +146,49 @@ std::vector<std::string> likelyEntryNames(const std::string &name)
     return names;
 }
 
-// The entry a file became in a Trash's "files" folder: its likely names first, else any entry with its
-// inode. Entries are only looked at (lstat), never opened, and dot-names are passed over.
-std::optional<std::string> findEntry(int filesFd, const std::string &name, const FileIdentity &identity)
+// The names in a Trash's "files" folder that hold this file now: its likely names and any entry with its
+// inode (a hard link of it trashed before). Looked at, never opened.
+std::set<std::string> entriesOf(int filesFd, const std::string &name, const FileIdentity &identity)
 {
+    std::set<std::string> found;
     for (const std::string &candidate : likelyEntryNames(name)) {
         if (isTheFile(filesFd, candidate, identity))
-            return candidate;
+            found.insert(candidate);
     }
     const int listFd = ::openat(filesFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listFd < 0)
-        return std::nullopt;
+        return found;
     std::unique_ptr<DIR, int (*)(DIR *)> dir(::fdopendir(listFd), &::closedir);
     if (!dir) {
         ::close(listFd);
-        return std::nullopt;
+        return found;
     }
     while (const dirent *entry = ::readdir(dir.get())) {
-        if (entry->d_name[0] == '.' || entry->d_ino != identity.inode)
-            continue;
-        if (isTheFile(filesFd, entry->d_name, identity))
-            return std::string(entry->d_name);
+        if (entry->d_name[0] != '.' && entry->d_ino == identity.inode && isTheFile(filesFd, entry->d_name, identity))
+            found.insert(entry->d_name);
     }
-    return std::nullopt;
+    return found;
+}
+
+// The bytes of an entry's .trashinfo, read without following a link and only from a small regular file.
+std::optional<std::string> infoOf(const std::filesystem::path &files, const std::string &entry)
+{
+    const Fd infoFd(::open((files.parent_path() / "info").c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!infoFd)
+        return std::nullopt;
+    const Fd fd(::openat(infoFd.get(), (entry + ".trashinfo").c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st = {};
+    if (!fd || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > 64 * 1024)
+        return std::nullopt;
+    std::string bytes(size_t(st.st_size), '\0');
+    size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd.get(), bytes.data() + got, bytes.size() - got);
+        if (n <= 0)
+            return std::nullopt;
+        got += size_t(n);
+    }
+    return bytes;
 }
 
 // Opens a folder by an absolute path one component at a time, following no symbolic link on the way.
@@ -209,6 +233,20 @@ TrashResult trash(const QList<std::filesystem::path> &files)
         moved.folder = real.get();
         moved.folderIdentity = *folder;
 
+        // What the Trash folders already hold of this file (a hard link of it trashed before under the same
+        // name is the same inode): the entry this move makes is the one that was not there.
+        struct Candidate
+        {
+            std::filesystem::path trashFolder;
+            std::set<std::string> before;
+        };
+        std::vector<Candidate> candidates;
+        for (const std::filesystem::path &trashFolder : trashFolders(moved.folder, moved.identity.device)) {
+            const Fd filesFd(::open((trashFolder / "files").c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            candidates.push_back({trashFolder, filesFd ? entriesOf(filesFd.get(), path.filename().native(), moved.identity)
+                                                       : std::set<std::string>()});
+        }
+
         GFilePtr file(g_file_new_for_path(path.c_str()));
         GError *rawError = nullptr;
         const bool ok = g_file_trash(file.get(), nullptr, &rawError);
@@ -217,18 +255,23 @@ TrashResult trash(const QList<std::filesystem::path> &files)
             result.failed.append({path, error ? QString::fromUtf8(error->message) : QStringLiteral("?")});
             continue;
         }
-        // The entry it became, found by its identity (a rename keeps it) in the Trash GIO used.
-        for (const std::filesystem::path &trashFolder : trashFolders(moved.folder, moved.identity.device)) {
-            const Fd filesFd(::open((trashFolder / "files").c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        // The entry it became, found by its identity (a rename keeps it) in the Trash GIO used, and its
+        // .trashinfo as GIO wrote it.
+        for (const Candidate &candidate : candidates) {
+            const Fd filesFd(::open((candidate.trashFolder / "files").c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
             const auto filesIdentity = filesFd ? folderIdentity(filesFd.get()) : std::nullopt;
             if (!filesIdentity || filesIdentity->device != moved.identity.device)
                 continue;
-            if (auto entry = findEntry(filesFd.get(), path.filename().native(), moved.identity)) {
-                moved.files = trashFolder / "files";
-                moved.filesIdentity = *filesIdentity;
-                moved.entry = std::move(*entry);
-                break;
-            }
+            std::set<std::string> made = entriesOf(filesFd.get(), path.filename().native(), moved.identity);
+            for (const std::string &old : candidate.before)
+                made.erase(old);
+            if (made.size() != 1)
+                continue;
+            moved.files = candidate.trashFolder / "files";
+            moved.filesIdentity = *filesIdentity;
+            moved.entry = *made.begin();
+            moved.info = infoOf(moved.files, moved.entry).value_or(std::string());
+            break;
         }
         result.done.append(std::move(moved));
     }
@@ -272,7 +315,7 @@ RestoreResult restore(const QList<Trashed> &entries)
             refuse(errno == ENOENT ? translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "no longer in the Trash")) : systemReason(errno));
             continue;
         }
-        if (!S_ISREG(st.st_mode) || identityOf(st) != t.identity) {
+        if (!S_ISREG(st.st_mode) || identityOf(st) != t.identity || t.info.empty() || infoOf(t.files, t.entry) != t.info) {
             refuse(translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "the entry in the Trash is no longer the file that was moved")));
             continue;
         }
@@ -286,14 +329,14 @@ RestoreResult restore(const QList<Trashed> &entries)
             continue;
         }
         const std::string name = t.original.filename().native();
-        if (::renameat2(filesFd, t.entry.c_str(), folderFd, name.c_str(), RENAME_NOREPLACE) != 0) {
-            refuse(errno == EEXIST ? translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "another file now has its name there")) : systemReason(errno));
+        if (const int error = renameNoReplace(filesFd, t.entry.c_str(), folderFd, name.c_str()); error != 0) {
+            refuse(error == EEXIST ? translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "another file now has its name there")) : systemReason(error));
             continue;
         }
         // Between the look and the rename another process could have swapped the entry: what arrived must be
         // the file that left, or it goes back where it was.
         if (!isTheFile(folderFd, name, t.identity)) {
-            ::renameat2(folderFd, name.c_str(), filesFd, t.entry.c_str(), RENAME_NOREPLACE);
+            renameNoReplace(folderFd, name.c_str(), filesFd, t.entry.c_str());
             refuse(translated(QT_TRANSLATE_NOOP("vorlane::TrashService", "the entry in the Trash is no longer the file that was moved")));
             continue;
         }

@@ -34,6 +34,7 @@ struct Trashed
     std::filesystem::path files;    // the "files" folder of the Trash it went to
     FileIdentity filesIdentity;     // device and inode of that folder
     std::string entry;              // its name there (and of info/<entry>.trashinfo); empty when not found
+    std::string info;               // the bytes of info/<entry>.trashinfo right after the move
     FileIdentity identity;          // of the file itself
 };
 
@@ -56,7 +57,8 @@ struct RestoreResult
 };
 
 // Puts back files that trash() moved. An entry is restored only when it is still a regular file with the
-// identity it had, and only into the very folder it came from, reached without following a symbolic link;
+// identity it had, under the name GIO gave it then, with its .trashinfo unchanged (a hard link of the same
+// file trashed under the same name by another program is another entry), and only into the very folder it came from, reached without following a symbolic link;
 // a place taken by another file is never overwritten. Nothing in the Trash is parsed or opened: a planted
 // entry, a FIFO or a device there changes nothing. Every refusal is reported with its reason. Thread-safe.
 RestoreResult restore(const QList<Trashed> &entries);

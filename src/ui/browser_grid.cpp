@@ -350,6 +350,7 @@ void BrowserGrid::paintEvent(QPaintEvent *event)
         if (status != m_model.marks().statuses().constEnd())
             cell.jobStatus = *status;
         cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
+        cell.copyUnknown = m_model.marks().unknown().contains(pair.id());
         if (const auto place = m_model.bursts().placeOf(pair.id())) {
             // The tray reaches a neighbour on the same row that is in the same group (a filtered view may
             // leave out frames between).
@@ -421,6 +422,7 @@ bool BrowserGrid::viewportEvent(QEvent *event)
             if (status != m_model.marks().statuses().constEnd())
                 cell.jobStatus = *status;
             cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
+            cell.copyUnknown = m_model.marks().unknown().contains(pair.id());
             cell.size = m_model.settings().thumbnailSize();
             const QList<CellPainter::Badge> badges = CellPainter::badgesFor(cell);
             const QList<QRectF> rects = CellPainter::badgeRects(cellViewportRect(index).topLeft(), cell);
@@ -430,6 +432,8 @@ bool BrowserGrid::viewportEvent(QEvent *event)
                     tip = tr("The copy could not be made: %1").arg(status->message());
                 else if (badges.last() == CellPainter::Badge::CopyOfAnother)
                     tip = tr("The copy belongs to another photo");
+                else if (badges.last() == CellPainter::Badge::CopyUnknown)
+                    tip = tr("The original cannot be read right now, so whether the copy is its own cannot be told");
             }
             if (!tip.isEmpty()) {
                 QToolTip::showText(help->globalPos(), Theme::plainToolTip(tip), viewport());

@@ -63,6 +63,8 @@ BadgeStyle styleOf(Badge b)
         return {Theme::Icon::warning, Theme::failed(), {}};
     case Badge::CopyOfAnother:
         return {Theme::Icon::linkOff, Theme::queued(), {}};
+    case Badge::CopyUnknown:
+        return {Theme::Icon::help, Theme::queued(), {}};
     }
     return {"", Qt::gray, {}};
 }
@@ -237,6 +239,8 @@ QList<Badge> badgesFor(const MediaCell &cell)
     }
     if (badges.isEmpty() && cell.copyOfAnother)
         badges.append(Badge::CopyOfAnother);
+    if (badges.isEmpty() && cell.copyUnknown)
+        badges.append(Badge::CopyUnknown);
     return badges;
 }
 

@@ -29,6 +29,7 @@ struct MediaCell
     bool isMarked = false;
     std::optional<BsideJobStatus> jobStatus;
     bool copyOfAnother = false; // the copy path holds another file's copy
+    bool copyUnknown = false;   // a copy is there, but its originals cannot be read right now to tell whose
     double size = 160;
     ViewSettings::ViewMode viewMode = ViewSettings::ViewMode::Merged;
     ViewSettings::FillMode fillMode = ViewSettings::FillMode::Fill;
@@ -57,7 +58,7 @@ void paintMedia(QPainter &painter, const QPointF &origin, const MediaCell &cell)
 
 // Which badges a media tile shows, top to bottom (the mark badge, then at most one job badge; an unmarked
 // tile whose copy path holds another file's copy says so instead).
-enum class Badge { Marked, Queued, Running, Completed, Failed, CopyOfAnother };
+enum class Badge { Marked, Queued, Running, Completed, Failed, CopyOfAnother, CopyUnknown };
 QList<Badge> badgesFor(const MediaCell &cell);
 // The badge rectangles of a tile at origin, in the order of badgesFor (for tooltips).
 QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell);

@@ -65,6 +65,7 @@ inline const char *const photo = "photo";
 inline const char *const brokenImage = "broken_image";
 inline const char *const photoLibrary = "photo_library";
 inline const char *const linkOff = "link_off";
+inline const char *const help = "help";
 inline const char *const createFolder = "create_new_folder";
 } // namespace Icon
 

@@ -98,7 +98,13 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     m_discard->setText(tr("Discard originals"));
     m_discard->setFont(Theme::uiFont(Theme::points(13), QFont::Medium));
     m_discard->setSymbol(QString::fromLatin1(Theme::Icon::trash), 15);
-    connect(m_discard, &PillButton::clicked, &m_model, &AppModel::discardOriginals);
+    // While a discard checks the originals against their copies, the button shows how far it is and stops it.
+    connect(m_discard, &PillButton::clicked, this, [this] {
+        if (m_model.discard().isTrashing())
+            m_model.discard().cancel();
+        else
+            m_model.discardOriginals();
+    });
     row->addWidget(m_discard);
 
     const CopyMarks &marks = m_model.marks();
@@ -108,6 +114,7 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     connect(&m_model.settings(), &ViewSettings::changed, this, &TopBar::showViews);
     connect(&m_model.listing(), &FolderListing::contentsChanged, this, &TopBar::showViews);
     connect(&m_model.discard(), &DiscardRun::trashingChanged, this, &TopBar::showDiscard);
+    connect(&m_model.discard(), &DiscardRun::progressChanged, this, &TopBar::showDiscard);
     connect(&m_model.listing(), &FolderListing::contentsChanged, this, &TopBar::showDiscard);
     connect(&m_model.listing(), &FolderListing::locationChanged, this, &TopBar::rebuildBreadcrumb);
     connect(&m_model.listing(), &FolderListing::sizesChanged, this, &TopBar::showCapacity);
@@ -187,7 +194,16 @@ void TopBar::showDiscard()
 {
     const int n = m_model.discard().discardableCount();
     const int broken = int(m_model.discard().brokenOriginals().size());
-    m_discard->setEnabled(n + broken >= 1 && !m_model.discard().isTrashing());
+    if (m_model.discard().isTrashing()) {
+        const auto [checked, total] = m_model.discard().progress();
+        const int percent = total > 0 ? int(std::min<int64_t>(100, checked * 100 / total)) : 0;
+        m_discard->setText(tr("Checking %1% · Stop").arg(percent));
+        m_discard->setToolTip(tr("Every original is read and checked against its copy before it moves; click to stop"));
+        m_discard->setEnabled(true);
+        return;
+    }
+    m_discard->setText(tr("Discard originals"));
+    m_discard->setEnabled(n + broken >= 1);
     QString tip = n >= 1 ? tr("Move the originals of %n marked cell(s) whose copies are made to the Trash", nullptr, n)
                          : tr("No originals to discard (mark with D and let the copies finish first)");
     if (broken >= 1)

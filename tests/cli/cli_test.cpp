@@ -163,6 +163,40 @@ TEST_F(CliCopy, ACopyOfAnotherFileIsNotThisCellsCopy)
     ASSERT_EQ(scan({qpath(dir)}, &j), 0);
     EXPECT_TRUE(j[u"cells"_s].toArray()[0].toObject()[u"hasCopy"_s].toBool());
 }
+// The ways a file under a copied name stops being the file copied: the scan counts the copy as the cell's only
+// when every original is still what the copy records, and finds the record behind a photo tool's XMP.
+TEST_F(CliCopy, AReusedNameIsNoMark)
+{
+    ASSERT_TRUE(makeJpeg(dir / "IMG_1.JPG", 640, 480));
+    t.file("card/IMG_1.CR2", std::string(200'000, 'r'));
+    // A BMP's first 64 KiB is its header and the picture's bottom rows: a sky shares them.
+    ASSERT_TRUE(magick({u"-size"_s, u"200x200"_s, u"xc:skyblue"_s}, dir / "sky.bmp"));
+    QByteArray out;
+    ASSERT_EQ(copyCommand({qpath(dir)}, &out), 0) << out.toStdString();
+    const auto hasCopy = [&](const QString &name) {
+        QJsonObject j;
+        EXPECT_EQ(scan({qpath(dir)}, &j), 0);
+        for (const QJsonValue &cell : j[u"cells"_s].toArray()) {
+            if (cell[u"displayName"_s].toString() == name)
+                return cell[u"hasCopy"_s].toBool();
+        }
+        ADD_FAILURE() << "no cell " << name.toStdString();
+        return false;
+    };
+    ASSERT_TRUE(hasCopy(u"IMG_1.CR2+JPG"_s) && hasCopy(u"sky.bmp"_s));
+    ASSERT_EQ(runTool(u"exiftool"_s, {u"-overwrite_original"_s, u"-XMP-dc:Description="_s + QString(20000, u'x'),
+                                      qpath(dir / "card_bside" / "IMG_1_bside.jpg")}),
+              0);
+    EXPECT_TRUE(hasCopy(u"IMG_1.CR2+JPG"_s)) << "the record is found behind 20 KB of XMP";
+
+    t.file("card/IMG_1.CR2", std::string(100'000, 'r') + std::string(100'000, 'R'));
+    EXPECT_FALSE(hasCopy(u"IMG_1.CR2+JPG"_s)) << "the RAW of the pair was replaced";
+    ASSERT_TRUE(magick({u"-size"_s, u"200x200"_s, u"xc:skyblue"_s, u"-fill"_s, u"red"_s, u"-draw"_s,
+                        u"rectangle 0,0 20,20"_s},
+                       dir / "sky.bmp"));
+    EXPECT_FALSE(hasCopy(u"sky.bmp"_s)) << "same size and first 64 KiB, another picture";
+}
+
 TEST_F(CliCopy, UsageErrorsAndMissingPaths)
 {
     QByteArray out;

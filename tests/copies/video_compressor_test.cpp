@@ -135,9 +135,9 @@ TEST_P(Clip, CopyHasTheExpectedStreamsAndReplacesAnEarlierCopy)
     EXPECT_LT(bytes.find("moov"), bytes.find("mdat")) << "the index comes before the media data (+faststart)";
     EXPECT_EQ(namesIn(bside), std::vector<std::string>{"clip_bside.mp4"}) << "no temporary file may be left";
     EXPECT_EQ(probe(destination, "v:0", "format_tags=comment"),
-              "TAG:comment=" + CopyProvenance::toText(*CopyProvenance::of(source)).toStdString())
+              "TAG:comment=" + CopyProvenance::toText({{*CopyProvenance::fully(source)}}).toStdString())
         << "the copy names its source, in the tag other programs read";
-    EXPECT_EQ(CopyProvenance::recordedIn(destination), CopyProvenance::of(source));
+    EXPECT_EQ(CopyProvenance::recordedIn(destination), CopyProvenance::Record{{*CopyProvenance::fully(source)}});
 }
 
 INSTANTIATE_TEST_SUITE_P(

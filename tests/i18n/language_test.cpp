@@ -58,6 +58,49 @@ TEST(InterfaceLanguage, KeyStringsInChineseWithTheCatalogueAndInEnglishWithout)
     InterfaceLanguage::install(Language::Chinese);
 }
 
+// A phrase's places are filled in one pass, in English and in Chinese alike: what an argument brings (a file
+// named "bad%2name.jpg", a library's message holding "%1") is never read as a place, arguments nest, and a
+// place with no argument stays as it is.
+TEST(InterfaceLanguage, PhrasesFillEachPlaceOnceWhateverTheArgumentsHold)
+{
+    const auto verbatim = [](const QString &text) { return Phrase::verbatim(text); };
+    const char *cannotDecode = QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot decode \"%1\": %2");
+    const char *either = QT_TRANSLATE_NOOP("vorlane::Phrase", "%1; cannot decode \"%2\" either: %3");
+    const char *tooLarge
+        = QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture \"%1\" is too large to copy (%2 x %3 pixels)");
+    struct Row
+    {
+        Phrase phrase;
+        QString english;
+        QString chinese;
+    };
+    const std::vector<Row> rows{
+        {Phrase(cannotDecode, {verbatim(u"bad%2name.jpg"_s), verbatim(u"Premature end of input file"_s)}),
+         u"cannot decode \"bad%2name.jpg\": Premature end of input file"_s,
+         u"无法解码“bad%2name.jpg”：Premature end of input file"_s},
+        {Phrase(cannotDecode, {verbatim(u"%1%2%%.jpg"_s), verbatim(u"at 100%: %1"_s)}),
+         u"cannot decode \"%1%2%%.jpg\": at 100%: %1"_s, u"无法解码“%1%2%%.jpg”：at 100%: %1"_s},
+        {Phrase(either,
+                {Phrase(cannotDecode, {verbatim(u"IMG_%3.JPG"_s), verbatim(u"%2"_s)}), verbatim(u"IMG_%1.CR2"_s),
+                 verbatim(u"%3"_s)}),
+         u"cannot decode \"IMG_%3.JPG\": %2; cannot decode \"IMG_%1.CR2\" either: %3"_s,
+         u"无法解码“IMG_%3.JPG”：%2；“IMG_%1.CR2”也无法解码：%3"_s},
+        {Phrase(cannotDecode, {verbatim(u"IMG_1.JPG"_s)}), u"cannot decode \"IMG_1.JPG\": %2"_s,
+         u"无法解码“IMG_1.JPG”：%2"_s},
+        {Phrase(tooLarge, {verbatim(u"%2.jpg"_s), verbatim(u"21000"_s), verbatim(u"20100"_s)}),
+         u"the picture \"%2.jpg\" is too large to copy (21000 x 20100 pixels)"_s,
+         u"图片“%2.jpg”太大，无法制作副本（21000 × 20100 像素）"_s},
+    };
+    for (const Row &row : rows) {
+        InterfaceLanguage::install(Language::Chinese);
+        EXPECT_EQ(row.phrase.text().toStdString(), row.chinese.toStdString());
+        EXPECT_EQ(row.phrase.english().toStdString(), row.english.toStdString()) << "in Chinese too";
+        InterfaceLanguage::install(Language::English);
+        EXPECT_EQ(row.phrase.text().toStdString(), row.english.toStdString());
+    }
+    InterfaceLanguage::install(Language::Chinese);
+}
+
 // Every message of the catalogue is translated, and no source line of the program holds a Chinese string
 // (the source strings are English: a Chinese one would never reach an English desktop).
 TEST(InterfaceLanguage, TheCatalogueIsCompleteAndTheSourcesAreEnglish)

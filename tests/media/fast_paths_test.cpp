@@ -74,21 +74,58 @@ TEST(LanczosResampler, AgreesWithLibvipsLanczos3)
     EXPECT_THROW(LanczosResampler::resample(pixels, 100, 75, stop.get_token()), CancelledError);
 }
 
-// The DCT scale chosen is the smallest n/8 that still covers what was asked; JPEGs whose colours need the
-// general decoder are left to it, and a damaged one is refused.
+// The DCT scale chosen is the smallest n/8 that still covers what was asked; below 1/8, whole blocks of the
+// 1/8 decode are averaged while the result still covers it (blocks cut by the edge average what is there),
+// as libvips' box shrink of the same 1/8 decode does. JPEGs whose colours need the general decoder are left
+// to it, and a damaged one is refused.
 TEST(JpegDecoder, DecodesAtTheSmallestScaleThatCoversTheTarget)
 {
+    VipsRuntime::ensureStarted();
     test::TempTree t;
     const fs::path photo = t.root() / "photo.jpg";
     ASSERT_TRUE(test::magick({u"-size"_s, u"1600x1200"_s, u"plasma:fractal"_s, u"-quality"_s, u"90"_s}, photo));
-    const std::vector<std::pair<QSize, QSize>> rows{{{200, 150}, {200, 150}},     {{201, 100}, {400, 300}},
-                                                    {{600, 450}, {600, 450}},     {{601, 10}, {800, 600}},
-                                                    {{1500, 1125}, {1600, 1200}}, {{1600, 1200}, {1600, 1200}}};
-    for (const auto &[asked, decoded] : rows) {
+    // asked, decoded, blocks of the 1/8 decode averaged (0: none)
+    const std::vector<std::tuple<QSize, QSize, int>> rows{{{200, 150}, {200, 150}, 0},
+                                                          {{201, 100}, {400, 300}, 0},
+                                                          {{600, 450}, {600, 450}, 0},
+                                                          {{601, 10}, {800, 600}, 0},
+                                                          {{1500, 1125}, {1600, 1200}, 0},
+                                                          {{1600, 1200}, {1600, 1200}, 0},
+                                                          {{100, 75}, {100, 75}, 2},
+                                                          {{99, 10}, {100, 75}, 2},
+                                                          {{50, 37}, {50, 38}, 4},
+                                                          {{30, 30}, {40, 30}, 5},
+                                                          {{1, 1}, {2, 1}, 150}};
+    for (const auto &[asked, decoded, blocks] : rows) {
+        SCOPED_TRACE(std::to_string(asked.width()) + "x" + std::to_string(asked.height()));
         const auto pixels = JpegDecoder::decodeScaled(photo, asked.width(), asked.height(), {});
         ASSERT_TRUE(pixels.has_value());
-        EXPECT_EQ(QSize(pixels->width, pixels->height), decoded) << asked.width() << "x" << asked.height();
-        EXPECT_EQ(pixels->rgb.size(), size_t(decoded.width()) * decoded.height() * 3);
+        EXPECT_EQ(QSize(pixels->width, pixels->height), decoded);
+        ASSERT_EQ(pixels->rgb.size(), size_t(decoded.width()) * decoded.height() * 3);
+        if (blocks == 0)
+            continue;
+        // Whole blocks only: libvips' shrink leaves out the ones the edge cuts.
+        const vips::VImage eighth
+            = vips::VImage::new_from_file(photo.c_str(), vips::VImage::option()->set("shrink", 8));
+        const vips::VImage box = eighth.shrink(blocks, blocks).cast(VIPS_FORMAT_UCHAR);
+        const int width = std::min(box.width(), eighth.width() / blocks);
+        const int height = std::min(box.height(), eighth.height() / blocks);
+        const RgbPixels reference = pixelsOf(box);
+        double sum = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width * 3; ++x)
+                sum += std::abs(int(pixels->rgb[size_t(y * decoded.width() * 3 + x)])
+                                - int(reference.rgb[size_t(y * box.width() * 3 + x)]));
+        }
+        EXPECT_LT(sum / (width * height * 3), 1.0) << "mean difference per channel";
+        // The bottom right pixel averages its block as far as the picture goes.
+        const int x0 = (decoded.width() - 1) * blocks, y0 = (decoded.height() - 1) * blocks;
+        const vips::VImage corner = eighth.extract_area(x0, y0, std::min(blocks, eighth.width() - x0),
+                                                        std::min(blocks, eighth.height() - y0));
+        for (int band = 0; band < 3; ++band) {
+            const uint8_t ours = pixels->rgb[pixels->rgb.size() - 3 + size_t(band)];
+            EXPECT_NEAR(ours, corner.extract_band(band).avg(), 1.0) << "band " << band;
+        }
     }
 
     const fs::path cmyk = t.root() / "cmyk.jpg";
@@ -104,6 +141,19 @@ TEST(JpegDecoder, DecodesAtTheSmallestScaleThatCoversTheTarget)
     const fs::path cut = t.file("cut.jpg", bytes.substr(0, bytes.size() / 2));
     EXPECT_THROW(JpegDecoder::decodeScaled(cut, 200, 150, {}), DecodeError);
     EXPECT_THROW(JpegDecoder::decodeScaled(t.file("empty.jpg"), 200, 150, {}), DecodeError);
+    // Cut short with a restart marker after every row of blocks, where libjpeg would pick up at each marker
+    // and decode grey to the bottom.
+    const fs::path ppm = t.root() / "photo.ppm";
+    ASSERT_TRUE(test::magick({test::qpath(photo)}, ppm));
+    const fs::path restarts = t.root() / "restarts.jpg";
+    ASSERT_EQ(
+        test::runTool(u"cjpeg"_s, {u"-restart"_s, u"1"_s, u"-outfile"_s, test::qpath(restarts), test::qpath(ppm)}), 0);
+    const std::string restartBytes = test::readFile(restarts);
+    ASSERT_NE(restartBytes.find("\xff\xdd"), std::string::npos) << "a restart interval";
+    EXPECT_TRUE(JpegDecoder::decodeScaled(restarts, 200, 150, {}).has_value());
+    EXPECT_THROW(JpegDecoder::decodeScaled(t.file("restartsCut.jpg", restartBytes.substr(0, restartBytes.size() / 2)),
+                                           200, 150, {}),
+                 DecodeError);
 }
 
 // A progressive JPEG whose last scan is repeated: every repeat is a whole pass over the picture, so a few
@@ -120,8 +170,8 @@ std::string scanBomb(const std::string &progressive, int repeats)
 }
 
 // Hostile JPEGs fail on their own terms, as libvips' loader fails them, instead of holding a thread: a file
-// that repeats its scans, one whose header asks for more pixels or (progressive) coefficient memory than a
-// decode may take. The checks come before any pixel is decoded, in the fast path and in libvips' alike.
+// that repeats its scans, one whose header asks for more (progressive) coefficient memory than a decode may
+// take or claims far more pixels than its data holds.
 TEST(JpegDecoder, HostileFilesFailBeforeTheyCostMinutes)
 {
     VipsRuntime::ensureStarted();
@@ -136,22 +186,42 @@ TEST(JpegDecoder, HostileFilesFailBeforeTheyCostMinutes)
     EXPECT_THROW(vips::VImage::new_from_file(bomb.c_str()).avg(), vips::VError) << "libvips refuses it too";
     vips_error_clear();
 
-    // The frame header's size, set past each budget: 25000 x 20000 progressive (500 MP of coefficients at
-    // 3 bytes a pixel), 30000 x 20000 baseline (600 MP).
-    const auto withSize = [](std::string jpeg, char marker, int width, int height) {
-        const size_t sof = jpeg.find(std::string("\xff") + marker);
-        jpeg[sof + 5] = char(height >> 8);
-        jpeg[sof + 6] = char(height & 0xff);
-        jpeg[sof + 7] = char(width >> 8);
-        jpeg[sof + 8] = char(width & 0xff);
-        return jpeg;
-    };
-    const fs::path wide = t.file("wide.jpg", withSize(bytes, '\xc2', 25000, 20000));
-    EXPECT_THROW(JpegDecoder::decodeScaled(wide, 500, 500, {}), DecodeError);
+    // Frame headers over a few KiB of data. Refused on the header, as too large for a decode (the file may be
+    // good): 25000 x 20000 progressive (500 MP of coefficients at 3 bytes a pixel), and 65535 x 64, past
+    // libjpeg's 65,500 pixels a side. A 30000 x 20000 baseline streams at any size: it fails as damaged where
+    // its data ends, before the rest is decoded grey; asked for at half its size, it would return 15000 x
+    // 10000 pixels, and is too large before any is decoded.
     const fs::path baseline = t.root() / "baseline.jpg";
     ASSERT_TRUE(test::magick({u"-size"_s, u"64x64"_s, u"gradient:"_s}, baseline));
-    const fs::path huge = t.file("huge.jpg", withSize(test::readFile(baseline), '\xc0', 30000, 20000));
-    EXPECT_THROW(JpegDecoder::decodeScaled(huge, 500, 500, {}), DecodeError);
+    struct Row
+    {
+        const char *name;
+        std::string jpeg;
+        QSize asked;
+        DecodeError::Kind kind;
+    };
+    const std::vector<Row> rows{
+        {"wide.jpg", test::withJpegSize(bytes, 25000, 20000), {500, 500}, DecodeError::Kind::TooLarge},
+        {"beyondLibjpeg.jpg",
+         test::withJpegSize(test::readFile(baseline), 65535, 64),
+         {500, 500},
+         DecodeError::Kind::TooLarge},
+        {"huge.jpg",
+         test::withJpegSize(test::readFile(baseline), 30000, 20000),
+         {500, 500},
+         DecodeError::Kind::Undecodable},
+        {"hugeAtHalf.jpg",
+         test::withJpegSize(test::readFile(baseline), 30000, 20000),
+         {15000, 10000},
+         DecodeError::Kind::TooLarge}};
+    for (const Row &row : rows) {
+        try {
+            JpegDecoder::decodeScaled(t.file(row.name, row.jpeg), row.asked.width(), row.asked.height(), {});
+            ADD_FAILURE() << row.name << " decoded";
+        } catch (const DecodeError &error) {
+            EXPECT_EQ(error.kind(), row.kind) << row.name << ": " << error.what();
+        }
+    }
 }
 
 // Left half red, right half blue, so that the trim and the turn can be seen in the thumbnail.

@@ -148,6 +148,45 @@ TEST(ImageDecoder, HeicWithOnlyAnExifOrientationHasItsSkyOnTop)
     EXPECT_GT(top.extract_band(2).avg() - top.extract_band(0).avg(), 80) << "the top band is the blue sky";
 }
 
+// What a decode may hold is judged on the header, at the size asked for and whichever decoder reads the file:
+// a full-size decode of a 30000 x 20000 baseline JPEG would return 1.8 GB and is too large, though at the
+// copy's size it streams (and then fails as damaged: its data is that of a 64 x 64 picture); a progressive
+// 16000 x 16000 holds 768 MB of coefficients at any size, at full size in libvips' decoder too. The headers
+// are written over small files that ImageMagick made.
+TEST(HostileFiles, TooLargeIsJudgedOnTheHeaderAtTheSizeAskedFor)
+{
+    test::TempTree t;
+    ASSERT_TRUE(test::magick({u"-size"_s, u"64x64"_s, u"plasma:fractal"_s}, t.root() / "baseline.jpg"));
+    ASSERT_TRUE(test::magick({u"-size"_s, u"64x64"_s, u"plasma:fractal"_s, u"-interlace"_s, u"JPEG"_s},
+                             t.root() / "progressive.jpg"));
+    const fs::path claimsHuge
+        = t.file("claimsHuge.jpg", test::withJpegSize(test::readFile(t.root() / "baseline.jpg"), 30000, 20000));
+    const fs::path progressive
+        = t.file("progressive16k.jpg", test::withJpegSize(test::readFile(t.root() / "progressive.jpg"), 16000, 16000));
+    struct Row
+    {
+        fs::path file;
+        int maxLongEdge;
+        DecodeError::Kind kind;
+    };
+    const std::vector<Row> rows{{claimsHuge, 0, DecodeError::Kind::TooLarge},
+                                {claimsHuge, 1920, DecodeError::Kind::Undecodable},
+                                {progressive, 0, DecodeError::Kind::TooLarge},
+                                {progressive, 1920, DecodeError::Kind::TooLarge}};
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.file.filename().string() + " at " + std::to_string(row.maxLongEdge));
+        try {
+            ImageDecoder::decode(row.file, row.maxLongEdge);
+            ADD_FAILURE() << "decoded";
+        } catch (const DecodeError &error) {
+            EXPECT_EQ(error.kind(), row.kind) << error.what();
+            if (row.kind == DecodeError::Kind::TooLarge) {
+                EXPECT_EQ(error.size(), row.file == claimsHuge ? QSize(30000, 20000) : QSize(16000, 16000));
+            }
+        }
+    }
+}
+
 // Clips that crash or stall the EXIF library and libvips' other loaders, renamed as stills and RAWs: the
 // decode refuses them by their bytes at once, for the grid's thumbnail, the preview and the copy alike.
 TEST(HostileFiles, ClipsNamedAsStillsAreRefused)

@@ -95,6 +95,56 @@ TEST_F(Bursts, KeepTheBestMarksTheRestAndUndoTakesTheBatchBack)
     EXPECT_EQ(notices.last().first().toString(), u"这张不在连拍组中"_s);
 }
 
+// K means keep this frame: a marked frame is unmarked (so a discard never takes it), in the marked view too,
+// and Ctrl+Z marks it again. Batches undo one by one, newest first, and the stack says when it is empty.
+TEST_F(Bursts, KeepsTheChosenFrameAndUndoesBatchByBatch)
+{
+    QSignalSpy notices(&m, &AppModel::notice);
+    for (const char *name : {"IMG_1_a3.jpg", "IMG_2_a9.jpg", "IMG_3_a5.jpg"})
+        m.marks().toggle(id(name));
+    m.settings().setFolderView(ViewSettings::FolderView::Marked);
+    m.cursor().selectByClick(GridSelection::media(id("IMG_2_a9.jpg")));
+    m.keepBest(false);
+    EXPECT_EQ(m.marks().marked(), (QSet<QUuid>{id("IMG_1_a3.jpg"), id("IMG_3_a5.jpg")})) << "the kept frame is unmarked";
+    m.settings().setFolderView(ViewSettings::FolderView::All);
+    m.cursor().selectByClick(GridSelection::media(id("IMG_4_b2.jpg")));
+    m.keepBest(false);
+    EXPECT_TRUE(m.marks().marked().contains(id("IMG_5_b4.jpg")));
+
+    m.undo();
+    EXPECT_FALSE(m.marks().marked().contains(id("IMG_5_b4.jpg"))) << "the newest batch first";
+    EXPECT_TRUE(m.marks().marked().contains(id("IMG_1_a3.jpg")));
+    m.undo();
+    EXPECT_EQ(m.marks().marked(), (QSet<QUuid>{id("IMG_1_a3.jpg"), id("IMG_2_a9.jpg"), id("IMG_3_a5.jpg")}))
+        << "the kept frame is marked again; the frames marked before the press stay marked";
+    m.undo();
+    EXPECT_EQ(notices.last().first().toString(), u"没有更多可撤销的操作"_s);
+}
+
+// A burst of thousands: the press returns with every mark set, and the jobs reach the scheduler a few hundred
+// at a time from the event loop, so the window is never held for all of them.
+TEST(BurstBatch, MarksAtOnceAndHandsTheJobsOverInBatches)
+{
+    TempTree t;
+    const auto shot = t.root() / "shot.jpg";
+    ASSERT_TRUE(makeJpeg(shot, 16, 16, {u"-DateTimeOriginal=2024:06:01 09:00:00"_s}));
+    constexpr int kFrames = 2000;
+    for (int i = 0; i < kFrames; ++i)
+        std::filesystem::create_hard_link(shot, t.root() / ("IMG_" + std::to_string(i) + "_a5.jpg"));
+    std::filesystem::remove(shot);
+    FakeEncoder encoder; // never opened: the jobs wait
+    AppModel m{nullptr, quietMachine(), encoder.function(), fakeFeatures};
+    m.bursts().setStartDelay(0);
+    ASSERT_TRUE(openAndWait(m, t.root()));
+    ASSERT_TRUE(waitUntil([&] { return m.bursts().isSettled(); }, 120000));
+    ASSERT_EQ(m.bursts().membersOf(m.listing().pairs()[0].id()).size(), kFrames);
+    m.cursor().select(GridSelection::media(m.listing().pairs()[0].id()));
+    m.keepBest(false);
+    EXPECT_EQ(m.marks().marked().size(), kFrames - 1);
+    EXPECT_LT(m.marks().scheduler().progress().total, kFrames - 1) << "not every job was handed over at once";
+    EXPECT_TRUE(waitUntil([&] { return m.marks().scheduler().progress().total == kFrames - 1; }));
+}
+
 // C compares the selected cell with the next; the candidate moves past the reference, wrapping; R makes it
 // the reference; D marks it and moves on; closing selects the candidate.
 TEST_F(Bursts, TheCompareCursor)

@@ -1,3 +1,4 @@
+#include "catalogue/copy_provenance.h"
 #include "testsupport/model_support.h"
 
 #include <QSemaphore>
@@ -19,6 +20,7 @@ class Discard : public ::testing::Test
 protected:
     void SetUp() override
     {
+        freshTrash();
         t.dir("sub");
         for (const char *name : {"IMG_1.JPG", "IMG_1.CR2", "IMG_2.JPG", "IMG_2.CR2", "b.jpg", "c%20 odd.jpg"})
             t.file(name, name);
@@ -73,12 +75,12 @@ TEST_F(Discard, UndoPutsTheLastRunBackAndSaysWhatItCannot)
         markAndWait(name);
     ASSERT_TRUE(discardAndWait());
     ASSERT_EQ(*m.discard().lastResult(), u"已丢弃 4 个文件"_s);
-    ASSERT_TRUE(m.discard().canUndo());
+    ASSERT_EQ(m.undoable(), AppModel::Undoable::Discard);
     t.file("b.jpg", "a new photo in its place");
     const fs::path trashed = fs::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Trash" / "files" / "c%20 odd.jpg";
     ASSERT_TRUE(fs::remove(trashed)) << "emptied from the Trash meanwhile";
-    m.discard().undo();
-    EXPECT_FALSE(m.discard().canUndo());
+    m.undo();
+    EXPECT_EQ(m.undoable(), AppModel::Undoable::Nothing);
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
     EXPECT_EQ(*m.discard().lastResult(), u"已恢复 2 个文件，2 个未恢复\nb.jpg：原位置已有同名文件 等另外 1 个文件"_s);
     EXPECT_EQ(test::readFile(t.root() / "IMG_1.CR2"), "IMG_1.CR2");
@@ -153,6 +155,44 @@ TEST_F(Discard, BrokenOriginalsGoOnlyWithConsent)
     m.setConsent({}); // no one to ask: broken originals stay
     m.discardOriginals();
     EXPECT_TRUE(fs::exists(t.root() / "c%20 odd.jpg"));
+}
+
+// The consent covers the cells it listed: a copy that fails as undecodable while the question is open waits
+// for the next press.
+TEST_F(Discard, ConsentCoversOnlyWhatItListed)
+{
+    encoder.setMode(FakeEncoder::Mode::Undecodable);
+    m.marks().toggle(pairIdNamed(m, u"b.jpg"_s));
+    ASSERT_TRUE(waitUntil([&] { return m.discard().brokenOriginals().size() == 1; }));
+    m.setConsent([&](const QList<DiscardRun::Broken> &listed, int) {
+        EXPECT_EQ(listed.size(), 1);
+        m.marks().toggle(pairIdNamed(m, u"c%20 odd.jpg"_s)); // fails while the question is open
+        EXPECT_TRUE(waitUntil([&] { return m.discard().brokenOriginals().size() == 2; }));
+        return AppModel::Consent::AlsoBroken;
+    });
+    ASSERT_TRUE(discardAndWait());
+    EXPECT_FALSE(fs::exists(t.root() / "b.jpg"));
+    EXPECT_TRUE(fs::exists(t.root() / "c%20 odd.jpg")) << "never listed, never agreed to";
+    EXPECT_TRUE(m.marks().marked().contains(pairIdNamed(m, u"c%20 odd.jpg"_s)));
+}
+
+// Quitting with copies unfinished: they are named, and giving them up drops their marks and stops their jobs.
+TEST_F(Discard, UnfinishedCopiesAreKnownAndCanBeGivenUp)
+{
+    FakeEncoder held;
+    AppModel waiting{nullptr, quietMachine(), held.function()};
+    ASSERT_TRUE(openAndWait(waiting, t.root()));
+    EXPECT_TRUE(waiting.marks().unfinished().isEmpty());
+    waiting.marks().toggle(pairIdNamed(waiting, u"b.jpg"_s));
+    waiting.marks().toggle(pairIdNamed(waiting, u"IMG_1.CR2+JPG"_s));
+    EXPECT_EQ(waiting.marks().unfinished(), (QList<fs::path>{t.root() / "IMG_1.JPG", t.root() / "b.jpg"}));
+    ASSERT_TRUE(navigateAndWait(waiting, t.root() / "sub"));
+    EXPECT_EQ(waiting.marks().unfinished().size(), 2) << "a folder left keeps its jobs";
+    EXPECT_EQ(waiting.marks().abandonUnfinished().size(), 2);
+    EXPECT_TRUE(waiting.marks().unfinished().isEmpty());
+    held.open();
+    ASSERT_TRUE(waitUntil([&] { return waiting.marks().scheduler().progress().isIdle(); }));
+    EXPECT_FALSE(fs::exists(copies() / "b_bside.jpg")) << "a job given up makes no copy";
 }
 
 // Whatever cannot move stays, marked: a cell whose copy has gone keeps all its originals, a pair of which one
@@ -368,6 +408,53 @@ protected:
     AppModel m{nullptr, quietMachine(), encoder.function()};
     QUuid a, b;
 };
+
+// Unmarking removes only the cell's own copy. A copy that names another photo (a reused name: the grey badge),
+// or whose originals cannot be read right now, stays where it is, whatever the job that would have set it
+// aside is doing; a folder at the copy path is no copy and no mark.
+struct UnmarkRow
+{
+    const char *name;
+    std::function<void(const fs::path &copy)> plant; // what lies at a_bside.jpg before the listing
+    bool listedMarked;
+    bool copyStays; // after D, D with the job still waiting
+};
+
+class Unmarking : public MarkingStates, public ::testing::WithParamInterface<UnmarkRow>
+{
+};
+
+TEST_P(Unmarking, RemovesOnlyTheCellsOwnCopy)
+{
+    const UnmarkRow &row = GetParam();
+    const fs::path copy = t.root() / (t.root().filename().native() + "_bside") / "a_bside.jpg";
+    fs::create_directories(copy.parent_path());
+    row.plant(copy);
+    ASSERT_TRUE(navigateAndWait(m, t.root()));
+    a = pairIdNamed(m, u"a.jpg"_s);
+    EXPECT_EQ(m.marks().marked().contains(a), row.listedMarked);
+    m.marks().toggle(a);
+    m.marks().toggle(a);
+    EXPECT_EQ(fs::exists(copy), row.copyStays);
+    if (row.copyStays && fs::is_regular_file(copy)) {
+        EXPECT_NE(readFile(copy), "") << "unchanged";
+    }
+}
+
+using vorlane::test::PrintTo;
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Unmarking,
+    ::testing::Values(
+        UnmarkRow{"a copy made before copies named their source",
+                  [](const fs::path &copy) { std::ofstream(copy) << "an old copy"; }, true, false},
+        UnmarkRow{"the copy of another photo under the same name",
+                  [](const fs::path &copy) {
+                      const QByteArray other = "vorlane-source size=1 head64k-sha256=" + QByteArray(64, 'a');
+                      std::ofstream(copy, std::ios::binary) << CopyProvenance::withJpegComment("\xff\xd8\xff\xd9", other);
+                  },
+                  false, true},
+        UnmarkRow{"a folder", [](const fs::path &copy) { fs::create_directory(copy); }, false, true}),
+    RowName());
 
 TEST_F(MarkingStates, UnmarkQueuedAndRunning)
 {

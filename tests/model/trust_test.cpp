@@ -44,7 +44,7 @@ class Undo : public ::testing::TestWithParam<Tampering>
 
 TEST_P(Undo, RestoresOnlyTheEntryItMade)
 {
-    fs::remove_all(trashDir()); // each case tampers with the entry named after its own photo
+    freshTrash(); // each case tampers with the entry named after its own photo
     TempTree t;
     const fs::path card = t.dir("card");
     const fs::path photo = t.file("card/IMG_0001.JPG", "the photo the user discarded");
@@ -59,7 +59,7 @@ TEST_P(Undo, RestoresOnlyTheEntryItMade)
     ASSERT_FALSE(fs::exists(photo));
 
     GetParam().tamper(card, photo);
-    m.discard().undo();
+    m.undo();
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }, 10000))
         << "undo never blocks on what it finds in the Trash";
     EXPECT_EQ(m.discard().lastResult()->toStdString(), GetParam().result);
@@ -117,10 +117,80 @@ INSTANTIATE_TEST_SUITE_P(
                       fs::create_directory_symlink(card.parent_path() / "decoy", card);
                   },
                   "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：原文件夹已被替换（路径中出现了符号链接）", false},
+        Tampering{"its .trashinfo rewritten by another program",
+                  [](const fs::path &, const fs::path &photo) {
+                      plantInfo(photo.filename().native(), "/elsewhere/IMG_0001.JPG");
+                  },
+                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：回收站中的这个条目已不是移去的文件", false},
         Tampering{"emptied from the Trash",
                   [](const fs::path &, const fs::path &photo) { fs::remove(trashDir() / "files" / photo.filename()); },
                   "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：已不在回收站中", false}),
     RowName());
+
+// Discards the one photo of a fresh card and takes it back; the file system may refuse renameat2's
+// no-replace flag (some FUSE file systems answer EINVAL).
+struct UndoRun
+{
+    TempTree t;
+    fs::path card = t.dir("card");
+    fs::path photo = t.file("card/IMG_0001.JPG", "the photo the user discarded");
+    FakeEncoder encoder;
+    std::optional<AppModel> m;
+
+    UndoRun() { encoder.open(); }
+    void discard()
+    {
+        m.emplace(nullptr, quietMachine(), encoder.function());
+        ASSERT_TRUE(openAndWait(*m, card));
+        m->marks().toggle(m->listing().pairs()[0].id());
+        ASSERT_TRUE(waitUntil([&] { return m->discard().discardableCount() == 1; }));
+        m->discardOriginals();
+        ASSERT_TRUE(waitUntil([&] { return !m->discard().isTrashing() && m->discard().lastResult(); }));
+        ASSERT_FALSE(fs::exists(photo));
+    }
+    std::string undo()
+    {
+        m->undo();
+        EXPECT_TRUE(waitUntil([&] { return !m->discard().isTrashing() && !m->listing().isLoading(); }));
+        return m->discard().lastResult().value_or(QString()).toStdString();
+    }
+};
+
+// A hard link of the photo already in the Trash under the same name (another program trashed it) is the same
+// inode under the name the photo's own entry would have had: undo tells them apart by the entry GIO made.
+TEST(UndoIdentity, AHardLinkInTheTrashUnderTheSameNameIsAnotherEntry)
+{
+    const fs::path trash = freshTrash();
+    UndoRun run;
+    fs::create_hard_link(run.photo, run.t.dir("elsewhere") / "IMG_0001.JPG");
+    gioTrash(run.t.root() / "elsewhere" / "IMG_0001.JPG");
+    const std::string otherInfo = readFile(trash / "info" / "IMG_0001.JPG.trashinfo");
+    run.discard();
+    EXPECT_EQ(run.undo(), "已恢复 1 个文件");
+    EXPECT_EQ(readFile(run.photo), "the photo the user discarded");
+    EXPECT_TRUE(fs::exists(trash / "files" / "IMG_0001.JPG")) << "the other program's entry stays";
+    EXPECT_EQ(readFile(trash / "info" / "IMG_0001.JPG.trashinfo"), otherInfo);
+}
+
+// Where renameat2 answers EINVAL, a hard link and an unlink put the file back, never over another file.
+TEST(UndoIdentity, WithoutTheNoReplaceFlagALinkPutsBackAndNeverOverwrites)
+{
+    freshTrash();
+    const auto renameat2 = detail::renameat2Call;
+    detail::renameat2Call = [](int, const char *, int, const char *, unsigned int) {
+        errno = EINVAL;
+        return -1;
+    };
+    for (const bool taken : {false, true}) {
+        UndoRun run;
+        run.discard();
+        if (taken)
+            writeText(run.photo, "a new photo in its place");
+        EXPECT_EQ(run.undo(), taken ? "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：原位置已有同名文件" : "已恢复 1 个文件");
+        EXPECT_EQ(readFile(run.photo), taken ? "a new photo in its place" : "the photo the user discarded");
+    }
+    detail::renameat2Call = renameat2;
+}
 
 // Copies name the original they were made from; a new photo that takes an old one's name (a camera counting
 // past 9999) is not marked by the old photo's copy, cannot be discarded on its strength, and a mark makes
@@ -142,7 +212,7 @@ TEST(CopyOfAnotherPhoto, IsNotAMarkAndIsKeptAside)
     }
     const auto recorded = CopyProvenance::recordedIn(copy);
     ASSERT_TRUE(recorded) << "the copy names its source";
-    EXPECT_EQ(recorded, CopyProvenance::of(photo));
+    EXPECT_EQ(recorded, CopyProvenance::Record{{*CopyProvenance::fully(photo)}});
 
     // The same name, another photo: not marked, and says why.
     ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:green-yellow"_s}, photo));
@@ -160,7 +230,7 @@ TEST(CopyOfAnotherPhoto, IsNotAMarkAndIsKeptAside)
     m.marks().toggle(id);
     EXPECT_FALSE(m.marks().copyOfAnother().contains(id));
     ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
-    EXPECT_EQ(CopyProvenance::recordedIn(copy), CopyProvenance::of(photo));
+    EXPECT_EQ(CopyProvenance::recordedIn(copy), CopyProvenance::Record{{*CopyProvenance::fully(photo)}});
     EXPECT_EQ(readFile(card / "card_bside" / "IMG_0001_bside-earlier.jpg"), oldCopy);
     AppModel again(nullptr, quietMachine());
     ASSERT_TRUE(openAndWait(again, card));
@@ -223,8 +293,7 @@ TEST(DiscardAndListing, LocksHoldAcrossAListingDuringTheRun)
     EXPECT_EQ(copies + 0, kCells) << "no copy of a moved original was deleted";
     EXPECT_EQ(left, int(std::distance(fs::directory_iterator(card), fs::directory_iterator())) - 1)
         << "the grid shows exactly the files that are left";
-    if (listingsDuringTheRun == 0)
-        GTEST_SKIP() << "the run ended before a listing could land in it";
+    EXPECT_GT(listingsDuringTheRun, 0) << "the run ended before a listing could land in it: nothing was tested";
 }
 
 } // namespace

@@ -76,10 +76,25 @@ bool haveTool(const char *program) { return !QStandardPaths::findExecutable(QStr
 
 void useTemporaryHome(const std::filesystem::path &home)
 {
-    std::filesystem::create_directories(home / ".local" / "share");
+    // The data folder is a link that freshTrash() points elsewhere: GLib reads its path once per process.
+    std::filesystem::create_directories(home / ".local");
+    std::filesystem::create_directories(home / "data-0");
+    std::filesystem::create_directory_symlink(home / "data-0", home / ".local" / "share");
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_DATA_HOME", (home / ".local" / "share").c_str(), 1);
     setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
+}
+
+std::filesystem::path freshTrash()
+{
+    static int generation = 0;
+    const std::filesystem::path home = qgetenv("HOME").toStdString();
+    const std::filesystem::path data = home / ("data-" + std::to_string(++generation));
+    std::filesystem::create_directories(data);
+    const std::filesystem::path link = home / ".local" / ("share.next-" + std::to_string(generation));
+    std::filesystem::create_directory_symlink(data, link);
+    std::filesystem::rename(link, home / ".local" / "share");
+    return data / "Trash";
 }
 
 void failOnGlibCriticals()
@@ -133,6 +148,21 @@ bool setExif(const std::filesystem::path &path, const QStringList &exiftoolTags)
     return runTool(u"exiftool"_s,
                    QStringList{u"-q"_s, u"-overwrite_original"_s} + exiftoolTags + QStringList{qpath(path)})
         == 0;
+}
+
+std::string withJpegSize(std::string jpeg, int width, int height)
+{
+    const auto byte = [&](size_t at) { return at < jpeg.size() ? uint8_t(jpeg[at]) : 0; };
+    for (size_t at = 2; byte(at) == 0xFF && at + 9 < jpeg.size(); at += 2 + (byte(at + 2) << 8 | byte(at + 3))) {
+        if (byte(at + 1) >= 0xC0 && byte(at + 1) <= 0xC2) {
+            jpeg[at + 5] = char(height >> 8);
+            jpeg[at + 6] = char(height & 0xFF);
+            jpeg[at + 7] = char(width >> 8);
+            jpeg[at + 8] = char(width & 0xFF);
+            return jpeg;
+        }
+    }
+    return {};
 }
 
 bool ffmpeg(const QStringList &args, const std::filesystem::path &output)

@@ -55,6 +55,8 @@ bool haveTool(const char *program);
 // Points HOME, XDG_DATA_HOME and XDG_CACHE_HOME into home (the Trash and the shared thumbnail cache then live
 // there, on the same file system as the test trees). Call before the first GLib or Qt use of them.
 void useTemporaryHome(const std::filesystem::path &home);
+// A new, empty home Trash for the test that calls it (under the home useTemporaryHome set); returns its folder.
+std::filesystem::path freshTrash();
 
 // Makes every GLib critical (a g_return_if_fail that tripped, a signal disconnected on a freed object)
 // abort the test process, whatever G_DEBUG says. Called at the start of every test main.
@@ -99,6 +101,10 @@ bool makeJpeg(const std::filesystem::path &path, int width, int height, const QS
 
 // Writes EXIF tags into an existing file with exiftool (no backup file left behind).
 bool setExif(const std::filesystem::path &path, const QStringList &exiftoolTags);
+
+// A JPEG's bytes with the size in its frame header (SOF0, SOF1 or SOF2) set to width x height and its data
+// left as it is: a header claiming what the data does not hold. Empty when no frame header is found.
+std::string withJpegSize(std::string jpeg, int width, int height);
 
 // ffmpeg with args (inputs, codecs, options), then the output path, which it overwrites.
 bool ffmpeg(const QStringList &args, const std::filesystem::path &output);
