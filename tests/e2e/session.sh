@@ -41,4 +41,10 @@ start_app() {
   xdotool windowsize "$wid" 1280 860 windowmove "$wid" 0 0 windowfocus --sync "$wid"
   sleep 2 # the listing and the first thumbnails
 }
-stop_app() { kill "$app_pid"; wait "$app_pid" 2>/dev/null || true; app_pid=""; }
+# stop_app: SIGTERM, as a session ending sends it; with copies unfinished the app asks first, and a second
+# SIGTERM quits at once.
+stop_app() {
+  kill "$app_pid" 2>/dev/null || true
+  waitfor 5 bash -c "! kill -0 $app_pid 2>/dev/null" || kill "$app_pid" 2>/dev/null || true
+  wait "$app_pid" 2>/dev/null || true; app_pid=""
+}
