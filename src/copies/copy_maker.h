@@ -36,7 +36,8 @@ struct CopyOutcome
     QString message;
     CopyInfo copy;   // when Completed
     // Failed because the original cannot be decoded, though it reads to its last byte (not a disk, card or
-    // permission failure): a broken original, which the discard may take without a copy with the user's consent.
+    // permission failure, nor a picture too large to copy): a broken original, which the discard may take
+    // without a copy with the user's consent.
     bool undecodable = false;
 };
 

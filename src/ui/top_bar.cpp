@@ -200,6 +200,7 @@ void TopBar::showDiscard()
         m_discard->setText(tr("Checking %1% · Stop").arg(percent));
         m_discard->setToolTip(tr("Every original is read and checked against its copy before it moves; click to stop"));
         m_discard->setEnabled(true);
+        m_discard->setColors(Theme::accent(), Qt::white);
         return;
     }
     m_discard->setText(tr("Discard originals"));
