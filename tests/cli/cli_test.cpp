@@ -4,11 +4,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <unistd.h>
+
 #include <map>
 #include <set>
 
 using namespace vorlane::test;
 using namespace Qt::StringLiterals;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -22,8 +25,7 @@ class CliCopy : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!haveTool("convert"))
-            GTEST_SKIP();
+        ASSERT_TRUE(haveTool("convert"));
     }
     TempTree t;
     std::filesystem::path dir = t.dir("card");
@@ -195,6 +197,28 @@ TEST_F(CliCopy, AReusedNameIsNoMark)
                         u"rectangle 0,0 20,20"_s},
                        dir / "sky.bmp"));
     EXPECT_FALSE(hasCopy(u"sky.bmp"_s)) << "same size and first 64 KiB, another picture";
+}
+
+// An original that cannot be read right now leaves its copy's owner unknown: no copy of its own, and not
+// another file's either. Root reads through any mode, so the scan runs as nobody.
+TEST_F(CliCopy, AnUnreadableOriginalIsUnknown)
+{
+    ASSERT_TRUE(makeJpeg(dir / "IMG_1.JPG", 64, 48));
+    QByteArray out;
+    ASSERT_EQ(copyCommand({qpath(dir)}, &out), 0) << out.toStdString();
+    for (fs::path p = dir; p != t.root().parent_path(); p = p.parent_path())
+        fs::permissions(p, fs::perms::others_exec | fs::perms::others_read, fs::perm_options::add);
+    fs::permissions(dir / "card_bside" / "IMG_1_bside.jpg", fs::perms::others_read, fs::perm_options::add);
+    fs::permissions(dir / "IMG_1.JPG", fs::perms::none);
+    const QStringList scanArgs{QString::fromUtf8(VORLANE_CLI_PATH), u"scan"_s, qpath(dir)};
+    const int status = ::geteuid() == 0
+        ? runTool(u"setpriv"_s, QStringList{u"--reuid=65534"_s, u"--regid=65534"_s, u"--clear-groups"_s} + scanArgs, &out)
+        : runTool(scanArgs.first(), scanArgs.mid(1), &out);
+    ASSERT_EQ(status, 0) << out.toStdString();
+    const QJsonObject cell = QJsonDocument::fromJson(out).object()[u"cells"_s].toArray()[0].toObject();
+    EXPECT_EQ(cell[u"copyState"_s].toString(), u"unknown"_s);
+    EXPECT_FALSE(cell[u"hasCopy"_s].toBool());
+    EXPECT_FALSE(cell[u"copyOfAnotherFile"_s].toBool());
 }
 
 TEST_F(CliCopy, UsageErrorsAndMissingPaths)

@@ -10,6 +10,7 @@
 
 #include <QSize>
 
+#include <fstream>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -66,8 +67,7 @@ class VideoCompressorTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!haveTool("ffmpeg") || !haveTool("ffprobe"))
-            GTEST_SKIP() << "ffmpeg / ffprobe not installed";
+        ASSERT_TRUE(haveTool("ffmpeg") && haveTool("ffprobe")) << "ffmpeg / ffprobe not installed";
     }
     TempTree tree;
     std::filesystem::path bside = tree.root() / "clips" / "clips_bside";
@@ -235,6 +235,35 @@ TEST_F(VideoCompressorTest, ACopyIsNeverKeptLargerThanNeedBe)
         EXPECT_LT(made.bytes, int64_t(std::filesystem::file_size(webm)));
         EXPECT_FALSE(made.largerThanOriginal);
     }
+}
+
+// The record is read before the encode: an original written to while its copy is made (a card tool, another
+// program) leaves no copy that would vouch for bytes it does not hold, and the job fails without calling the
+// original undecodable.
+TEST_F(VideoCompressorTest, AnOriginalChangedWhileItsCopyIsMadeLeavesNoCopy)
+{
+    const auto clip = tree.dir("clips") / "clip.mp4";
+    ASSERT_TRUE(ffmpeg(testPattern("1280x720", 8) + h264, clip));
+    CopyOutcome outcome;
+    std::thread job([&] { outcome = makeCopy(CopyRequest{clip, destination, std::nullopt, true}, {}); });
+    // The encode has begun once its temporary file exists in the copy folder.
+    const auto encoding = [&] {
+        for (const std::string &name : namesIn(bside)) {
+            if (name.find(".part-") != std::string::npos)
+                return true;
+        }
+        return false;
+    };
+    for (int i = 0; i < 3000 && !encoding(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const bool caught = encoding();
+    std::ofstream(clip, std::ios::app | std::ios::binary) << "appended while the copy was made";
+    job.join();
+    ASSERT_TRUE(caught) << "the encode ended before the original could be changed";
+    EXPECT_EQ(outcome.result, CopyOutcome::Result::Failed);
+    EXPECT_FALSE(outcome.undecodable);
+    EXPECT_TRUE(outcome.message.contains(u"clip.mp4"_s)) << outcome.message.toStdString();
+    EXPECT_TRUE(namesIn(bside).empty()) << "no copy is left";
 }
 
 TEST_F(VideoCompressorTest, VariableFrameRateKeepsEveryTimestampAndTheAudioInStep)

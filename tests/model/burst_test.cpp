@@ -121,6 +121,22 @@ TEST_F(Bursts, KeepsTheChosenFrameAndUndoesBatchByBatch)
     EXPECT_EQ(notices.last().first().toString(), u"没有更多可撤销的操作"_s);
 }
 
+// Ctrl+Z takes a batch back from another folder: the jobs stop and the copies made go, and it says how many.
+TEST_F(Bursts, UndoWorksFromAnotherFolder)
+{
+    QSignalSpy notices(&m, &AppModel::notice);
+    m.cursor().selectByClick(GridSelection::media(id("IMG_2_a9.jpg")));
+    m.keepBest(false);
+    const auto copies = t.root() / (t.root().filename().native() + "_bside");
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(copies / "IMG_1_a3_bside.jpg"); }));
+    ASSERT_TRUE(navigateAndWait(m, t.dir("elsewhere")));
+    m.undo();
+    EXPECT_EQ(notices.last().first().toString(), u"已撤销保留此张：取消标记 2 张"_s);
+    ASSERT_TRUE(waitUntil([&] { return m.marks().unfinished().isEmpty(); }));
+    ASSERT_TRUE(navigateAndWait(m, t.root()));
+    EXPECT_TRUE(m.marks().marked().isEmpty()) << "no copy is left to mark them again";
+}
+
 // A burst of thousands: the press returns with every mark set, and the jobs reach the scheduler a few hundred
 // at a time from the event loop, so the window is never held for all of them.
 TEST(BurstBatch, MarksAtOnceAndHandsTheJobsOverInBatches)

@@ -456,6 +456,23 @@ INSTANTIATE_TEST_SUITE_P(
         UnmarkRow{"a folder", [](const fs::path &copy) { fs::create_directory(copy); }, false, true}),
     RowName());
 
+// A cell whose originals another program moved or deleted since the listing: its copy is all that is left of
+// them, and unmarking keeps it.
+TEST_F(MarkingStates, UnmarkingKeepsTheCopyOfOriginalsThatAreGone)
+{
+    encoder.open();
+    m.marks().toggle(a);
+    ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Completed; }));
+    fs::remove(t.root() / "a.jpg");
+    m.marks().toggle(a);
+    EXPECT_TRUE(copyOfAExists());
+    m.marks().toggle(b);
+    ASSERT_TRUE(waitUntil([&] { return statusOf(m, b) == Case::Completed; }));
+    m.marks().toggle(b);
+    EXPECT_FALSE(fs::exists(t.root() / (t.root().filename().native() + "_bside") / "b_bside.jpg"))
+        << "with its original there, the copy goes";
+}
+
 TEST_F(MarkingStates, UnmarkQueuedAndRunning)
 {
     m.marks().toggle(a);

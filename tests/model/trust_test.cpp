@@ -259,6 +259,33 @@ TEST(CopyOfAnotherPhoto, ADiscardLeavesAReplacedOriginal)
     EXPECT_TRUE(fs::exists(photo));
 }
 
+// An original edited in place after its copy was made, past its first and last 64 KiB and at the same size,
+// still looks like the copy's at a listing; just before the discard moves it, every byte is read and it stays.
+TEST(CopyOfAnotherPhoto, ADiscardReadsEveryByteFirst)
+{
+    TempTree t;
+    const fs::path card = t.dir("card");
+    const fs::path photo = card / "IMG_0003.JPG";
+    ASSERT_TRUE(magick({u"-size"_s, u"1200x900"_s, u"plasma:fractal"_s, u"-quality"_s, u"95"_s}, photo));
+    ASSERT_GT(fs::file_size(photo), 3 * 64 * 1024u);
+    AppModel m(nullptr, quietMachine());
+    ASSERT_TRUE(openAndWait(m, card));
+    m.marks().toggle(m.listing().pairs()[0].id());
+    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+    {
+        std::fstream f(photo, std::ios::in | std::ios::out | std::ios::binary);
+        f.seekp(std::streamoff(fs::file_size(photo) / 2));
+        f << "edited";
+    }
+    ASSERT_TRUE(navigateAndWait(m, card));
+    ASSERT_EQ(m.discard().discardableCount(), 1) << "a listing looks only at the head and the tail";
+    m.discardOriginals();
+    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
+    EXPECT_EQ(m.discard().lastResult()->toStdString(),
+              "已丢弃 0 个文件，1 个失败\n未移到回收站：IMG_0003.JPG：副本制作后文件已被改动");
+    EXPECT_TRUE(fs::exists(photo));
+}
+
 // A listing made while a discard moves files (a breadcrumb click) neither frees the cells being moved nor
 // shows files that have left: no cell's only copy can be unmarked away meanwhile.
 TEST(DiscardAndListing, LocksHoldAcrossAListingDuringTheRun)
