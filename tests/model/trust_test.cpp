@@ -172,6 +172,53 @@ TEST(UndoIdentity, AHardLinkInTheTrashUnderTheSameNameIsAnotherEntry)
     EXPECT_EQ(readFile(trash / "info" / "IMG_0001.JPG.trashinfo"), otherInfo);
 }
 
+// A card with a Trash of its own (.Trash-UID at its top, as cameras' cards carry from other computers): the
+// discard goes there and Ctrl+Z takes it back from there. The card is a loop-mounted ext4 image, which needs
+// root and loop devices; where they are missing the test says SKIPPED.
+TEST(UndoIdentity, ACardsOwnTrash)
+{
+    if (::geteuid() != 0 || !haveTool("mkfs.ext4") || !haveTool("mount"))
+        GTEST_SKIP() << "mounting a card image needs root, mkfs.ext4 and mount";
+    const fs::path homeTrash = freshTrash();
+    TempTree t;
+    const fs::path image = t.root() / "card.img";
+    std::ofstream(image).close();
+    fs::resize_file(image, 32 << 20);
+    ASSERT_EQ(runTool(u"mkfs.ext4"_s, {u"-q"_s, u"-F"_s, qpath(image)}), 0);
+    const fs::path top = t.dir("card");
+    if (runTool(u"mount"_s, {u"-o"_s, u"loop"_s, qpath(image), qpath(top)}) != 0)
+        GTEST_SKIP() << "this machine refuses a loop mount";
+    struct Unmount
+    {
+        fs::path top;
+        ~Unmount() { runTool(u"umount"_s, {qpath(top)}); }
+    } unmount{top};
+    const std::string trashName = ".Trash-" + std::to_string(::getuid());
+    fs::create_directory(top / trashName);
+    fs::permissions(top / trashName, fs::perms::owner_all);
+    const fs::path dcim = top / "DCIM";
+    fs::create_directory(dcim);
+    writeText(dcim / "IMG_0001.JPG", "the photo on the card");
+    {
+        FakeEncoder encoder;
+        encoder.open();
+        AppModel m(nullptr, quietMachine(), encoder.function());
+        ASSERT_TRUE(openAndWait(m, dcim));
+        m.marks().toggle(m.listing().pairs()[0].id());
+        ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+        m.discardOriginals();
+        ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
+        EXPECT_EQ(m.discard().lastResult()->toStdString(), "已丢弃 1 个文件");
+        EXPECT_EQ(readFile(top / trashName / "files" / "IMG_0001.JPG"), "the photo on the card");
+        EXPECT_FALSE(fs::exists(homeTrash / "files" / "IMG_0001.JPG"));
+        m.undo();
+        ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
+        EXPECT_EQ(m.discard().lastResult()->toStdString(), "已恢复 1 个文件");
+        EXPECT_EQ(readFile(dcim / "IMG_0001.JPG"), "the photo on the card");
+        EXPECT_FALSE(fs::exists(top / trashName / "info" / "IMG_0001.JPG.trashinfo"));
+    }
+}
+
 // Where renameat2 answers EINVAL, a hard link and an unlink put the file back, never over another file.
 TEST(UndoIdentity, WithoutTheNoReplaceFlagALinkPutsBackAndNeverOverwrites)
 {
