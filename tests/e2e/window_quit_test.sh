@@ -11,8 +11,9 @@ cli="$(dirname "$app")/../cli/vorlane-cli"
 
 card="$work/card"; cleanup_paths+=("$card")
 mkdir -p "$card"
-ffmpeg -loglevel error -f lavfi -i testsrc2=size=640x360:rate=25 -f lavfi -i sine=frequency=440 -t 3 \
-  -c:v libx264 -pix_fmt yuv420p -c:a aac -shortest "$card/MVI_0000.MP4"
+# Clips whose copies take seconds each, so that quitting always finds some unmade.
+ffmpeg -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=30 -f lavfi -i sine=frequency=440 -t 10 \
+  -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -shortest "$card/MVI_0000.MP4"
 for i in $(seq 1 11); do cp "$card/MVI_0000.MP4" "$card/MVI_$(printf %04d "$i").MP4"; done
 marked() { "$cli" scan "$card" | python3 -c 'import json,sys; print(sum(c["hasCopy"] for c in json.load(sys.stdin)["cells"]))'; }
 quit_question="副本尚未完成|Copies not finished"
@@ -23,8 +24,6 @@ dlg="$(timeout 20 xdotool search --sync --onlyvisible --name "$quit_question" | 
 [ -n "$dlg" ] || fail "Ctrl+Q with copies unfinished quit without asking"
 import -window root "$shots/quit-question.png"
 xdotool windowfocus --sync "$dlg" key Return
-sleep 1
-kill -0 "$app_pid" 2>/dev/null || fail "等待完成 quit before the copies were made"
 waitfor 300 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "the window did not quit when the copies were made"
 app_pid=""
 [ "$(marked)" = 12 ] || fail "after waiting, $(marked) of 12 clips are marked"
