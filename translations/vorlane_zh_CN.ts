@@ -21,6 +21,12 @@
         <source>Every cell here is marked</source>
         <translation>这里的每一项都已标记</translation>
     </message>
+    <message numerus="yes">
+        <source>Kept this one and unmarked it: marked the other %n of its burst (Ctrl+Z undoes)</source>
+        <translation>
+            <numerusform>保留此张并取消其标记：已标记此组其余 %n 张（Ctrl+Z 撤销）</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>vorlane::BrowserGrid</name>

@@ -186,8 +186,11 @@ void AppModel::keepBest(bool inPreview, const std::optional<QUuid> &cell)
         return;
     }
     const int count = int(batch.marked.size());
+    const bool unmarkedKept = batch.keptWasMarked;
     m_undo->push(std::move(batch));
-    Q_EMIT notice(tr("Kept this one: marked the other %n of its burst (Ctrl+Z undoes)", nullptr, count));
+    Q_EMIT notice(unmarkedKept
+                      ? tr("Kept this one and unmarked it: marked the other %n of its burst (Ctrl+Z undoes)", nullptr, count)
+                      : tr("Kept this one: marked the other %n of its burst (Ctrl+Z undoes)", nullptr, count));
 }
 
 } // namespace vorlane

@@ -58,6 +58,22 @@ sleep 2
 import -window root "$shots/burst-compare-portrait.png"
 xdotool key Escape
 sleep 0.5
+
+# K in the marked view keeps the frame chosen: every frame of the burst marked, only the marked cells shown,
+# K on IMG_0002 unmarks it and leaves the others marked; Ctrl+Z marks it again.
+xdotool key --delay 200 Home d d Right d
+waitfor 60 copies_are "IMG_0001_bside.jpg IMG_0002_bside.jpg IMG_0003_bside.jpg IMG_0004_bside.jpg IMG_0005_bside.jpg" \
+  || fail "the burst was not marked whole: $(copies)"
+xdotool key --delay 200 v v Home Right k
+waitfor 30 copies_are "IMG_0001_bside.jpg IMG_0003_bside.jpg IMG_0004_bside.jpg IMG_0005_bside.jpg" \
+  || fail "K in the marked view did not keep the frame chosen: $(copies)"
+sleep 0.5
+import -window root "$shots/burst-keep-in-marked-view.png"
+xdotool key ctrl+z
+waitfor 60 copies_are "IMG_0001_bside.jpg IMG_0002_bside.jpg IMG_0003_bside.jpg IMG_0004_bside.jpg IMG_0005_bside.jpg" \
+  || fail "Ctrl+Z did not mark the kept frame again: $(copies)"
+xdotool key v
+sleep 0.5
 xdotool key ctrl+q
 waitfor 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "Ctrl+Q did not quit"
 app_pid=""
