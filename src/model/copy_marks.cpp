@@ -30,15 +30,17 @@ bool anyLeft(const QList<std::filesystem::path> &originals)
 // theirs) and some original is still there: a copy that names another file may be all that is left of that
 // file, and a copy whose originals have all gone (moved or deleted by another program) is all that is left
 // of them. Whatever else stands at the path stays where it is.
-void removeOwnCopy(const std::filesystem::path &copy, const QList<std::filesystem::path> &originals)
+// Returns whose copy stood there.
+CopyProvenance::Verdict removeOwnCopy(const std::filesystem::path &copy, const QList<std::filesystem::path> &originals)
 {
     const CopyProvenance::Verdict verdict = CopyProvenance::judge(copy, originals);
     if (verdict != CopyProvenance::Verdict::Own && verdict != CopyProvenance::Verdict::Unrecorded)
-        return;
+        return verdict;
     if (!anyLeft(originals))
-        return;
+        return verdict;
     std::error_code ec;
     std::filesystem::remove(copy, ec);
+    return verdict;
 }
 
 // Jobs handed to the scheduler in one turn of the event loop when many cells are marked at once.
@@ -312,8 +314,10 @@ void CopyMarks::unmark(const QUuid &cellId)
 {
     m_marked.remove(cellId);
     m_undecodable.remove(cellId);
-    if (const auto cell = m_listing.pair(cellId); cell && cell->copyPath())
-        removeOwnCopy(*cell->copyPath(), pathsOf(*cell));
+    // Another photo's copy stays, and its cell shows so again.
+    if (const auto cell = m_listing.pair(cellId); cell && cell->copyPath()
+        && removeOwnCopy(*cell->copyPath(), pathsOf(*cell)) == CopyProvenance::Verdict::Another)
+        m_copyOfAnother.insert(cellId);
     const QUuid jobId = m_latestJob.value(cellId);
     std::optional<BsideJobStatus> before = status(cellId);
     if (!jobId.isNull() && m_jobs.contains(jobId)) {

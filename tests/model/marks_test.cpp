@@ -436,6 +436,8 @@ TEST_P(Unmarking, RemovesOnlyTheCellsOwnCopy)
     m.marks().toggle(a);
     m.marks().toggle(a);
     EXPECT_EQ(fs::exists(copy), row.copyStays);
+    EXPECT_EQ(m.marks().copyOfAnother().contains(a), row.name == std::string_view("the copy of another photo under the same name"))
+        << "the grey badge comes back with the other photo's copy";
     if (row.copyStays && fs::is_regular_file(copy)) {
         EXPECT_NE(readFile(copy), "") << "unchanged";
     }
