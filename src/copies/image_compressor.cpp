@@ -88,14 +88,8 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
     checkCancellation(token);
     ensureParentDir(destination);
     checkCancellation(token);
-    const auto rung
-        = QualityLadder::walk([&](int quality) { return encodeJpeg(picture, quality); }, targetBytes, token);
-    if (!rung) {
-        throw CopyError(CopyError::Reason::WriteFailed,
-                        Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot encode a JPEG copy of \"%1\""),
-                               {Phrase::verbatim(displayName(*input))}));
-    }
-    // The copy names the files it was made from, so a later photo under the same name is not taken for it.
+    // The copy names the files it was made from, so a later photo under the same name is not taken for it;
+    // the rung is chosen with that record's segment counted in.
     if (record.isEmpty()) {
         const auto identity = CopyProvenance::fully(*input, token);
         checkCancellation(token);
@@ -103,6 +97,14 @@ CopyInfo encode(const std::filesystem::path &source, const std::filesystem::path
             throw CopyError(CopyError::Reason::ReadFailed, Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot read \"%1\" again"),
                                                                   {Phrase::verbatim(displayName(*input))}));
         record = CopyProvenance::toText({{*identity}});
+    }
+    const int64_t recordBytes = int64_t(record.size()) + 4; // the comment segment's marker and length
+    const auto rung = QualityLadder::walk([&](int quality) { return encodeJpeg(picture, quality); },
+                                          targetBytes - recordBytes, token);
+    if (!rung) {
+        throw CopyError(CopyError::Reason::WriteFailed,
+                        Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot encode a JPEG copy of \"%1\""),
+                               {Phrase::verbatim(displayName(*input))}));
     }
     const std::string bytes = CopyProvenance::withJpegComment(rung->bytes, record);
     checkCancellation(token);
