@@ -146,15 +146,17 @@ std::vector<std::string> likelyEntryNames(const std::string &name)
     return names;
 }
 
-// The names in a Trash's "files" folder that hold this file now: its likely names and any entry with its
-// inode (a hard link of it trashed before). Looked at, never opened.
-std::set<std::string> entriesOf(int filesFd, const std::string &name, const FileIdentity &identity)
+// The names in a Trash's "files" folder that hold this file now: its likely names, and with everyName any
+// entry with its inode (a hard link of it trashed before, under any name). Looked at, never opened.
+std::set<std::string> entriesOf(int filesFd, const std::string &name, const FileIdentity &identity, bool everyName)
 {
     std::set<std::string> found;
     for (const std::string &candidate : likelyEntryNames(name)) {
         if (isTheFile(filesFd, candidate, identity))
             found.insert(candidate);
     }
+    if (!everyName)
+        return found;
     const int listFd = ::openat(filesFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (listFd < 0)
         return found;
@@ -240,11 +242,16 @@ TrashResult trash(const QList<std::filesystem::path> &files)
             std::filesystem::path trashFolder;
             std::set<std::string> before;
         };
+        // A file with one link has no other name anywhere: only its own entry can have its inode, and the
+        // Trash's folders are read through only for a file with hard links (or when its entry has an
+        // unexpected name).
+        const bool linked = st.st_nlink > 1;
         std::vector<Candidate> candidates;
         for (const std::filesystem::path &trashFolder : trashFolders(moved.folder, moved.identity.device)) {
             const Fd filesFd(::open((trashFolder / "files").c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
-            candidates.push_back({trashFolder, filesFd ? entriesOf(filesFd.get(), path.filename().native(), moved.identity)
-                                                       : std::set<std::string>()});
+            candidates.push_back({trashFolder, filesFd && linked
+                                      ? entriesOf(filesFd.get(), path.filename().native(), moved.identity, true)
+                                      : std::set<std::string>()});
         }
 
         GFilePtr file(g_file_new_for_path(path.c_str()));
@@ -262,7 +269,9 @@ TrashResult trash(const QList<std::filesystem::path> &files)
             const auto filesIdentity = filesFd ? folderIdentity(filesFd.get()) : std::nullopt;
             if (!filesIdentity || filesIdentity->device != moved.identity.device)
                 continue;
-            std::set<std::string> made = entriesOf(filesFd.get(), path.filename().native(), moved.identity);
+            std::set<std::string> made = entriesOf(filesFd.get(), path.filename().native(), moved.identity, linked);
+            if (made.empty() && !linked)
+                made = entriesOf(filesFd.get(), path.filename().native(), moved.identity, true);
             for (const std::string &old : candidate.before)
                 made.erase(old);
             if (made.size() != 1)

@@ -78,8 +78,11 @@ void useTemporaryHome(const std::filesystem::path &home)
 {
     // The data folder is a link that freshTrash() points elsewhere: GLib reads its path once per process.
     std::filesystem::create_directories(home / ".local");
-    std::filesystem::create_directories(home / "data-0");
-    std::filesystem::create_directory_symlink(home / "data-0", home / ".local" / "share");
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(home / ".local" / "share", ec))) {
+        std::filesystem::create_directories(home / "data-0");
+        std::filesystem::create_directory_symlink(home / "data-0", home / ".local" / "share");
+    }
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_DATA_HOME", (home / ".local" / "share").c_str(), 1);
     setenv("XDG_CACHE_HOME", (home / ".cache").c_str(), 1);
