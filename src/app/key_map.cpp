@@ -23,11 +23,6 @@ bool textFieldHasFocus()
         || qobject_cast<QAbstractSpinBox *>(focus);
 }
 
-bool isArrow(int key)
-{
-    return key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down;
-}
-bool isReturn(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
 } // namespace
 
@@ -153,6 +148,76 @@ bool KeyMap::keysAreForTheWindow() const
     return !m_window || QApplication::activeWindow() == m_window;
 }
 
+// The one table of keys, in the order they are tried: the first row whose key, modifiers and place match
+// acts; a row whose action declines (returns false) lets the next rows try. A row that acts once swallows the
+// key's repeats; one that repeats acts on each (panning and zooming, as in every picture viewer). Each row
+// names the README's keyboard row it is (null: the compare view's paragraph).
+const QList<KeyMap::Row> &KeyMap::rows()
+{
+    using M = Mods;
+    using H = Hold;
+    constexpr unsigned grid = unsigned(Place::Grid), preview = unsigned(Place::Preview),
+                       compare = unsigned(Place::Compare);
+    const QList<int> arrows{Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down};
+    const QList<int> zoomKeys{Qt::Key_Equal, Qt::Key_Plus, Qt::Key_Minus};
+    static const QList<Row> table{
+        // The compare view's keys come first: while it is open they are the only ones, bar the arrows.
+        {nullptr, zoomKeys, M::CtrlHeld, compare, H::Repeats, &KeyMap::compareZoomStep},
+        {nullptr, {Qt::Key_Escape, Qt::Key_C}, M::NoCommand, compare, H::Once, &KeyMap::closeCompare},
+        {nullptr, arrows, M::ShiftHeld, compare, H::Repeats, &KeyMap::comparePan},
+        {nullptr, {Qt::Key_R}, M::NoCommand, compare, H::Once, &KeyMap::swapCompared},
+        {nullptr, {Qt::Key_D}, M::NoCommand, compare, H::Once, &KeyMap::markCandidate},
+        {nullptr, {Qt::Key_K}, M::NoCommand, compare, H::Once, &KeyMap::keepReference},
+        {nullptr, {Qt::Key_Z}, M::NoCommand, compare, H::Once, &KeyMap::compareZoom},
+        {nullptr, {Qt::Key_I}, M::NoCommand, compare, H::Once, &KeyMap::compareInfo},
+        // The grid and the preview.
+        {"← → ↑ ↓", arrows, M::Plain, grid | preview | compare, H::Skims, &KeyMap::arrow},
+        {"V", {Qt::Key_V}, M::NoCommand, grid | preview, H::Once, &KeyMap::nextView},
+        {"N, Shift+N", {Qt::Key_N}, M::NoCommand, grid | preview, H::Once, &KeyMap::nextUnmarked},
+        {"C", {Qt::Key_C}, M::NoCommand, grid | preview, H::Once, &KeyMap::openCompare},
+        {"Space", {Qt::Key_Space}, M::Any, grid | preview, H::Once, &KeyMap::togglePreview},
+        {"Esc", {Qt::Key_Escape}, M::Any, preview, H::Once, &KeyMap::closePreview},
+        {"Backspace, Alt+↑", {Qt::Key_Up}, M::AltOnly, grid | preview, H::Once, &KeyMap::goUp},
+        {"Z", {Qt::Key_Z}, M::NoCommand, preview, H::Once, &KeyMap::zoomPicture},
+        {"Ctrl+= / Ctrl+- (or Ctrl+wheel)", zoomKeys, M::CtrlHeld, preview, H::Repeats, &KeyMap::zoomStep},
+        {"Shift+← → ↑ ↓", arrows, M::ShiftHeld, preview, H::Repeats, &KeyMap::pan},
+        {"I", {Qt::Key_I}, M::NoCommand, preview, H::Once, &KeyMap::toggleInfo},
+        {"PageUp, PageDown", {Qt::Key_PageUp, Qt::Key_PageDown}, M::Any, grid, H::Once, &KeyMap::page},
+        {"Home, End", {Qt::Key_Home, Qt::Key_End}, M::Any, grid, H::Repeats, &KeyMap::firstOrLast},
+        // Shift (or Ctrl) with an arrow, outside a zoomed picture: one step per press, as the arrow alone.
+        {"Shift+← → ↑ ↓", arrows, M::Any, grid | preview, H::Once, &KeyMap::step},
+        {"D (or Shift+D)", {Qt::Key_D}, M::NoCommand, grid | preview, H::Once, &KeyMap::mark},
+        {"K", {Qt::Key_K}, M::NoCommand, grid | preview, H::Once, &KeyMap::keep},
+        {"Return, keypad Enter", {Qt::Key_Return, Qt::Key_Enter}, M::Any, grid | preview, H::Once, &KeyMap::open},
+        {"Backspace, Alt+↑", {Qt::Key_Backspace}, M::Plain, grid | preview, H::Once, &KeyMap::goUp},
+    };
+    return table;
+}
+
+namespace {
+
+bool modifiersMatch(KeyMap::Mods rule, Qt::KeyboardModifiers mods)
+{
+    const Qt::KeyboardModifiers command = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    switch (rule) {
+    case KeyMap::Mods::Any:
+        return true;
+    case KeyMap::Mods::NoCommand:
+        return !(mods & command);
+    case KeyMap::Mods::ShiftHeld:
+        return bool(mods & Qt::ShiftModifier);
+    case KeyMap::Mods::CtrlHeld:
+        return bool(mods & Qt::ControlModifier);
+    case KeyMap::Mods::AltOnly:
+        return mods == Qt::AltModifier;
+    case KeyMap::Mods::Plain:
+        return !(mods & (command | Qt::ShiftModifier));
+    }
+    return false;
+}
+
+} // namespace
+
 bool KeyMap::handle(const QKeyEvent &event)
 {
     AppModel *model = m_model.data();
@@ -161,179 +226,215 @@ bool KeyMap::handle(const QKeyEvent &event)
     if (!model || textFieldHasFocus() || !keysAreForTheWindow())
         return false;
     const bool repeat = isRepeat(event);
-    const int key = event.key();
-    const QString text = event.text().toLower();
+    // Some keyboards send Delete's character for the key above Return.
+    const int key = event.text() == QStringLiteral("\x7f") ? int(Qt::Key_Backspace) : event.key();
     const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
-    const bool commandish = mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    const GridCursor &cursor = model->cursor();
+    const Place place = cursor.isComparing() ? Place::Compare
+        : cursor.previewIndex()                ? Place::Preview
+                                               : Place::Grid;
+    const Press press{key, mods, repeat, place, *model};
+    for (const Row &row : rows()) {
+        if (!(row.places & unsigned(place)) || !row.keys.contains(key) || !modifiersMatch(row.mods, mods))
+            continue;
+        if (row.hold == Hold::Once && repeat)
+            return true; // a held key acts once
+        if ((this->*row.act)(press))
+            return true;
+    }
+    // The compare view keeps every other key from the grid behind it, bar the menu's shortcuts and Tab.
+    const bool command = mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    return place == Place::Compare && !command && key != Qt::Key_Tab;
+}
 
+LargeImageView *KeyMap::picture() const { return m_preview ? m_preview->imageView() : nullptr; }
+
+QPointF KeyMap::panStep(int key, const QWidget &view)
+{
+    const double step = 0.15 * std::min(view.width(), view.height());
+    return QPointF(key == Qt::Key_Left ? step : key == Qt::Key_Right ? -step : 0,
+                   key == Qt::Key_Up ? step : key == Qt::Key_Down ? -step : 0);
+}
+
+bool KeyMap::arrow(const Press &press)
+{
     // A held arrow skims: its first repeat starts the frame timer, and the repeats themselves do nothing.
-    if (isArrow(key) && !(mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
-        if (!repeat) {
-            stopSkimming();
-            m_skimKey = key;
-            arrowStep(key);
-        } else if (!m_skim.isActive()) {
-            m_skimKey = key;
-            const QScreen *screen = m_window ? m_window->screen() : QGuiApplication::primaryScreen();
-            const double hz = screen && screen->refreshRate() > 1 ? screen->refreshRate() : 60.0;
-            m_skim.start(std::max(4, int(std::lround(1000.0 / hz))));
-        }
-        return true;
+    if (!press.repeat) {
+        stopSkimming();
+        m_skimKey = press.key;
+        arrowStep(press.key);
+    } else if (!m_skim.isActive()) {
+        m_skimKey = press.key;
+        const QScreen *screen = m_window ? m_window->screen() : QGuiApplication::primaryScreen();
+        const double hz = screen && screen->refreshRate() > 1 ? screen->refreshRate() : 60.0;
+        m_skim.start(std::max(4, int(std::lround(1000.0 / hz))));
     }
+    return true;
+}
 
-    // Holding a key acts once; panning and zooming are the exception, as in every picture viewer.
-    const bool continuous = (isArrow(key) && (mods & Qt::ShiftModifier)) || key == Qt::Key_Equal || key == Qt::Key_Plus
-        || key == Qt::Key_Minus;
-    if (repeat && !continuous
-        && (isArrow(key) || isReturn(key) || key == Qt::Key_Space || key == Qt::Key_D || key == Qt::Key_K
-            || key == Qt::Key_C || key == Qt::Key_R || key == Qt::Key_Backspace || key == Qt::Key_Z
-            || key == Qt::Key_I || key == Qt::Key_N || key == Qt::Key_V || key == Qt::Key_PageUp
-            || key == Qt::Key_PageDown))
-        return true;
+bool KeyMap::step(const Press &press)
+{
+    arrowStep(press.key);
+    return true;
+}
 
-    GridCursor &cursor = model->cursor();
-    if (cursor.isComparing())
-        return handleCompare(event, *model);
-    const bool preview = cursor.previewIndex().has_value();
-    // V: the next view of the folder (all, unmarked, marked); N and Shift+N: the next and previous unmarked.
-    if (key == Qt::Key_V && !commandish) {
-        model->settings().cycleFolderView();
-        return true;
-    }
-    if (key == Qt::Key_N && !commandish) {
-        model->moveToUnmarked(mods & Qt::ShiftModifier ? -1 : 1);
-        return true;
-    }
-    if (key == Qt::Key_C && !commandish) {
-        cursor.openCompare();
-        return true;
-    }
-    if (key == Qt::Key_Space) {
-        preview ? cursor.closePreview() : cursor.openPreview();
-        return true;
-    }
-    if (key == Qt::Key_Escape && preview) {
-        cursor.closePreview();
-        return true;
-    }
-    // Alt+Up goes to the parent folder, as in the desktop's file managers.
-    if (key == Qt::Key_Up && mods == Qt::AltModifier) {
-        model->goUp();
-        return true;
-    }
-    LargeImageView *picture = preview && m_preview ? m_preview->imageView() : nullptr;
-    if (picture) {
-        // The picture's own keys: zoom to 100 % and back, zoom steps, and panning while zoomed.
-        if (key == Qt::Key_Z && !commandish) {
-            picture->toggleZoom();
-            return true;
-        }
-        if ((mods & Qt::ControlModifier) && (key == Qt::Key_Equal || key == Qt::Key_Plus || key == Qt::Key_Minus)) {
-            picture->zoomBy(key == Qt::Key_Minus ? -1 : 1);
-            return true;
-        }
-        if (isArrow(key) && (mods & Qt::ShiftModifier) && picture->isZoomed()) {
-            const double step = 0.15 * std::min(picture->width(), picture->height());
-            picture->pan(QPointF(key == Qt::Key_Left        ? step
-                                     : key == Qt::Key_Right ? -step
-                                                            : 0,
-                                 key == Qt::Key_Up         ? step
-                                     : key == Qt::Key_Down ? -step
-                                                           : 0));
-            return true;
-        }
-    }
-    if (preview && m_preview && key == Qt::Key_I && !commandish) {
-        m_preview->toggleInfo();
-        return true;
-    }
-    if (!preview && (key == Qt::Key_PageUp || key == Qt::Key_PageDown)) {
-        cursor.movePage(key == Qt::Key_PageDown ? 1 : -1);
-        return true;
-    }
-    if (!preview && (key == Qt::Key_Home || key == Qt::Key_End)) {
-        key == Qt::Key_Home ? cursor.moveToFirst() : cursor.moveToLast();
-        return true;
-    }
-    if (isArrow(key)) {
-        // Shift with an arrow, outside a zoomed picture: one step per press, as the arrow alone.
-        if (!repeat)
-            arrowStep(key);
-        return true;
-    }
-    if (key == Qt::Key_D && !commandish) {
-        model->markCurrentAndAdvance(preview);
-        return true;
-    }
-    if (key == Qt::Key_K && !commandish) {
-        model->keepBest(preview);
-        return true;
-    }
-    if (isReturn(key)) {
-        if (!preview) {
-            if (cursor.selectedFolderId())
-                model->openSelectedFolder();
-            else
-                cursor.openPreview();
-        }
-        return true;
-    }
-    if (key == Qt::Key_Backspace || text == QStringLiteral("\x7f")) {
-        if (mods & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-            return false;
-        model->goUp();
+bool KeyMap::nextView(const Press &press)
+{
+    press.model.settings().cycleFolderView();
+    return true;
+}
+
+bool KeyMap::nextUnmarked(const Press &press)
+{
+    press.model.moveToUnmarked(press.mods & Qt::ShiftModifier ? -1 : 1);
+    return true;
+}
+
+bool KeyMap::openCompare(const Press &press)
+{
+    press.model.cursor().openCompare();
+    return true;
+}
+
+bool KeyMap::togglePreview(const Press &press)
+{
+    GridCursor &cursor = press.model.cursor();
+    press.place == Place::Preview ? cursor.closePreview() : cursor.openPreview();
+    return true;
+}
+
+bool KeyMap::closePreview(const Press &press)
+{
+    press.model.cursor().closePreview();
+    return true;
+}
+
+bool KeyMap::goUp(const Press &press)
+{
+    press.model.goUp();
+    return true;
+}
+
+bool KeyMap::zoomPicture(const Press &)
+{
+    if (LargeImageView *view = picture()) {
+        view->toggleZoom();
         return true;
     }
     return false;
 }
 
-bool KeyMap::handleCompare(const QKeyEvent &event, AppModel &model)
+bool KeyMap::zoomStep(const Press &press)
 {
-    const int key = event.key();
-    const Qt::KeyboardModifiers mods = event.modifiers() & ~Qt::KeypadModifier;
-    if (mods & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
-        if (m_compare && (mods & Qt::ControlModifier)
-            && (key == Qt::Key_Equal || key == Qt::Key_Plus || key == Qt::Key_Minus)) {
-            m_compare->zoomBy(key == Qt::Key_Minus ? -1 : 1);
-            return true;
-        }
-        return false; // the menu's shortcuts
-    }
-    GridCursor &cursor = model.cursor();
-    if (key == Qt::Key_Escape || key == Qt::Key_C) {
-        cursor.closeCompare();
+    if (LargeImageView *view = picture()) {
+        view->zoomBy(press.key == Qt::Key_Minus ? -1 : 1);
         return true;
     }
-    if (isArrow(key) && (mods & Qt::ShiftModifier)) {
-        if (m_compare && m_compare->candidateView()->isZoomed()) {
-            const double step = 0.15 * std::min(m_compare->candidateView()->width(), m_compare->candidateView()->height());
-            m_compare->pan(QPointF(key == Qt::Key_Left ? step : key == Qt::Key_Right ? -step : 0,
-                                   key == Qt::Key_Up ? step : key == Qt::Key_Down ? -step : 0));
-        }
-        return true;
-    }
-    switch (key) {
-    case Qt::Key_R:
-        cursor.compareSwap();
-        return true;
-    case Qt::Key_D:
-        model.markCandidateAndAdvance();
-        return true;
-    case Qt::Key_K:
-        model.keepBest(false, cursor.compareReference());
-        return true;
-    case Qt::Key_Z:
-        if (m_compare)
-            m_compare->toggleZoom();
-        return true;
-    case Qt::Key_I:
-        if (m_compare)
-            m_compare->toggleInfo();
-        return true;
-    default:
-        // Every other key stays in the compare view: the grid behind it is not walked.
-        return key != Qt::Key_Tab;
-    }
+    return false;
+}
+
+bool KeyMap::pan(const Press &press)
+{
+    LargeImageView *view = picture();
+    if (!view || !view->isZoomed())
+        return false; // not zoomed: the arrow steps
+    view->pan(panStep(press.key, *view));
+    return true;
+}
+
+bool KeyMap::toggleInfo(const Press &)
+{
+    if (!m_preview)
+        return false;
+    m_preview->toggleInfo();
+    return true;
+}
+
+bool KeyMap::page(const Press &press)
+{
+    press.model.cursor().movePage(press.key == Qt::Key_PageDown ? 1 : -1);
+    return true;
+}
+
+bool KeyMap::firstOrLast(const Press &press)
+{
+    press.key == Qt::Key_Home ? press.model.cursor().moveToFirst() : press.model.cursor().moveToLast();
+    return true;
+}
+
+bool KeyMap::mark(const Press &press)
+{
+    press.model.markCurrentAndAdvance(press.place == Place::Preview);
+    return true;
+}
+
+bool KeyMap::keep(const Press &press)
+{
+    press.model.keepBest(press.place == Place::Preview);
+    return true;
+}
+
+bool KeyMap::open(const Press &press)
+{
+    if (press.place == Place::Preview)
+        return true; // nothing to open in the preview
+    if (press.model.cursor().selectedFolderId())
+        press.model.openSelectedFolder();
+    else
+        press.model.cursor().openPreview();
+    return true;
+}
+
+bool KeyMap::compareZoomStep(const Press &press)
+{
+    if (m_compare)
+        m_compare->zoomBy(press.key == Qt::Key_Minus ? -1 : 1);
+    return true;
+}
+
+bool KeyMap::closeCompare(const Press &press)
+{
+    press.model.cursor().closeCompare();
+    return true;
+}
+
+bool KeyMap::comparePan(const Press &press)
+{
+    if (m_compare && m_compare->candidateView()->isZoomed())
+        m_compare->pan(panStep(press.key, *m_compare->candidateView()));
+    return true;
+}
+
+bool KeyMap::swapCompared(const Press &press)
+{
+    press.model.cursor().compareSwap();
+    return true;
+}
+
+bool KeyMap::markCandidate(const Press &press)
+{
+    press.model.markCandidateAndAdvance();
+    return true;
+}
+
+bool KeyMap::keepReference(const Press &press)
+{
+    press.model.keepBest(false, press.model.cursor().compareReference());
+    return true;
+}
+
+bool KeyMap::compareZoom(const Press &)
+{
+    if (m_compare)
+        m_compare->toggleZoom();
+    return true;
+}
+
+bool KeyMap::compareInfo(const Press &)
+{
+    if (m_compare)
+        m_compare->toggleInfo();
+    return true;
 }
 
 } // namespace vorlane

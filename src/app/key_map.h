@@ -5,6 +5,8 @@
 #include "ui/preview_overlay.h"
 
 #include <QHash>
+#include <QList>
+#include <QPointF>
 #include <QObject>
 #include <QElapsedTimer>
 #include <QPointer>
@@ -14,6 +16,8 @@ class QKeyEvent;
 class QWidget;
 
 namespace vorlane {
+
+class LargeImageView;
 
 // The application-wide key map: an event filter on the application that turns key presses into model
 // operations while the browser screen is shown, and only while the main window is the active window with
@@ -54,13 +58,73 @@ public:
     void forgetHeldKeys();
     bool isSkimming() const { return m_skim.isActive(); }
 
+    // The bindings, one row a key: which keys, with which modifiers, where (the grid, the preview, the
+    // compare view), how a held key acts, and what it does. The README's keyboard table documents the rows
+    // that name one of its rows.
+    enum class Place : unsigned { Grid = 1, Preview = 2, Compare = 4 };
+    enum class Mods {
+        Any,       // whatever is held
+        NoCommand, // none, or Shift: no Ctrl, Alt or Meta
+        ShiftHeld, // Shift among them
+        CtrlHeld,  // Ctrl among them
+        AltOnly,   // Alt and nothing else
+        Plain,     // none at all
+    };
+    enum class Hold { Once, Repeats, Skims };
+    struct Press
+    {
+        int key;
+        Qt::KeyboardModifiers mods;
+        bool repeat;
+        Place place;
+        AppModel &model;
+    };
+    struct Row
+    {
+        const char *readme; // the key column of the README's keyboard row; null for the compare view's keys
+        QList<int> keys;
+        Mods mods;
+        unsigned places; // of Place
+        Hold hold;
+        bool (KeyMap::*act)(const Press &); // false: declined, the next rows may take the key
+    };
+    static const QList<Row> &rows();
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     bool keysAreForTheWindow() const;
-    bool handleCompare(const QKeyEvent &event, AppModel &model);
     bool isRepeat(const QKeyEvent &event);
+    LargeImageView *picture() const;
+    static QPointF panStep(int key, const QWidget &view);
+
+    // The rows' actions.
+    bool arrow(const Press &press);
+    bool step(const Press &press);
+    bool nextView(const Press &press);
+    bool nextUnmarked(const Press &press);
+    bool openCompare(const Press &press);
+    bool togglePreview(const Press &press);
+    bool closePreview(const Press &press);
+    bool goUp(const Press &press);
+    bool zoomPicture(const Press &press);
+    bool zoomStep(const Press &press);
+    bool pan(const Press &press);
+    bool toggleInfo(const Press &press);
+    bool page(const Press &press);
+    bool firstOrLast(const Press &press);
+    bool mark(const Press &press);
+    bool keep(const Press &press);
+    bool open(const Press &press);
+    bool compareZoomStep(const Press &press);
+    bool closeCompare(const Press &press);
+    bool comparePan(const Press &press);
+    bool swapCompared(const Press &press);
+    bool markCandidate(const Press &press);
+    bool keepReference(const Press &press);
+    bool compareZoom(const Press &press);
+    bool compareInfo(const Press &press);
     // One arrow's move in the grid, the preview or the compare view.
     void arrowStep(int key);
     void skimStep();

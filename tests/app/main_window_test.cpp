@@ -4,7 +4,9 @@
 
 #include "testsupport/model_support.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -210,6 +212,47 @@ TEST(MainWindowTest, StartScreenUntilAFolderIsChosen)
     window.pickDirectory();
     EXPECT_TRUE(window.showsBrowser());
     EXPECT_TRUE(window.keyMap()->isActive());
+}
+
+} // namespace
+
+namespace {
+
+// The README's keyboard table says what the bindings are: its key column, row by row, is the key map's rows
+// and the menu's shortcuts, no more and no fewer.
+TEST(KeyTable, TheReadmeDocumentsEveryBinding)
+{
+    QFile readme(QStringLiteral(VORLANE_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(readme.readAll());
+    const qsizetype from = text.indexOf(QStringLiteral("## Keyboard"));
+    ASSERT_GE(from, 0);
+    QSet<QString> documented;
+    bool inTable = false;
+    for (const QString &line : text.mid(from).split(u'\n')) {
+        if (!line.startsWith(u'|')) {
+            if (inTable)
+                break;
+            continue;
+        }
+        inTable = true;
+        const QString key = line.section(u'|', 1, 1).trimmed();
+        if (key != QStringLiteral("Key") && !key.startsWith(QStringLiteral("---")))
+            documented.insert(key);
+    }
+    QSet<QString> bound;
+    for (const KeyMap::Row &row : KeyMap::rows()) {
+        if (row.readme)
+            bound.insert(QString::fromUtf8(row.readme));
+    }
+    AppModel m{nullptr, quietMachine()};
+    ThumbnailCache cache;
+    MainWindow window{m, cache};
+    for (const QAction *action : window.findChildren<QAction *>()) {
+        if (!action->shortcut().isEmpty())
+            bound.insert(action->shortcut().toString(QKeySequence::PortableText));
+    }
+    EXPECT_EQ(documented, bound);
 }
 
 } // namespace
