@@ -2,7 +2,7 @@
 
 #include "copies/cpu_monitor.h"
 #include "copies/thermal_monitor.h"
-#include "media/background_thread.h"
+#include "core/background_thread.h"
 
 #include <QThread>
 

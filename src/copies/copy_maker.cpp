@@ -6,7 +6,7 @@
 #include "copies/copy_error.h"
 #include "copies/image_compressor.h"
 #include "copies/video_compressor.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 
 #include <QThread>
 

@@ -7,7 +7,7 @@
 #include "copies/atomic_file.h"
 #include "copies/copy_error.h"
 #include "copies/quality_ladder.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/ffi/vips_blob.h"
 #include "media/image_geometry.h"

@@ -1,6 +1,6 @@
 #include "copies/quality_ladder.h"
 
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 
 namespace vorlane::QualityLadder {
 namespace {

@@ -6,7 +6,7 @@
 #include "copies/audio_transcoder.h"
 #include "copies/copy_error.h"
 #include "copies/video_transcoder.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/display_orientation.h"
 #include "media/ffi/libav_handles.h"

@@ -1,6 +1,6 @@
 #include "media/burst_features.h"
 
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/image_decoder.h"
 #include "media/image_pipeline.h"

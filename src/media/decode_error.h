@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/phrase.h"
+#include "core/phrase.h"
 
 #include <QSize>
 

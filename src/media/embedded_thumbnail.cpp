@@ -3,7 +3,7 @@
 #include "media/image_pipeline.h"
 
 #include "catalogue/exiv2_runtime.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/image_conversion.h"
 

@@ -1,6 +1,6 @@
 #include "media/image_decoder.h"
 
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/image_pipeline.h"
 #include "media/raw_decoder.h"
 

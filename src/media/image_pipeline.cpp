@@ -1,6 +1,6 @@
 #include "media/image_pipeline.h"
 
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/ffi/vips_blob.h"
 #include "media/ffi/vips_kill_switch.h"

@@ -1,6 +1,6 @@
 #include "media/jpeg_decoder.h"
 
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 
 #include <algorithm>

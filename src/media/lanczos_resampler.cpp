@@ -1,6 +1,6 @@
 #include "media/lanczos_resampler.h"
 
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 
 #include <algorithm>
 #include <cmath>

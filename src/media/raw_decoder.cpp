@@ -1,7 +1,7 @@
 #include "media/raw_decoder.h"
 
 #include "catalogue/exiv2_runtime.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/ffi/libraw_compat.h"
 #include "media/ffi/libraw_handle.h"

@@ -1,6 +1,6 @@
 #include "media/video_frame_grabber.h"
 
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/display_orientation.h"
 #include "media/ffi/libav_handles.h"

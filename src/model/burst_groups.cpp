@@ -1,7 +1,7 @@
 #include "model/burst_groups.h"
 
 #include "catalogue/burst_grouping.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "model/folder_listing.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/background_jobs.h"
+#include "core/background_jobs.h"
 #include "media/burst_features.h"
 
 #include <QHash>

@@ -1,7 +1,7 @@
 #include "model/copy_marks.h"
 
 #include "catalogue/copy_provenance.h"
-#include "media/main_thread.h"
+#include "core/main_thread.h"
 
 #include <QTimer>
 

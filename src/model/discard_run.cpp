@@ -5,7 +5,7 @@
 #include "model/copy_marks.h"
 #include "model/folder_listing.h"
 #include "model/grid_cursor.h"
-#include "media/main_thread.h"
+#include "core/main_thread.h"
 #include "model/trash_service.h"
 
 #include <sys/stat.h>

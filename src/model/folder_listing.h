@@ -116,7 +116,4 @@ private:
     QThreadPool m_pool;
 };
 
-// The one formatter of sizes shown to the user: "512B", "3.4K", "12M", "1.2G" (binary units).
-QString formatBytes(int64_t bytes);
-
 } // namespace vorlane

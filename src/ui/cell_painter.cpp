@@ -1,5 +1,6 @@
 #include "ui/cell_painter.h"
 
+#include "core/format_bytes.h"
 #include "model/folder_listing.h"
 
 #include "ui/theme.h"

@@ -1,6 +1,7 @@
 #include "ui/info_panel.h"
 
-#include "media/main_thread.h"
+#include "core/format_bytes.h"
+#include "core/main_thread.h"
 #include "media/shooting_info.h"
 #include "model/folder_listing.h"
 #include "ui/theme.h"

@@ -2,10 +2,10 @@
 
 #include "catalogue/media_classifier.h"
 #include "catalogue/media_item.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/picture.h"
-#include "media/main_thread.h"
+#include "core/main_thread.h"
 
 #include <sys/stat.h>
 

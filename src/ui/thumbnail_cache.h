@@ -2,7 +2,7 @@
 
 #include "catalogue/media_item.h"
 #include "catalogue/media_pair.h"
-#include "media/background_jobs.h"
+#include "core/background_jobs.h"
 #include "ui/thumbnail_service.h"
 
 #include <QCache>

@@ -1,7 +1,7 @@
 #include "ui/thumbnail_service.h"
 
 #include "catalogue/media_classifier.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/embedded_thumbnail.h"
 #include "media/picture.h"

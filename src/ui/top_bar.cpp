@@ -1,5 +1,6 @@
 #include "ui/top_bar.h"
 
+#include "core/format_bytes.h"
 #include "catalogue/media_item.h"
 #include "copies/progress_text.h"
 #include "ui/pill_button.h"

@@ -8,7 +8,7 @@
 #include "copies/copy_maker.h"
 #include "copies/image_compressor.h"
 #include "copies/quality_ladder.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/ffi/vips_runtime.h"
 
 #include "testsupport/support.h"

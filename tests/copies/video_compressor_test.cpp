@@ -4,7 +4,7 @@
 #include "catalogue/copy_provenance.h"
 #include "copies/copy_maker.h"
 #include "copies/video_compressor.h"
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 
 #include "testsupport/support.h"
 

@@ -2,7 +2,7 @@
 // sources in English.
 #include "copies/progress_text.h"
 #include "i18n/interface_language.h"
-#include "media/phrase.h"
+#include "core/phrase.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>

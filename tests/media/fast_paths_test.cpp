@@ -3,7 +3,7 @@
 // libvips, ImageMagick, exiftool or ffmpeg, never against itself.
 #include <vips/vips8> // first: GLib's headers must not meet Qt's keyword macros
 
-#include "media/cancellation.h"
+#include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/embedded_thumbnail.h"
 #include "media/ffi/vips_runtime.h"

@@ -1,4 +1,5 @@
 #include "testsupport/model_support.h"
+#include "core/format_bytes.h"
 
 using namespace vorlane;
 using namespace vorlane::test;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "media/background_thread.h"
-#include "media/main_thread.h"
+#include "core/background_thread.h"
+#include "core/main_thread.h"
 
 #include <QHash>
 #include <QSet>
