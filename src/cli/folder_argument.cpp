@@ -8,7 +8,7 @@
 
 namespace vorlane::cli {
 
-std::optional<FolderListing> listFolder(const std::vector<std::string> &args, const char *usage, int *status)
+std::optional<ListedFolder> listFolder(const std::vector<std::string> &args, const char *usage, int *status)
 {
     std::string dirArg;
     std::string sort = "name";
@@ -35,7 +35,7 @@ std::optional<FolderListing> listFolder(const std::vector<std::string> &args, co
         return badUsage();
 
     const std::filesystem::path dir = std::filesystem::absolute(std::filesystem::path(dirArg)).lexically_normal();
-    FolderListing listing;
+    ListedFolder listing;
     listing.directory = dir.has_filename() || dir == dir.root_path() ? dir : dir.parent_path();
     try {
         listing.scan = DirectoryScanner::scan(listing.directory);

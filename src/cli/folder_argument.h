@@ -13,7 +13,7 @@
 namespace vorlane::cli {
 
 // A folder command's arguments, "DIR [--sort name|date]", and the folder's listing as the grid shows it.
-struct FolderListing
+struct ListedFolder
 {
     std::filesystem::path directory; // absolute, without a trailing slash
     DirectoryScanner::ScanResult scan;
@@ -22,6 +22,6 @@ struct FolderListing
 
 // Lists the folder the arguments name. On bad arguments prints usage and sets status 2; on a folder that
 // cannot be read prints one line on stderr and sets status 1; either way returns nothing.
-std::optional<FolderListing> listFolder(const std::vector<std::string> &args, const char *usage, int *status);
+std::optional<ListedFolder> listFolder(const std::vector<std::string> &args, const char *usage, int *status);
 
 } // namespace vorlane::cli

@@ -29,7 +29,7 @@ QByteArray jsonString(const QString &text)
 int runGroups(const std::vector<std::string> &args)
 {
     int status = 0;
-    const std::optional<FolderListing> listing = listFolder(args, kUsage, &status);
+    const std::optional<ListedFolder> listing = listFolder(args, kUsage, &status);
     if (!listing)
         return status;
     const QList<MediaPair> &cells = listing->cells;

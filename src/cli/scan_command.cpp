@@ -90,7 +90,7 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
 int runScan(const std::vector<std::string> &args)
 {
     int status = 0;
-    const std::optional<FolderListing> listing = listFolder(args, kUsage, &status);
+    const std::optional<ListedFolder> listing = listFolder(args, kUsage, &status);
     if (!listing)
         return status;
     const std::filesystem::path &clean = listing->directory;
