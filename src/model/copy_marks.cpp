@@ -125,6 +125,10 @@ void CopyMarks::toggle(const QUuid &cellId)
 
 void CopyMarks::setStatus(const QUuid &cellId, std::optional<BsideJobStatus> status)
 {
+    const auto isFailed = [](const std::optional<BsideJobStatus> &st) {
+        return st && st->kind() == BsideJobStatus::Case::Failed;
+    };
+    m_failedCount += int(isFailed(status)) - int(isFailed(this->status(cellId)));
     if (status)
         m_statuses.insert(cellId, *status);
     else
@@ -171,6 +175,7 @@ QUuid CopyMarks::newJob(const CopyRequest &request, const QUuid &cellId, bool ha
         if (m_toHandOver.empty())
             QTimer::singleShot(0, this, &CopyMarks::handOverSome);
         m_toHandOver.emplace_back(jobId, request);
+        ++m_notHandedOver;
     }
     return jobId;
 }
@@ -197,6 +202,7 @@ void CopyMarks::handOverSome()
         if (job == m_jobs.end())
             continue; // stopped before it was handed over
         job->handedOver = true;
+        --m_notHandedOver;
         handOver(jobId, request);
     }
     if (!m_toHandOver.empty())
@@ -209,6 +215,8 @@ bool CopyMarks::stopJob(const QUuid &jobId)
     if (job == m_jobs.end())
         return true;
     job->wanted = false;
+    if (!job->handedOver)
+        --m_notHandedOver;
     if (!job->handedOver || m_scheduler->cancelQueued(jobId)) {
         m_jobs.erase(job); // it never ran and never will: nothing of it is left to settle
         return true;
@@ -397,6 +405,7 @@ void CopyMarks::rebuild(const CopyFindings &copies)
 {
     m_marked.clear();
     m_statuses.clear();
+    m_failedCount = 0;
     m_undecodable.clear();
     m_copyOfAnother = copies.copyOfAnother;
     m_unknown = copies.unknown;
@@ -436,7 +445,7 @@ void CopyMarks::forget(const QUuid &cellId)
     m_marked.remove(cellId);
     m_unknown.remove(cellId);
     m_undecodable.remove(cellId);
-    m_statuses.remove(cellId);
+    setStatus(cellId, std::nullopt);
     Q_EMIT marksChanged();
     publishProgress();
 }
@@ -448,8 +457,8 @@ void CopyMarks::carryOver(const QUuid &from, const QUuid &to)
     if (m_undecodable.contains(from))
         m_undecodable.insert(to, m_undecodable.take(from));
     if (const auto s = status(from)) {
-        m_statuses.remove(from);
-        m_statuses.insert(to, *s);
+        setStatus(from, std::nullopt);
+        setStatus(to, *s);
     }
     Q_EMIT marksChanged();
 }
@@ -457,8 +466,11 @@ void CopyMarks::carryOver(const QUuid &from, const QUuid &to)
 void CopyMarks::publishProgress()
 {
     // The status line counts the failures that still stand; the scheduler itself never sees outcomes.
+    // Jobs a batch has not handed to the scheduler yet count as waiting already.
     BsideScheduler::Progress shown = m_snapshot;
-    shown.failed = failed().size();
+    shown.failed = m_failedCount;
+    shown.queued += m_notHandedOver;
+    shown.total += m_notHandedOver;
     if (shown == m_progress)
         return;
     m_progress = shown;

@@ -126,6 +126,8 @@ private:
     QSet<QUuid> m_copyOfAnother;
     QSet<QUuid> m_unknown;
     std::deque<std::pair<QUuid, CopyRequest>> m_toHandOver; // batch jobs not yet given to the scheduler
+    int m_notHandedOver = 0;                                 // of them, those not stopped meanwhile
+    int m_failedCount = 0;                                   // statuses that are Failed
     QHash<QUuid, QString> m_undecodable;
     QHash<QUuid, BsideJobStatus> m_statuses;
     std::set<std::filesystem::path> m_locked;

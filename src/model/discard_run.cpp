@@ -59,7 +59,13 @@ DiscardRun::DiscardRun(FolderListing &listing, CopyMarks &marks, GridCursor &cur
     m_pool.setMaxThreadCount(1);
 }
 
-DiscardRun::~DiscardRun() { m_pool.waitForDone(); }
+// A run still reading originals stops at once: what moved stays moved.
+DiscardRun::~DiscardRun()
+{
+    if (m_stop)
+        m_stop->request_stop();
+    m_pool.waitForDone();
+}
 
 void DiscardRun::clearLastResult() { setResult(std::nullopt); }
 

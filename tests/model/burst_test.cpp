@@ -158,6 +158,7 @@ TEST(BurstBatch, MarksAtOnceAndHandsTheJobsOverInBatches)
     m.keepBest(false);
     EXPECT_EQ(m.marks().marked().size(), kFrames - 1);
     EXPECT_LT(m.marks().scheduler().progress().total, kFrames - 1) << "not every job was handed over at once";
+    EXPECT_EQ(m.marks().progress().total, kFrames - 1) << "the status line counts the jobs still to be handed over";
     EXPECT_TRUE(waitUntil([&] { return m.marks().scheduler().progress().total == kFrames - 1; }));
 }
 
