@@ -27,14 +27,6 @@ bool copyIsPresent(const std::filesystem::path &copy)
 
 QString nameOf(const std::filesystem::path &file) { return QString::fromUtf8(file.filename().native()); }
 
-struct Target
-{
-    QUuid cellId;
-    QList<std::filesystem::path> originals;
-    std::filesystem::path copy; // empty for a broken original, which goes without one
-    QList<MediaItem> listed;    // a broken original's files as listed: each must still be that file
-};
-
 // Whether a file is still the one a listing saw: the same size and modification time, a regular file.
 bool unchangedSinceListed(const MediaItem &item)
 {
@@ -108,13 +100,10 @@ void DiscardRun::cancel()
         m_stop->request_stop();
 }
 
-void DiscardRun::start(const QSet<QUuid> &consented)
+QList<DiscardRun::Target> DiscardRun::targetsFor(const QSet<QUuid> &consented, int *unfinished,
+                                                 int *failedCopies) const
 {
-    if (m_isTrashing)
-        return;
     QList<Target> targets;
-    int unfinished = 0;
-    int failedCopies = 0;
     for (const MediaPair &p : m_listing.pairs()) {
         if (!m_marks.marked().contains(p.id()))
             continue;
@@ -127,10 +116,7 @@ void DiscardRun::start(const QSet<QUuid> &consented)
         }
         if (!m_marks.isCompleted(p.id()) || !p.copyPath()) {
             const auto status = m_marks.status(p.id());
-            if (status && status->kind() == BsideJobStatus::Case::Failed)
-                ++failedCopies;
-            else
-                ++unfinished;
+            ++*(status && status->kind() == BsideJobStatus::Case::Failed ? failedCopies : unfinished);
             continue;
         }
         Target target{p.id(), {}, *p.copyPath(), {}}; // the cell's own copy, never one another could claim
@@ -138,53 +124,102 @@ void DiscardRun::start(const QSet<QUuid> &consented)
             target.originals.append(item.path);
         targets.append(std::move(target));
     }
+    return targets;
+}
 
-    QString skipped;
-    if (unfinished + failedCopies > 0) {
-        const int cells = unfinished + failedCopies;
-        if (failedCopies == 0)
-            skipped = tr("Skipped %n marked cell(s): copies not finished %1", nullptr, cells).arg(unfinished);
-        else if (unfinished == 0)
-            skipped = tr("Skipped %n marked cell(s): copies failed %1", nullptr, cells).arg(failedCopies);
-        else
-            skipped = tr("Skipped %n marked cell(s): copies not finished %1, copies failed %2", nullptr, cells)
-                          .arg(unfinished)
-                          .arg(failedCopies);
+QString DiscardRun::skippedText(int unfinished, int failedCopies)
+{
+    const int cells = unfinished + failedCopies;
+    if (cells == 0)
+        return {};
+    if (failedCopies == 0)
+        return tr("Skipped %n marked cell(s): copies not finished %1", nullptr, cells).arg(unfinished);
+    if (unfinished == 0)
+        return tr("Skipped %n marked cell(s): copies failed %1", nullptr, cells).arg(failedCopies);
+    return tr("Skipped %n marked cell(s): copies not finished %1, copies failed %2", nullptr, cells)
+        .arg(unfinished)
+        .arg(failedCopies);
+}
+
+DiscardRun::Outcome DiscardRun::discardCell(const Target &target, const Refusals &why, const std::stop_token &token,
+                                            const std::function<void(int64_t)> &onBytes)
+{
+    Outcome outcome{target.cellId, target.originals, {}, {}, 0};
+    const auto refuse = [&](const QString &reason) {
+        for (const auto &original : target.originals)
+            outcome.failed.append({original, reason});
+        return outcome;
+    };
+    if (target.copy.empty()) {
+        // A broken original the user agreed to discard without a copy: only the very files listed.
+        if (!std::all_of(target.listed.begin(), target.listed.end(), unchangedSinceListed))
+            return refuse(why.changedSinceFailure);
+    } else {
+        if (token.stop_requested())
+            return refuse(why.stopped);
+        // The copy may have gone since it was made (deleted by hand, a card swapped): then none of the cell's
+        // originals move. And it must be theirs, checked against every byte of them: a copy that names other
+        // files (the original was replaced by a new photo of the same name, or rewritten since) keeps every
+        // original where it is.
+        const CopyProvenance::Verdict verdict = copyIsPresent(target.copy)
+            ? CopyProvenance::verify(target.copy, target.originals, token, onBytes)
+            : CopyProvenance::Verdict::Absent;
+        if (verdict == CopyProvenance::Verdict::Absent)
+            return refuse(why.missingCopy);
+        if (token.stop_requested())
+            return refuse(why.stopped);
+        if (verdict == CopyProvenance::Verdict::Unknown)
+            return refuse(why.unreadable);
+        if (verdict == CopyProvenance::Verdict::Another)
+            return refuse(CopyProvenance::judge(target.copy, target.originals) == CopyProvenance::Verdict::Own
+                              ? why.changedSinceCopy
+                              : why.anotherFilesCopy);
     }
+    TrashService::TrashResult result = TrashService::trash(target.originals);
+    for (const TrashService::Trashed &moved : result.done)
+        outcome.movedBytes += moved.identity.size;
+    outcome.moved = std::move(result.done);
+    outcome.failed = std::move(result.failed);
+    return outcome;
+}
+
+void DiscardRun::start(const QSet<QUuid> &consented)
+{
+    if (m_isTrashing)
+        return;
+    int unfinished = 0;
+    int failedCopies = 0;
+    QList<Target> targets = targetsFor(consented, &unfinished, &failedCopies);
+    const QString skipped = skippedText(unfinished, failedCopies);
     if (targets.isEmpty()) {
         if (!skipped.isEmpty())
             setResult(tr("No originals to discard") + u'\n' + skipped);
         return;
     }
     std::set<std::filesystem::path> originals;
-    for (const Target &target : targets)
-        originals.insert(target.originals.begin(), target.originals.end());
-    m_marks.lock(originals);
-    m_isTrashing = true;
-    m_stop = std::make_shared<std::stop_source>();
-    m_checked = 0;
     m_toCheck = 0;
     for (const Target &target : targets) {
+        originals.insert(target.originals.begin(), target.originals.end());
         for (const auto &original : target.originals) {
             std::error_code ec;
             const auto bytes = target.copy.empty() ? 0 : std::filesystem::file_size(original, ec);
             m_toCheck += ec ? 0 : int64_t(bytes);
         }
     }
+    m_marks.lock(originals);
+    m_isTrashing = true;
+    m_stop = std::make_shared<std::stop_source>();
+    m_checked = 0;
     m_runGeneration = m_listing.generation();
     m_runFolder = m_listing.currentPath().value_or(std::filesystem::path());
     Q_EMIT trashingChanged();
 
     const QPointer<DiscardRun> self(this);
-    const QString missingCopy = tr("its copy no longer exists");
-    const QString anotherFilesCopy = tr("the copy belongs to another photo");
-    const QString changed = tr("it changed since its copy failed");
-    const QString changedSinceCopy = tr("it changed since its copy was made");
-    const QString unreadable = tr("it cannot be read right now");
-    const QString stopped = tr("the discard was stopped");
+    const Refusals why{tr("its copy no longer exists"),         tr("the copy belongs to another photo"),
+                       tr("it changed since its copy failed"),  tr("it changed since its copy was made"),
+                       tr("it cannot be read right now"),       tr("the discard was stopped")};
     const std::stop_token token = m_stop->get_token();
-    m_pool.start([self, targets = std::move(targets), skipped, missingCopy, anotherFilesCopy, changed,
-                  changedSinceCopy, unreadable, stopped, token] {
+    m_pool.start([self, targets = std::move(targets), skipped, why, token] {
         // Progress goes to the window every few megabytes read.
         int64_t checked = 0;
         int64_t told = 0;
@@ -198,61 +233,9 @@ void DiscardRun::start(const QSet<QUuid> &consented)
                 Q_EMIT run.progressChanged();
             });
         };
-        const auto trashInto = [](Outcome &outcome, const QList<std::filesystem::path> &files) {
-            TrashService::TrashResult result = TrashService::trash(files);
-            for (const TrashService::Trashed &moved : result.done)
-                outcome.movedBytes += moved.identity.size;
-            outcome.moved = std::move(result.done);
-            outcome.failed = std::move(result.failed);
-        };
         QList<Outcome> outcomes;
-        for (const Target &target : targets) {
-            Outcome outcome{target.cellId, target.originals, {}, {}, 0};
-            if (target.copy.empty()) {
-                // A broken original the user agreed to discard without a copy: only the very files listed.
-                if (!std::all_of(target.listed.begin(), target.listed.end(), unchangedSinceListed)) {
-                    for (const auto &original : target.originals)
-                        outcome.failed.append({original, changed});
-                } else {
-                    trashInto(outcome, target.originals);
-                }
-                outcomes.append(std::move(outcome));
-                continue;
-            }
-            if (token.stop_requested()) {
-                for (const auto &original : target.originals)
-                    outcome.failed.append({original, stopped});
-                outcomes.append(std::move(outcome));
-                continue;
-            }
-            // The copy may have gone since it was made (deleted by hand, a card swapped): then none of the
-            // cell's originals move. And it must be theirs, checked against every byte of them: a copy that
-            // names other files (the original was replaced by a new photo of the same name, or rewritten
-            // since) keeps every original where it is.
-            const bool present = copyIsPresent(target.copy);
-            const CopyProvenance::Verdict verdict = present
-                ? CopyProvenance::verify(target.copy, target.originals, token, onBytes)
-                : CopyProvenance::Verdict::Absent;
-            QString refusal;
-            if (!present || verdict == CopyProvenance::Verdict::Absent)
-                refusal = missingCopy;
-            else if (token.stop_requested())
-                refusal = stopped;
-            else if (verdict == CopyProvenance::Verdict::Unknown)
-                refusal = unreadable;
-            else if (verdict == CopyProvenance::Verdict::Another)
-                refusal = CopyProvenance::judge(target.copy, target.originals) == CopyProvenance::Verdict::Own
-                    ? changedSinceCopy
-                    : anotherFilesCopy;
-            if (!refusal.isEmpty()) {
-                for (const auto &original : target.originals)
-                    outcome.failed.append({original, refusal});
-                outcomes.append(std::move(outcome));
-                continue;
-            }
-            trashInto(outcome, target.originals);
-            outcomes.append(std::move(outcome));
-        }
+        for (const Target &target : targets)
+            outcomes.append(discardCell(target, why, token, onBytes));
         postToMain(self, [outcomes, skipped](DiscardRun &run) { run.apply(outcomes, skipped); });
     });
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/media_item.h"
 #include "model/trash_service.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <QUuid>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stop_token>
 #include <optional>
@@ -80,6 +82,24 @@ Q_SIGNALS:
     void finished();
 
 private:
+    // A cell a press takes: its originals and the copy they must match.
+    struct Target
+    {
+        QUuid cellId;
+        QList<std::filesystem::path> originals;
+        std::filesystem::path copy; // empty for a broken original, which goes without one
+        QList<MediaItem> listed;    // a broken original's files as listed: each must still be that file
+    };
+    // Why a cell's originals stay, in the interface's language (made on the main thread).
+    struct Refusals
+    {
+        QString missingCopy;
+        QString anotherFilesCopy;
+        QString changedSinceFailure;
+        QString changedSinceCopy;
+        QString unreadable;
+        QString stopped;
+    };
     struct Outcome
     {
         QUuid cellId;
@@ -89,6 +109,11 @@ private:
         int64_t movedBytes = 0;
     };
 
+    QList<Target> targetsFor(const QSet<QUuid> &consented, int *unfinished, int *failedCopies) const;
+    static QString skippedText(int unfinished, int failedCopies);
+    // One cell on the run's thread: its copy checked against every byte of its originals, then the move.
+    static Outcome discardCell(const Target &target, const Refusals &why, const std::stop_token &token,
+                               const std::function<void(int64_t)> &onBytes);
     void apply(const QList<Outcome> &outcomes, const QString &skipped);
     // The listing shown after a run: the cells that left are taken out of it, or, when it was listed again
     // while the run moved files (a navigation, a breadcrumb click), the folder is listed once more.
