@@ -73,43 +73,48 @@ void printLine(const std::string &line)
     std::fflush(stdout);
 }
 
-bool isAnotherFilesCopy(const MediaPair &cell, const std::filesystem::path &copy)
+// Whose copy stands at a cell's copy path: the cell's own (made before, or before copies named their source)
+// is kept unless forced; another file's is kept aside by the copy; nothing, or what is no copy, is made anew.
+CopyProvenance::Verdict copyAt(const MediaPair &cell, const std::filesystem::path &copy)
 {
     QList<std::filesystem::path> originals;
     for (const MediaItem &item : cell.allOriginals())
         originals.append(item.path);
-    return CopyProvenance::judge(copy, originals) == CopyProvenance::Verdict::Another;
+    return CopyProvenance::judge(copy, originals);
 }
 
-} // namespace
-
-int runCopy(const std::vector<std::string> &args)
+struct CopyArgs
 {
     int jobs = 0;
     bool force = false;
     std::vector<std::filesystem::path> paths;
+};
+
+// The command's arguments; nothing (and the usage printed) when they are off.
+std::optional<CopyArgs> parseArgs(const std::vector<std::string> &args)
+{
+    CopyArgs parsed;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--force") {
-            force = true;
+            parsed.force = true;
         } else if (args[i] == "--jobs") {
-            if (i + 1 >= args.size() || (jobs = std::atoi(args[i + 1].c_str())) < 1) {
-                std::fputs(kUsage, stderr);
-                return 2;
-            }
+            if (i + 1 >= args.size() || (parsed.jobs = std::atoi(args[i + 1].c_str())) < 1)
+                return std::nullopt;
             ++i;
         } else if (args[i].rfind("--", 0) == 0) {
-            std::fputs(kUsage, stderr);
-            return 2;
+            return std::nullopt;
         } else {
-            paths.push_back(std::filesystem::absolute(args[i]).lexically_normal());
+            parsed.paths.push_back(std::filesystem::absolute(args[i]).lexically_normal());
         }
     }
-    if (paths.empty()) {
-        std::fputs(kUsage, stderr);
-        return 2;
-    }
+    if (parsed.paths.empty())
+        return std::nullopt;
+    return parsed;
+}
 
-    bool anyFailed = false;
+// The cells the paths stand for, each once; a path that names none is reported.
+std::vector<Cell> collectCells(const std::vector<std::filesystem::path> &paths, bool &anyFailed)
+{
     std::vector<Cell> cells;
     for (const auto &path : paths) {
         std::string error;
@@ -127,18 +132,45 @@ int runCopy(const std::vector<std::string> &args)
                 cells.push_back(std::move(c));
         }
     }
-
+    // What interrupted copies left; copies still being written keep theirs.
     std::set<std::filesystem::path> copyFolders;
     for (const Cell &cell : cells) {
         if (cell.request)
             copyFolders.insert(cell.request->destination.parent_path());
     }
     for (const auto &folder : copyFolders)
-        removeStalePartials(folder); // what interrupted copies left; copies still being written keep theirs
+        removeStalePartials(folder);
+    return cells;
+}
+
+// The line a finished job prints.
+std::string outcomeLine(const std::string &source, const std::string &dest, const CopyOutcome &outcome)
+{
+    if (outcome.result == CopyOutcome::Result::Completed) {
+        return "ok " + source + " -> " + dest + " " + std::to_string(outcome.copy.width) + "x"
+            + std::to_string(outcome.copy.height) + " " + std::to_string(outcome.copy.bytes)
+            + (outcome.message.isEmpty() ? std::string() : " (" + outcome.message.toStdString() + ")") + "\n";
+    }
+    const std::string why
+        = outcome.result == CopyOutcome::Result::Cancelled ? std::string("cancelled") : outcome.message.toStdString();
+    return "failed " + source + ": " + why + "\n";
+}
+
+} // namespace
+
+int runCopy(const std::vector<std::string> &args)
+{
+    const std::optional<CopyArgs> parsed = parseArgs(args);
+    if (!parsed) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    bool anyFailed = false;
+    const std::vector<Cell> cells = collectCells(parsed->paths, anyFailed);
 
     BsideScheduler scheduler;
-    if (jobs > 0)
-        scheduler.capConcurrency(jobs);
+    if (parsed->jobs > 0)
+        scheduler.capConcurrency(parsed->jobs);
     // The observer runs on whichever thread changed the progress: it only touches atomics and wakes the waiter.
     std::mutex mutex;
     std::condition_variable done;
@@ -168,11 +200,9 @@ int runCopy(const std::vector<std::string> &args)
             continue;
         }
         const std::string dest = printablePath(cell.request->destination);
-        std::error_code ec;
-        // A copy that names another file as its source is not this cell's: a fresh one is made (and that one
-        // kept aside).
-        if (!force && std::filesystem::exists(cell.request->destination, ec)
-            && !isAnotherFilesCopy(cell.pair, cell.request->destination)) {
+        const CopyProvenance::Verdict verdict = copyAt(cell.pair, cell.request->destination);
+        if (!parsed->force
+            && (verdict == CopyProvenance::Verdict::Own || verdict == CopyProvenance::Verdict::Unrecorded)) {
             printLine("exists " + source + " -> " + dest + "\n");
             continue;
         }
@@ -180,20 +210,9 @@ int runCopy(const std::vector<std::string> &args)
         scheduler.enqueue(QUuid::createUuid(), QString::fromUtf8(cell.request->destination.filename().native()),
                           [&, request = *cell.request, source, dest](std::stop_token token) {
                               const CopyOutcome outcome = makeCopy(request, token);
-                              if (outcome.result == CopyOutcome::Result::Completed) {
-                                  printLine("ok " + source + " -> " + dest + " " + std::to_string(outcome.copy.width) + "x"
-                                            + std::to_string(outcome.copy.height) + " "
-                                            + std::to_string(outcome.copy.bytes)
-                                            + (outcome.message.isEmpty() ? std::string()
-                                                                         : " (" + outcome.message.toStdString() + ")")
-                                            + "\n");
-                              } else {
+                              if (outcome.result != CopyOutcome::Result::Completed)
                                   ++failures;
-                                  const std::string why = outcome.result == CopyOutcome::Result::Cancelled
-                                      ? std::string("cancelled")
-                                      : outcome.message.toStdString();
-                                  printLine("failed " + source + ": " + why + "\n");
-                              }
+                              printLine(outcomeLine(source, dest, outcome));
                           });
     }
     {
