@@ -140,7 +140,17 @@ int64_t recursiveSize(const std::filesystem::path &folder)
     return sizeBelow(fd);
 }
 
-ScanResult scan(const std::filesystem::path &directory)
+namespace {
+
+// What one read of a folder finds: its visible sub-folders and media files, and the bytes of those files.
+struct Entries
+{
+    std::vector<std::filesystem::path> folders;
+    std::vector<Child> media;
+    int64_t bytes = 0;
+};
+
+Entries readEntries(const std::filesystem::path &directory)
 {
     const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
@@ -153,10 +163,7 @@ ScanResult scan(const std::filesystem::path &directory)
     }
 
     const std::set<std::string> hidden = hiddenListOf(::dirfd(dir.get()));
-    std::vector<std::filesystem::path> folderPaths;
-    std::vector<Child> mediaPaths;
-    int64_t bytes = 0;
-
+    Entries entries;
     // readdir() reports an error only through errno, with the same null it gives at the end: a folder whose
     // listing broke off (a card pulled out, an I/O error) is an error, never a shorter folder.
     for (;;) {
@@ -177,7 +184,7 @@ ScanResult scan(const std::filesystem::path &directory)
         std::filesystem::path child = directory / name;
         if (known && S_ISDIR(st.st_mode)) {
             if (!endsWith(name, kBsideSuffix))
-                folderPaths.push_back(std::move(child));
+                entries.folders.push_back(std::move(child));
             continue;
         }
         if (known && !S_ISREG(st.st_mode))
@@ -187,34 +194,45 @@ ScanResult scan(const std::filesystem::path &directory)
             continue;
         Child media{std::move(child), *kind};
         if (known) {
-            bytes += int64_t(st.st_size);
+            entries.bytes += int64_t(st.st_size);
             media.bytes = int64_t(st.st_size);
             media.modifiedNs = int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
         }
-        mediaPaths.push_back(std::move(media));
+        entries.media.push_back(std::move(media));
     }
+    return entries;
+}
 
-    auto naturalSort = [](auto &list, auto nameOf) {
-        std::vector<NaturalKey> keys;
-        keys.reserve(list.size());
-        for (const auto &e : list)
-            keys.emplace_back(nameOf(e).filename().native());
-        std::vector<size_t> order(list.size());
-        std::iota(order.begin(), order.end(), size_t(0));
-        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
-        std::remove_reference_t<decltype(list)> sorted;
-        sorted.reserve(list.size());
-        for (size_t i : order)
-            sorted.push_back(std::move(list[i]));
-        list = std::move(sorted);
-    };
-    naturalSort(folderPaths, [](const std::filesystem::path &p) -> const std::filesystem::path & { return p; });
-    naturalSort(mediaPaths, [](const Child &c) -> const std::filesystem::path & { return c.path; });
+// Sorts a list by the natural order of its names, stably.
+template<typename List, typename NameOf>
+void naturalSort(List &list, NameOf nameOf)
+{
+    std::vector<NaturalKey> keys;
+    keys.reserve(list.size());
+    for (const auto &e : list)
+        keys.emplace_back(nameOf(e).filename().native());
+    std::vector<size_t> order(list.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
+    List sorted;
+    sorted.reserve(list.size());
+    for (size_t i : order)
+        sorted.push_back(std::move(list[i]));
+    list = std::move(sorted);
+}
+
+} // namespace
+
+ScanResult scan(const std::filesystem::path &directory)
+{
+    Entries entries = readEntries(directory);
+    naturalSort(entries.folders, [](const std::filesystem::path &p) -> const std::filesystem::path & { return p; });
+    naturalSort(entries.media, [](const Child &c) -> const std::filesystem::path & { return c.path; });
+    const std::vector<Child> &mediaPaths = entries.media;
 
     ScanResult result;
-    result.currentDirBytes = bytes;
+    result.currentDirBytes = entries.bytes;
 
-    const auto makeFolder = [](const std::filesystem::path &p) { return FolderEntry(p, recursiveSize(p)); };
     const auto makeItem = [](const Child &c) {
         MediaItem item(c.path, c.kind, MediaClassifier::isRaw(c.path));
         item.bytes = c.bytes;
@@ -232,8 +250,8 @@ ScanResult scan(const std::filesystem::path &directory)
     QFuture<void> dating;
     if (parallel)
         dating = QtConcurrent::map(datingPool(), indices, fill);
-    for (const auto &p : folderPaths)
-        result.folders.append(makeFolder(p));
+    for (const auto &p : entries.folders)
+        result.folders.append(FolderEntry(p, recursiveSize(p)));
     if (parallel)
         dating.waitForFinished();
     else
