@@ -46,6 +46,18 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     row->addWidget(m_breadcrumb, 1);
     row->addSpacing(8);
 
+    row->addWidget(makeViewSwitch());
+    addFiguresAndButtons(row);
+    followTheModel();
+    showProgress(m_model.marks().progress());
+    rebuildBreadcrumb();
+    showCapacity();
+    showDiscard();
+    showViews();
+}
+
+QWidget *TopBar::makeViewSwitch()
+{
     // The views: one segment each, the shown one filled.
     auto *views = new QWidget(this);
     auto *viewRow = new QHBoxLayout(views);
@@ -72,8 +84,11 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
         viewRow->addWidget(button);
         m_views.append(button);
     }
-    row->addWidget(views);
+    return views;
+}
 
+void TopBar::addFiguresAndButtons(QHBoxLayout *row)
+{
     m_capacity = new QLabel(this);
     m_capacity->setTextFormat(Qt::PlainText);
     m_capacity->setObjectName(QStringLiteral("capacity"));
@@ -107,7 +122,10 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
             m_model.discardOriginals();
     });
     row->addWidget(m_discard);
+}
 
+void TopBar::followTheModel()
+{
     const CopyMarks &marks = m_model.marks();
     connect(&marks, &CopyMarks::progressChanged, this, [this] { showProgress(m_model.marks().progress()); });
     connect(&marks, &CopyMarks::marksChanged, this, &TopBar::showDiscard);
@@ -119,11 +137,6 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     connect(&m_model.listing(), &FolderListing::contentsChanged, this, &TopBar::showDiscard);
     connect(&m_model.listing(), &FolderListing::locationChanged, this, &TopBar::rebuildBreadcrumb);
     connect(&m_model.listing(), &FolderListing::sizesChanged, this, &TopBar::showCapacity);
-    showProgress(marks.progress());
-    rebuildBreadcrumb();
-    showCapacity();
-    showDiscard();
-    showViews();
 }
 
 void TopBar::showViews()

@@ -49,6 +49,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // The constructor's parts: the segments of the views, the figures and buttons, the model's signals.
+    QWidget *makeViewSwitch();
+    void addFiguresAndButtons(QHBoxLayout *row);
+    void followTheModel();
     void rebuildBreadcrumb();
     void showCapacity();
     void showDiscard();
