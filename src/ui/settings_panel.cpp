@@ -92,34 +92,7 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
         m_model.settings().setViewMode(id == 0 ? ViewSettings::ViewMode::Merged : ViewSettings::ViewMode::Split);
     });
 
-    // Tile size: the slider works in whole steps, so it cannot leave 80…320 or stop between steps of 8.
-    auto *sizeGroup = new QVBoxLayout;
-    sizeGroup->setSpacing(6);
-    auto *sizeHeader = new QHBoxLayout;
-    sizeHeader->addWidget(caption(tr("Thumbnail size"), this));
-    sizeHeader->addStretch(1);
-    m_sizeLabel = caption(QString(), this);
-    m_sizeLabel->setFont(Theme::monoFont(Theme::points(11)));
-    sizeHeader->addWidget(m_sizeLabel);
-    sizeGroup->addLayout(sizeHeader);
-    auto *sliderRow = new QHBoxLayout;
-    sliderRow->setSpacing(8);
-    sliderRow->addWidget(symbol(Theme::Icon::photo, 10, this));
-    m_slider = new QSlider(Qt::Horizontal, this);
-    m_slider->setRange(kMinTile / kTileStep, kMaxTile / kTileStep);
-    m_slider->setSingleStep(1);
-    m_slider->setPageStep(1);
-    m_slider->setFocusPolicy(Qt::NoFocus);
-    sliderRow->addWidget(m_slider, 1);
-    sliderRow->addWidget(symbol(Theme::Icon::photo, 14, this));
-    sizeGroup->addLayout(sliderRow);
-    column->addLayout(sizeGroup);
-    connect(m_slider, &QSlider::valueChanged, this,
-            [this](int steps) { m_model.settings().setThumbnailSize(double(steps * kTileStep)); });
-    // The grid recounts its columns from its width; one column for a moment lets it start from scratch at
-    // both ends of a drag.
-    connect(m_slider, &QSlider::sliderPressed, this, [this] { m_model.cursor().setGridColumns(1); });
-    connect(m_slider, &QSlider::sliderReleased, this, [this] { m_model.cursor().setGridColumns(1); });
+    addSizeSlider(column);
 
     auto *divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
@@ -143,6 +116,38 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     connect(&m_model.settings(), &ViewSettings::changed, this, &SettingsPanel::showModel);
     connect(&m_model.listing(), &FolderListing::sortModeChanged, this, &SettingsPanel::showModel);
     showModel();
+}
+
+void SettingsPanel::addSizeSlider(QVBoxLayout *column)
+{
+    // Tile size: the slider works in whole steps, so it cannot leave 80…320 or stop between steps of 8.
+    auto *sizeGroup = new QVBoxLayout;
+    sizeGroup->setSpacing(6);
+    auto *sizeHeader = new QHBoxLayout;
+    sizeHeader->addWidget(caption(tr("Thumbnail size"), this));
+    sizeHeader->addStretch(1);
+    m_sizeLabel = caption(QString(), this);
+    m_sizeLabel->setFont(Theme::monoFont(Theme::points(11)));
+    sizeHeader->addWidget(m_sizeLabel);
+    sizeGroup->addLayout(sizeHeader);
+    auto *sliderRow = new QHBoxLayout;
+    sliderRow->setSpacing(8);
+    sliderRow->addWidget(symbol(Theme::Icon::photo, 10, this));
+    m_slider = new QSlider(Qt::Horizontal, this);
+    m_slider->setRange(kMinTile / kTileStep, kMaxTile / kTileStep);
+    m_slider->setSingleStep(1);
+    m_slider->setPageStep(1);
+    m_slider->setFocusPolicy(Qt::NoFocus);
+    sliderRow->addWidget(m_slider, 1);
+    sliderRow->addWidget(symbol(Theme::Icon::photo, 14, this));
+    sizeGroup->addLayout(sliderRow);
+    connect(m_slider, &QSlider::valueChanged, this,
+            [this](int steps) { m_model.settings().setThumbnailSize(double(steps * kTileStep)); });
+    // The grid recounts its columns from its width; one column for a moment lets it start from scratch at
+    // both ends of a drag.
+    connect(m_slider, &QSlider::sliderPressed, this, [this] { m_model.cursor().setGridColumns(1); });
+    connect(m_slider, &QSlider::sliderReleased, this, [this] { m_model.cursor().setGridColumns(1); });
+    column->addLayout(sizeGroup);
 }
 
 void SettingsPanel::fitHeight(int available)

@@ -38,6 +38,8 @@ public:
     QLabel *sizeLabel() const { return m_sizeLabel; }
 
 private:
+    // The thumbnail size's caption, slider and figure.
+    void addSizeSlider(QVBoxLayout *column);
     // A caption over a row of exclusive choices that looks like one segmented control.
     QButtonGroup *addSegments(QVBoxLayout *column, const QString &caption, const QStringList &choices);
     QCheckBox *addToggle(QVBoxLayout *column, const QString &label, std::function<bool()> get,
