@@ -311,6 +311,81 @@ void BrowserGrid::requestThumbnails()
     m_cache.setWanted(wanted);
 }
 
+CellPainter::MediaCell BrowserGrid::markState(const MediaPair &pair) const
+{
+    CellPainter::MediaCell cell;
+    cell.pair = &pair;
+    cell.isMarked = m_model.marks().marked().contains(pair.id());
+    if (const auto status = m_model.marks().status(pair.id()))
+        cell.jobStatus = *status;
+    cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
+    cell.copyUnknown = m_model.marks().unknown().contains(pair.id());
+    cell.size = m_model.settings().thumbnailSize();
+    return cell;
+}
+
+void BrowserGrid::describeCell(CellPainter::MediaCell &cell, int index, const GridGeometry &g) const
+{
+    const QList<MediaPair> &pairs = m_model.shownPairs();
+    const qsizetype folders = m_model.listing().folders().size();
+    const MediaPair &pair = *cell.pair;
+    cell.isSelected = m_model.cursor().selection() == GridSelection::media(pair.id());
+    if (const auto place = m_model.bursts().placeOf(pair.id())) {
+        // The tray reaches a neighbour on the same row that is in the same group (a filtered view may
+        // leave out frames between).
+        const int column = index % g.columns();
+        const qsizetype at = index - folders;
+        const auto sameGroup = [&](qsizetype neighbour) {
+            if (neighbour < 0 || neighbour >= pairs.size())
+                return false;
+            const auto other = m_model.bursts().placeOf(pairs[neighbour].id());
+            return other && other->group == place->group;
+        };
+        cell.burst = CellPainter::MediaCell::Burst{place->index, place->size, place->best,
+                                                   column > 0 && sameGroup(at - 1),
+                                                   column < g.columns() - 1 && sameGroup(at + 1)};
+    }
+    cell.spacing = g.spacing();
+    cell.cellHeight = g.cellHeight();
+    cell.size = g.tileSize;
+    cell.viewMode = m_model.settings().viewMode();
+    cell.fillMode = m_model.settings().fillMode();
+    cell.showFilename = m_model.settings().showFilenames();
+    cell.showRawLabel = m_model.settings().showRawLabel();
+    const MediaItem &file = picturedFile(pair, cell.viewMode);
+    cell.image = m_cache.cached(file, g.tileSize);
+    cell.loadFailed = cell.image.isNull() && m_cache.failed(file, g.tileSize);
+}
+
+void BrowserGrid::paintEmptyViewNote(QPainter &p, const GridGeometry &g, double offset) const
+{
+    // A view that leaves out every cell says so, and how to see them.
+    const bool unmarkedView = m_model.settings().folderView() == ViewSettings::FolderView::Unmarked;
+    p.setPen(Theme::text(Theme::Tone::Secondary, palette()));
+    p.setFont(Theme::uiFont(Theme::points(14)));
+    const double top = g.contentHeight(int(m_model.listing().folders().size())) - offset + 24;
+    p.drawText(QRectF(24, std::max(top, 24.0), viewport()->width() - 48, 60), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
+               unmarkedView ? tr("Every cell here is marked. V shows the marked ones, or all.")
+                            : tr("Nothing here is marked. V shows the unmarked ones, or all."));
+}
+
+void BrowserGrid::paintSpinner(QPainter &p) const
+{
+    // An indeterminate spinner over the grid: twelve spokes, the brightest turning.
+    p.setRenderHint(QPainter::Antialiasing);
+    const QPointF c = QRectF(viewport()->rect()).center();
+    for (int k = 0; k < 12; ++k) {
+        p.save();
+        p.translate(c);
+        p.rotate(k * 30 + m_spinnerAngle);
+        QColor spoke = palette().color(QPalette::WindowText);
+        spoke.setAlphaF(float(0.15 + 0.85 * ((k + 1) / 12.0)));
+        p.setPen(QPen(spoke, 3, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(0, -10), QPointF(0, -18));
+        p.restore();
+    }
+}
+
 void BrowserGrid::paintEvent(QPaintEvent *event)
 {
     QPainter p(viewport());
@@ -341,68 +416,14 @@ void BrowserGrid::paintEvent(QPaintEvent *event)
                 {&f, g.tileSize, selection == GridSelection::folder(f.id), m_model.settings().showFilenames()});
             continue;
         }
-        const MediaPair &pair = pairs[i - folders.size()];
-        CellPainter::MediaCell cell;
-        cell.pair = &pair;
-        cell.isSelected = selection == GridSelection::media(pair.id());
-        cell.isMarked = m_model.marks().marked().contains(pair.id());
-        const auto status = m_model.marks().statuses().constFind(pair.id());
-        if (status != m_model.marks().statuses().constEnd())
-            cell.jobStatus = *status;
-        cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
-        cell.copyUnknown = m_model.marks().unknown().contains(pair.id());
-        if (const auto place = m_model.bursts().placeOf(pair.id())) {
-            // The tray reaches a neighbour on the same row that is in the same group (a filtered view may
-            // leave out frames between).
-            const int column = i % g.columns();
-            const qsizetype at = i - folders.size();
-            const auto sameGroup = [&](qsizetype neighbour) {
-                if (neighbour < 0 || neighbour >= pairs.size())
-                    return false;
-                const auto other = m_model.bursts().placeOf(pairs[neighbour].id());
-                return other && other->group == place->group;
-            };
-            cell.burst = CellPainter::MediaCell::Burst{place->index, place->size, place->best,
-                                                       column > 0 && sameGroup(at - 1),
-                                                       column < g.columns() - 1 && sameGroup(at + 1)};
-        }
-        cell.spacing = g.spacing();
-        cell.cellHeight = g.cellHeight();
-        cell.size = g.tileSize;
-        cell.viewMode = m_model.settings().viewMode();
-        cell.fillMode = m_model.settings().fillMode();
-        cell.showFilename = m_model.settings().showFilenames();
-        cell.showRawLabel = m_model.settings().showRawLabel();
-        const MediaItem &file = picturedFile(pair, cell.viewMode);
-        cell.image = m_cache.cached(file, g.tileSize);
-        cell.loadFailed = cell.image.isNull() && m_cache.failed(file, g.tileSize);
+        CellPainter::MediaCell cell = markState(pairs[i - folders.size()]);
+        describeCell(cell, i, g);
         CellPainter::paintMedia(p, origin, cell);
     }
-    if (pairs.isEmpty() && !m_model.listing().pairs().isEmpty()) {
-        // A view that leaves out every cell says so, and how to see them.
-        const bool unmarkedView = m_model.settings().folderView() == ViewSettings::FolderView::Unmarked;
-        p.setPen(Theme::text(Theme::Tone::Secondary, pal));
-        p.setFont(Theme::uiFont(Theme::points(14)));
-        const double top = g.contentHeight(int(folders.size())) - offset + 24;
-        p.drawText(QRectF(24, std::max(top, 24.0), viewport()->width() - 48, 60), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap,
-                   unmarkedView ? tr("Every cell here is marked. V shows the marked ones, or all.")
-                                : tr("Nothing here is marked. V shows the unmarked ones, or all."));
-    }
-    if (m_model.listing().isLoading()) {
-        // An indeterminate spinner over the grid: twelve spokes, the brightest turning.
-        p.setRenderHint(QPainter::Antialiasing);
-        const QPointF c = QRectF(viewport()->rect()).center();
-        for (int k = 0; k < 12; ++k) {
-            p.save();
-            p.translate(c);
-            p.rotate(k * 30 + m_spinnerAngle);
-            QColor spoke = pal.color(QPalette::WindowText);
-            spoke.setAlphaF(float(0.15 + 0.85 * ((k + 1) / 12.0)));
-            p.setPen(QPen(spoke, 3, Qt::SolidLine, Qt::RoundCap));
-            p.drawLine(QPointF(0, -10), QPointF(0, -18));
-            p.restore();
-        }
-    }
+    if (pairs.isEmpty() && !m_model.listing().pairs().isEmpty())
+        paintEmptyViewNote(p, g, offset);
+    if (m_model.listing().isLoading())
+        paintSpinner(p);
     requestThumbnails();
 }
 
@@ -414,22 +435,13 @@ bool BrowserGrid::viewportEvent(QEvent *event)
         const int folderCount = int(m_model.listing().folders().size());
         if (index >= folderCount) {
             // A failed copy says why on its badge, and so does a copy path holding another file's copy.
-            const MediaPair &pair = m_model.shownPairs()[index - folderCount];
-            CellPainter::MediaCell cell;
-            cell.pair = &pair;
-            cell.isMarked = m_model.marks().marked().contains(pair.id());
-            const auto status = m_model.marks().statuses().constFind(pair.id());
-            if (status != m_model.marks().statuses().constEnd())
-                cell.jobStatus = *status;
-            cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
-            cell.copyUnknown = m_model.marks().unknown().contains(pair.id());
-            cell.size = m_model.settings().thumbnailSize();
+            const CellPainter::MediaCell cell = markState(m_model.shownPairs()[index - folderCount]);
             const QList<CellPainter::Badge> badges = CellPainter::badgesFor(cell);
             const QList<QRectF> rects = CellPainter::badgeRects(cellViewportRect(index).topLeft(), cell);
             QString tip;
             if (!badges.isEmpty() && rects.last().contains(help->pos())) {
                 if (badges.last() == CellPainter::Badge::Failed)
-                    tip = tr("The copy could not be made: %1").arg(status->message());
+                    tip = tr("The copy could not be made: %1").arg(cell.jobStatus->message());
                 else if (badges.last() == CellPainter::Badge::CopyOfAnother)
                     tip = tr("The copy belongs to another photo");
                 else if (badges.last() == CellPainter::Badge::CopyUnknown)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/app_model.h"
+#include "ui/cell_painter.h"
 #include "ui/grid_geometry.h"
 
 #include <QAbstractScrollArea>
@@ -9,6 +10,7 @@
 #include <QTimer>
 
 class QMenu;
+class QPainter;
 class QPropertyAnimation;
 
 namespace vorlane {
@@ -47,6 +49,12 @@ protected:
     bool viewportEvent(QEvent *event) override;
 
 private:
+    // A cell's marks, job and copy badges; describeCell adds what painting it needs (selection, burst tray,
+    // settings, picture).
+    CellPainter::MediaCell markState(const MediaPair &pair) const;
+    void describeCell(CellPainter::MediaCell &cell, int index, const GridGeometry &g) const;
+    void paintEmptyViewNote(QPainter &p, const GridGeometry &g, double offset) const;
+    void paintSpinner(QPainter &p) const;
     void relayout();
     void updateColumns();
     void scrollToSelection();
