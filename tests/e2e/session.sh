@@ -24,15 +24,20 @@ export XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$shots"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM
+# A display of our own: the first free number whose server starts (another run may take one between the look
+# and the start, so a server that dies goes on to the next number).
 display=""
 for n in $display_range; do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=":$n"; break; fi
+  [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ] || continue
+  Xvfb ":$n" -screen 0 1280x860x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  if DISPLAY=":$n" waitfor 20 xdotool getdisplaygeometry >/dev/null 2>&1 && sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
+    cleanup_pids+=("$xvfb"); display=":$n"; break
+  fi
+  kill "$xvfb" 2>/dev/null || true
 done
-[ -n "$display" ] || fail "no free X display number"
-Xvfb "$display" -screen 0 1280x860x24 -nolisten tcp >/dev/null 2>&1 &
-cleanup_pids+=($!)
+[ -n "$display" ] || fail "no X display could be started"
 export DISPLAY="$display"
-waitfor 20 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
 # start_app ARGS...: the app on the display, its window found, sized and focused, given time to list.
 start_app() {
   "$app" "$@" >>"$work/app.log" 2>&1 &
