@@ -140,6 +140,82 @@ std::pair<int, int> outputSize(double naturalW, double naturalH, int rotationDeg
 
 namespace {
 
+// Opens the source for reading with its video and first audio track; every other stream is skipped.
+ffi::InputFormatPtr openSource(const std::filesystem::path &source, Tracks &tracks)
+{
+    std::error_code sizeError;
+    if (std::filesystem::file_size(source, sizeError) == 0 && !sizeError)
+        fail(CopyError::Reason::NoVideoTrack, QT_TRANSLATE_NOOP("vorlane::Phrase", "the file has no video track"));
+    ffi::InputFormatPtr input = openReader(source);
+    tracks = findTracks(input.get());
+    if (!tracks.video)
+        fail(CopyError::Reason::NoVideoTrack, QT_TRANSLATE_NOOP("vorlane::Phrase", "the file has no video track"));
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        if (input->streams[i] != tracks.video && input->streams[i] != tracks.audio)
+            input->streams[i]->discard = AVDISCARD_ALL;
+    }
+    return input;
+}
+
+// Opens the output file and writes the MP4's header. The copy names the files it was made from (the muxer
+// keeps "comment" as the MP4's ©cmt tag), so a later clip under the same name is not taken for it.
+void startWriting(AVFormatContext *output, const std::filesystem::path &file, const QByteArray &record)
+{
+    av_dict_set(&output->metadata, "comment", record.constData(), 0);
+    int rc = avio_open(&output->pb, file.c_str(), AVIO_FLAG_WRITE);
+    if (rc < 0)
+        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
+    // +faststart: the muxer moves the index in front of the media once it is complete.
+    av_opt_set(output->priv_data, "movflags", "+faststart", 0);
+    rc = avformat_write_header(output, nullptr);
+    if (rc < 0)
+        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
+}
+
+// Every packet of the two tracks through its transcoder, then the transcoders flushed. A video that ends
+// before its stated length is a truncated file.
+void copyPackets(AVFormatContext *input, const Tracks &tracks, VideoTranscoder &video,
+                 std::optional<AudioTranscoder> &audio, const std::stop_token &token)
+{
+    const ffi::PacketPtr packet(av_packet_alloc());
+    if (!packet)
+        throw std::bad_alloc();
+    int64_t videoEnd = AV_NOPTS_VALUE; // end of the latest video packet, in the stream's time base
+    for (;;) {
+        checkCancellation(token);
+        const int rc = av_read_frame(input, packet.get());
+        if (rc == AVERROR_EOF)
+            break;
+        if (rc < 0)
+            fail(CopyError::Reason::ReadFailed, "reader: " + LibavSupport::errorText(rc));
+        if (packet->stream_index == tracks.video->index) {
+            if (packet->pts != AV_NOPTS_VALUE)
+                videoEnd = std::max(videoEnd, packet->pts + std::max<int64_t>(packet->duration, 0));
+            video.push(packet.get());
+        } else if (audio && packet->stream_index == tracks.audio->index)
+            audio->push(packet.get());
+        av_packet_unref(packet.get());
+    }
+    if (endsEarly(tracks.video, videoEnd))
+        fail(CopyError::Reason::ReadFailed,
+             QT_TRANSLATE_NOOP("vorlane::Phrase", "reader: the file ends before the end of its video (truncated)"));
+    checkCancellation(token);
+    video.finish();
+    if (audio)
+        audio->finish();
+}
+
+// The MP4's index and the file closed.
+void finishWriting(AVFormatContext *output)
+{
+    int rc = av_write_trailer(output);
+    if (rc < 0)
+        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
+    rc = avio_closep(&output->pb);
+    if (rc < 0)
+        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
+}
+
 // One encode of source at bitRate (0: the rate copyVideoBitrate gives) with its sound at audioRate. With
 // keepUnder, the new copy replaces destination only when it has fewer bytes; otherwise it is dropped and
 // nothing is returned.
@@ -149,18 +225,8 @@ std::optional<CopyInfo> encode(const std::filesystem::path &source, const std::f
 {
     LibavSupport::silenceLogging();
     threads = std::max(1, threads);
-
-    std::error_code sizeError;
-    if (std::filesystem::file_size(source, sizeError) == 0 && !sizeError)
-        fail(CopyError::Reason::NoVideoTrack, QT_TRANSLATE_NOOP("vorlane::Phrase", "the file has no video track"));
-    const ffi::InputFormatPtr input = openReader(source);
-    const Tracks tracks = findTracks(input.get());
-    if (!tracks.video)
-        fail(CopyError::Reason::NoVideoTrack, QT_TRANSLATE_NOOP("vorlane::Phrase", "the file has no video track"));
-    for (unsigned i = 0; i < input->nb_streams; ++i) {
-        if (input->streams[i] != tracks.video && input->streams[i] != tracks.audio)
-            input->streams[i]->discard = AVDISCARD_ALL;
-    }
+    Tracks tracks;
+    const ffi::InputFormatPtr input = openSource(source, tracks);
     checkCancellation(token);
 
     ensureParentDir(destination);
@@ -182,52 +248,10 @@ std::optional<CopyInfo> encode(const std::filesystem::path &source, const std::f
     if (tracks.audio)
         audio.emplace(tracks.audio, output.get(), input->start_time, audioRate);
 
-    // The copy names the files it was made from (the muxer keeps "comment" as the MP4's ©cmt tag), so a later
-    // clip under the same name is not taken for it.
-    av_dict_set(&output->metadata, "comment", record.constData(), 0);
-
-    int rc = avio_open(&output->pb, pending->path().c_str(), AVIO_FLAG_WRITE);
-    if (rc < 0)
-        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
-    // +faststart: the muxer moves the index in front of the media once it is complete.
-    av_opt_set(output->priv_data, "movflags", "+faststart", 0);
-    rc = avformat_write_header(output.get(), nullptr);
-    if (rc < 0)
-        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
-
-    const ffi::PacketPtr packet(av_packet_alloc());
-    if (!packet)
-        throw std::bad_alloc();
-    int64_t videoEnd = AV_NOPTS_VALUE; // end of the latest video packet, in the stream's time base
-    for (;;) {
-        checkCancellation(token);
-        rc = av_read_frame(input.get(), packet.get());
-        if (rc == AVERROR_EOF)
-            break;
-        if (rc < 0)
-            fail(CopyError::Reason::ReadFailed, "reader: " + LibavSupport::errorText(rc));
-        if (packet->stream_index == tracks.video->index) {
-            if (packet->pts != AV_NOPTS_VALUE)
-                videoEnd = std::max(videoEnd, packet->pts + std::max<int64_t>(packet->duration, 0));
-            video.push(packet.get());
-        } else if (audio && packet->stream_index == tracks.audio->index)
-            audio->push(packet.get());
-        av_packet_unref(packet.get());
-    }
-    if (endsEarly(tracks.video, videoEnd))
-        fail(CopyError::Reason::ReadFailed,
-             QT_TRANSLATE_NOOP("vorlane::Phrase", "reader: the file ends before the end of its video (truncated)"));
+    startWriting(output.get(), pending->path(), record);
+    copyPackets(input.get(), tracks, video, audio, token);
     checkCancellation(token);
-    video.finish();
-    if (audio)
-        audio->finish();
-
-    rc = av_write_trailer(output.get());
-    if (rc < 0)
-        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
-    rc = avio_closep(&output->pb);
-    if (rc < 0)
-        fail(CopyError::Reason::WriteFailed, "writer: " + LibavSupport::errorText(rc));
+    finishWriting(output.get());
     checkCancellation(token);
 
     std::error_code ignored;
