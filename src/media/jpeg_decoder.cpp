@@ -199,6 +199,43 @@ void shrinkRow(const uint8_t *scanline, JDIMENSION y, JDIMENSION width, JDIMENSI
     }
 }
 
+constexpr JDIMENSION kRowsPerRead = 16;
+
+// The smallest DCT scale, from request.minEighths up, whose output covers the size asked for; the output
+// dimensions are set for it. May leave through the error manager's longjmp: nothing here has a destructor.
+void chooseScale(jpeg_decompress_struct &info, const Request &request)
+{
+    info.scale_denom = 8;
+    for (info.scale_num = unsigned(std::clamp(request.minEighths, 1, 8)); info.scale_num < 8; ++info.scale_num) {
+        jpeg_calc_output_dimensions(&info);
+        const bool covers = request.luma
+            ? int(std::max(info.output_width, info.output_height)) >= request.minWidth
+            : int(info.output_width) >= request.minWidth && int(info.output_height) >= request.minHeight;
+        if (covers)
+            break;
+    }
+    jpeg_calc_output_dimensions(&info);
+}
+
+// Every scanline into out, straight or averaged by shrink through the scratch rows. May leave through the
+// error manager's longjmp: nothing here has a destructor.
+void readScanlines(jpeg_decompress_struct &info, JDIMENSION shrink, uint8_t *out, size_t outRowBytes, Scratch &scratch)
+{
+    const size_t scanlineBytes = size_t(info.output_width) * size_t(info.output_components);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW rows[kRowsPerRead];
+        const JDIMENSION first = info.output_scanline;
+        const JDIMENSION count = std::min<JDIMENSION>(kRowsPerRead, info.output_height - first);
+        for (JDIMENSION i = 0; i < count; ++i)
+            rows[i] = shrink == 1 ? out + outRowBytes * (first + i) : scratch.rows.data() + scanlineBytes * i;
+        const JDIMENSION read = jpeg_read_scanlines(&info, rows, count);
+        for (JDIMENSION i = 0; shrink > 1 && i < read; ++i) {
+            shrinkRow(rows[i], first + i, info.output_width, info.output_height, info.output_components, shrink,
+                      scratch.sums.data(), out, outRowBytes);
+        }
+    }
+}
+
 // The libjpeg part, kept free of objects with destructors between setjmp and its longjmp.
 // Reads from file when it is given, else from bytes. out receives 3 bytes a pixel, or 1 for luma; width and
 // height its size, or the picture's size as its header gives it when TooLarge.
@@ -247,16 +284,7 @@ Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, 
         return Outcome::NotHandled;
     }
     info.out_color_space = luma ? JCS_GRAYSCALE : JCS_RGB;
-    info.scale_denom = 8;
-    for (info.scale_num = unsigned(std::clamp(request.minEighths, 1, 8)); info.scale_num < 8; ++info.scale_num) {
-        jpeg_calc_output_dimensions(&info);
-        const bool covers = luma
-            ? int(std::max(info.output_width, info.output_height)) >= request.minWidth
-            : int(info.output_width) >= request.minWidth && int(info.output_height) >= request.minHeight;
-        if (covers)
-            break;
-    }
-    jpeg_calc_output_dimensions(&info);
+    chooseScale(info, request);
     const JDIMENSION shrink = luma
         ? 1
         : std::clamp<JDIMENSION>(std::min(info.output_width / JDIMENSION(std::max(1, request.minWidth)),
@@ -269,7 +297,6 @@ Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, 
         failTooLarge(&info, kOwnReasons[2]);
     const size_t scanlineBytes = size_t(info.output_width) * components;
     const size_t outRowBytes = size_t(outWidth) * components;
-    constexpr JDIMENSION kRowsPerRead = 16;
     try {
         out.resize(outRowBytes * size_t(outHeight));
         if (shrink > 1) {
@@ -283,18 +310,7 @@ Outcome decode(std::FILE *file, std::string_view bytes, const Request &request, 
     jpeg_start_decompress(&info);
     width = int(outWidth);
     height = int(outHeight);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW rows[kRowsPerRead];
-        const JDIMENSION first = info.output_scanline;
-        const JDIMENSION count = std::min<JDIMENSION>(kRowsPerRead, info.output_height - first);
-        for (JDIMENSION i = 0; i < count; ++i)
-            rows[i] = shrink == 1 ? out.data() + outRowBytes * (first + i) : scratch.rows.data() + scanlineBytes * i;
-        const JDIMENSION read = jpeg_read_scanlines(&info, rows, count);
-        for (JDIMENSION i = 0; shrink > 1 && i < read; ++i) {
-            shrinkRow(rows[i], first + i, info.output_width, info.output_height, info.output_components, shrink,
-                      scratch.sums.data(), out.data(), outRowBytes);
-        }
-    }
+    readScanlines(info, shrink, out.data(), outRowBytes, scratch);
     jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     return Outcome::Decoded;
