@@ -224,17 +224,20 @@ double similarity(const Looks &a, const Looks &b)
     return dot / double(a.cells.size());
 }
 
-double sharpnessOf(const GreyPixels &pixels)
-{
-    constexpr int kBlock = 4;
-    const int cw = pixels.width / kBlock;
-    const int ch = pixels.height / kBlock;
-    if (cw < 8 || ch < 8)
-        return 0;
-    static const Kernel fineKernel = gaussian(kFineSigma);
-    static const Kernel coarseKernel = gaussian(1.0f);
+namespace {
 
-    // The picture four times coarser: block averages, smoothed alike.
+constexpr int kBlock = 4; // fine pixels a side of one coarse block
+
+// A coarse block and its edge strength.
+struct Block
+{
+    int x, y;
+    float strength;
+};
+
+// The picture's kBlock x kBlock block averages, cw x ch of them.
+Plane blockAverages(const GreyPixels &pixels, int cw, int ch)
+{
     Plane coarse{cw, ch, std::vector<float>(size_t(cw) * size_t(ch), 0.0f)};
     for (int y = 0; y < ch * kBlock; ++y) {
         const uint8_t *line = pixels.luma.data() + size_t(y) * size_t(pixels.width);
@@ -244,14 +247,43 @@ double sharpnessOf(const GreyPixels &pixels)
     }
     for (float &v : coarse.v)
         v /= float(kBlock * kBlock);
-    const Plane coarseSmooth = blurred(coarse, coarseKernel);
+    return coarse;
+}
+
+// How far the fine picture strays from its smoothed self over the first count blocks (the flattest): the
+// median of the deviations.
+double medianResidual(const GreyPixels &pixels, const Kernel &fineKernel, const std::vector<Block> &blocks,
+                      size_t count, Patch &patch)
+{
+    std::vector<float> residuals;
+    residuals.reserve(count * kBlock * kBlock);
+    for (size_t i = 0; i < count; ++i) {
+        const int x0 = blocks[i].x * kBlock, y0 = blocks[i].y * kBlock;
+        patch.smooth(pixels, fineKernel, x0, y0, kBlock, kBlock);
+        for (int y = 0; y < kBlock; ++y) {
+            const uint8_t *line = pixels.luma.data() + size_t(y0 + y) * size_t(pixels.width) + size_t(x0);
+            for (int x = 0; x < kBlock; ++x)
+                residuals.push_back(std::abs(float(line[x]) - patch.at(x, y)));
+        }
+    }
+    return medianOf(std::move(residuals));
+}
+
+} // namespace
+
+double sharpnessOf(const GreyPixels &pixels)
+{
+    const int cw = pixels.width / kBlock;
+    const int ch = pixels.height / kBlock;
+    if (cw < 8 || ch < 8)
+        return 0;
+    static const Kernel fineKernel = gaussian(kFineSigma);
+    static const Kernel coarseKernel = gaussian(1.0f);
+
+    // The picture four times coarser: block averages, smoothed alike.
+    const Plane coarseSmooth = blurred(blockAverages(pixels, cw, ch), coarseKernel);
 
     // Coarse edge strength per block, in grey levels per fine pixel, away from the picture's border.
-    struct Block
-    {
-        int x, y;
-        float strength;
-    };
     std::vector<Block> blocks;
     blocks.reserve(size_t(cw) * size_t(ch));
     for (int by = 2; by < ch - 2; ++by)
@@ -268,20 +300,9 @@ double sharpnessOf(const GreyPixels &pixels)
     const auto byStrength = [](const Block &a, const Block &b) { return a.strength < b.strength; };
     const size_t tenth = blocks.size() / 10;
     std::nth_element(blocks.begin(), blocks.begin() + std::ptrdiff_t(tenth), blocks.end(), byStrength);
-    std::vector<float> residuals;
-    residuals.reserve(tenth * kBlock * kBlock);
-    for (size_t i = 0; i < tenth; ++i) {
-        const int x0 = blocks[i].x * kBlock, y0 = blocks[i].y * kBlock;
-        patch.smooth(pixels, fineKernel, x0, y0, kBlock, kBlock);
-        for (int y = 0; y < kBlock; ++y) {
-            const uint8_t *line = pixels.luma.data() + size_t(y0 + y) * size_t(pixels.width) + size_t(x0);
-            for (int x = 0; x < kBlock; ++x)
-                residuals.push_back(std::abs(float(line[x]) - patch.at(x, y)));
-        }
-    }
     // The steepest of the few samples along an edge's ridge is lifted by about 1.4 spreads of the noise's
     // own gradient.
-    const double noise = 1.4826 * medianOf(std::move(residuals)) / fineKernel.residualSpread;
+    const double noise = 1.4826 * medianResidual(pixels, fineKernel, blocks, tenth, patch) / fineKernel.residualSpread;
     const double noiseLift = 1.4 * fineKernel.gradientSpread * noise;
 
     // The strongest edges: the top 3 % of the blocks, each judged by its steepest fine gradient nearby.
