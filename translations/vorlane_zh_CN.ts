@@ -85,6 +85,14 @@
         <source>Sharpest</source>
         <translation>最清晰</translation>
     </message>
+    <message>
+        <source>Burst %1/%2 · sharpest</source>
+        <translation>连拍 %1/%2 · 最清晰</translation>
+    </message>
+    <message>
+        <source>Burst %1/%2</source>
+        <translation>连拍 %1/%2</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::CompareView</name>
@@ -103,14 +111,6 @@
     <message>
         <source>←→ candidate · R make reference · D mark candidate · K keep reference · Z 100% · I info · Esc close</source>
         <translation>←→ 换候选 · R 设为参考 · D 标记候选 · K 保留参考 · Z 100% · I 信息 · Esc 关闭</translation>
-    </message>
-    <message>
-        <source>Burst %1/%2 · sharpest</source>
-        <translation>连拍 %1/%2 · 最清晰</translation>
-    </message>
-    <message>
-        <source>Burst %1/%2</source>
-        <translation>连拍 %1/%2</translation>
     </message>
 </context>
 <context>
@@ -569,14 +569,6 @@
     <message>
         <source>Space closes · ←→ step · D marks</source>
         <translation>空格关闭 · ←→ 切换 · D 标记</translation>
-    </message>
-    <message>
-        <source>Burst %1/%2 · sharpest</source>
-        <translation>连拍 %1/%2 · 最清晰</translation>
-    </message>
-    <message>
-        <source>Burst %1/%2</source>
-        <translation>连拍 %1/%2</translation>
     </message>
 </context>
 <context>

@@ -24,6 +24,8 @@ public:
 
     bool isPair() const { return m_imageItem && m_rawItem; }
     const MediaItem &primary() const;
+    // The file that pictures the cell: its image (a pair's JPEG), else its primary file.
+    const MediaItem &picturedItem() const { return m_imageItem ? *m_imageItem : primary(); }
     bool isVideo() const { return primary().kind == MediaItem::Kind::Video; }
     QList<MediaItem> allOriginals() const; // image first, then RAW
     const std::string &stemKey() const { return primary().stemKey; }

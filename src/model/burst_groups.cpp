@@ -72,7 +72,7 @@ void BurstGroups::relist()
     m_keyOf.clear();
     const QList<MediaPair> &pairs = m_listing.pairs();
     for (const MediaPair &pair : pairs) {
-        const MediaItem &file = pair.imageItem() ? *pair.imageItem() : pair.primary();
+        const MediaItem &file = pair.picturedItem();
         m_cells.append({pair.id(), fileKey(file), file.path});
         m_keyOf.insert(pair.id(), m_cells.last().key);
     }

@@ -20,9 +20,7 @@ namespace {
 // The file a cell's thumbnail pictures: a pair's image while pairs are merged, else its primary file.
 const MediaItem &picturedFile(const MediaPair &pair, ViewSettings::ViewMode mode)
 {
-    if (mode == ViewSettings::ViewMode::Merged && pair.imageItem())
-        return *pair.imageItem();
-    return pair.primary();
+    return mode == ViewSettings::ViewMode::Merged ? pair.picturedItem() : pair.primary();
 }
 
 } // namespace

@@ -355,4 +355,10 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
     p.restore();
 }
 
+QString burstLabel(int index, int size, bool best)
+{
+    return best ? QCoreApplication::translate("vorlane::CellPainter", "Burst %1/%2 · sharpest").arg(index).arg(size)
+                : QCoreApplication::translate("vorlane::CellPainter", "Burst %1/%2").arg(index).arg(size);
+}
+
 } // namespace vorlane::CellPainter

@@ -56,6 +56,9 @@ struct MediaCell
 void paintFolder(QPainter &painter, const QPointF &origin, const FolderCell &cell);
 void paintMedia(QPainter &painter, const QPointF &origin, const MediaCell &cell);
 
+// A frame's place in its burst as the preview and the compare view label it: "Burst 2/5", "… · sharpest".
+QString burstLabel(int index, int size, bool best);
+
 // Which badges a media tile shows, top to bottom (the mark badge, then at most one job badge; an unmarked
 // tile whose copy path holds another file's copy says so instead).
 enum class Badge { Marked, Queued, Running, Completed, Failed, CopyOfAnother, CopyUnknown };

@@ -1,5 +1,7 @@
 #include "ui/compare_view.h"
 
+#include "ui/cell_painter.h"
+
 #include "ui/info_panel.h"
 #include "ui/large_image_view.h"
 #include "ui/preview_loader.h"
@@ -108,7 +110,7 @@ void CompareView::showCells()
         if (id == reference->id())
             continue;
         if (const auto pair = m_model.listing().pair(id); pair && !pair->isVideo())
-            ahead.append(pair->imageItem() ? pair->imageItem()->path : pair->primary().path);
+            ahead.append(pair->picturedItem().path);
     }
     fill(m_panes[0], *reference, {});
     fill(m_panes[1], *candidate, ahead);
@@ -124,8 +126,7 @@ void CompareView::fill(Pane &pane, const MediaPair &pair, const QList<std::files
     const auto place = m_model.bursts().placeOf(pair.id());
     pane.burst->setVisible(place.has_value());
     if (place)
-        pane.burst->setText(place->best ? tr("Burst %1/%2 · sharpest").arg(place->index).arg(place->size)
-                                        : tr("Burst %1/%2").arg(place->index).arg(place->size));
+        pane.burst->setText(CellPainter::burstLabel(place->index, place->size, place->best));
     std::optional<std::filesystem::path> prefer;
     if (pair.imageItem())
         prefer = pair.imageItem()->path;

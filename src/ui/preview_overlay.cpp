@@ -1,5 +1,7 @@
 #include "ui/preview_overlay.h"
 
+#include "ui/cell_painter.h"
+
 #include "ui/info_panel.h"
 #include "ui/large_image_view.h"
 #include "ui/theme.h"
@@ -138,8 +140,7 @@ void PreviewOverlay::showBurstPlace()
     const auto place = id ? m_model.bursts().placeOf(*id) : std::nullopt;
     m_burst->setVisible(place.has_value());
     if (place) {
-        m_burst->setText(place->best ? tr("Burst %1/%2 · sharpest").arg(place->index).arg(place->size)
-                                     : tr("Burst %1/%2").arg(place->index).arg(place->size));
+        m_burst->setText(CellPainter::burstLabel(place->index, place->size, place->best));
     }
 }
 
@@ -155,7 +156,7 @@ QList<std::filesystem::path> PreviewOverlay::neighbours(int index) const
         const MediaPair &pair = pairs[((index + offset) % n + n) % n];
         if (pair.isVideo())
             continue;
-        const std::filesystem::path file = pair.imageItem() ? pair.imageItem()->path : pair.primary().path;
+        const std::filesystem::path file = pair.picturedItem().path;
         if (!files.contains(file))
             files.append(file);
     }
