@@ -28,6 +28,35 @@ void plantInfo(const std::string &name, const std::string &pathLine, const std::
     writeText(trashDir() / "info" / (name + ".trashinfo"), "[Trash Info]\nPath=" + pathLine + "\nDeletionDate=" + date + "\n");
 }
 
+// Discards the one photo of a fresh card and takes it back; the file system may refuse renameat2's
+// no-replace flag (some FUSE file systems answer EINVAL).
+struct UndoRun
+{
+    TempTree t;
+    fs::path card = t.dir("card");
+    fs::path photo = t.file("card/IMG_0001.JPG", "the photo the user discarded");
+    FakeEncoder encoder;
+    std::optional<AppModel> m;
+
+    UndoRun() { encoder.open(); }
+    void discard()
+    {
+        m.emplace(nullptr, quietMachine(), encoder.function());
+        ASSERT_TRUE(openAndWait(*m, card));
+        m->marks().toggle(m->listing().pairs()[0].id());
+        ASSERT_TRUE(waitUntil([&] { return m->discard().discardableCount() == 1; }));
+        m->discardOriginals();
+        ASSERT_TRUE(waitUntil([&] { return !m->discard().isTrashing() && m->discard().lastResult(); }));
+        ASSERT_FALSE(fs::exists(photo));
+    }
+    std::string undo()
+    {
+        m->undo();
+        EXPECT_TRUE(waitUntil([&] { return !m->discard().isTrashing() && !m->listing().isLoading(); }));
+        return m->discard().lastResult().value_or(QString()).toStdString();
+    }
+};
+
 // One photo discarded (its copy made by the fake encoder), then the Trash or the card tampered with, then
 // Ctrl+Z: what comes back is the photo that left, or nothing, with the reason.
 struct Tampering
@@ -45,25 +74,11 @@ class Undo : public ::testing::TestWithParam<Tampering>
 TEST_P(Undo, RestoresOnlyTheEntryItMade)
 {
     freshTrash(); // each case tampers with the entry named after its own photo
-    TempTree t;
-    const fs::path card = t.dir("card");
-    const fs::path photo = t.file("card/IMG_0001.JPG", "the photo the user discarded");
-    FakeEncoder encoder;
-    encoder.open();
-    AppModel m(nullptr, quietMachine(), encoder.function());
-    ASSERT_TRUE(openAndWait(m, card));
-    m.marks().toggle(m.listing().pairs()[0].id());
-    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
-    m.discardOriginals();
-    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
-    ASSERT_FALSE(fs::exists(photo));
-
-    GetParam().tamper(card, photo);
-    m.undo();
-    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }, 10000))
-        << "undo never blocks on what it finds in the Trash";
-    EXPECT_EQ(m.discard().lastResult()->toStdString(), GetParam().result);
-    EXPECT_EQ(readFile(photo) == "the photo the user discarded", GetParam().photoComesBack);
+    UndoRun run;
+    run.discard();
+    GetParam().tamper(run.card, run.photo);
+    EXPECT_EQ(run.undo(), GetParam().result) << "undo never blocks on what it finds in the Trash";
+    EXPECT_EQ(readFile(run.photo) == "the photo the user discarded", GetParam().photoComesBack);
 }
 
 const auto gioTrash = [](const fs::path &file) {
@@ -126,35 +141,6 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const fs::path &, const fs::path &photo) { fs::remove(trashDir() / "files" / photo.filename()); },
                   "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：已不在回收站中", false}),
     RowName());
-
-// Discards the one photo of a fresh card and takes it back; the file system may refuse renameat2's
-// no-replace flag (some FUSE file systems answer EINVAL).
-struct UndoRun
-{
-    TempTree t;
-    fs::path card = t.dir("card");
-    fs::path photo = t.file("card/IMG_0001.JPG", "the photo the user discarded");
-    FakeEncoder encoder;
-    std::optional<AppModel> m;
-
-    UndoRun() { encoder.open(); }
-    void discard()
-    {
-        m.emplace(nullptr, quietMachine(), encoder.function());
-        ASSERT_TRUE(openAndWait(*m, card));
-        m->marks().toggle(m->listing().pairs()[0].id());
-        ASSERT_TRUE(waitUntil([&] { return m->discard().discardableCount() == 1; }));
-        m->discardOriginals();
-        ASSERT_TRUE(waitUntil([&] { return !m->discard().isTrashing() && m->discard().lastResult(); }));
-        ASSERT_FALSE(fs::exists(photo));
-    }
-    std::string undo()
-    {
-        m->undo();
-        EXPECT_TRUE(waitUntil([&] { return !m->discard().isTrashing() && !m->listing().isLoading(); }));
-        return m->discard().lastResult().value_or(QString()).toStdString();
-    }
-};
 
 // A hard link of the photo already in the Trash under the same name (another program trashed it) is the same
 // inode under the name the photo's own entry would have had: undo tells them apart by the entry GIO made.
