@@ -57,11 +57,28 @@ public:
         m_running.insert(key, stop);
         const QPointer<Owner> guard(owner);
         m_pool.start([this, guard, key, stop, nice = m_nice, work = std::move(work), done = std::move(done)]() mutable {
-            lowerThisThreadsPriority(nice);
+            if (nice != 0)
+                lowerThisThreadsPriority(nice);
             auto result = work(stop->get_token());
             postToMain(guard, [this, key, stop, done = std::move(done), result = std::move(result)](Owner &o) mutable {
                 m_running.remove(key);
                 done(o, std::move(result), stop->stop_requested());
+            });
+        });
+    }
+
+    // Runs work() on the pool, unknown to stop() and hasRoom(); then, on the main thread, done(owner, result)
+    // unless the owner is gone by then. For one-off readings that nothing needs to cancel.
+    template<typename Owner, typename Work, typename Done>
+    void run(Owner *owner, Work work, Done done)
+    {
+        const QPointer<Owner> guard(owner);
+        m_pool.start([guard, nice = m_nice, work = std::move(work), done = std::move(done)]() mutable {
+            if (nice != 0)
+                lowerThisThreadsPriority(nice);
+            auto result = work();
+            postToMain(guard, [done = std::move(done), result = std::move(result)](Owner &o) mutable {
+                done(o, std::move(result));
             });
         });
     }

@@ -39,6 +39,8 @@ bool unchangedSinceListed(const MediaItem &item)
     return int64_t(st.st_size) == item.bytes && modifiedNs == item.modifiedNs;
 }
 
+const QString kRunKey = QStringLiteral("discard");
+
 } // namespace
 
 DiscardRun::DiscardRun(FolderListing &listing, CopyMarks &marks, GridCursor &cursor, QObject *parent)
@@ -46,18 +48,12 @@ DiscardRun::DiscardRun(FolderListing &listing, CopyMarks &marks, GridCursor &cur
     , m_listing(listing)
     , m_marks(marks)
     , m_cursor(cursor)
+    , m_jobs(QStringLiteral("discard"), 1, 0)
 {
-    m_pool.setObjectName(QStringLiteral("discard"));
-    m_pool.setMaxThreadCount(1);
 }
 
-// A run still reading originals stops at once: what moved stays moved.
-DiscardRun::~DiscardRun()
-{
-    if (m_stop)
-        m_stop->request_stop();
-    m_pool.waitForDone();
-}
+// A run still reading originals stops at once (the runner stops what it runs): what moved stays moved.
+DiscardRun::~DiscardRun() = default;
 
 void DiscardRun::clearLastResult() { setResult(std::nullopt); }
 
@@ -96,8 +92,7 @@ QList<DiscardRun::Broken> DiscardRun::brokenOriginals() const
 
 void DiscardRun::cancel()
 {
-    if (m_isTrashing && m_stop)
-        m_stop->request_stop();
+    m_jobs.stop(kRunKey);
 }
 
 QList<DiscardRun::Target> DiscardRun::targetsFor(const QSet<QUuid> &consented, int *unfinished,
@@ -208,7 +203,6 @@ void DiscardRun::start(const QSet<QUuid> &consented)
     }
     m_marks.lock(originals);
     m_isTrashing = true;
-    m_stop = std::make_shared<std::stop_source>();
     m_checked = 0;
     m_runGeneration = m_listing.generation();
     m_runFolder = m_listing.currentPath().value_or(std::filesystem::path());
@@ -218,8 +212,7 @@ void DiscardRun::start(const QSet<QUuid> &consented)
     const Refusals why{tr("its copy no longer exists"),         tr("the copy belongs to another photo"),
                        tr("it changed since its copy failed"),  tr("it changed since its copy was made"),
                        tr("it cannot be read right now"),       tr("the discard was stopped")};
-    const std::stop_token token = m_stop->get_token();
-    m_pool.start([self, targets = std::move(targets), skipped, why, token] {
+    m_jobs.start(kRunKey, this, [self, targets = std::move(targets), why](const std::stop_token &token) {
         // Progress goes to the window every few megabytes read.
         int64_t checked = 0;
         int64_t told = 0;
@@ -236,8 +229,8 @@ void DiscardRun::start(const QSet<QUuid> &consented)
         QList<Outcome> outcomes;
         for (const Target &target : targets)
             outcomes.append(discardCell(target, why, token, onBytes));
-        postToMain(self, [outcomes, skipped](DiscardRun &run) { run.apply(outcomes, skipped); });
-    });
+        return outcomes;
+    }, [skipped](DiscardRun &run, const QList<Outcome> &outcomes, bool) { run.apply(outcomes, skipped); });
 }
 
 void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
@@ -257,7 +250,6 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
     updateListing(outcomes);
 
     m_isTrashing = false;
-    m_stop.reset();
     Q_EMIT trashingChanged();
     QString message = failed > 0 ? tr("Discarded %n file(s), %1 failed", nullptr, trashed).arg(failed)
                                  : tr("Discarded %n file(s)", nullptr, trashed);
@@ -339,11 +331,8 @@ void DiscardRun::undo(const QList<TrashService::Trashed> &entries)
         return;
     m_isTrashing = true;
     Q_EMIT trashingChanged();
-    const QPointer<DiscardRun> self(this);
-    m_pool.start([self, entries] {
-        TrashService::RestoreResult result = TrashService::restore(entries);
-        postToMain(self, [result = std::move(result)](DiscardRun &run) { run.applyUndo(result); });
-    });
+    m_jobs.run(this, [entries] { return TrashService::restore(entries); },
+               [](DiscardRun &run, const TrashService::RestoreResult &result) { run.applyUndo(result); });
 }
 
 void DiscardRun::applyUndo(const TrashService::RestoreResult &result)

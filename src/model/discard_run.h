@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/media_item.h"
+#include "core/background_jobs.h"
 #include "model/trash_service.h"
 
 #include <QDateTime>
@@ -9,7 +10,6 @@
 #include <QPair>
 #include <QSet>
 #include <QString>
-#include <QThreadPool>
 #include <QUuid>
 
 #include <filesystem>
@@ -128,10 +128,9 @@ private:
     std::optional<QString> m_lastResult;
     int m_runGeneration = 0;                         // the listing's generation when the run started
     std::filesystem::path m_runFolder;               // the folder it started in
-    std::shared_ptr<std::stop_source> m_stop;        // the run's
     int64_t m_checked = 0;
     int64_t m_toCheck = 0;
-    QThreadPool m_pool;
+    BackgroundJobs m_jobs; // last: stopped and joined before the members its work is handed to
 };
 
 } // namespace vorlane

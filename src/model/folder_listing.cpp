@@ -4,7 +4,6 @@
 #include "catalogue/directory_scanner.h"
 #include "catalogue/pairing_service.h"
 #include "copies/atomic_file.h"
-#include "core/main_thread.h"
 
 #include <QStorageInfo>
 
@@ -20,6 +19,7 @@ struct FolderListing::Result
     DirectoryScanner::ScanResult scan;
     QList<MediaPair> pairs;
     CopyFindings copies; // looked up off the main thread
+    std::optional<QString> failure; // why the folder could not be read
 };
 
 namespace {
@@ -36,12 +36,11 @@ std::filesystem::path normalised(const std::filesystem::path &p)
 
 FolderListing::FolderListing(QObject *parent)
     : QObject(parent)
+    , m_jobs(QStringLiteral("listing"), 2, 0)
 {
-    m_pool.setObjectName(QStringLiteral("listing"));
-    m_pool.setMaxThreadCount(2);
 }
 
-FolderListing::~FolderListing() { m_pool.waitForDone(); }
+FolderListing::~FolderListing() = default;
 
 QList<GridSelection> FolderListing::gridItems() const
 {
@@ -97,45 +96,50 @@ void FolderListing::navigate(const Path &target, const std::optional<Path> &want
     setLoading(true, std::nullopt);
     const int token = ++m_navToken;
 
-    const QPointer<FolderListing> self(this);
-    m_pool.start([self, path, token, select] {
-        Result result;
-        try {
-            result.scan = DirectoryScanner::scan(path);
-        } catch (const std::system_error &e) {
-            const QString reason = QString::fromLocal8Bit(std::strerror(e.code().value()));
-            postToMain(self, [token, reason](FolderListing &listing) { listing.fail(token, reason); });
-            return;
+    m_jobs.run(this, [path] { return read(path); },
+               [token, path, select](FolderListing &listing, Result result) {
+                   if (result.failure)
+                       listing.fail(token, *result.failure);
+                   else
+                       listing.apply(token, path, select, std::move(result));
+               });
+}
+
+FolderListing::Result FolderListing::read(const Path &path)
+{
+    Result result;
+    try {
+        result.scan = DirectoryScanner::scan(path);
+    } catch (const std::system_error &e) {
+        result.failure = QString::fromLocal8Bit(std::strerror(e.code().value()));
+        return result;
+    }
+    result.pairs = PairingService::pair(result.scan.media);
+    // Temporary files of copies that a crash or a pulled card interrupted; running copies keep theirs.
+    removeStalePartials(path / (path.filename().native() + "_bside"));
+    for (const MediaPair &p : result.pairs) {
+        if (!p.copyPath())
+            continue;
+        // A copy counts as the cell's only when it does not name other files as its source.
+        QList<Path> originals;
+        for (const MediaItem &item : p.allOriginals())
+            originals.append(item.path);
+        switch (CopyProvenance::judge(*p.copyPath(), originals)) {
+        case CopyProvenance::Verdict::Absent:
+            break;
+        case CopyProvenance::Verdict::Own:
+        case CopyProvenance::Verdict::Unrecorded:
+            result.copies.withCopy.insert(p.id());
+            break;
+        case CopyProvenance::Verdict::Another:
+            result.copies.copyOfAnother.insert(p.id());
+            break;
+        case CopyProvenance::Verdict::Unknown:
+            result.copies.unknown.insert(p.id());
+            break;
         }
-        result.pairs = PairingService::pair(result.scan.media);
-        // Temporary files of copies that a crash or a pulled card interrupted; running copies keep theirs.
-        removeStalePartials(path / (path.filename().native() + "_bside"));
-        for (const MediaPair &p : result.pairs) {
-            if (!p.copyPath())
-                continue;
-            // A copy counts as the cell's only when it does not name other files as its source.
-            QList<Path> originals;
-            for (const MediaItem &item : p.allOriginals())
-                originals.append(item.path);
-            switch (CopyProvenance::judge(*p.copyPath(), originals)) {
-            case CopyProvenance::Verdict::Absent:
-                break;
-            case CopyProvenance::Verdict::Own:
-            case CopyProvenance::Verdict::Unrecorded:
-                result.copies.withCopy.insert(p.id());
-                break;
-            case CopyProvenance::Verdict::Another:
-                result.copies.copyOfAnother.insert(p.id());
-                break;
-            case CopyProvenance::Verdict::Unknown:
-                result.copies.unknown.insert(p.id());
-                break;
-            }
-        }
-        postToMain(self, [token, path, select, result = std::move(result)](FolderListing &listing) mutable {
-            listing.apply(token, path, select, std::move(result));
-        });
-    });
+    }
+    return result;
 }
 
 void FolderListing::apply(int token, const Path &path, const std::optional<Path> &select, Result result)
@@ -244,15 +248,11 @@ void FolderListing::refreshFreeSpace()
 {
     if (!m_rootPath)
         return;
-    const QPointer<FolderListing> self(this);
-    m_pool.start([self, root = *m_rootPath] {
-        const int64_t free = freeSpace(root);
-        postToMain(self, [free](FolderListing &listing) {
-            if (listing.m_freeSpaceBytes == free)
-                return;
-            listing.m_freeSpaceBytes = free;
-            Q_EMIT listing.sizesChanged();
-        });
+    m_jobs.run(this, [root = *m_rootPath] { return freeSpace(root); }, [](FolderListing &listing, int64_t free) {
+        if (listing.m_freeSpaceBytes == free)
+            return;
+        listing.m_freeSpaceBytes = free;
+        Q_EMIT listing.sizesChanged();
     });
 }
 

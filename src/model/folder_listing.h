@@ -2,6 +2,7 @@
 
 #include "catalogue/folder_entry.h"
 #include "catalogue/media_pair.h"
+#include "core/background_jobs.h"
 #include "model/grid_selection.h"
 
 #include <QHash>
@@ -9,7 +10,6 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
-#include <QThreadPool>
 
 #include <filesystem>
 #include <optional>
@@ -92,6 +92,7 @@ private:
     struct Result;
     void apply(int token, const Path &path, const std::optional<Path> &select, Result result);
     void fail(int token, const QString &reason);
+    static Result read(const Path &path); // off the main thread: the listing, the pairs, the copies' standing
     void refreshFreeSpace();
     void setLoading(bool loading, std::optional<QString> error);
     void reindex(); // after every change of m_pairs
@@ -113,7 +114,7 @@ private:
     int64_t m_freeSpaceBytes = 0;
     int m_navToken = 0;
     int m_generation = 0;
-    QThreadPool m_pool;
+    BackgroundJobs m_jobs; // last: joined before the members its readings are handed to
 };
 
 } // namespace vorlane

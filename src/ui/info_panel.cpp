@@ -1,16 +1,13 @@
 #include "ui/info_panel.h"
 
 #include "core/format_bytes.h"
-#include "core/main_thread.h"
 #include "media/shooting_info.h"
-#include "model/folder_listing.h"
 #include "ui/theme.h"
 #include "ui/video_player_view.h"
 
 #include <QCoreApplication>
 #include <QLocale>
 #include <QPainter>
-#include <QPointer>
 
 #include <cmath>
 
@@ -41,6 +38,7 @@ QString decimal(double value, int precision)
 
 InfoPanel::InfoPanel(QWidget *parent)
     : QLabel(parent)
+    , m_jobs(QStringLiteral("shooting info"), 1, 0)
 {
     Theme::setTextColor(this, Theme::onDark(Theme::Tone::Primary));
     setFont(Theme::uiFont(Theme::points(12)));
@@ -48,7 +46,6 @@ InfoPanel::InfoPanel(QWidget *parent)
     setAutoFillBackground(false);
     setAttribute(Qt::WA_TranslucentBackground);
     setContentsMargins(14, 12, 14, 12);
-    m_pool.setMaxThreadCount(1);
 }
 
 void InfoPanel::paintEvent(QPaintEvent *event)
@@ -75,8 +72,7 @@ void InfoPanel::showFor(const MediaPair &pair)
         names.append(item.displayName());
     const std::filesystem::path file = pair.primary().path;
     const bool video = pair.isVideo();
-    const QPointer<InfoPanel> self(this);
-    m_pool.start([self, id = pair.id(), file, video, names] {
+    m_jobs.run(this, [file, video, names] {
         const ShootingInfo info = ShootingInfo::read(file, video);
         QList<QPair<QString, QString>> rows;
         const auto add = [&rows](const char *label, const QString &value) {
@@ -112,8 +108,8 @@ void InfoPanel::showFor(const MediaPair &pair)
         if (info.fileBytes > 0)
             add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "File size"), formatBytes(info.fileBytes));
         add(QT_TRANSLATE_NOOP("vorlane::InfoPanel", "File"), names.join(QStringLiteral("\n")));
-        postToMain(self, [id, rows](InfoPanel &panel) { panel.showRows(id, rows); });
-    });
+        return rows;
+    }, [id = pair.id()](InfoPanel &panel, QList<QPair<QString, QString>> rows) { panel.showRows(id, std::move(rows)); });
 }
 
 void InfoPanel::showRows(const QUuid &cell, QList<QPair<QString, QString>> rows)

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "catalogue/media_pair.h"
+#include "core/background_jobs.h"
 
 #include <QLabel>
 #include <QList>
 #include <QPair>
-#include <QThreadPool>
 #include <QUuid>
 
 namespace vorlane {
@@ -38,7 +38,7 @@ private:
 
     QUuid m_cell;
     QList<QPair<QString, QString>> m_rows;
-    QThreadPool m_pool;
+    BackgroundJobs m_jobs; // last: joined before the members its readings are handed to
 };
 
 } // namespace vorlane
