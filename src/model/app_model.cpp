@@ -9,16 +9,12 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
     , m_discard(std::make_unique<DiscardRun>(m_listing, *m_marks, m_cursor))
     , m_bursts(std::make_unique<BurstGroups>(m_listing, std::move(analyse)))
     , m_undo(std::make_unique<UndoStack>(*m_marks, *m_discard))
+    , m_shown(std::make_unique<ViewFilter>(m_listing, *m_marks, m_settings, m_cursor))
 {
     connect(m_undo.get(), &UndoStack::changed, this, &AppModel::undoableChanged);
     connect(m_undo.get(), &UndoStack::notice, this, &AppModel::notice);
     connect(m_marks.get(), &CopyMarks::notice, this, &AppModel::notice);
-    connect(&m_listing, &FolderListing::contentsChanged, this, &AppModel::updateShown);
-    connect(&m_settings, &ViewSettings::changed, this, &AppModel::updateShown);
-    connect(m_marks.get(), &CopyMarks::marksChanged, this, [this] {
-        if (m_settings.folderView() != ViewSettings::FolderView::All)
-            updateShown();
-    });
+    connect(m_shown.get(), &ViewFilter::changed, this, &AppModel::shownChanged);
     connect(&m_listing, &FolderListing::listed, this, &AppModel::applyListing);
     connect(&m_listing, &FolderListing::loadingChanged, this, [this] {
         if (m_listing.isLoading())
@@ -32,39 +28,11 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
 // The discard and the copy work go first: both post back to objects declared before them.
 AppModel::~AppModel()
 {
+    m_shown.reset();
     m_undo.reset();
     m_bursts.reset();
     m_discard.reset();
     m_marks.reset();
-}
-
-void AppModel::updateShown()
-{
-    const ViewSettings::FolderView view = m_settings.folderView();
-    QList<MediaPair> shown;
-    if (view == ViewSettings::FolderView::All) {
-        shown = m_listing.pairs();
-    } else {
-        const bool wantMarked = view == ViewSettings::FolderView::Marked;
-        for (const MediaPair &pair : m_listing.pairs()) {
-            if (m_marks->marked().contains(pair.id()) == wantMarked)
-                shown.append(pair);
-        }
-    }
-    const bool sameListing = m_shownGeneration == m_listing.generation();
-    if (sameListing && shown == m_shown)
-        return;
-    m_shown = std::move(shown);
-    m_shownGeneration = m_listing.generation();
-    QList<GridSelection> items;
-    items.reserve(m_listing.folders().size() + m_shown.size());
-    for (const FolderEntry &folder : m_listing.folders())
-        items.append(GridSelection::folder(folder.id));
-    for (const MediaPair &pair : m_shown)
-        items.append(GridSelection::media(pair.id()));
-    // Within one listing the user's place is kept; a new listing says itself what to select.
-    m_cursor.setItems(std::move(items), sameListing);
-    Q_EMIT shownChanged();
 }
 
 void AppModel::applyListing(const CopyFindings &copies, const std::optional<GridSelection> &select)

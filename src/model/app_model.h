@@ -6,6 +6,7 @@
 #include "model/folder_listing.h"
 #include "model/grid_cursor.h"
 #include "model/undo_stack.h"
+#include "model/view_filter.h"
 #include "model/view_settings.h"
 
 #include <QObject>
@@ -16,7 +17,7 @@
 
 namespace vorlane {
 
-// The application's state, as seven objects with their own signals, and the few operations that span
+// The application's state, as eight objects with their own signals, and the few operations that span
 // them, which the keys and the menu call:
 // - listing(): the folder shown, its cells and size figures (FolderListing);
 // - cursor(): the selection, the preview and the column count (GridCursor);
@@ -24,6 +25,7 @@ namespace vorlane {
 // - discard(): the discard of originals (DiscardRun);
 // - bursts(): the similar-shot groups of the listing, their scores and best frames (BurstGroups);
 // - settings(): how the grid shows its cells (ViewSettings);
+// - shownPairs(): the cells the chosen folder view shows, handed to the cursor (ViewFilter);
 // - undoStack(): what Ctrl+Z takes back (UndoStack).
 // Views observe the objects they show and call operations; everything lives on the main thread.
 class AppModel final : public QObject
@@ -54,7 +56,7 @@ public:
     const ViewSettings &settings() const { return m_settings; }
     // The listing's pairs that the folder view shows, in the listing's order; the grid, the preview and the
     // cursor walk these (the folders are shown in every view).
-    const QList<MediaPair> &shownPairs() const { return m_shown; }
+    const QList<MediaPair> &shownPairs() const { return m_shown->pairs(); }
 
     void openRoot(const Path &path, const std::optional<Path> &select = std::nullopt);
     void navigate(const Path &path, const std::optional<Path> &select = std::nullopt);
@@ -99,18 +101,16 @@ Q_SIGNALS:
     void undoableChanged();
 
 private:
-    void updateShown();
     void applyListing(const CopyFindings &copies, const std::optional<GridSelection> &select);
 
     FolderListing m_listing;
     GridCursor m_cursor;
     ViewSettings m_settings;
-    QList<MediaPair> m_shown;
-    int m_shownGeneration = -1; // the listing generation m_shown was taken from
     std::unique_ptr<CopyMarks> m_marks;
     std::unique_ptr<DiscardRun> m_discard;
     std::unique_ptr<BurstGroups> m_bursts;
     std::unique_ptr<UndoStack> m_undo;
+    std::unique_ptr<ViewFilter> m_shown;
     ConsentFunction m_consent;
 };
 
