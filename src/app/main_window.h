@@ -24,7 +24,7 @@ class Toast;
 class TopBar;
 
 // The one window: the start screen until a root folder is chosen, then the browser (top bar, grid,
-// preview overlay, toast), the "照片" menu and the key map. Main thread.
+// preview overlay, toast), the Photos menu and the key map. Main thread.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -41,7 +41,7 @@ public:
     static std::optional<std::filesystem::path> runDirectoryDialog(QWidget *parent, const QString &message,
                                                                    const std::filesystem::path &start = {});
 
-    // The menu's "打开目录…" and the dialog shown on a fresh start: opens the choice if it is a folder.
+    // The menu's "Open Folder…" and the dialog shown on a fresh start: opens the choice if it is a folder.
     void pickDirectory();
     void autoPickDirectory() { pickDirectory(); }
 

@@ -31,11 +31,12 @@ void install(Language language)
             *translator = nullptr;
         }
     }
-    if (language == Language::English)
-        return;
     own = new QTranslator;
-    if (own->load(QStringLiteral(":/i18n/vorlane_zh_CN.qm")))
+    const bool english = language == Language::English;
+    if (own->load(english ? QStringLiteral(":/i18n/vorlane_en.qm") : QStringLiteral(":/i18n/vorlane_zh_CN.qm")))
         QCoreApplication::installTranslator(own);
+    if (english)
+        return; // Qt's own texts are English already
     qt = new QTranslator;
     if (qt->load(QLocale(QLocale::Chinese, QLocale::China), QStringLiteral("qtbase"), QStringLiteral("_"),
                  QLibraryInfo::path(QLibraryInfo::TranslationsPath)))

@@ -46,7 +46,8 @@ public:
     // Cells whose last job failed (and which are still listed).
     QSet<QUuid> failed() const;
     // The scheduler's latest snapshot, with the failures that stand as its failed count.
-    const BsideScheduler::Progress &progress() const { return m_progress; }
+    using Progress = BsideScheduler::Progress;
+    const Progress &progress() const { return m_progress; }
     BsideScheduler &scheduler() { return *m_scheduler; }
 
     void toggle(const QUuid &cellId);

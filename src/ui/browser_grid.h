@@ -21,7 +21,7 @@ class ThumbnailCache;
 // so ten thousand cells scroll smoothly; thumbnails come from the cache, asked for the visible cells first
 // and about one screen ahead in the direction of scrolling. Writes gridColumns whenever its width or the
 // tile size changes; a click selects, a double-click opens a folder or the preview, and a right-click offers
-// 标记/取消标记, 预览 and 在文件管理器中显示; a new selection is scrolled into view by the auto-scroll settings.
+// Mark / Unmark, Preview and Show in the file manager; a new selection is scrolled into view by the auto-scroll settings.
 // Main thread.
 class BrowserGrid final : public QAbstractScrollArea
 {

@@ -69,7 +69,7 @@ QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell);
 // The RAW label text, or empty when none is drawn.
 QString rawLabel(const MediaCell &cell);
 
-// A burst frame's count ("3/5") and, for the sharpest, its badge text ("最清晰").
+// A burst frame's count ("3/5") and, for the sharpest, its badge text ("Sharpest").
 QString burstCount(const MediaCell::Burst &burst);
 QString sharpestLabel();
 

@@ -20,7 +20,7 @@ namespace vorlane {
 //
 // A new source never leaves the previous source's picture on screen: until its decode arrives the view
 // shows the placeholder it was given (the cell's thumbnail, scaled up), a RAW's embedded preview as soon as
-// it is read, else a spinner; a file that cannot be decoded shows "无法显示此文件" and the reason. Pictures
+// it is read, else a spinner; a file that cannot be decoded shows "Cannot show this file" and the reason. Pictures
 // come from a PreviewLoader, which decodes the neighbours ahead of time, so a step usually finds its picture
 // ready. The fitted picture is decoded no larger than the screen shows (its long edge times the device pixel
 // ratio); the zoomed one from the original at full size, when first asked for. The zoom and the relative

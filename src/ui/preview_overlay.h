@@ -37,7 +37,7 @@ public:
     QLabel *nameLabel() const { return m_name; }
     QWidget *markLabel() const { return m_mark; }
     QLabel *hintLabel() const { return m_hint; }
-    // "连拍 3/5", and "· 最清晰" for a burst's sharpest frame; hidden for a cell alone.
+    // "Burst 3/5", and "· sharpest" for a burst's sharpest frame; hidden for a cell alone.
     QLabel *burstLabel() const { return m_burst; }
     QLabel *counterLabel() const { return m_counter; }
     // I: the shooting information of the cell shown, over the right side of the picture.

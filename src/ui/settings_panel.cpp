@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSlider>
 #include <QVBoxLayout>
 
@@ -58,7 +59,6 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     : QWidget(parent)
     , m_model(model)
 {
-    setFixedWidth(280);
     setAutoFillBackground(true);
     // The controls scroll when the screen is too short for them (1366 x 768 at 150 %).
     auto *outer = new QVBoxLayout(this);
@@ -116,6 +116,9 @@ SettingsPanel::SettingsPanel(AppModel &model, QWidget *parent)
     connect(&m_model.settings(), &ViewSettings::changed, this, &SettingsPanel::showModel);
     connect(&m_model.listing(), &FolderListing::sortModeChanged, this, &SettingsPanel::showModel);
     showModel();
+    // As wide as the longest control in the interface's language (never scrolled sideways), with room for
+    // the scroll bar a short screen brings.
+    setFixedWidth(std::max(280, m_content->sizeHint().width() + m_scroll->verticalScrollBar()->sizeHint().width()));
 }
 
 void SettingsPanel::addSizeSlider(QVBoxLayout *column)

@@ -153,7 +153,7 @@ void TopBar::showViews()
     }
 }
 
-void TopBar::showProgress(const BsideScheduler::Progress &progress)
+void TopBar::showProgress(const CopyMarks::Progress &progress)
 {
     m_statusText = progressStatusLine(progress);
     m_barFraction = progress.total >= 1 ? std::clamp(progress.fraction(), 0.0, 1.0) : 0.0;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "copies/bside_scheduler.h"
 #include "model/app_model.h"
 #include "ui/settings_panel.h"
 
@@ -30,7 +29,7 @@ public:
     explicit TopBar(AppModel &model, QWidget *parent = nullptr);
 
     // What the progress strip shows for a snapshot: the status line, and the bar's fill (none when total is 0).
-    void showProgress(const BsideScheduler::Progress &progress);
+    void showProgress(const CopyMarks::Progress &progress);
     QString statusText() const { return m_statusText; }
     double barFraction() const { return m_barFraction; }
     QColor barFillColor() const { return m_barFill; }

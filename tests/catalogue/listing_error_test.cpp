@@ -55,7 +55,7 @@ TEST(ListingError, ABrokenOffListingIsAnErrorNotAShorterFolder)
     entriesBeforeError = -1;
     EXPECT_TRUE(m.listing().pairs().isEmpty());
     ASSERT_TRUE(m.listing().loadError().has_value());
-    EXPECT_TRUE(m.listing().loadError()->startsWith(QStringLiteral("无法读取目录："))) << m.listing().loadError()->toStdString();
+    EXPECT_TRUE(m.listing().loadError()->startsWith(QStringLiteral("Cannot read the folder: "))) << m.listing().loadError()->toStdString();
 }
 
 } // namespace

@@ -55,7 +55,7 @@ import -window root "$shots/e2e-undone.png"
 
 # End selects the last cell (the video, marked: D unmarks it and its copy goes), Home the first (the
 # folder). A double-click on the second cell opens the preview; Z zooms, I shows the
-# shooting information, Escape closes. The context menu of IMG_0003 offers 标记 first.
+# shooting information, Escape closes. The context menu of IMG_0003 offers Mark first.
 xdotool key End d
 waitfor 30 test ! -e "$copies/MVI_0004_bside.mp4" || fail "End did not select the last cell"
 xdotool key Home

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Marks are the user's work and live in their copies: twelve clips marked with D and Ctrl+Q at once ask
-# before quitting; Return (等待完成) keeps the window until the last copy is made, and the next start shows all
-# twelve marked. A second round answers 放弃并退出 and a third quits on two SIGTERMs, each naming what it lost.
+# before quitting; Return (Wait for Them) keeps the window until the last copy is made, and the next start shows all
+# twelve marked. A second round answers Give Up and Quit and a third quits on two SIGTERMs, each naming what it lost.
 # Usage: window_quit_test.sh VORLANE_BINARY SCREENSHOT_DIR (the vorlane-cli beside it reads the marks back)
 set -euo pipefail
 app="$1"; shots="$2"; tools="ffmpeg"; display_range="$(seq 241 290)"
@@ -28,7 +28,7 @@ waitfor 300 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "the window did not
 app_pid=""
 [ "$(marked)" = 12 ] || fail "after waiting, $(marked) of 12 clips are marked"
 
-# 放弃并退出: the unmade copies' marks go, and the app quits at once.
+# Give Up and Quit: the unmade copies' marks go, and the app quits at once.
 rm -rf "$card/card_bside"
 start_app "$card"
 xdotool key --delay 60 d d d ctrl+q

@@ -23,7 +23,7 @@ xset r on
 xset r rate 200 30
 start_app "$card"
 
-# 1. Keys while the 照片 menu is open belong to the menu; while the folder dialog is open, to the dialog.
+# 1. Keys while the Photos menu is open belong to the menu; while the folder dialog is open, to the dialog.
 xdotool mousemove 24 12 click 1
 sleep 0.7
 import -window root "$shots/trust-menu-open.png"

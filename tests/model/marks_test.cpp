@@ -53,7 +53,7 @@ TEST_F(Discard, MovesOriginalsOfCompletedPairsToTheTrash)
     markAndWait(u"c%20 odd.jpg"_s);
     m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"IMG_1.CR2+JPG"_s)));
     ASSERT_TRUE(discardAndWait());
-    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 3 个文件"_s);
+    EXPECT_EQ(*m.discard().lastResult(), u"Discarded 3 files"_s);
     EXPECT_FALSE(fs::exists(t.root() / "IMG_1.JPG") || fs::exists(t.root() / "IMG_1.CR2"));
     EXPECT_TRUE(fs::exists(t.root() / "b.jpg") && fs::exists(copies() / "IMG_1_bside.jpg"));
     EXPECT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg", "IMG_2.CR2+JPG"}));
@@ -74,7 +74,7 @@ TEST_F(Discard, UndoPutsTheLastRunBackAndSaysWhatItCannot)
     for (const QString &name : {u"IMG_1.CR2+JPG"_s, u"b.jpg"_s, u"c%20 odd.jpg"_s})
         markAndWait(name);
     ASSERT_TRUE(discardAndWait());
-    ASSERT_EQ(*m.discard().lastResult(), u"已丢弃 4 个文件"_s);
+    ASSERT_EQ(*m.discard().lastResult(), u"Discarded 4 files"_s);
     ASSERT_EQ(m.undoable(), AppModel::Undoable::Discard);
     t.file("b.jpg", "a new photo in its place");
     const fs::path trashed = fs::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Trash" / "files" / "c%20 odd.jpg";
@@ -82,7 +82,7 @@ TEST_F(Discard, UndoPutsTheLastRunBackAndSaysWhatItCannot)
     m.undo();
     EXPECT_EQ(m.undoable(), AppModel::Undoable::Nothing);
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
-    EXPECT_EQ(*m.discard().lastResult(), u"已恢复 2 个文件，2 个未恢复\nb.jpg：原位置已有同名文件 等另外 1 个文件"_s);
+    EXPECT_EQ(*m.discard().lastResult(), u"Put back 2 files, 2 not\nb.jpg: another file now has its name there and 1 more"_s);
     EXPECT_EQ(test::readFile(t.root() / "IMG_1.CR2"), "IMG_1.CR2");
     EXPECT_EQ(test::readFile(t.root() / "b.jpg"), "a new photo in its place") << "never overwritten";
     EXPECT_TRUE(m.marks().marked().contains(pairIdNamed(m, u"IMG_1.CR2+JPG"_s))) << "marked again from its copy";
@@ -150,7 +150,7 @@ TEST_F(Discard, BrokenOriginalsGoOnlyWithConsent)
     m.setConsent([](const QList<DiscardRun::Broken> &, int) { return AppModel::Consent::AlsoBroken; });
     ASSERT_TRUE(discardAndWait());
     EXPECT_EQ(test::readFile(t.root() / "c%20 odd.jpg"), "rewritten by another program");
-    EXPECT_TRUE(m.discard().lastResult()->contains(u"副本失败后文件已被改动"_s)) << m.discard().lastResult()->toStdString();
+    EXPECT_TRUE(m.discard().lastResult()->contains(u"it changed since its copy failed"_s)) << m.discard().lastResult()->toStdString();
 
     m.setConsent({}); // no one to ask: broken originals stay
     m.discardOriginals();
@@ -205,7 +205,7 @@ TEST_F(Discard, WhatCannotMoveStaysMarked)
     fs::remove(t.root() / "IMG_2.CR2"); // gone before the run
     ASSERT_TRUE(discardAndWait());
     EXPECT_EQ(*m.discard().lastResult(),
-              u"已丢弃 2 个文件，3 个失败\n未移到回收站：IMG_1.JPG：它的副本已不存在 等另外 2 个文件"_s);
+              u"Discarded 2 files, 3 failed\nNot moved to the Trash: IMG_1.JPG: its copy no longer exists and 2 more"_s);
     EXPECT_TRUE(fs::exists(t.root() / "IMG_1.JPG") && fs::exists(t.root() / "IMG_1.CR2"));
     EXPECT_FALSE(fs::exists(t.root() / "b.jpg") || fs::exists(t.root() / "IMG_2.JPG"));
     EXPECT_EQ(pairNames(m), (std::vector<std::string>{"c%20 odd.jpg", "IMG_1.CR2+JPG", "IMG_2.CR2"}));
@@ -235,13 +235,13 @@ TEST_F(Discard, ARunTakesCompletedCellsAndHoldsThemUntilItEnds)
     EXPECT_TRUE(m.marks().marked().contains(b));
     EXPECT_TRUE(fs::exists(copies() / "b_bside.jpg"));
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing(); }));
-    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件\n跳过 2 个已标记项：副本未完成 1，副本失败 1"_s);
+    EXPECT_EQ(*m.discard().lastResult(), u"Discarded 1 file\nSkipped 2 marked cells: copies not finished 1, copies failed 1"_s);
     EXPECT_EQ(m.listing().currentDirBytes(), before - 5) << "b.jpg held five bytes";
     ASSERT_TRUE(waitUntil([&] { return m.marks().failed().size() == 2; })); // the queued job has run and failed
     m.discard().clearLastResult();
     m.discardOriginals();
     EXPECT_FALSE(m.discard().isTrashing());
-    EXPECT_EQ(*m.discard().lastResult(), u"没有可丢弃的原片\n跳过 2 个已标记项：副本失败 2"_s);
+    EXPECT_EQ(*m.discard().lastResult(), u"No originals to discard\nSkipped 2 marked cells: copies failed 2"_s);
 }
 
 // photo.jpg and photo.png would share the plain copy path photo_bside.jpg: each cell has its own instead, a
@@ -284,7 +284,7 @@ TEST(MarksAcrossRestarts, RestoredFromTheirOwnCopiesOnly)
     EXPECT_FALSE(statusOf(m, pairIdNamed(m, u"IMG_1.CR2+JPG"_s)));
     m.discardOriginals();
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
-    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件"_s);
+    EXPECT_EQ(*m.discard().lastResult(), u"Discarded 1 file"_s);
     EXPECT_TRUE(fs::exists(card / "photo.jpg") && fs::exists(card / "IMG_1.JPG"));
     EXPECT_FALSE(fs::exists(card / "photo.png"));
 }
@@ -343,7 +343,7 @@ TEST(CopyJobsAcrossListings, FollowTheirCellAndTheDiscardCountFollowsTheListing)
     EXPECT_FALSE(fs::exists(t.root() / "a" / "a_bside" / "1_bside.jpg"));
     m.discardOriginals();
     ASSERT_TRUE(waitUntil([&] { return m.discard().lastResult().has_value(); }));
-    EXPECT_EQ(*m.discard().lastResult(), u"已丢弃 1 个文件"_s);
+    EXPECT_EQ(*m.discard().lastResult(), u"Discarded 1 file"_s);
     EXPECT_EQ(m.discard().discardableCount(), 0);
 }
 
@@ -367,7 +367,7 @@ TEST(DiscardRefused, CellsStayWithTheirMarkAndTheReasonIsShown)
         m.discardOriginals();
         ASSERT_TRUE(waitUntil([&] { return m.discard().lastResult().has_value(); }));
         const QString result = *m.discard().lastResult();
-        EXPECT_TRUE(result.startsWith(u"已丢弃 0 个文件，1 个失败\n未移到回收站：a.jpg："_s)) << result.toStdString();
+        EXPECT_TRUE(result.startsWith(u"Discarded 0 files, 1 failed\nNot moved to the Trash: a.jpg: "_s)) << result.toStdString();
         EXPECT_GT(result.size(), 30) << "GIO's reason follows";
         EXPECT_EQ(m.listing().pairs().size(), 1);
         EXPECT_TRUE(m.marks().marked().contains(id));

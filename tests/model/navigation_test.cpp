@@ -78,7 +78,7 @@ TEST_F(Navigation, OpenEnterGoUpAndFail)
 
     ASSERT_TRUE(navigateAndWait(m, root / "missing")); // an error empties the listing and keeps the selection
     ASSERT_TRUE(m.listing().loadError().has_value());
-    EXPECT_TRUE(m.listing().loadError()->startsWith(u"无法读取目录："_s));
+    EXPECT_TRUE(m.listing().loadError()->startsWith(u"Cannot read the folder: "_s));
     EXPECT_GT(m.listing().loadError()->size(), 7) << "the system's reason follows";
     EXPECT_TRUE(m.listing().pairs().isEmpty() && m.listing().folders().isEmpty());
     EXPECT_EQ(m.cursor().selection(), atRoot);

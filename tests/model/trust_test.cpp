@@ -88,14 +88,14 @@ const auto gioTrash = [](const fs::path &file) {
 INSTANTIATE_TEST_SUITE_P(
     Trash, Undo,
     ::testing::Values(
-        Tampering{"nothing", [](const fs::path &, const fs::path &) {}, "已恢复 1 个文件", true},
+        Tampering{"nothing", [](const fs::path &, const fs::path &) {}, "Put back 1 file", true},
         // Another file at the same path, trashed after: its entry is newer and names the same place.
         Tampering{"another file trashed under the same name",
                   [](const fs::path &, const fs::path &photo) {
                       writeText(photo, "a later file under the same name");
                       gioTrash(photo);
                   },
-                  "已恢复 1 个文件", true},
+                  "Put back 1 file", true},
         Tampering{"crafted records for the same place, a FIFO and dot names in info",
                   [](const fs::path &card, const fs::path &photo) {
                       const std::string name = photo.filename().native();
@@ -109,7 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
                       writeText(trashDir() / "info" / "..trashinfo", "[Trash Info]\nPath=" + (card / name).native());
                       writeText(trashDir() / "info" / "...trashinfo", "[Trash Info]\nPath=" + (card / name).native());
                   },
-                  "已恢复 1 个文件", true},
+                  "Put back 1 file", true},
         Tampering{"the entry replaced by a symbolic link",
                   [](const fs::path &card, const fs::path &photo) {
                       const fs::path entry = trashDir() / "files" / photo.filename();
@@ -117,29 +117,29 @@ INSTANTIATE_TEST_SUITE_P(
                       fs::remove(entry);
                       fs::create_symlink(card / "elsewhere", entry);
                   },
-                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：回收站中的这个条目已不是移去的文件", false},
+                  "Put back 0 files, 1 not\nIMG_0001.JPG: the entry in the Trash is no longer the file that was moved", false},
         Tampering{"the entry replaced by a folder",
                   [](const fs::path &, const fs::path &photo) {
                       const fs::path entry = trashDir() / "files" / photo.filename();
                       fs::remove(entry);
                       fs::create_directory(entry);
                   },
-                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：回收站中的这个条目已不是移去的文件", false},
+                  "Put back 0 files, 1 not\nIMG_0001.JPG: the entry in the Trash is no longer the file that was moved", false},
         Tampering{"the card's folder replaced by a symbolic link",
                   [](const fs::path &card, const fs::path &) {
                       fs::rename(card, card.parent_path() / "moved");
                       fs::create_directory(card.parent_path() / "decoy");
                       fs::create_directory_symlink(card.parent_path() / "decoy", card);
                   },
-                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：原文件夹已被替换（路径中出现了符号链接）", false},
+                  "Put back 0 files, 1 not\nIMG_0001.JPG: the folder it came from was replaced (a symbolic link is on its path)", false},
         Tampering{"its .trashinfo rewritten by another program",
                   [](const fs::path &, const fs::path &photo) {
                       plantInfo(photo.filename().native(), "/elsewhere/IMG_0001.JPG");
                   },
-                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：回收站中的这个条目已不是移去的文件", false},
+                  "Put back 0 files, 1 not\nIMG_0001.JPG: the entry in the Trash is no longer the file that was moved", false},
         Tampering{"emptied from the Trash",
                   [](const fs::path &, const fs::path &photo) { fs::remove(trashDir() / "files" / photo.filename()); },
-                  "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：已不在回收站中", false}),
+                  "Put back 0 files, 1 not\nIMG_0001.JPG: no longer in the Trash", false}),
     RowName());
 
 // A hard link of the photo already in the Trash under the same name (another program trashed it) is the same
@@ -152,7 +152,7 @@ TEST(UndoIdentity, AHardLinkInTheTrashUnderTheSameNameIsAnotherEntry)
     gioTrash(run.t.root() / "elsewhere" / "IMG_0001.JPG");
     const std::string otherInfo = readFile(trash / "info" / "IMG_0001.JPG.trashinfo");
     run.discard();
-    EXPECT_EQ(run.undo(), "已恢复 1 个文件");
+    EXPECT_EQ(run.undo(), "Put back 1 file");
     EXPECT_EQ(readFile(run.photo), "the photo the user discarded");
     EXPECT_TRUE(fs::exists(trash / "files" / "IMG_0001.JPG")) << "the other program's entry stays";
     EXPECT_EQ(readFile(trash / "info" / "IMG_0001.JPG.trashinfo"), otherInfo);
@@ -194,12 +194,12 @@ TEST(UndoIdentity, ACardsOwnTrash)
         ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
         m.discardOriginals();
         ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
-        EXPECT_EQ(m.discard().lastResult()->toStdString(), "已丢弃 1 个文件");
+        EXPECT_EQ(m.discard().lastResult()->toStdString(), "Discarded 1 file");
         EXPECT_EQ(readFile(top / trashName / "files" / "IMG_0001.JPG"), "the photo on the card");
         EXPECT_FALSE(fs::exists(homeTrash / "files" / "IMG_0001.JPG"));
         m.undo();
         ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
-        EXPECT_EQ(m.discard().lastResult()->toStdString(), "已恢复 1 个文件");
+        EXPECT_EQ(m.discard().lastResult()->toStdString(), "Put back 1 file");
         EXPECT_EQ(readFile(dcim / "IMG_0001.JPG"), "the photo on the card");
         EXPECT_FALSE(fs::exists(top / trashName / "info" / "IMG_0001.JPG.trashinfo"));
     }
@@ -219,7 +219,7 @@ TEST(UndoIdentity, WithoutTheNoReplaceFlagALinkPutsBackAndNeverOverwrites)
         run.discard();
         if (taken)
             writeText(run.photo, "a new photo in its place");
-        EXPECT_EQ(run.undo(), taken ? "已恢复 0 个文件，1 个未恢复\nIMG_0001.JPG：原位置已有同名文件" : "已恢复 1 个文件");
+        EXPECT_EQ(run.undo(), taken ? "Put back 0 files, 1 not\nIMG_0001.JPG: another file now has its name there" : "Put back 1 file");
         EXPECT_EQ(readFile(run.photo), taken ? "a new photo in its place" : "the photo the user discarded");
     }
     detail::renameat2Call = renameat2;
@@ -288,7 +288,7 @@ TEST(CopyOfAnotherPhoto, ADiscardLeavesAReplacedOriginal)
     m.discardOriginals();
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
     EXPECT_EQ(m.discard().lastResult()->toStdString(),
-              "已丢弃 0 个文件，1 个失败\n未移到回收站：IMG_0002.JPG：副本属于另一张照片");
+              "Discarded 0 files, 1 failed\nNot moved to the Trash: IMG_0002.JPG: the copy belongs to another photo");
     EXPECT_TRUE(fs::exists(photo));
 }
 
@@ -315,7 +315,7 @@ TEST(CopyOfAnotherPhoto, ADiscardReadsEveryByteFirst)
     m.discardOriginals();
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
     EXPECT_EQ(m.discard().lastResult()->toStdString(),
-              "已丢弃 0 个文件，1 个失败\n未移到回收站：IMG_0003.JPG：副本制作后文件已被改动");
+              "Discarded 0 files, 1 failed\nNot moved to the Trash: IMG_0003.JPG: it changed since its copy was made");
     EXPECT_TRUE(fs::exists(photo));
 }
 

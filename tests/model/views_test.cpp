@@ -114,7 +114,7 @@ TEST_F(Views, NextUnmarked)
     QObject::connect(&m, &AppModel::notice, &m, [&](const QString &text) { notices.append(text); });
     m.moveToUnmarked(1);
     EXPECT_EQ(selected(), "a.jpg");
-    EXPECT_EQ(notices, QStringList{u"这里的每一项都已标记"_s});
+    EXPECT_EQ(notices, QStringList{u"Every cell here is marked"_s});
 }
 
 // The compare view follows its cells: a candidate that leaves the view gives way to the one after it, and

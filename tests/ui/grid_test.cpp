@@ -154,11 +154,11 @@ TEST_F(Grid, TheSelectionStaysInViewAndASilentFileManagerIsSaid)
     ASSERT_NE(menu, nullptr);
     const QList<QAction *> actions = menu->actions();
     const auto show = std::find_if(actions.begin(), actions.end(),
-                                   [](QAction *a) { return a->text() == u"在文件管理器中显示"_s; });
+                                   [](QAction *a) { return a->text() == u"Show in the file manager"_s; });
     ASSERT_NE(show, actions.end());
     (*show)->trigger();
     ASSERT_EQ(notices.size(), 1);
-    EXPECT_TRUE(notices.first().startsWith(u"没有文件管理器响应"_s)) << notices.first().toStdString();
+    EXPECT_TRUE(notices.first().startsWith(u"No file manager answered"_s)) << notices.first().toStdString();
     delete menu;
 }
 

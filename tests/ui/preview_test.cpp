@@ -253,7 +253,7 @@ TEST(LargeImageViewTest, A100PercentThatCannotBeShownSaysSo)
     ASSERT_TRUE(waitUntil([&] { return !view.image().isNull() && !view.showsPlaceholder(); }));
     view.toggleZoom();
     ASSERT_TRUE(waitUntil([&] { return !view.zoomError().isEmpty(); }));
-    EXPECT_EQ(view.zoomError(), u"无法以 100% 显示：the picture is too large to decode (30000 x 20000 pixels)"_s);
+    EXPECT_EQ(view.zoomError(), u"Cannot show at 100%: the picture is too large to decode (30000 x 20000 pixels)"_s);
     EXPECT_FALSE(view.isZoomed());
     EXPECT_FALSE(view.image().isNull());
 }
@@ -310,14 +310,14 @@ TEST_F(Preview, InfoPanelShowsWhatTheFileRecordsAndFollowsTheStep)
     QSignalSpy shown(&overlay, &PreviewOverlay::infoShown);
     overlay.toggleInfo();
     ASSERT_TRUE(waitUntil([&] { return shown.size() == 1; }));
-    const QList<QPair<QString, QString>> expected{{u"拍摄时间"_s, u"2024-05-01 10:20:30"_s},
-                                                  {u"相机"_s, u"NIKON D7100"_s},
-                                                  {u"快门"_s, u"1/250 s"_s},
-                                                  {u"光圈"_s, u"f/2.8"_s},
+    const QList<QPair<QString, QString>> expected{{u"Taken"_s, u"2024-05-01 10:20:30"_s},
+                                                  {u"Camera"_s, u"NIKON D7100"_s},
+                                                  {u"Shutter"_s, u"1/250 s"_s},
+                                                  {u"Aperture"_s, u"f/2.8"_s},
                                                   {u"ISO"_s, u"400"_s},
-                                                  {u"焦距"_s, u"50 mm"_s},
-                                                  {u"曝光补偿"_s, u"-0.7 EV"_s},
-                                                  {u"尺寸"_s, u"600 × 400"_s}};
+                                                  {u"Focal length"_s, u"50 mm"_s},
+                                                  {u"Exposure compensation"_s, u"-0.7 EV"_s},
+                                                  {u"Size"_s, u"600 × 400"_s}};
     EXPECT_EQ(overlay.infoRows().mid(0, expected.size()), expected);
     const QStringList labels = [&] {
         QStringList l;
@@ -325,11 +325,11 @@ TEST_F(Preview, InfoPanelShowsWhatTheFileRecordsAndFollowsTheStep)
             l.append(row.first);
         return l;
     }();
-    EXPECT_EQ(labels.mid(expected.size()), (QStringList{u"文件大小"_s, u"文件"_s}));
+    EXPECT_EQ(labels.mid(expected.size()), (QStringList{u"File size"_s, u"File"_s}));
 
     m.cursor().previewMove(1);
     ASSERT_TRUE(waitUntil([&] { return shown.size() == 2; }));
-    EXPECT_EQ(overlay.infoRows().first(), (QPair<QString, QString>{u"尺寸"_s, u"300 × 200"_s}))
+    EXPECT_EQ(overlay.infoRows().first(), (QPair<QString, QString>{u"Size"_s, u"300 × 200"_s}))
         << "nothing the file lacks";
     overlay.toggleInfo();
     EXPECT_FALSE(overlay.infoVisible());
@@ -353,7 +353,7 @@ TEST_F(Preview, TheInfoPanelStaysFromAPhotoToAClip)
     ASSERT_NE(overlay.videoView(), nullptr);
     ASSERT_TRUE(waitUntil([&] { return shown.size() == 2; }));
     EXPECT_TRUE(overlay.infoVisible());
-    EXPECT_TRUE(overlay.infoRows().contains(QPair<QString, QString>{u"分辨率"_s, u"192 × 108"_s}));
+    EXPECT_TRUE(overlay.infoRows().contains(QPair<QString, QString>{u"Resolution"_s, u"192 × 108"_s}));
     overlay.toggleInfo();
     EXPECT_FALSE(overlay.infoVisible()) << "the first I after it hides it";
 }
@@ -373,7 +373,7 @@ TEST_F(Preview, TheCompareInfoPanelsFollowTheCellsItOpensOn)
     const QList<InfoPanel *> panels = compare.findChildren<InfoPanel *>();
     ASSERT_EQ(panels.size(), 2);
     const auto shows = [&](int pane, const QString &file) {
-        return panels[pane]->rows().contains(QPair<QString, QString>{u"文件"_s, file});
+        return panels[pane]->rows().contains(QPair<QString, QString>{u"File"_s, file});
     };
     m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"a.jpg"_s)));
     m.cursor().openCompare();
