@@ -2,6 +2,7 @@
 
 #include "core/cancellation.h"
 #include "media/decode_error.h"
+#include "media/ffi/vips_errors.h"
 #include "media/image_decoder.h"
 #include "media/image_pipeline.h"
 #include "media/jpeg_decoder.h"
@@ -339,12 +340,7 @@ GreyPixels decodeLuma(const std::filesystem::path &file, int minLongEdge, const 
     }
     // Anything else at about the size asked for; sharpness asks for about half a camera frame.
     const int cap = minLongEdge >= kSharpnessLongEdge ? 3000 : minLongEdge;
-    try {
-        return lumaOf(ImageDecoder::decode(file, cap, token));
-    } catch (const vips::VError &error) {
-        vips_error_clear();
-        throw DecodeError(error.what());
-    }
+    return decodingWithVips(file.filename().string(), [&] { return lumaOf(ImageDecoder::decode(file, cap, token)); });
 }
 
 Features read(const std::filesystem::path &file, bool withSharpness, const std::stop_token &token)

@@ -1,6 +1,6 @@
 #include "media/image_conversion.h"
 
-#include "media/decode_error.h"
+#include "media/ffi/vips_errors.h"
 
 #include <cstring>
 
@@ -8,7 +8,7 @@ namespace vorlane {
 
 QImage toQImage(const vips::VImage &source)
 {
-    try {
+    return decodingWithVips({}, [&] {
         vips::VImage image = source;
         if (image.format() != VIPS_FORMAT_UCHAR)
             image = image.cast(VIPS_FORMAT_UCHAR);
@@ -28,10 +28,7 @@ QImage toQImage(const vips::VImage &source)
         for (int y = 0; y < h; ++y)
             std::memcpy(result.scanLine(y), pixels + size_t(y) * row, row);
         return result;
-    } catch (const vips::VError &error) {
-        vips_error_clear();
-        throw DecodeError(error.what());
-    }
+    });
 }
 
 } // namespace vorlane

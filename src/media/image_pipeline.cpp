@@ -3,6 +3,7 @@
 #include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/ffi/vips_blob.h"
+#include "media/ffi/vips_errors.h"
 #include "media/ffi/vips_kill_switch.h"
 #include "media/ffi/vips_runtime.h"
 #include "media/heif_orientation.h"
@@ -46,34 +47,6 @@ std::string loaderOf(const VImage &header)
     if (header.get_typeof(VIPS_META_LOADER) == 0)
         return {};
     return header.get_string(VIPS_META_LOADER);
-}
-
-// libvips' message about this file: the first line that names it, else the first that names no file at all,
-// without the loader's "VipsForeignLoad...: " clutter. libvips keeps one error buffer for every thread, so a
-// decode failing beside this one may have written in it too: a line naming another file is never this
-// file's reason.
-std::string vipsReason(const vips::VError &error, const std::string &fileName)
-{
-    std::string text = error.what();
-    vips_error_clear();
-    std::string chosen;
-    size_t start = 0;
-    while (start < text.size() && chosen.empty()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(start, end - start);
-        const bool namesThis = !fileName.empty() && line.find(fileName) != std::string::npos;
-        const bool namesAFile = line.find('/') != std::string::npos || line.find('"') != std::string::npos;
-        if (namesThis || (!namesAFile && !line.empty()))
-            chosen = line;
-        start = end + 1;
-    }
-    if (const auto colon = chosen.find(": "); colon != std::string::npos && chosen.rfind("Vips", 0) == 0)
-        chosen.erase(0, colon + 2);
-    if (chosen.empty())
-        chosen = "the file is damaged or not a picture";
-    return chosen;
 }
 
 [[noreturn]] void failTooLarge(int width, int height)
@@ -211,22 +184,6 @@ VImage finish(VImage scaled, ImageGeometry::Size target, int orientation, const 
     return orientation > 1 ? orient(result, orientation).copy_memory() : result;
 }
 
-// fileName: the name of the file decoded (empty for a picture in memory), to pick libvips' message about it.
-template<typename Body>
-VImage guarded(const std::string &fileName, Body body)
-{
-    VipsRuntime::ensureStarted();
-    vips_error_clear(); // the buffer may still hold a warning from an earlier, unrelated call
-    try {
-        return body();
-    } catch (const vips::VError &error) {
-        const std::string reason = vipsReason(error, fileName);
-        if (reason == "the file is damaged or not a picture")
-            throw DecodeError(Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the file is damaged or not a picture")));
-        throw DecodeError(reason);
-    }
-}
-
 // A JPEG much larger than asked for is decoded straight at the smallest DCT scale that covers the target, then
 // resampled once; libvips' own loader can only shrink by whole powers of two.
 bool shrinksByHalf(const VImage &header, const ImageGeometry::Size &target)
@@ -250,7 +207,7 @@ VImage fromScaledJpeg(const RgbPixels &decoded, const ImageGeometry::Size &targe
 VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders loaders, int orientation,
                 const std::stop_token &token)
 {
-    return guarded(path.filename().string(), [&] {
+    return decodingWithVips(path.filename().string(), [&] {
         const std::string accepted = acceptedLoader(path, loaders);
         if (accepted.empty()) {
             throw DecodeError(Phrase(loaders == Loaders::PlainPhotoFormats
@@ -282,7 +239,7 @@ VImage fromFile(const std::filesystem::path &path, int maxLongEdge, Loaders load
 
 VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, const std::stop_token &token)
 {
-    return guarded({}, [&] {
+    return decodingWithVips({}, [&] {
         const char *typeName = vips_foreign_find_load_buffer(bytes.data(), bytes.size());
         const bool bmp = bytes.size() >= 2 && bytes[0] == 'B' && bytes[1] == 'M';
         const std::string accepted = typeName ? acceptedNickname(vips_nickname_find(g_type_from_name(typeName)),
@@ -314,7 +271,7 @@ VImage fromBuffer(std::string_view bytes, int maxLongEdge, int orientation, cons
 
 VImage fromImage(const VImage &image, int maxLongEdge, int orientation, const std::stop_token &token)
 {
-    return guarded({}, [&] {
+    return decodingWithVips({}, [&] {
         if (int64_t(image.width()) * image.height() > maxWholePicturePixels)
             failTooLarge(image.width(), image.height());
         orientation = std::clamp(orientation, 1, 8);
