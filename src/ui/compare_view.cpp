@@ -19,15 +19,6 @@ constexpr int kHeaderHeight = 40;
 constexpr int kHintHeight = 28;
 constexpr int kGap = 2;
 
-QLabel *plainLabel(const QString &text, double pointSize, QFont::Weight weight, const QColor &colour, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(Theme::uiFont(pointSize, weight));
-    Theme::setTextColor(label, colour);
-    return label;
-}
-
 } // namespace
 
 CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoader &loader, QWidget *parent)
@@ -42,21 +33,23 @@ CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoa
         auto *row = new QHBoxLayout(pane.header);
         row->setContentsMargins(14, 8, 14, 8);
         row->setSpacing(8);
-        pane.role = plainLabel(roles[i], 9, QFont::Bold, Theme::onDark(Theme::Tone::Secondary), pane.header);
+        pane.role = Theme::plainLabel(roles[i], 12, QFont::Bold, Theme::onDark(Theme::Tone::Secondary), pane.header);
         row->addWidget(pane.role);
-        pane.name = plainLabel(QString(), 10, QFont::Medium, Theme::onDark(Theme::Tone::Primary), pane.header);
+        pane.name = Theme::plainLabel(QString(), 13, QFont::Medium, Theme::onDark(Theme::Tone::Primary), pane.header);
         row->addWidget(pane.name);
-        pane.burst = plainLabel(QString(), 9, QFont::DemiBold, Theme::burst().lighter(150), pane.header);
+        pane.burst = Theme::plainLabel(QString(), 12, QFont::DemiBold, Theme::burst().lighter(150), pane.header);
         row->addWidget(pane.burst);
         row->addStretch(1);
         pane.mark = new QWidget(pane.header);
         auto *markRow = new QHBoxLayout(pane.mark);
         markRow->setContentsMargins(0, 0, 0, 0);
         markRow->setSpacing(3);
-        auto *icon = plainLabel(QString::fromLatin1(Theme::Icon::trash), 9, QFont::Normal, Theme::accent(), pane.mark);
+        auto *icon = Theme::plainLabel(QString::fromLatin1(Theme::Icon::trash), 12, QFont::Normal, Theme::accent(),
+                                       pane.mark);
         icon->setFont(Theme::iconFont(14));
         markRow->addWidget(icon);
-        markRow->addWidget(plainLabel(tr("Marked for discarding"), 9, QFont::DemiBold, Theme::accent(), pane.mark));
+        markRow->addWidget(
+            Theme::plainLabel(tr("Marked for discarding"), 12, QFont::DemiBold, Theme::accent(), pane.mark));
         row->addWidget(pane.mark);
         pane.view = new LargeImageView(loader, this);
         pane.info = new InfoPanel(this);
@@ -75,9 +68,9 @@ CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoa
             m_following = false;
         });
     }
-    m_hint = plainLabel(
-        tr("←→ candidate · R make reference · D mark candidate · K keep reference · Z 100% · I info · Esc close"), 8.5,
-        QFont::Normal, Theme::onDark(Theme::Tone::Tertiary), this);
+    m_hint = Theme::plainLabel(
+        tr("←→ candidate · R make reference · D mark candidate · K keep reference · Z 100% · I info · Esc close"),
+        11, QFont::Normal, Theme::onDark(Theme::Tone::Tertiary), this);
     m_hint->setAlignment(Qt::AlignCenter);
 
     connect(&m_model.cursor(), &GridCursor::compareChanged, this, &CompareView::showCells);

@@ -21,15 +21,6 @@ namespace {
 constexpr int kTopLineHeight = 40;
 constexpr int kCounterBottom = 16;
 
-QLabel *textLabel(const QString &text, double points, QFont::Weight weight, const QColor &color, QWidget *parent)
-{
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText); // a file name is never markup
-    label->setFont(Theme::uiFont(Theme::points(points), weight));
-    Theme::setTextColor(label, color);
-    return label;
-}
-
 } // namespace
 
 PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWidget *parent)
@@ -41,9 +32,9 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     auto *row = new QHBoxLayout(m_topLine);
     row->setContentsMargins(16, 10, 16, 10);
     row->setSpacing(8);
-    m_name = textLabel(QString(), 13, QFont::Medium, Theme::onDark(Theme::Tone::Primary), m_topLine);
+    m_name = Theme::plainLabel(QString(), 13, QFont::Medium, Theme::onDark(Theme::Tone::Primary), m_topLine);
     row->addWidget(m_name);
-    m_burst = textLabel(QString(), 12, QFont::DemiBold, Theme::burst().lighter(150), m_topLine);
+    m_burst = Theme::plainLabel(QString(), 12, QFont::DemiBold, Theme::burst().lighter(150), m_topLine);
     row->addWidget(m_burst);
     row->addStretch(1);
 
@@ -55,13 +46,13 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     markIcon->setFont(Theme::iconFont(14));
     Theme::setTextColor(markIcon, Theme::accent());
     markRow->addWidget(markIcon);
-    markRow->addWidget(textLabel(tr("Marked for discarding"), 12, QFont::DemiBold, Theme::accent(), m_mark));
+    markRow->addWidget(Theme::plainLabel(tr("Marked for discarding"), 12, QFont::DemiBold, Theme::accent(), m_mark));
     row->addWidget(m_mark);
-    m_hint = textLabel(tr("Space closes · ←→ step · D marks"), 11, QFont::Normal, Theme::onDark(Theme::Tone::Tertiary),
-                       m_topLine);
+    m_hint = Theme::plainLabel(tr("Space closes · ←→ step · D marks"), 11, QFont::Normal,
+                               Theme::onDark(Theme::Tone::Tertiary), m_topLine);
     row->addWidget(m_hint);
 
-    m_counter = textLabel(QString(), 12, QFont::Medium, Theme::onDark(Theme::Tone::Secondary), this);
+    m_counter = Theme::plainLabel(QString(), 12, QFont::Medium, Theme::onDark(Theme::Tone::Secondary), this);
     m_counter->setAlignment(Qt::AlignCenter);
     // The name, the hints and the counter stay readable over a bright picture at 100 %: each sits on a band
     // of the overlay's own dark shade.

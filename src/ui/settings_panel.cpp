@@ -17,14 +17,9 @@
 namespace vorlane {
 namespace {
 
-
 QLabel *caption(const QString &text, QWidget *parent)
 {
-    auto *label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
-    label->setFont(Theme::uiFont(Theme::points(11)));
-    Theme::setTextColor(label, Theme::text(Theme::Tone::Secondary, parent->palette()));
-    return label;
+    return Theme::plainLabel(text, 11, QFont::Normal, Theme::text(Theme::Tone::Secondary, parent->palette()), parent);
 }
 
 QLabel *symbol(const char *name, double pixelSize, QWidget *parent)

@@ -1,5 +1,6 @@
 #include "ui/theme.h"
 
+#include <QLabel>
 #include <QPainter>
 #include <QPalette>
 #include <QWidget>
@@ -77,6 +78,16 @@ QFont uiFont(double pointSize, QFont::Weight weight)
     f.setPointSizeF(pointSize);
     f.setWeight(weight);
     return f;
+}
+
+QLabel *plainLabel(const QString &text, double layoutPoints, QFont::Weight weight, const QColor &color,
+                   QWidget *parent)
+{
+    auto *label = new QLabel(text, parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(uiFont(points(layoutPoints), weight));
+    setTextColor(label, color);
+    return label;
 }
 
 QFont monoFont(double pointSize, QFont::Weight weight)

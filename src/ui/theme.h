@@ -4,6 +4,9 @@
 #include <QFont>
 #include <QString>
 
+class QLabel;
+class QWidget;
+
 class QPainter;
 class QPalette;
 class QRectF;
@@ -40,6 +43,10 @@ void setTextColor(QWidget *widget, const QColor &color);
 QFont uiFont(double pointSize, QFont::Weight weight = QFont::Normal);
 // Sizes in the layout's points as Qt font points (3/4 of them: a Qt point is 4/3 of a pixel).
 constexpr double points(double layoutPoints) { return layoutPoints * 0.75; }
+
+// A label of plain text (a file name is never read as markup) in the interface font at a size in layout points.
+QLabel *plainLabel(const QString &text, double layoutPoints, QFont::Weight weight, const QColor &color,
+                   QWidget *parent);
 
 // Text that may hold a file name, made safe for a tooltip: Qt reads a tooltip as rich text when it looks like
 // markup, so it is escaped and wrapped to always be read as HTML (line breaks kept).
