@@ -46,18 +46,11 @@ public:
     void autoPickDirectory() { pickDirectory(); }
 
     BrowserGrid *grid() const { return m_grid; }
-    TopBar *topBar() const { return m_topBar; }
     Toast *toast() const { return m_toast; }
     PreviewOverlay *overlay() const { return m_overlay; }
     CompareView *compare() const { return m_compare; }
-    StartScreen *startScreen() const { return m_start; }
     KeyMap *keyMap() const { return m_keyMap; }
-    QAction *markAction() const { return m_markAction; }
-    QAction *discardAction() const { return m_discardAction; }
-    QAction *undoAction() const { return m_undoAction; }
     bool showsBrowser() const;
-    // The question asked when the window closes with copies unfinished; null when none is open.
-    QMessageBox *quitQuestion() const { return m_quitQuestion; }
     // Quits at once, giving up the unfinished copies (a second SIGTERM): returns the cells whose marks are lost.
     QList<std::filesystem::path> quitNow();
 

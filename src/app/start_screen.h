@@ -14,7 +14,6 @@ class StartScreen final : public QWidget
 
 public:
     explicit StartScreen(QWidget *parent = nullptr);
-    PillButton *pickButton() const { return m_button; }
 
 Q_SIGNALS:
     void pickRequested();

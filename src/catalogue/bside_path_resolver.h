@@ -3,7 +3,6 @@
 #include <QList>
 
 #include <filesystem>
-#include <optional>
 
 namespace vorlane {
 

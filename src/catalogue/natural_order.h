@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QCollatorSortKey>
-#include <QString>
 
 #include <string>
 

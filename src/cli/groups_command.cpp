@@ -7,7 +7,6 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QThreadPool>
 #include <QtConcurrent/QtConcurrentMap>
 
 #include <cstdio>

@@ -9,11 +9,9 @@
 #include "cli/folder_argument.h"
 #include "cli/printable_path.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QTimeZone>
 
 #include <cstdio>
 #include <cstring>

@@ -3,7 +3,6 @@
 #include "copies/video_compressor.h"
 #include "media/libav_support.h"
 
-#include <string>
 
 namespace vorlane {
 namespace {

@@ -8,7 +8,6 @@
 #include <QString>
 #include <QThreadPool>
 
-#include <functional>
 #include <memory>
 #include <stop_token>
 
@@ -40,11 +39,6 @@ public:
     bool hasRoom() const { return m_running.size() < capacity(); }
     int running() const { return int(m_running.size()); }
     bool isRunning(const QString &key) const { return m_running.contains(key); }
-    bool stopRequested(const QString &key) const
-    {
-        const auto it = m_running.constFind(key);
-        return it != m_running.constEnd() && (*it)->stop_requested();
-    }
 
     // Runs work(token) on the pool; then, on the main thread, done(owner, result, stopped) where stopped
     // tells whether the job was asked to stop meanwhile. A key already running is not started again.

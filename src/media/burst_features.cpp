@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <numeric>
 #include <vector>
 
 namespace vorlane::BurstFeatures {

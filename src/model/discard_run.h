@@ -4,7 +4,6 @@
 #include "core/background_jobs.h"
 #include "model/trash_service.h"
 
-#include <QDateTime>
 #include <QList>
 #include <QObject>
 #include <QPair>
@@ -14,7 +13,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <stop_token>
 #include <optional>
 
@@ -69,7 +67,6 @@ public:
     // Ctrl+Z: the originals the last discard moved go back from the Trash where they were (the folder is
     // listed again, so their cells come back with their marks, since their copies stayed). Files gone from
     // the Trash, or whose place is taken, stay where they are and the message says why.
-    bool canUndo() const { return !m_isTrashing; }
     // entries: what a discard moved, as moved() reported it.
     void undo(const QList<TrashService::Trashed> &entries);
 

@@ -4,7 +4,6 @@
 
 #include <QWidget>
 
-#include <optional>
 
 class QLabel;
 
@@ -28,14 +27,7 @@ class CompareView final : public QWidget
 public:
     CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoader &loader, QWidget *parent = nullptr);
 
-    LargeImageView *referenceView() const { return m_panes[0].view; }
     LargeImageView *candidateView() const { return m_panes[1].view; }
-    QLabel *referenceName() const { return m_panes[0].name; }
-    QLabel *candidateName() const { return m_panes[1].name; }
-    QWidget *candidateMark() const { return m_panes[1].mark; }
-    QLabel *candidateBurst() const { return m_panes[1].burst; }
-    InfoPanel *referenceInfo() const { return m_panes[0].info; }
-    InfoPanel *candidateInfo() const { return m_panes[1].info; }
 
     // Both panes at once.
     void toggleZoom();

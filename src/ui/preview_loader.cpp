@@ -144,7 +144,6 @@ void PreviewLoader::startJobs()
         m_pending.pop_front();
         if (find(job.key) || m_errors.contains(job.key) || m_jobs.isRunning(job.key))
             continue; // another viewer's want, met meanwhile
-        ++m_started;
         const QPointer<PreviewLoader> self(this);
         m_jobs.start(
             job.key, this,

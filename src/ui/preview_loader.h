@@ -12,7 +12,6 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <stop_token>
 
 namespace vorlane {
@@ -77,7 +76,6 @@ public:
     void release(int viewer);
     // With prefetching off, only the file on screen is decoded (for measurements).
     void setPrefetching(bool on) { m_prefetching = on; }
-    int decodesStarted() const { return m_started; }
 
 Q_SIGNALS:
     // A request finished (with a picture, or with an error).
@@ -115,7 +113,6 @@ private:
     std::deque<Job> m_pending;
     BackgroundJobs m_jobs;
     bool m_prefetching = true;
-    int m_started = 0;
 };
 
 } // namespace vorlane

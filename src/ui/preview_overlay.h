@@ -3,8 +3,6 @@
 #include "model/app_model.h"
 #include "ui/preview_loader.h"
 
-#include <QThreadPool>
-#include <QUuid>
 #include <QWidget>
 
 class QLabel;
@@ -36,7 +34,6 @@ public:
     VideoPlayerView *videoView() const { return m_video; }
     QLabel *nameLabel() const { return m_name; }
     QWidget *markLabel() const { return m_mark; }
-    QLabel *hintLabel() const { return m_hint; }
     // "Burst 3/5", and "· sharpest" for a burst's sharpest frame; hidden for a cell alone.
     QLabel *burstLabel() const { return m_burst; }
     QLabel *counterLabel() const { return m_counter; }

@@ -15,8 +15,6 @@
 #include <deque>
 #include <filesystem>
 #include <memory>
-#include <optional>
-#include <stop_token>
 
 namespace vorlane {
 

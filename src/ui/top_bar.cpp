@@ -167,7 +167,6 @@ void TopBar::rebuildBreadcrumb()
         delete item->widget();
         delete item;
     }
-    m_crumbs.clear();
     const QList<std::filesystem::path> &entries = m_model.listing().breadcrumb();
     for (qsizetype i = 0; i < entries.size(); ++i) {
         const bool current = i == entries.size() - 1;
@@ -191,7 +190,6 @@ void TopBar::rebuildBreadcrumb()
         const std::filesystem::path target = entries[i];
         connect(button, &QToolButton::clicked, this, [this, target] { m_model.navigate(target); });
         m_breadcrumbRow->addWidget(button);
-        m_crumbs.append(button);
     }
     m_breadcrumbRow->addStretch(1);
 }

@@ -31,11 +31,7 @@ public:
     // What the progress strip shows for a snapshot: the status line, and the bar's fill (none when total is 0).
     void showProgress(const CopyMarks::Progress &progress);
     QString statusText() const { return m_statusText; }
-    double barFraction() const { return m_barFraction; }
-    QColor barFillColor() const { return m_barFill; }
 
-    QList<QToolButton *> breadcrumbButtons() const { return m_crumbs; }
-    QLabel *capacityLabel() const { return m_capacity; }
     PillButton *settingsButton() const { return m_settingsButton; }
     PillButton *discardButton() const { return m_discard; }
     // The views of the folder, in the order All, Unmarked, Marked; the one shown is checked.
@@ -64,7 +60,6 @@ private:
     QColor m_barFill;
     QWidget *m_breadcrumb = nullptr;
     QHBoxLayout *m_breadcrumbRow = nullptr;
-    QList<QToolButton *> m_crumbs;
     QLabel *m_capacity = nullptr;
     PillButton *m_settingsButton = nullptr;
     QPointer<SettingsPanel> m_panel;

@@ -2,7 +2,6 @@
 
 #include "media/display_orientation.h"
 
-#include <QPointer>
 #include <QWidget>
 
 #include <filesystem>
