@@ -1,5 +1,5 @@
 # Sourced by the end-to-end scripts: a private HOME and XDG folders, an Xvfb display of its own, and
-# fail/waitfor helpers. Before sourcing, set `tools` (programs to require) and `display_range` (X display
+# fail/waitfor/copies/busy helpers. Before sourcing, set `tools` (programs to require) and `display_range` (X display
 # numbers to try); after it, "$work" is a scratch folder removed on exit, like any path added to
 # cleanup_paths and any process id added to cleanup_pids.
 for tool in Xvfb xdotool import $tools; do
@@ -18,6 +18,13 @@ waitfor() { # seconds, condition...
   for _ in $(seq $((limit * 10))); do "$@" && return 0; sleep 0.1; done
   return 1
 }
+# The names in $copies_dir (the card's copies), on one line; and a test of them.
+copies() { ls "$copies_dir" 2>/dev/null | grep -v '^\.' | tr '\n' ' ' | sed 's/ $//'; }
+copies_are() { [ "$(copies)" = "$1" ]; }
+# busy [N]: N busy loops (2 unless told), as other programs keep the processor; calm stops them.
+busy_pids=()
+busy() { for _ in $(seq "${1:-2}"); do (while :; do :; done) & busy_pids+=($!); cleanup_pids+=($!); done; }
+calm() { for p in "${busy_pids[@]}"; do kill "$p" 2>/dev/null || true; done; busy_pids=(); }
 export HOME="$work/home"
 export XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache" XDG_CONFIG_HOME="$HOME/.config"
 export XDG_RUNTIME_DIR="$work/run"

@@ -21,8 +21,6 @@ convert -size 1800x1200 gradient:navy-gold -quality 90 "$card/IMG_0005.JPG"
 convert -size 800x1200 plasma:fractal -quality 90 "$card/IMG_0006.JPG"
 exiftool -q -q -overwrite_original "-DateTimeOriginal=2024:06:01 09:10:00" "$card/IMG_0005.JPG"
 exiftool -q -q -overwrite_original "-DateTimeOriginal=2024:06:01 09:20:00" "$card/IMG_0006.JPG"
-copies() { ls "$copies_dir" 2>/dev/null | grep -v '^\.' | tr '\n' ' ' | sed 's/ $//'; }
-copies_are() { [ "$(copies)" = "$1" ]; }
 
 start_app "$card"
 sleep 3 # the burst's looks and scores, worked out after the first screen

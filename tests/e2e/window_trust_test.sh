@@ -12,11 +12,6 @@ app="$1"; shots="$2"; tools="xset convert"; display_range="$(seq 141 190)"
 source "$(dirname "$0")/session.sh"
 card="$(mktemp -d /dev/shm/vorlane-card.XXXXXX)"; cleanup_paths+=("$card")
 copies_dir="$card/$(basename "$card")_bside"
-copies() { ls "$copies_dir" 2>/dev/null | grep -v '^\.' | tr '\n' ' ' | sed 's/ $//'; }
-copies_are() { [ "$(copies)" = "$1" ]; }
-busy_pids=()
-busy() { for _ in 1 2 3 4; do (while :; do :; done) & busy_pids+=($!); cleanup_pids+=($!); done; }
-calm() { for p in "${busy_pids[@]}"; do kill "$p" 2>/dev/null || true; done; busy_pids=(); }
 
 for i in $(seq -w 1 12); do convert -size 900x600 plasma:fractal -quality 80 "$card/IMG_00$i.JPG"; done
 xset r on
@@ -43,7 +38,7 @@ sleep 0.5
 
 # 2. D held for three seconds, then → held for three seconds, with auto-repeat on and the processor busy:
 # one mark and one step; the held arrow skims to the last of the twelve cells and stops there, where D marks.
-busy
+busy 4
 xdotool keydown d; sleep 3; xdotool keyup d
 sleep 0.5
 xdotool keydown Right; sleep 3; xdotool keyup Right

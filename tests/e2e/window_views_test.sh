@@ -14,11 +14,6 @@ mkdir -p "$card"
 convert -size 240x160 plasma:fractal -quality 85 "$work/frame.jpg"
 for i in $(seq 1 300); do cp "$work/frame.jpg" "$card/$(printf 'IMG_%04d.JPG' "$i")"; done
 printf 'not a picture at all\n' > "$card/IMG_0000.JPG" # a broken original, first in the grid
-copies() { ls "$copies_dir" 2>/dev/null | grep -v '^\.' | tr '\n' ' ' | sed 's/ $//'; }
-copies_are() { [ "$(copies)" = "$1" ]; }
-busy_pids=()
-busy() { for _ in 1 2; do (while :; do :; done) & busy_pids+=($!); cleanup_pids+=($!); done; }
-calm() { for p in "${busy_pids[@]}"; do kill "$p" 2>/dev/null || true; done; busy_pids=(); }
 counter() { import -window root -crop 240x36+520+808 +repage "$1"; }
 
 xset r on

@@ -53,6 +53,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return m.bursts().isSettled(); }));
     }
     QUuid id(const char *name) { return pairIdNamed(m, QString::fromLatin1(name)); }
+    std::filesystem::path copies() const { return copiesOf(t.root()); }
 
     TempTree t;
     FakeEncoder encoder;
@@ -82,7 +83,7 @@ TEST_F(Bursts, KeepTheBestMarksTheRestAndUndoTakesTheBatchBack)
     ASSERT_EQ(notices.size(), 1);
     EXPECT_EQ(notices.last().first().toString(), u"Kept this one: marked the other one of its burst (Ctrl+Z undoes)"_s);
     EXPECT_EQ(m.undoable(), AppModel::Undoable::KeepBest);
-    const auto copy = t.root() / (t.root().filename().native() + "_bside") / "IMG_1_a3_bside.jpg";
+    const auto copy = copies() / "IMG_1_a3_bside.jpg";
     ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(copy); }));
 
     m.undo();
@@ -127,8 +128,7 @@ TEST_F(Bursts, UndoWorksFromAnotherFolder)
     QSignalSpy notices(&m, &AppModel::notice);
     m.cursor().selectByClick(GridSelection::media(id("IMG_2_a9.jpg")));
     m.keepBest(false);
-    const auto copies = t.root() / (t.root().filename().native() + "_bside");
-    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(copies / "IMG_1_a3_bside.jpg"); }));
+    ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(copies() / "IMG_1_a3_bside.jpg"); }));
     ASSERT_TRUE(navigateAndWait(m, t.dir("elsewhere")));
     m.undo();
     EXPECT_EQ(notices.last().first().toString(), u"Undid keep this one: unmarked 2"_s);

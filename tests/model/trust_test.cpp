@@ -43,18 +43,10 @@ struct UndoRun
     {
         m.emplace(nullptr, quietMachine(), encoder.function());
         ASSERT_TRUE(openAndWait(*m, card));
-        m->marks().toggle(m->listing().pairs()[0].id());
-        ASSERT_TRUE(waitUntil([&] { return m->discard().discardableCount() == 1; }));
-        m->discardOriginals();
-        ASSERT_TRUE(waitUntil([&] { return !m->discard().isTrashing() && m->discard().lastResult(); }));
-        ASSERT_FALSE(fs::exists(photo));
+        ASSERT_TRUE(markAndWait(*m, m->listing().pairs()[0].id()));
+        ASSERT_EQ(discardAndWait(*m), "Discarded 1 file");
     }
-    std::string undo()
-    {
-        m->undo();
-        EXPECT_TRUE(waitUntil([&] { return !m->discard().isTrashing() && !m->listing().isLoading(); }));
-        return m->discard().lastResult().value_or(QString()).toStdString();
-    }
+    std::string undo() { return undoAndWait(*m); }
 };
 
 // One photo discarded (its copy made by the fake encoder), then the Trash or the card tampered with, then
@@ -190,16 +182,11 @@ TEST(UndoIdentity, ACardsOwnTrash)
         encoder.open();
         AppModel m(nullptr, quietMachine(), encoder.function());
         ASSERT_TRUE(openAndWait(m, dcim));
-        m.marks().toggle(m.listing().pairs()[0].id());
-        ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
-        m.discardOriginals();
-        ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
-        EXPECT_EQ(m.discard().lastResult()->toStdString(), "Discarded 1 file");
+        ASSERT_TRUE(markAndWait(m, m.listing().pairs()[0].id()));
+        EXPECT_EQ(discardAndWait(m), "Discarded 1 file");
         EXPECT_EQ(readFile(top / trashName / "files" / "IMG_0001.JPG"), "the photo on the card");
         EXPECT_FALSE(fs::exists(homeTrash / "files" / "IMG_0001.JPG"));
-        m.undo();
-        ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
-        EXPECT_EQ(m.discard().lastResult()->toStdString(), "Put back 1 file");
+        EXPECT_EQ(undoAndWait(m), "Put back 1 file");
         EXPECT_EQ(readFile(dcim / "IMG_0001.JPG"), "the photo on the card");
         EXPECT_FALSE(fs::exists(top / trashName / "info" / "IMG_0001.JPG.trashinfo"));
     }
@@ -240,8 +227,7 @@ TEST(CopyOfAnotherPhoto, IsNotAMarkAndIsKeptAside)
     {
         AppModel m(nullptr, quietMachine());
         ASSERT_TRUE(openAndWait(m, card));
-        m.marks().toggle(m.listing().pairs()[0].id());
-        ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+        ASSERT_TRUE(markAndWait(m, m.listing().pairs()[0].id()));
     }
     const auto recorded = CopyProvenance::recordedIn(copy);
     ASSERT_TRUE(recorded) << "the copy names its source";
@@ -282,12 +268,9 @@ TEST(CopyOfAnotherPhoto, ADiscardLeavesAReplacedOriginal)
     ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:red-blue"_s}, photo));
     AppModel m(nullptr, quietMachine());
     ASSERT_TRUE(openAndWait(m, card));
-    m.marks().toggle(m.listing().pairs()[0].id());
-    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+    ASSERT_TRUE(markAndWait(m, m.listing().pairs()[0].id()));
     ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:green-yellow"_s}, photo));
-    m.discardOriginals();
-    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
-    EXPECT_EQ(m.discard().lastResult()->toStdString(),
+    EXPECT_EQ(discardAndWait(m),
               "Discarded 0 files, 1 failed\nNot moved to the Trash: IMG_0002.JPG: the copy belongs to another photo");
     EXPECT_TRUE(fs::exists(photo));
 }
@@ -303,8 +286,7 @@ TEST(CopyOfAnotherPhoto, ADiscardReadsEveryByteFirst)
     ASSERT_GT(fs::file_size(photo), 3 * 64 * 1024u);
     AppModel m(nullptr, quietMachine());
     ASSERT_TRUE(openAndWait(m, card));
-    m.marks().toggle(m.listing().pairs()[0].id());
-    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+    ASSERT_TRUE(markAndWait(m, m.listing().pairs()[0].id()));
     {
         std::fstream f(photo, std::ios::in | std::ios::out | std::ios::binary);
         f.seekp(std::streamoff(fs::file_size(photo) / 2));
@@ -312,9 +294,7 @@ TEST(CopyOfAnotherPhoto, ADiscardReadsEveryByteFirst)
     }
     ASSERT_TRUE(navigateAndWait(m, card));
     ASSERT_EQ(m.discard().discardableCount(), 1) << "a listing looks only at the head and the tail";
-    m.discardOriginals();
-    ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && m.discard().lastResult(); }));
-    EXPECT_EQ(m.discard().lastResult()->toStdString(),
+    EXPECT_EQ(discardAndWait(m),
               "Discarded 0 files, 1 failed\nNot moved to the Trash: IMG_0003.JPG: it changed since its copy was made");
     EXPECT_TRUE(fs::exists(photo));
 }
@@ -346,13 +326,9 @@ TEST(DiscardAndListing, LocksHoldAcrossAListingDuringTheRun)
             m.marks().toggle(p.id()); // refused for every cell whose originals are being moved
     }
     ASSERT_TRUE(waitUntil([&] { return !m.discard().isTrashing() && !m.listing().isLoading(); }));
-    int copies = 0;
-    for (const auto &entry : fs::directory_iterator(card / "card_bside"))
-        copies += entry.path().extension() == ".jpg";
-    const int left = int(m.listing().pairs().size());
-    EXPECT_EQ(copies + 0, kCells) << "no copy of a moved original was deleted";
-    EXPECT_EQ(left, int(std::distance(fs::directory_iterator(card), fs::directory_iterator())) - 1)
-        << "the grid shows exactly the files that are left";
+    const auto count = [](const fs::path &dir) { return int(std::distance(fs::directory_iterator(dir), {})); };
+    EXPECT_EQ(count(card / "card_bside"), kCells) << "no copy of a moved original was deleted";
+    EXPECT_EQ(int(m.listing().pairs().size()), count(card) - 1) << "the grid shows exactly the files that are left";
     EXPECT_GT(listingsDuringTheRun, 0) << "the run ended before a listing could land in it: nothing was tested";
 }
 

@@ -8,7 +8,7 @@ using FolderView = ViewSettings::FolderView;
 namespace {
 
 // A folder, then a.jpg … f.jpg; copies are made at once.
-class Views : public ::testing::Test
+class Views : public ModelTest
 {
 protected:
     void SetUp() override
@@ -19,7 +19,6 @@ protected:
         encoder.open();
         ASSERT_TRUE(openAndWait(m, t.root()));
     }
-    QUuid id(const char *name) const { return pairIdNamed(m, QString::fromLatin1(name)); }
     std::vector<std::string> shown() const
     {
         std::vector<std::string> names;
@@ -27,28 +26,14 @@ protected:
             names.push_back(p.displayName().toStdString());
         return names;
     }
-    std::string selected() const
-    {
-        const auto id = m.cursor().selectedPairId();
-        const auto pair = id ? m.listing().pair(*id) : std::nullopt;
-        return pair ? pair->displayName().toStdString() : std::string("-");
-    }
-    std::string previewed() const
-    {
-        const auto id = m.cursor().previewedPairId();
-        const auto pair = id ? m.listing().pair(*id) : std::nullopt;
-        return pair ? pair->displayName().toStdString() : std::string("-");
-    }
+    std::string selected() const { return nameOf(m, m.cursor().selectedPairId()); }
+    std::string previewed() const { return nameOf(m, m.cursor().previewedPairId()); }
     void mark(std::initializer_list<const char *> names)
     {
         for (const char *name : names)
             m.marks().toggle(id(name));
     }
     void select(const char *name) { m.cursor().selectByClick(GridSelection::media(id(name))); }
-
-    TempTree t;
-    FakeEncoder encoder;
-    AppModel m{nullptr, quietMachine(), encoder.function()};
 };
 
 // Each view shows its cells after the folders; D in the unmarked view marks the cell and the cursor stays on

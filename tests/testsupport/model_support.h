@@ -52,10 +52,45 @@ inline QUuid pairIdNamed(const AppModel &model, const QString &name)
     return {};
 }
 
+// The name of a cell (the cursor's selection, its preview), or "-" for none.
+inline std::string nameOf(const AppModel &model, const std::optional<QUuid> &cell)
+{
+    const auto pair = cell ? model.listing().pair(*cell) : std::nullopt;
+    return pair ? pair->displayName().toStdString() : std::string("-");
+}
+
 inline std::optional<BsideJobStatus::Case> statusOf(const AppModel &model, const QUuid &id)
 {
     const auto status = model.marks().status(id);
     return status ? std::optional(status->kind()) : std::nullopt;
+}
+
+// The folder of copies beside a folder of originals.
+inline std::filesystem::path copiesOf(const std::filesystem::path &folder)
+{
+    return folder / (folder.filename().native() + "_bside");
+}
+
+// Marks the cell and waits until its copy is made.
+inline bool markAndWait(AppModel &model, const QUuid &cell)
+{
+    model.marks().toggle(cell);
+    return waitUntil([&] { return statusOf(model, cell) == BsideJobStatus::Case::Completed; });
+}
+
+// The discard button pressed, or Ctrl+Z on a discard, and its run waited for (the new listing too): the
+// message it ended with, or "(none)".
+inline std::string discardAndWait(AppModel &model)
+{
+    model.discardOriginals();
+    waitUntil([&] { return !model.discard().isTrashing() && !model.listing().isLoading(); });
+    return model.discard().lastResult().value_or(QStringLiteral("(none)")).toStdString();
+}
+inline std::string undoAndWait(AppModel &model)
+{
+    model.undo();
+    waitUntil([&] { return !model.discard().isTrashing() && !model.listing().isLoading(); });
+    return model.discard().lastResult().value_or(QStringLiteral("(none)")).toStdString();
 }
 
 inline MachineInputs quietMachine()
@@ -114,6 +149,18 @@ private:
     bool m_open = false;
     int m_started = 0;
     Mode m_mode = Mode::Obey;
+};
+
+// A temporary folder and a model whose copies the fake encoder makes (each job waits until encoder.open()).
+class ModelTest : public ::testing::Test
+{
+protected:
+    QUuid id(const char *name) const { return pairIdNamed(m, QString::fromUtf8(name)); }
+    std::filesystem::path copies() const { return copiesOf(t.root()); }
+
+    TempTree t;
+    FakeEncoder encoder;
+    AppModel m{nullptr, quietMachine(), encoder.function()};
 };
 
 } // namespace vorlane::test

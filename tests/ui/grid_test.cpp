@@ -83,6 +83,9 @@ protected:
     {
         grid.resize(1000 + grid.verticalScrollBar()->sizeHint().width(), 500);
         grid.show();
+        for (int i = 0; i < 200; ++i)
+            t.file("IMG_" + std::to_string(i) + ".jpg", "x");
+        ASSERT_TRUE(openAndWait(m, t.root()));
     }
     TempTree t;
     AppModel m{nullptr, quietMachine()};
@@ -96,9 +99,6 @@ protected:
 // it was made says so.
 TEST_F(Grid, ThumbnailsColumnsClicksAndScrolling)
 {
-    for (int i = 0; i < 200; ++i)
-        t.file("IMG_" + std::to_string(i) + ".jpg", "x");
-    ASSERT_TRUE(openAndWait(m, t.root()));
     const auto first = [&] { return m.listing().pairs()[0].primary(); };
     const double size = m.settings().thumbnailSize();
     ASSERT_TRUE(waitUntil([&] { return cache.failed(first(), size); }));
@@ -136,9 +136,6 @@ TEST_F(Grid, ThumbnailsColumnsClicksAndScrolling)
 // file manager answers (none runs here).
 TEST_F(Grid, TheSelectionStaysInViewAndASilentFileManagerIsSaid)
 {
-    for (int i = 0; i < 200; ++i)
-        t.file("IMG_" + std::to_string(i) + ".jpg", "x");
-    ASSERT_TRUE(openAndWait(m, t.root()));
     m.cursor().selectByClick(m.listing().gridItems()[120]);
     ASSERT_TRUE(waitUntil([&] { return grid.findChildren<QPropertyAnimation *>().isEmpty(); }, 3000));
     const auto onScreen = [&] { return grid.viewport()->rect().contains(grid.cellViewportRect(120).toAlignedRect()); };
