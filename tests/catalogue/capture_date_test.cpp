@@ -48,7 +48,6 @@ TEST(CaptureDate, OriginalThenDigitizedThenTheFileSystem)
     EXPECT_EQ(captureDate(garbage, DatedAs::Image), fileSystemDate(garbage));
     EXPECT_GT(fileSystemDate(garbage).date().year(), 2000);
     EXPECT_EQ(captureDate(tree.root() / "missing.jpg", DatedAs::Image), distantPast());
-    EXPECT_EQ(distantPast().toUTC().date(), QDate(1, 1, 1));
     const auto clip = tree.dir("videos") / "clip.mp4"; // a JPEG with EXIF, named as a video
     ASSERT_TRUE(makeJpeg(tree.root() / "clip.jpg", 64, 48, {u"-DateTimeOriginal=2023:07:14 18:30:05"_s}));
     std::filesystem::rename(tree.root() / "clip.jpg", clip); // ImageMagick would write a real MP4 for that name
@@ -101,10 +100,7 @@ TEST(ClipDate, TheMovieHeaderDatesAClipAndLiesGiveNothing)
     const auto box = [](const char *type, const QByteArray &body, bool large = false) {
         QByteArray out;
         QDataStream s(&out, QIODevice::WriteOnly);
-        if (large)
-            s << quint32(1);
-        else
-            s << quint32(8 + body.size());
+        s << quint32(large ? 1 : 8 + body.size()); // 1: the size follows the type, in 64 bits
         out.append(type, 4);
         if (large) {
             QDataStream t(&out, QIODevice::Append);
@@ -136,7 +132,7 @@ TEST(ClipDate, TheMovieHeaderDatesAClipAndLiesGiveNothing)
         {"version2.mp4", ftyp + box("moov", mvhd(2, at)) + mdat, std::nullopt},
         {"no-moov.mp4", ftyp + mdat, std::nullopt},
         {"truncated.mp4", (ftyp + box("moov", mvhd(0, at))).left(ftyp.size() + 20), std::nullopt},
-        {"oversized-child.mp4", ftyp + box("moov", box("trak", "x").replace(3, 1, "\xff") + mvhd(0, at)), std::nullopt},
+        {"oversized-child.mp4", ftyp + box("moov", box("trak", "x").replace(3, 1, "\xff") + mvhd(0, at)), {}},
         {"not-iso.mp4", QByteArray("RIFF....AVI LIST") + box("moov", mvhd(0, at)), std::nullopt},
     };
     for (const auto &[name, bytes, expected] : rows) {
@@ -148,10 +144,8 @@ TEST(ClipDate, TheMovieHeaderDatesAClipAndLiesGiveNothing)
     // Files made by the muxer a camera would use, and the corpus's phone clips.
     if (haveTool("ffmpeg")) {
         const auto made = tree.root() / "made.mov";
-        ASSERT_EQ(runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s, u"testsrc=size=64x48:rate=5"_s,
-                                        u"-t"_s, u"1"_s, u"-metadata"_s, u"creation_time=2021-04-10T10:44:00Z"_s,
-                                        QString::fromStdString(made.string())}),
-                  0);
+        const QStringList tag{u"-metadata"_s, u"creation_time=2021-04-10T10:44:00Z"_s};
+        ASSERT_TRUE(ffmpeg(testPattern("64x48") + tag, made));
         EXPECT_EQ(clipCreationTime(made), QDateTime(QDate(2021, 4, 10), QTime(10, 44), QTimeZone::utc()));
     }
     if (const auto fixtures = fixturesDir()) {
@@ -180,19 +174,13 @@ TEST(ClipDate, PhotosAndClipsOfOneDayInterleave)
     QStringList expected;
     for (int i = 0; i < 4; ++i) {
         const QDateTime at = day.addSecs(i * 600);
-        if (i % 2 == 0) {
-            const QString name = u"IMG_%1.jpg"_s.arg(i);
-            ASSERT_TRUE(makeJpeg(tree.root() / name.toStdString(), 64, 48,
-                                 {u"-DateTimeOriginal="_s + at.toString(u"yyyy:MM:dd HH:mm:ss"_s)}));
-            expected.append(name);
+        expected.append((i % 2 ? u"VID_%1.mp4"_s : u"IMG_%1.jpg"_s).arg(i));
+        const auto file = tree.root() / expected.last().toStdString();
+        if (i % 2) {
+            const QString creation = u"creation_time="_s + at.toUTC().toString(Qt::ISODate);
+            ASSERT_TRUE(ffmpeg(testPattern("64x48") + QStringList{u"-metadata"_s, creation}, file));
         } else {
-            const QString name = u"VID_%1.mp4"_s.arg(i);
-            ASSERT_EQ(runTool(u"ffmpeg"_s, {u"-v"_s, u"error"_s, u"-f"_s, u"lavfi"_s, u"-i"_s,
-                                            u"testsrc=size=64x48:rate=5"_s, u"-t"_s, u"1"_s, u"-metadata"_s,
-                                            u"creation_time="_s + at.toUTC().toString(Qt::ISODate),
-                                            QString::fromStdString((tree.root() / name.toStdString()).string())}),
-                      0);
-            expected.append(name);
+            ASSERT_TRUE(makeJpeg(file, 64, 48, {u"-DateTimeOriginal="_s + at.toString(u"yyyy:MM:dd HH:mm:ss"_s)}));
         }
     }
     QList<MediaPair> pairs = PairingService::pair(DirectoryScanner::scan(tree.root()).media);

@@ -54,8 +54,8 @@ TEST(ListingError, ABrokenOffListingIsAnErrorNotAShorterFolder)
     ASSERT_TRUE(openAndWait(m, t.root()));
     entriesBeforeError = -1;
     EXPECT_TRUE(m.listing().pairs().isEmpty());
-    ASSERT_TRUE(m.listing().loadError().has_value());
-    EXPECT_TRUE(m.listing().loadError()->startsWith(QStringLiteral("Cannot read the folder: "))) << m.listing().loadError()->toStdString();
+    const QString error = m.listing().loadError().value_or(QString());
+    EXPECT_TRUE(error.startsWith(QStringLiteral("Cannot read the folder: "))) << error.toStdString();
 }
 
 } // namespace

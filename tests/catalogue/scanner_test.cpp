@@ -17,19 +17,13 @@ using Names = std::vector<std::string>;
 
 namespace {
 
-Names mediaNames(const DirectoryScanner::ScanResult &r)
+// The file names of a scan's media or folders, in their order.
+template<typename List>
+Names namesOf(const List &entries)
 {
     Names names;
-    for (const MediaItem &m : r.media)
-        names.push_back(m.path.filename().native());
-    return names;
-}
-
-Names folderNames(const DirectoryScanner::ScanResult &r)
-{
-    Names names;
-    for (const FolderEntry &f : r.folders)
-        names.push_back(f.path.filename().native());
+    for (const auto &entry : entries)
+        names.push_back(entry.path.filename().native());
     return names;
 }
 
@@ -80,8 +74,8 @@ TEST(Scanner, ListsMediaAndFoldersButHiddenCopiesAndOtherFiles)
                                                           {".hidden", "listed_hidden.jpg\nsecret_dir\n"}})
         t.file(name, content);
     const auto r = DirectoryScanner::scan(t.root());
-    EXPECT_EQ(mediaNames(r), (Names{"empty.mov", "img_1.CR2", "IMG_2.jpg", "IMG_10.jpg"}));
-    EXPECT_EQ(folderNames(r), (Names{"trip_BSIDE", "trip_bside2"}));
+    EXPECT_EQ(namesOf(r.media), (Names{"empty.mov", "img_1.CR2", "IMG_2.jpg", "IMG_10.jpg"}));
+    EXPECT_EQ(namesOf(r.folders), (Names{"trip_BSIDE", "trip_bside2"}));
     EXPECT_EQ(r.currentDirBytes, 7);
 
     // Names that are not UTF-8 stay distinct, and each listed path opens the file itself.
@@ -99,23 +93,18 @@ TEST(Scanner, HiddenListIsReadOnlyFromARegularFile)
     const auto namesInChild = [](const std::filesystem::path &dir) {
         return inChild([&] {
             std::string text;
-            for (const auto &name : mediaNames(DirectoryScanner::scan(dir)))
+            for (const auto &name : namesOf(DirectoryScanner::scan(dir).media))
                 text += name + " ";
             return text;
         });
     };
-    TempTree fifo;
-    fifo.file("a.jpg", "a");
+    TempTree fifo, endless, large;
+    for (const TempTree *t : {&fifo, &endless, &large})
+        t->file("a.jpg", "a");
     ASSERT_EQ(mkfifo((fifo.root() / ".hidden").c_str(), 0644), 0);
     EXPECT_EQ(namesInChild(fifo.root()), "a.jpg ") << "a FIFO must not block the scan";
-
-    TempTree endless;
-    endless.file("a.jpg", "a");
     std::filesystem::create_symlink("/dev/zero", endless.root() / ".hidden");
     EXPECT_EQ(namesInChild(endless.root()), "a.jpg ") << "/dev/zero must not be read";
-
-    TempTree large;
-    large.file("a.jpg", "a");
     large.file("b.jpg", "b");
     large.file(".hidden", "a.jpg\n" + std::string(2 << 20, '\n') + "b.jpg\n");
     EXPECT_EQ(namesInChild(large.root()), "b.jpg ") << "only the first MiB counts";
@@ -136,7 +125,7 @@ TEST(Scanner, RecursiveSizesCountEveryVisibleRegularFileAndNoLink)
     std::filesystem::create_directory_symlink(t.root() / "real", t.root() / "link_dir");
     std::filesystem::create_symlink(t.root() / "real" / "a.jpg", t.root() / "link.jpg");
     const auto r = DirectoryScanner::scan(t.root());
-    EXPECT_EQ(folderNames(r), (Names{"a", "b", "c", "real"}));
+    EXPECT_EQ(namesOf(r.folders), (Names{"a", "b", "c", "real"}));
     std::vector<int64_t> sizes;
     for (const FolderEntry &f : r.folders)
         sizes.push_back(f.sizeBytes);

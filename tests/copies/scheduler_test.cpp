@@ -4,12 +4,11 @@
 
 #include "testsupport/support.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <fstream>
 #include <numeric>
 #include <random>
-#include <sstream>
 
 using namespace vorlane;
 using Progress = BsideScheduler::Progress;
@@ -204,8 +203,7 @@ TEST(SchedulerStress, EnqueueCancelRacesLoseNothing)
     BsideScheduler s(fourCores, manual);
     s.observeProgress(rec.observer());
     std::vector<QUuid> ids(kJobs);
-    for (auto &id : ids)
-        id = QUuid::createUuid();
+    std::ranges::generate(ids, &QUuid::createUuid);
     std::thread canceller([&] {
         std::mt19937 rng(7);
         for (int i = 0; i < kJobs; ++i) {
@@ -247,9 +245,7 @@ TEST(CpuMonitor, UsageIsOverTheIntervalNotSinceBoot)
     EXPECT_DOUBLE_EQ(CpuMonitor::usageBetween(*a, *a), 0.0);
     EXPECT_DOUBLE_EQ(CpuMonitor::usageBetween(*b, *a), 0.0) << "counters going back count as no load";
     EXPECT_FALSE(CpuMonitor::parse("garbage\ncpu x y\n"));
-    std::ostringstream real;
-    real << std::ifstream("/proc/stat").rdbuf();
-    EXPECT_TRUE(CpuMonitor::parse(real.str())) << "this machine's own /proc/stat";
+    EXPECT_TRUE(CpuMonitor::parse(test::readFile("/proc/stat"))) << "this machine's own /proc/stat";
 
     test::TempTree t;
     const auto stat = t.file("stat", kStatA);

@@ -109,9 +109,8 @@ TEST(BurstFeatures, LooksSurviveWhatABurstDoesAndTellScenesApart)
         EXPECT_GT(BurstFeatures::similarity(looks, BurstFeatures::looksOf(other)), 0.9) << name;
     for (uint32_t seed : {2u, 3u, 4u})
         EXPECT_LT(BurstFeatures::similarity(looks, BurstFeatures::looksOf(scene(seed))), 0.5) << seed;
-    EXPECT_EQ(BurstFeatures::similarity(looks, BurstFeatures::looksOf(GreyPixels{64, 64, std::vector<uint8_t>(64 * 64, 9)})),
-              0.0)
-        << "a blank frame is like nothing";
+    const GreyPixels blank{64, 64, std::vector<uint8_t>(64 * 64, 9)};
+    EXPECT_EQ(BurstFeatures::similarity(looks, BurstFeatures::looksOf(blank)), 0.0) << "a blank frame is like nothing";
 }
 
 } // namespace

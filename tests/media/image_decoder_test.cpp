@@ -12,13 +12,6 @@
 #include <atomic>
 #include <thread>
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/opt.h>
-}
-
-#include <cstring>
-
 using namespace Qt::StringLiterals;
 namespace fs = std::filesystem;
 
@@ -114,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
         CorpusRow{"broken/IMG_20200124_231153_truncated.jpg", kCap, 0, 0},
         CorpusRow{"broken/truncated.jpg", kCap, 0, 0}, CorpusRow{"broken/broken_photoprism.jpg", kCap, 0, 0},
         CorpusRow{"broken/corrupted.jpg", kCap, 0, 0}, CorpusRow{"broken/empty.jpg", kCap, 0, 0},
-        CorpusRow{"broken/broken image.JPG", kCap, 0, 0}, CorpusRow{"broken/iphone_7_truncated.heic", kCap, kNewerHeif ? 1920 : 0, kNewerHeif ? 1440 : 0},
+        CorpusRow{"broken/broken image.JPG", kCap, 0, 0},
+        CorpusRow{"broken/iphone_7_truncated.heic", kCap, kNewerHeif ? 1920 : 0, kNewerHeif ? 1440 : 0},
         CorpusRow{"broken/park.heic", kCap, 0, 0}, CorpusRow{"broken/rotate.heic", kCap, 0, 0},
         CorpusRow{"formats/heic/IMG_0307.HEIC", kCap, kNewerHeif ? 1440 : 0, kNewerHeif ? 1920 : 0},
         CorpusRow{"broken/NegativeArraySizeException.HeifReader.processBoxes.heif", kCap, 0, 0},
@@ -251,77 +245,25 @@ TEST(VideoFrameGrabber, FrameOfAPhoneClipStandsUpright)
     EXPECT_TRUE(VideoFrameGrabber::grab(t.file("notes.mp4", "not a video"), 160).isNull());
 }
 
-// Copies a transport stream's video packets into a BDAV stream that also carries a PGS subtitle stream ahead
-// of the video, with one composition of the picture's size (1920 x 1080), as Sony bodies write AVCHD clips.
-bool withSubtitleStream(const std::filesystem::path &from, const std::filesystem::path &to)
-{
-    AVFormatContext *in = nullptr;
-    if (avformat_open_input(&in, from.c_str(), nullptr, nullptr) < 0 || avformat_find_stream_info(in, nullptr) < 0)
-        return false;
-    AVFormatContext *out = nullptr;
-    avformat_alloc_output_context2(&out, nullptr, "mpegts", to.c_str());
-    av_opt_set(out->priv_data, "mpegts_m2ts_mode", "1", 0);
-    AVStream *subtitles = avformat_new_stream(out, nullptr);
-    subtitles->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
-    subtitles->codecpar->codec_id = AV_CODEC_ID_HDMV_PGS_SUBTITLE;
-    subtitles->codecpar->width = 1920;
-    subtitles->codecpar->height = 1080;
-    std::vector<int> map(in->nb_streams, -1);
-    for (unsigned i = 0; i < in->nb_streams; ++i) {
-        if (in->streams[i]->codecpar->codec_type != AVMEDIA_TYPE_VIDEO)
-            continue;
-        AVStream *copy = avformat_new_stream(out, nullptr);
-        avcodec_parameters_copy(copy->codecpar, in->streams[i]->codecpar);
-        copy->time_base = in->streams[i]->time_base;
-        map[i] = copy->index;
-    }
-    bool ok = avio_open(&out->pb, to.c_str(), AVIO_FLAG_WRITE) >= 0 && avformat_write_header(out, nullptr) >= 0;
-    AVPacket *packet = av_packet_alloc();
-    bool subtitleWritten = false;
-    while (ok && av_read_frame(in, packet) >= 0) {
-        if (!subtitleWritten && map[size_t(packet->stream_index)] >= 0) {
-            // A presentation composition (1920 x 1080) and its end: the size a decoder reports.
-            static const uint8_t pgs[] = {0x16, 0x00, 0x0B, 0x07, 0x80, 0x04, 0x38, 0x10, 0x00, 0x00,
-                                          0x80, 0x00, 0x00, 0x00, 0x80, 0x00, 0x00};
-            AVPacket *sub = av_packet_alloc();
-            av_new_packet(sub, sizeof pgs);
-            memcpy(sub->data, pgs, sizeof pgs);
-            sub->stream_index = 0;
-            sub->pts = sub->dts = av_rescale_q(packet->pts, in->streams[packet->stream_index]->time_base,
-                                               out->streams[0]->time_base);
-            ok = av_interleaved_write_frame(out, sub) >= 0;
-            av_packet_free(&sub);
-            subtitleWritten = true;
-        }
-        if (map[size_t(packet->stream_index)] >= 0) {
-            av_packet_rescale_ts(packet, in->streams[packet->stream_index]->time_base,
-                                 out->streams[map[size_t(packet->stream_index)]]->time_base);
-            packet->stream_index = map[size_t(packet->stream_index)];
-            ok = av_interleaved_write_frame(out, packet) >= 0;
-        }
-        av_packet_unref(packet);
-    }
-    ok = ok && av_write_trailer(out) >= 0;
-    av_packet_free(&packet);
-    avio_closep(&out->pb);
-    avformat_free_context(out);
-    avformat_close_input(&in);
-    return ok;
-}
-
-// An AVCHD clip that also carries a subtitle stream of the picture's size still has its picture taken from
-// its video.
+// An AVCHD clip as Sony bodies write it, with a PGS subtitle stream ahead of the video that holds one
+// composition of the picture's size (1920 x 1080): its picture is still taken from its video.
 TEST(VideoFrameGrabber, ASubtitleStreamIsNotThePicture)
 {
     VORLANE_REQUIRE_FIXTURES(fixtures);
     test::TempTree t;
-    const auto clip = t.root() / "C0001.MTS";
-    ASSERT_TRUE(withSubtitleStream(fixtures / "videos/fixture-raw.mts", clip));
-    const QImage plain = VideoFrameGrabber::grab(fixtures / "videos/fixture-raw.mts", 160);
-    ASSERT_FALSE(plain.isNull());
+    // A .sup file of two packets ("PG", PTS and DTS of 0): the presentation composition and its end.
+    const std::string packet("PG\0\0\0\0\0\0\0\0", 10);
+    const std::string composition("\x16\0\x0b\x07\x80\x04\x38\x10\0\0\x80\0\0\0", 14), end("\x80\0\0", 3);
+    const fs::path subtitles = t.file("subtitles.sup", packet + composition + packet + end);
+    const fs::path plain = fixtures / "videos/fixture-raw.mts", clip = t.root() / "C0001.MTS";
+    ASSERT_TRUE(test::ffmpeg({u"-i"_s, test::qpath(subtitles), u"-i"_s, test::qpath(plain), u"-map"_s, u"0"_s,
+                              u"-map"_s, u"1:v"_s, u"-c"_s, u"copy"_s, u"-mpegts_m2ts_mode"_s, u"1"_s},
+                             clip));
+    const QImage plainFrame = VideoFrameGrabber::grab(plain, 160);
+    ASSERT_FALSE(plainFrame.isNull());
     const QImage frame = VideoFrameGrabber::grab(clip, 160);
     ASSERT_FALSE(frame.isNull());
-    EXPECT_EQ(frame.size(), plain.size());
+    EXPECT_EQ(frame.size(), plainFrame.size());
 }
 
 } // namespace

@@ -426,16 +426,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(MarkingStates, UnmarkingKeepsTheCopyOfOriginalsThatAreGone)
 {
     encoder.open();
-    m.marks().toggle(a);
-    ASSERT_TRUE(waitUntil([&] { return statusOf(m, a) == Case::Completed; }));
+    ASSERT_TRUE(markAndWait(m, a));
     fs::remove(t.root() / "a.jpg");
     m.marks().toggle(a);
     EXPECT_TRUE(copyOfAExists());
+    ASSERT_TRUE(markAndWait(m, b));
     m.marks().toggle(b);
-    ASSERT_TRUE(waitUntil([&] { return statusOf(m, b) == Case::Completed; }));
-    m.marks().toggle(b);
-    EXPECT_FALSE(fs::exists(copies() / "b_bside.jpg"))
-        << "with its original there, the copy goes";
+    EXPECT_FALSE(fs::exists(copies() / "b_bside.jpg")) << "with its original there, the copy goes";
 }
 
 TEST_F(MarkingStates, UnmarkQueuedAndRunning)

@@ -11,17 +11,10 @@ namespace {
 
 TEST(ModelRules, FormatBytesAndBreadcrumb)
 {
-    const std::vector<std::pair<int64_t, const char *>> sizes{{0, "0B"},
-                                                              {-5, "-5B"},
-                                                              {512, "512B"},
-                                                              {1023, "1023B"},
-                                                              {1024, "1.0K"},
-                                                              {1536, "1.5K"},
-                                                              {10 << 20, "10M"},
-                                                              {int64_t(1023.6 * 1048576), "1024M"},
-                                                              {int64_t(9.96 * 1073741824.0), "10.0G"},
-                                                              {int64_t(15.5 * 1073741824.0), "16G"},
-                                                              {int64_t(1) << 40, "1.0T"}};
+    const std::vector<std::pair<int64_t, const char *>> sizes{
+        {0, "0B"}, {-5, "-5B"}, {512, "512B"}, {1023, "1023B"}, {1024, "1.0K"}, {1536, "1.5K"}, {10 << 20, "10M"},
+        {int64_t(1023.6 * 1048576), "1024M"}, {int64_t(9.96 * 1073741824.0), "10.0G"},
+        {int64_t(15.5 * 1073741824.0), "16G"}, {int64_t(1) << 40, "1.0T"}};
     for (const auto &[bytes, text] : sizes)
         EXPECT_EQ(formatBytes(bytes).toStdString(), text) << bytes;
     EXPECT_EQ(FolderListing::breadcrumbFor("/photos/2024/trip", "/photos"),
