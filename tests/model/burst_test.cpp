@@ -4,31 +4,24 @@
 
 #include <QSignalSpy>
 
+#include <random>
+
 using namespace vorlane;
 using namespace vorlane::test;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-// Frames named IMG_<n>_<scene><sharpness>.jpg: the scene letter decides the looks, the digit the score.
+// Frames named IMG_<n>_<scene><sharpness>.jpg: the scene letter seeds the noise they look like, the digit is
+// the score.
 BurstFeatures::Features fakeFeatures(const std::filesystem::path &file, bool withSharpness, std::stop_token)
 {
     const std::string stem = file.stem().native();
-    const char scene = stem[stem.size() - 2];
-    BurstFeatures::Features features;
-    uint32_t seed = uint32_t(scene);
-    for (float &cell : features.looks.cells)
-        cell = float(int((seed = seed * 1664525u + 1013904223u) >> 24) - 128) / 64.0f;
-    double mean = 0, spread = 0;
-    for (float cell : features.looks.cells)
-        mean += cell;
-    mean /= double(features.looks.cells.size());
-    for (float &cell : features.looks.cells)
-        spread += (cell - mean) * (cell - mean);
-    spread = std::sqrt(spread / double(features.looks.cells.size()));
-    for (float &cell : features.looks.cells)
-        cell = float((cell - mean) / spread);
-    features.looks.flat = false;
+    GreyPixels scene{32, 32, std::vector<uint8_t>(32 * 32)};
+    std::mt19937 noise{uint32_t(stem[stem.size() - 2])};
+    for (uint8_t &pixel : scene.luma)
+        pixel = uint8_t(noise());
+    BurstFeatures::Features features{BurstFeatures::looksOf(scene), std::nullopt};
     if (withSharpness)
         features.sharpness = stem.back() - '0';
     return features;
@@ -160,33 +153,6 @@ TEST(BurstBatch, MarksAtOnceAndHandsTheJobsOverInBatches)
     EXPECT_LT(m.marks().scheduler().progress().total, kFrames - 1) << "not every job was handed over at once";
     EXPECT_EQ(m.marks().progress().total, kFrames - 1) << "the status line counts the jobs still to be handed over";
     EXPECT_TRUE(waitUntil([&] { return m.marks().scheduler().progress().total == kFrames - 1; }));
-}
-
-// C compares the selected cell with the next; the candidate moves past the reference, wrapping; R makes it
-// the reference; D marks it and moves on; closing selects the candidate.
-TEST_F(Bursts, TheCompareCursor)
-{
-    GridCursor &cursor = m.cursor();
-    cursor.selectByClick(GridSelection::media(id("IMG_1_a3.jpg")));
-    cursor.openCompare();
-    ASSERT_TRUE(cursor.isComparing());
-    EXPECT_EQ(cursor.compareReference(), id("IMG_1_a3.jpg"));
-    EXPECT_EQ(cursor.compareCandidate(), id("IMG_2_a9.jpg"));
-    cursor.compareMove(-1);
-    EXPECT_EQ(cursor.compareCandidate(), id("IMG_6_c1.jpg")) << "past the reference, wrapping round";
-    cursor.compareMove(2);
-    EXPECT_EQ(cursor.compareCandidate(), id("IMG_3_a5.jpg"));
-    m.markCandidateAndAdvance();
-    EXPECT_TRUE(m.marks().marked().contains(id("IMG_3_a5.jpg")));
-    EXPECT_EQ(cursor.compareCandidate(), id("IMG_4_b2.jpg"));
-    cursor.compareSwap();
-    EXPECT_EQ(cursor.compareReference(), id("IMG_4_b2.jpg"));
-    EXPECT_EQ(cursor.compareCandidate(), id("IMG_5_b4.jpg"));
-    m.keepBest(false, cursor.compareReference());
-    EXPECT_TRUE(m.marks().marked().contains(id("IMG_5_b4.jpg"))) << "K keeps the reference";
-    cursor.closeCompare();
-    EXPECT_FALSE(cursor.isComparing());
-    EXPECT_EQ(cursor.selection(), GridSelection::media(id("IMG_5_b4.jpg")));
 }
 
 } // namespace

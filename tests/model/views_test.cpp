@@ -102,8 +102,8 @@ TEST_F(Views, NextUnmarked)
     EXPECT_EQ(notices, QStringList{u"Every cell here is marked"_s});
 }
 
-// The compare view follows its cells: a candidate that leaves the view gives way to the one after it, and
-// with fewer than two cells left there is nothing to compare.
+// The compare view's candidate moves past the reference, wrapping, and follows its cells: one that leaves
+// the view gives way to the one after it, and with fewer than two cells left there is nothing to compare.
 TEST_F(Views, TheCompareFollowsItsCells)
 {
     mark({"b.jpg", "c.jpg", "d.jpg"});
@@ -111,6 +111,9 @@ TEST_F(Views, TheCompareFollowsItsCells)
     select("b.jpg");
     m.cursor().openCompare();
     ASSERT_TRUE(m.cursor().isComparing());
+    m.cursor().compareMove(-1);
+    EXPECT_EQ(m.cursor().compareCandidate(), id("d.jpg")) << "past the reference, wrapping round";
+    m.cursor().compareMove(1);
     EXPECT_EQ(m.cursor().compareCandidate(), id("c.jpg"));
     m.marks().toggle(id("c.jpg")); // unmarked from the grid's menu: it leaves the view
     EXPECT_EQ(m.cursor().compareCandidate(), id("d.jpg"));
