@@ -32,9 +32,11 @@ test: test-build
 test-build: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
-# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build tree.
+# The whole suite once more under AddressSanitizer and UndefinedBehaviorSanitizer, in its own build tree (the
+# benchmarks are built once, in $(BUILD)).
 test-asan: deps
-	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DVORLANE_SANITIZE=ON -DVORLANE_WERROR=ON
+	cmake -S . -B $(ASAN_BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DVORLANE_SANITIZE=ON -DVORLANE_WERROR=ON \
+		-DVORLANE_BUILD_BENCH=OFF
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:fast_unwind_on_malloc=0 UBSAN_OPTIONS=print_stacktrace=1 \
 		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
