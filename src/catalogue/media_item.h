@@ -1,6 +1,7 @@
 #pragma once
 
 #include "catalogue/media_classifier.h"
+#include "core/file_key.h"
 
 #include <QDateTime>
 #include <QString>
@@ -33,6 +34,8 @@ struct MediaItem
     int64_t bytes = 0;
     int64_t modifiedNs = 0;
 
+    // The key caches of pictures know this file by, as it was listed.
+    FileKey key() const { return FileKey{path, bytes, modifiedNs}; }
     QString displayName() const; // the file name, for display
     QString filename() const { return displayName(); }
 

@@ -12,12 +12,6 @@ namespace {
 constexpr int kWorkerNice = 19;
 constexpr int kStartDelayMs = 400;
 
-QString fileKey(const MediaItem &item)
-{
-    return QString::fromUtf8(item.path.native()) + u'|' + QString::number(item.bytes) + u'|'
-        + QString::number(item.modifiedNs);
-}
-
 BurstFeatures::Features readFeatures(const std::filesystem::path &file, bool withSharpness, std::stop_token token)
 {
     return BurstFeatures::read(file, withSharpness, token);
@@ -73,7 +67,7 @@ void BurstGroups::relist()
     const QList<MediaPair> &pairs = m_listing.pairs();
     for (const MediaPair &pair : pairs) {
         const MediaItem &file = pair.picturedItem();
-        m_cells.append({pair.id(), fileKey(file), file.path});
+        m_cells.append({pair.id(), file.key().text(), file.path});
         m_keyOf.insert(pair.id(), m_cells.last().key);
     }
     m_timeLinks = BurstGrouping::timeLinks(pairs);

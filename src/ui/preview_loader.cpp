@@ -3,11 +3,11 @@
 #include "catalogue/media_classifier.h"
 #include "catalogue/media_item.h"
 #include "core/cancellation.h"
+#include "core/file_key.h"
 #include "media/decode_error.h"
 #include "media/picture.h"
 #include "core/main_thread.h"
 
-#include <sys/stat.h>
 
 namespace vorlane {
 
@@ -31,13 +31,11 @@ PreviewLoader::PreviewLoader(QObject *parent, Decode decode, qint64 budgetBytes)
 
 PreviewLoader::~PreviewLoader() { m_pending.clear(); }
 
+// The file as it is now, looked up at every request: a photo replaced on disk since its decode (a new time,
+// size or inode) is decoded anew, never shown from the old one.
 QString PreviewLoader::key(const Path &file, int maxLongEdge)
 {
-    struct stat st = {};
-    const bool known = ::stat(file.c_str(), &st) == 0;
-    return displayPath(file) + u'|' + QString::number(known ? qint64(st.st_size) : -1) + u'|'
-        + QString::number(known ? qint64(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec : -1) + u'|'
-        + QString::number(known ? qulonglong(st.st_ino) : 0) + u'|' + QString::number(maxLongEdge);
+    return FileKey::now(file).text() + u'|' + QString::number(maxLongEdge);
 }
 
 PreviewLoader::Decoded PreviewLoader::decodeFile(const Path &file, int maxLongEdge, std::stop_token token)

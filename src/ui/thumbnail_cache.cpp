@@ -31,8 +31,7 @@ ThumbnailCache &ThumbnailCache::shared()
 
 QString ThumbnailCache::cacheKey(const MediaItem &file, double size)
 {
-    return QString::fromUtf8(file.path.native()) + u'|' + QString::number(file.bytes) + u'|'
-        + QString::number(file.modifiedNs) + u'|' + QString::number(qint64(size));
+    return file.key().text() + u'|' + QString::number(qint64(size));
 }
 
 int ThumbnailCache::pixelDimension(double size, double scale)

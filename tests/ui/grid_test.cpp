@@ -76,6 +76,12 @@ TEST(MediaTile, BadgesAndRawLabel)
     }
 }
 
+// Cached pictures are known by the file's bytes: two names that are not UTF-8 never share a thumbnail.
+TEST(MediaTile, NamesThatAreNotUtf8KeepTheirOwnThumbnails)
+{
+    EXPECT_NE(ThumbnailCache::cacheKey(item("/d/\xff.jpg"), 160), ThumbnailCache::cacheKey(item("/d/\xfe.jpg"), 160));
+}
+
 class Grid : public ::testing::Test
 {
 protected:
