@@ -1,3 +1,4 @@
+#include "app/command_line.h"
 #include "app/main_window.h"
 #include "catalogue/capture_date.h"
 #include "i18n/interface_language.h"
@@ -19,6 +20,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -84,6 +87,20 @@ void applyTheme(QApplication &app)
 
 int main(int argc, char **argv)
 {
+    const vorlane::CommandLine line = vorlane::CommandLine::parse(std::vector<std::string>(argv + 1, argv + argc));
+    switch (line.action) {
+    case vorlane::CommandLine::Action::Help:
+        std::fputs(vorlane::CommandLine::usage(), stdout);
+        return 0;
+    case vorlane::CommandLine::Action::Version:
+        std::puts("vorlane " VORLANE_VERSION);
+        return 0;
+    case vorlane::CommandLine::Action::Error:
+        std::fprintf(stderr, "vorlane: %s\nTry 'vorlane --help'.\n", line.message.c_str());
+        return 2;
+    case vorlane::CommandLine::Action::Run:
+        break;
+    }
     if (!haveDisplay()) {
         std::fputs("vorlane: no display to open (DISPLAY and WAYLAND_DISPLAY are unset); "
                    "try: xvfb-run -a vorlane DIR\n",
@@ -109,17 +126,17 @@ int main(int argc, char **argv)
     window.show();
     handleTerm(window);
 
-    if (argc > 1) {
+    if (!line.target.empty()) {
         // A folder opens as the root; a photo or video ("Open with" in a file manager) opens its folder with
         // its cell selected.
-        const std::filesystem::path target = std::filesystem::absolute(argv[1]).lexically_normal();
+        const std::filesystem::path target = std::filesystem::absolute(line.target).lexically_normal();
         std::error_code ec;
         if (std::filesystem::is_directory(target, ec)) {
             model.openRoot(target);
         } else if (std::filesystem::is_regular_file(target, ec)) {
             model.openRoot(target.parent_path(), target);
         } else {
-            std::fprintf(stderr, "vorlane: %s is not a folder or a file that can be opened\n", argv[1]);
+            std::fprintf(stderr, "vorlane: %s is not a folder or a file that can be opened\n", line.target.c_str());
             window.autoPickDirectory();
         }
     } else {

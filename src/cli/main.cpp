@@ -13,9 +13,16 @@
 
 namespace {
 
-constexpr const char *kUsage = "usage: vorlane-cli scan DIR [--sort name|date]\n"
-                               "       vorlane-cli groups DIR [--sort name|date]\n"
-                               "       vorlane-cli copy [--jobs N] [--force] PATH...\n";
+constexpr const char *kUsage
+    = "Usage: vorlane-cli scan DIR [--sort name|date]\n"
+      "       vorlane-cli groups DIR [--sort name|date]\n"
+      "       vorlane-cli copy [--jobs N] [--force] PATH...\n"
+      "\n"
+      "  scan     list DIR's cells as JSON: their files, copy paths and whether each copy is made\n"
+      "  groups   list DIR's bursts as JSON, with the sharpest frame of each\n"
+      "  copy     make the small copies of PATHs (files or folders) as marking does\n"
+      "  -h, --help      show this help and exit\n"
+      "  -V, --version   show the version and exit\n";
 
 // The decoders and encoders live in a companion program, so that listing a folder does not pay for loading
 // every image and video library at start-up. It sits beside this program (build tree) or in libexec/vorlane.
@@ -46,6 +53,14 @@ int main(int argc, char **argv)
         return 2;
     }
     const std::string command = argv[1];
+    if (command == "-h" || command == "--help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "-V" || command == "--version") {
+        std::puts("vorlane-cli " VORLANE_VERSION);
+        return 0;
+    }
     if (command == "copy" || command == "groups")
         return execCompanion(argv);
     vorlane::pinLocalTimeZone();
@@ -53,6 +68,6 @@ int main(int argc, char **argv)
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "scan")
         return vorlane::cli::runScan(args);
-    std::fputs(kUsage, stderr);
+    std::fprintf(stderr, "vorlane-cli: unknown command '%s'\n%s", command.c_str(), kUsage);
     return 2;
 }

@@ -305,3 +305,36 @@ TEST(CliGroups, IdenticalPhotosWithoutACameraDateStayApart)
 }
 
 } // namespace
+
+namespace {
+
+// Both programs answer --help and --version on stdout and succeed with no display at all (over SSH), and turn
+// down what they do not know with status 2, before a window could open.
+TEST(CommandLine, HelpAndVersionNeedNoDisplay)
+{
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        unsetenv(variable);
+    struct Row
+    {
+        const char *program;
+        QStringList args;
+        int status;
+        const char *stdoutStart;
+    };
+    const std::vector<Row> rows{{VORLANE_APP_PATH, {u"--help"_s}, 0, "Usage: vorlane [FOLDER | FILE]"},
+                                {VORLANE_APP_PATH, {u"-V"_s}, 0, "vorlane 0."},
+                                {VORLANE_APP_PATH, {u"--bogus"_s}, 2, ""},
+                                {VORLANE_APP_PATH, {u"a"_s, u"b"_s}, 2, ""},
+                                {VORLANE_APP_PATH, {u"-platform"_s}, 2, ""},
+                                {VORLANE_CLI_PATH, {u"--help"_s}, 0, "Usage: vorlane-cli scan"},
+                                {VORLANE_CLI_PATH, {u"--version"_s}, 0, "vorlane-cli 0."},
+                                {VORLANE_CLI_PATH, {u"frob"_s}, 2, ""}};
+    for (const Row &row : rows) {
+        const std::string call = std::string(row.program) + " " + row.args.join(u' ').toStdString();
+        QByteArray out;
+        EXPECT_EQ(runTool(QString::fromUtf8(row.program), row.args, &out, 30000), row.status) << call;
+        EXPECT_TRUE(out.startsWith(row.stdoutStart)) << call << ": " << out.toStdString();
+    }
+}
+
+} // namespace
