@@ -115,34 +115,52 @@ std::filesystem::path SharedThumbnailStore::thumbnailPath(const std::filesystem:
     return m_root / flavour.folder / (md5.toStdString() + ".png");
 }
 
+namespace {
+
+// Whether a thumbnail's keys describe the file as it is now. The standard requires Thumb::URI and
+// Thumb::MTime (whole seconds) and makes Thumb::Size optional: GNOME's thumbnailer writes only the two, and
+// its thumbnails are as valid as ours. A size that is given must match too (a file rewritten with its time
+// kept, as cp -p and rsync -t do, has another size). Our own thumbnails also carry the time's nanoseconds,
+// which tell apart two versions of a file written within one second.
+bool describesFile(const PngCodec::TextKeys &keys, const QByteArray &uri, const FileStamp &stamp)
+{
+    bool mtimeOk = false;
+    const qint64 mtime = keys.value("Thumb::MTime").toLongLong(&mtimeOk);
+    if (keys.value("Thumb::URI") != uri || !mtimeOk || mtime != stamp.mtime)
+        return false;
+    if (const auto size = keys.constFind("Thumb::Size"); size != keys.constEnd()) {
+        bool sizeOk = false;
+        if (size->toLongLong(&sizeOk) != stamp.size || !sizeOk)
+            return false;
+    }
+    const auto nanoseconds = keys.constFind(kNanosecondsKey);
+    return nanoseconds == keys.constEnd() || nanoseconds->toLongLong() == stamp.mtimeNs;
+}
+
+// The picture of a valid thumbnail at path, of its flavour's size at most (a writer scales the picture's
+// long edge down to the flavour's, never beyond), else a null image.
+QImage validThumbnail(const std::filesystem::path &path, int flavourPixels, const QByteArray &uri,
+                      const FileStamp &stamp)
+{
+    const auto png = readThumbnailFile(path);
+    if (!png)
+        return {};
+    return PngCodec::decode(*png, flavourPixels,
+                            [&](const PngCodec::TextKeys &keys) { return describesFile(keys, uri, stamp); });
+}
+
+} // namespace
+
 QImage SharedThumbnailStore::lookup(const std::filesystem::path &file, int pixels) const
 {
     const auto stamp = stampOf(file);
     if (!stamp)
         return {};
     const QByteArray uri = uriFor(file);
-    // Valid only for the file as it is now: its URI, and both its modification time and its size (a file
-    // rewritten with its time kept, as cp -p and rsync -t do, has another size, or is let through only when
-    // its bytes happen to add up the same). Our own thumbnails also carry the time's nanoseconds, which tell
-    // apart two versions of a file written within one second.
-    const auto current = [&](const PngCodec::TextKeys &keys) {
-        bool mtimeOk = false;
-        bool sizeOk = false;
-        const qint64 mtime = keys.value("Thumb::MTime").toLongLong(&mtimeOk);
-        const qint64 size = keys.value("Thumb::Size").toLongLong(&sizeOk);
-        const auto nanoseconds = keys.constFind(kNanosecondsKey);
-        return keys.value("Thumb::URI") == uri && mtimeOk && mtime == stamp->mtime && sizeOk && size == stamp->size
-            && (nanoseconds == keys.constEnd() || nanoseconds->toLongLong() == stamp->mtimeNs);
-    };
     for (const Flavour &flavour : kFlavours) {
         if (flavour.pixels < pixels)
             continue;
-        const auto png = readThumbnailFile(thumbnailPath(file, flavour));
-        if (!png)
-            continue;
-        // Writers keep to the flavour's edge; twice that is lenient and still bounds the memory a file can ask.
-        const QImage image = PngCodec::decode(*png, 2 * flavour.pixels, current);
-        if (!image.isNull())
+        if (QImage image = validThumbnail(thumbnailPath(file, flavour), flavour.pixels, uri, *stamp); !image.isNull())
             return image;
     }
     return {};
@@ -167,6 +185,9 @@ bool SharedThumbnailStore::store(const std::filesystem::path &file, int pixels, 
         return false;
 
     const std::filesystem::path target = thumbnailPath(file, *flavour);
+    // A valid thumbnail already there, another program's above all, is left as it is.
+    if (!validThumbnail(target, flavour->pixels, uriFor(file), *stamp).isNull())
+        return false;
     std::error_code ec;
     std::filesystem::create_directories(target.parent_path(), ec);
     std::filesystem::permissions(m_root, std::filesystem::perms::owner_all, ec);

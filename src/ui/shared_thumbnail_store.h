@@ -10,8 +10,9 @@ namespace vorlane {
 
 // The desktop's shared thumbnail cache (the freedesktop Thumbnail Managing Standard): PNGs named by the MD5
 // of the file's URI under $XDG_CACHE_HOME/thumbnails/{normal,large,x-large,xx-large}, valid while their
-// Thumb::URI, Thumb::MTime and Thumb::Size keys match the file. Reading it lets our next start and the file managers'
-// thumbnails serve us; writing back lets them reuse ours. Stateless apart from the cache root; any thread.
+// Thumb::URI and Thumb::MTime keys match the file, and its Thumb::Size where one is given. Reading it lets our next
+// start and the file managers' thumbnails serve us; writing back lets them reuse ours, and a valid thumbnail
+// already there is never overwritten. Stateless apart from the cache root; any thread.
 class SharedThumbnailStore final
 {
 public:
@@ -35,7 +36,8 @@ public:
     QImage lookup(const std::filesystem::path &file, int pixels) const;
 
     // Stores image (scaled down to the flavour that covers `pixels` if larger) with the standard's keys,
-    // atomically, mode 0600. Returns false when the file's attributes or the write fail.
+    // atomically, mode 0600. Returns false when the file's attributes or the write fail, or when a valid
+    // thumbnail of that flavour is there already (it is left as it is).
     bool store(const std::filesystem::path &file, int pixels, const QImage &image) const;
 
 private:

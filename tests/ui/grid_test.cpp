@@ -168,6 +168,25 @@ TEST_F(Grid, TheSelectionStaysInViewAndASilentFileManagerIsSaid)
 // The grid's thumbnails: the cache of decoded thumbnails and the desktop's shared thumbnail store.
 MediaItem itemAt(const Path &p) { return MediaItem(p, MediaKind::Image, false); }
 
+// Writes a red thumbnail of the given long edge at thumb as another program would: the standard's two
+// required keys for photo as it is now, then the keys given.
+void plant(const Path &photo, const Path &thumb, int edge, const QList<std::pair<QByteArray, QByteArray>> &more)
+{
+    QImage red(edge, edge * 2 / 3, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    struct stat st
+    {
+    };
+    ::stat(photo.c_str(), &st);
+    const QList<std::pair<QByteArray, QByteArray>> keys
+        = QList<std::pair<QByteArray, QByteArray>>{{"Thumb::URI", SharedThumbnailStore::uriFor(photo)},
+                                                   {"Thumb::MTime", QByteArray::number(qint64(st.st_mtim.tv_sec))}}
+        + more;
+    std::filesystem::create_directories(thumb.parent_path());
+    const QByteArray png = PngCodec::encode(red, keys);
+    std::ofstream(thumb, std::ios::binary).write(png.constData(), png.size());
+}
+
 // Photos and a thumbnail cache whose shared store lives in a folder of the test's own.
 class Thumbnails : public ::testing::Test
 {
@@ -368,19 +387,9 @@ TEST_F(Thumbnails, TheSharedCacheIsCheckedNotTrusted)
              std::ofstream{thumb};
              ASSERT_EQ(::truncate(thumb.c_str(), off_t(3) << 30), 0);
          }},
-        {"a planted PNG with the URI and time but not the size",
-         [&] {
-             QImage red(256, 170, QImage::Format_RGB32);
-             red.fill(Qt::red);
-             struct stat st
-             {
-             };
-             ::stat(photo.c_str(), &st);
-             const QByteArray png
-                 = PngCodec::encode(red, {{"Thumb::URI", SharedThumbnailStore::uriFor(photo)},
-                                          {"Thumb::MTime", QByteArray::number(qint64(st.st_mtim.tv_sec))}});
-             std::ofstream(thumb, std::ios::binary).write(png.constData(), png.size());
-         }},
+        {"a planted PNG with the URI and time but another size",
+         [&] { plant(photo, thumb, 256, {{"Thumb::Size", "12"}}); }},
+        {"a planted PNG larger than its flavour", [&] { plant(photo, thumb, 300, {}); }},
     };
     for (const auto &[name, tamper] : rows) {
         SCOPED_TRACE(name);
@@ -392,6 +401,28 @@ TEST_F(Thumbnails, TheSharedCacheIsCheckedNotTrusted)
         tamper();
         EXPECT_TRUE(store.lookup(photo, 200).isNull());
     }
+}
+
+// A file manager's thumbnail with only the keys the standard requires (GNOME's: URI, time and Software) is
+// shown without decoding the photo, and never overwritten; a larger request is made and stored beside it.
+TEST_F(Thumbnails, AFileManagersThumbnailIsUsedAndLeftAsItIs)
+{
+    const auto photo = t.file("IMG_0001.JPG", "no decoder reads this");
+    const SharedThumbnailStore store(cacheRoot.root());
+    const auto thumb = store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(200));
+    plant(photo, thumb, 256, {{"Software", "GNOME::ThumbnailFactory"}});
+    const std::string planted = readFile(thumb);
+    const QImage shown = ThumbnailService(store).make(photo, 200);
+    ASSERT_FALSE(shown.isNull()) << "the photo itself cannot be decoded: the file manager's thumbnail was shown";
+    EXPECT_GT(shown.pixelColor(shown.rect().center()).red(), 200);
+    QImage blue(256, 170, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    EXPECT_FALSE(store.store(photo, 200, blue));
+    EXPECT_EQ(readFile(thumb), planted) << "left as it was";
+
+    ASSERT_TRUE(makeJpeg(photo, 800, 600));
+    EXPECT_FALSE(ThumbnailService(store).make(photo, 400).isNull());
+    EXPECT_TRUE(std::filesystem::exists(store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(400))));
 }
 
 // A file replaced since its thumbnail was made (a new modification time and size) gets its own picture once
