@@ -44,6 +44,13 @@ bool isRawExtension(const QString &lowerExtension) { return rawSet().contains(lo
 bool isImageExtension(const QString &lowerExtension) { return imageSet().contains(lowerExtension); }
 bool isVideoExtension(const QString &lowerExtension) { return videoSet().contains(lowerExtension); }
 
+QStringList namedExtensions()
+{
+    QStringList all = rawSet().values() + imageSet().values() + videoSet().values();
+    all.sort();
+    return all;
+}
+
 QString lowerExtension(const std::filesystem::path &path)
 {
     const std::string name = path.filename().native();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <filesystem>
 #include <optional>
@@ -17,6 +18,8 @@ namespace MediaClassifier {
 bool isRawExtension(const QString &lowerExtension);
 bool isImageExtension(const QString &lowerExtension);
 bool isVideoExtension(const QString &lowerExtension);
+// Every extension listed by name (RAW, image and video), sorted; others are taken as the MIME database says.
+QStringList namedExtensions();
 
 // Text after the last dot of the last path component, lower-cased; empty when there is none.
 QString lowerExtension(const std::filesystem::path &path);

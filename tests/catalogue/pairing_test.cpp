@@ -3,6 +3,9 @@
 #include "catalogue/natural_order.h"
 #include "catalogue/pairing_service.h"
 
+#include <QFile>
+#include <QMimeDatabase>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -108,3 +111,26 @@ TEST(Pairing, CellsInOrder)
 }
 
 } // namespace
+
+// The launcher entry offers Vorlane for every type the scanner lists by name (as shared-mime-info names the
+// type of each extension), so "Open with" shows it for each of them.
+TEST(Classifier, TheLauncherEntryNamesEveryListedType)
+{
+    QFile desktop(QStringLiteral(VORLANE_SOURCE_DIR "/packaging/app.vorlane.Vorlane.desktop"));
+    ASSERT_TRUE(desktop.open(QIODevice::ReadOnly));
+    QStringList offered;
+    for (const QByteArray &line : desktop.readAll().split('\n')) {
+        if (line.startsWith("MimeType="))
+            offered = QString::fromUtf8(line.mid(9)).split(u';', Qt::SkipEmptyParts);
+    }
+    ASSERT_TRUE(offered.contains(QStringLiteral("inode/directory")));
+    const QMimeDatabase db;
+    for (const QString &extension : MediaClassifier::namedExtensions()) {
+        const QMimeType type = db.mimeTypeForFile(QStringLiteral("x.") + extension, QMimeDatabase::MatchExtension);
+        if (type.isDefault())
+            continue; // a type shared-mime-info does not know cannot be named
+        const QStringList names = QStringList{type.name()} + type.aliases();
+        EXPECT_TRUE(std::any_of(names.begin(), names.end(), [&](const QString &n) { return offered.contains(n); }))
+            << extension.toStdString() << " (" << type.name().toStdString() << ")";
+    }
+}
