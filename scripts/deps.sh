@@ -12,6 +12,8 @@ PACKAGES=(
   # translation
   qt6-base-dev qt6-multimedia-dev libqt6multimediawidgets6 qt6-qpa-plugins qt6-translations-l10n
   qt6-tools-dev qt6-l10n-tools
+  # Wayland sessions (Debian 12's Qt does not pull the plugin in) and the icon theme of the window's icon
+  qt6-wayland hicolor-icon-theme
   # decoding and encoding
   libvips-dev libexiv2-dev libraw-dev libjpeg62-turbo-dev libpng-dev
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
@@ -24,8 +26,9 @@ PACKAGES=(
   xvfb xauth xdotool x11-apps x11-xserver-utils fonts-noto-cjk fonts-material-design-icons-iconfont
   # peer tools the benchmarks measure against (djpeg: the half-size decode the burst groups are timed against)
   time bc libjpeg-turbo-progs
-  # validating the desktop entry and the AppStream description; the .deb (CPack reads libraries with file)
-  desktop-file-utils appstream dpkg-dev file
+  # validating the desktop entry and the AppStream description; the .deb (CPack reads libraries with file),
+  # its manual pages (made from --help) and its check
+  desktop-file-utils appstream dpkg-dev file help2man lintian
 )
 
 release=""

@@ -22,10 +22,17 @@ if command -v cpack >/dev/null && command -v dpkg-shlibdeps >/dev/null; then
   (cd "$stage" && cpack -G DEB -B "$stage/deb" --config "$build_dir/CPackConfig.cmake" >/dev/null)
   deb=$(ls "$stage"/deb/vorlane_*.deb)
   contents=$(dpkg-deb -c "$deb")
-  for f in ./usr/bin/vorlane ./usr/bin/vorlane-cli ./usr/libexec/vorlane/vorlane-copy ./usr/share/applications/app.vorlane.Vorlane.desktop; do
+  for f in ./usr/bin/vorlane ./usr/bin/vorlane-cli ./usr/libexec/vorlane/vorlane-copy ./usr/share/applications/app.vorlane.Vorlane.desktop \
+           ./usr/share/man/man1/vorlane.1.gz ./usr/share/man/man1/vorlane-cli.1.gz ./usr/share/doc/vorlane/copyright \
+           ./usr/share/doc/vorlane/changelog.gz; do
     grep -q " $f\$" <<<"$contents" || { echo "missing from the package: $f"; exit 1; }
   done
   depends=$(dpkg-deb -f "$deb" Depends)
+  for name in qt6-wayland hicolor-icon-theme; do
+    grep -qw "$name" <<<"$depends" || { echo "the package does not depend on $name: $depends"; exit 1; }
+  done
+  # Debian's own check of the package: no error and no warning.
+  lintian --fail-on error,warning "$deb" 2> >(grep -v 'running with root privileges' >&2)
   # The names of the release it was built on: Debian 12's, or Debian 13's (exiv2 0.28, LibRaw 0.21, FFmpeg 7.1).
   for lib in 'libvips42' 'libqt6widgets6' 'libexiv2-2[78]' 'libraw2[03]' 'libavcodec(59|61)'; do
     grep -qE "$lib" <<<"$depends" || { echo "the package does not depend on $lib: $depends"; exit 1; }
