@@ -344,68 +344,68 @@
         <translation>选择一个包含照片/视频的目录</translation>
     </message>
     <message>
-        <source>Photos</source>
-        <translation>照片</translation>
+        <source>&amp;Photos</source>
+        <translation>照片(&amp;P)</translation>
     </message>
     <message>
-        <source>Open Folder…</source>
-        <translation>打开目录…</translation>
+        <source>&amp;Open Folder…</source>
+        <translation>打开目录…(&amp;O)</translation>
     </message>
     <message>
-        <source>Mark / Unmark (D)</source>
-        <translation>标记/取消标记 (D)</translation>
+        <source>&amp;Mark / Unmark (D)</source>
+        <translation>标记/取消标记 (D)(&amp;M)</translation>
     </message>
     <message>
-        <source>Compare (C)</source>
-        <translation>对比 (C)</translation>
+        <source>&amp;Compare (C)</source>
+        <translation>对比 (C)(&amp;C)</translation>
     </message>
     <message>
-        <source>Keep This One, Mark the Rest of Its Burst (K)</source>
-        <translation>保留此张，标记同组其余 (K)</translation>
+        <source>&amp;Keep This One, Mark the Rest of Its Burst (K)</source>
+        <translation>保留此张，标记同组其余 (K)(&amp;K)</translation>
     </message>
     <message>
-        <source>Discard Originals</source>
-        <translation>丢弃原片</translation>
+        <source>&amp;Discard Originals</source>
+        <translation>丢弃原片(&amp;D)</translation>
     </message>
     <message>
-        <source>Undo Discard</source>
-        <translation>撤销丢弃</translation>
+        <source>&amp;Undo Discard</source>
+        <translation>撤销丢弃(&amp;U)</translation>
     </message>
     <message>
-        <source>Undo Keep This One</source>
-        <translation>撤销保留此张</translation>
+        <source>&amp;Undo Keep This One</source>
+        <translation>撤销保留此张(&amp;U)</translation>
     </message>
     <message>
-        <source>Quit</source>
-        <translation>退出</translation>
+        <source>&amp;Quit</source>
+        <translation>退出(&amp;Q)</translation>
     </message>
     <message>
-        <source>View</source>
-        <translation>视图</translation>
+        <source>&amp;View</source>
+        <translation>视图(&amp;V)</translation>
     </message>
     <message>
-        <source>All (V)</source>
-        <translation>全部 (V)</translation>
+        <source>&amp;All (V)</source>
+        <translation>全部 (V)(&amp;A)</translation>
     </message>
     <message>
-        <source>Unmarked (V)</source>
-        <translation>未标记 (V)</translation>
+        <source>&amp;Unmarked (V)</source>
+        <translation>未标记 (V)(&amp;U)</translation>
     </message>
     <message>
-        <source>Marked (V)</source>
-        <translation>已标记 (V)</translation>
+        <source>&amp;Marked (V)</source>
+        <translation>已标记 (V)(&amp;M)</translation>
     </message>
     <message>
-        <source>Next Unmarked (N)</source>
-        <translation>下一个未标记 (N)</translation>
+        <source>&amp;Next Unmarked (N)</source>
+        <translation>下一个未标记 (N)(&amp;N)</translation>
     </message>
     <message>
-        <source>Previous Unmarked (Shift+N)</source>
-        <translation>上一个未标记 (Shift+N)</translation>
+        <source>&amp;Previous Unmarked (Shift+N)</source>
+        <translation>上一个未标记 (Shift+N)(&amp;P)</translation>
     </message>
     <message>
-        <source>Undo</source>
-        <translation>撤销</translation>
+        <source>&amp;Undo</source>
+        <translation>撤销(&amp;U)</translation>
     </message>
     <message>
         <source>Copies not finished</source>

@@ -141,56 +141,56 @@ void MainWindow::pickDirectory()
 
 void MainWindow::buildMenu()
 {
-    QMenu *menu = menuBar()->addMenu(tr("Photos"));
-    QAction *open = menu->addAction(tr("Open Folder…"));
+    QMenu *menu = menuBar()->addMenu(tr("&Photos"));
+    QAction *open = menu->addAction(tr("&Open Folder…"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     connect(open, &QAction::triggered, this, &MainWindow::pickDirectory);
 
-    m_markAction = menu->addAction(tr("Mark / Unmark (D)"));
+    m_markAction = menu->addAction(tr("&Mark / Unmark (D)"));
     m_markAction->setEnabled(false);
     connect(m_markAction, &QAction::triggered, this,
             [this] { m_model.markCurrentAndAdvance(m_model.cursor().previewIndex().has_value()); });
-    QAction *compare = menu->addAction(tr("Compare (C)"));
+    QAction *compare = menu->addAction(tr("&Compare (C)"));
     connect(compare, &QAction::triggered, this, [this] { m_model.cursor().openCompare(); });
-    QAction *keep = menu->addAction(tr("Keep This One, Mark the Rest of Its Burst (K)"));
+    QAction *keep = menu->addAction(tr("&Keep This One, Mark the Rest of Its Burst (K)"));
     connect(keep, &QAction::triggered, this, [this] { m_model.keepBest(m_model.cursor().previewIndex().has_value()); });
     menu->addSeparator();
-    m_discardAction = menu->addAction(tr("Discard Originals"));
+    m_discardAction = menu->addAction(tr("&Discard Originals"));
     m_discardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
     m_discardAction->setAutoRepeat(false); // a held key discards once
     connect(m_discardAction, &QAction::triggered, &m_model, &AppModel::discardOriginals);
     // Always there: with nothing to take back, Ctrl+Z says so (and where earlier discards are).
-    m_undoAction = menu->addAction(tr("Undo"));
+    m_undoAction = menu->addAction(tr("&Undo"));
     m_undoAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     m_undoAction->setAutoRepeat(false);
     connect(m_undoAction, &QAction::triggered, &m_model, &AppModel::undo);
     connect(&m_model, &AppModel::undoableChanged, this, [this] {
         switch (m_model.undoable()) {
         case AppModel::Undoable::Nothing:
-            m_undoAction->setText(tr("Undo"));
+            m_undoAction->setText(tr("&Undo"));
             break;
         case AppModel::Undoable::Discard:
-            m_undoAction->setText(tr("Undo Discard"));
+            m_undoAction->setText(tr("&Undo Discard"));
             break;
         case AppModel::Undoable::KeepBest:
-            m_undoAction->setText(tr("Undo Keep This One"));
+            m_undoAction->setText(tr("&Undo Keep This One"));
             break;
         }
         m_undoAction->setEnabled(!m_model.discard().isTrashing());
     });
     menu->addSeparator();
-    QAction *quit = menu->addAction(tr("Quit"));
+    QAction *quit = menu->addAction(tr("&Quit"));
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, &QWidget::close);
 
     // The views of the folder: V cycles them, as the top bar's control does.
-    QMenu *view = menuBar()->addMenu(tr("View"));
+    QMenu *view = menuBar()->addMenu(tr("&View"));
     auto *views = new QActionGroup(view);
     using FolderView = ViewSettings::FolderView;
-    for (const auto &[which, label] : {std::pair{FolderView::All, tr("All (V)")},
-                                       std::pair{FolderView::Unmarked, tr("Unmarked (V)")},
-                                       std::pair{FolderView::Marked, tr("Marked (V)")}}) {
+    for (const auto &[which, label] : {std::pair{FolderView::All, tr("&All (V)")},
+                                       std::pair{FolderView::Unmarked, tr("&Unmarked (V)")},
+                                       std::pair{FolderView::Marked, tr("&Marked (V)")}}) {
         QAction *action = view->addAction(label);
         action->setCheckable(true);
         action->setChecked(m_model.settings().folderView() == which);
@@ -200,8 +200,8 @@ void MainWindow::buildMenu()
                 [this, action, which = which] { action->setChecked(m_model.settings().folderView() == which); });
     }
     view->addSeparator();
-    connect(view->addAction(tr("Next Unmarked (N)")), &QAction::triggered, this, [this] { m_model.moveToUnmarked(1); });
-    connect(view->addAction(tr("Previous Unmarked (Shift+N)")), &QAction::triggered, this,
+    connect(view->addAction(tr("&Next Unmarked (N)")), &QAction::triggered, this, [this] { m_model.moveToUnmarked(1); });
+    connect(view->addAction(tr("&Previous Unmarked (Shift+N)")), &QAction::triggered, this,
             [this] { m_model.moveToUnmarked(-1); });
 }
 

@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -212,6 +213,38 @@ TEST(MainWindowTest, StartScreenUntilAFolderIsChosen)
     window.pickDirectory();
     EXPECT_TRUE(window.showsBrowser());
     EXPECT_TRUE(window.keyMap()->isActive());
+}
+
+// Alt with a menu's letter opens it, with the grid's keys active; every item of a menu has a letter of its own.
+TEST(MainWindowTest, AltOpensTheMenusByTheirLetters)
+{
+    TempTree t;
+    AppModel m{nullptr, quietMachine()};
+    ThumbnailCache cache;
+    MainWindow window{m, cache};
+    window.setDirectoryPicker([&](const QString &) { return std::optional(t.root()); });
+    window.show();
+    window.pickDirectory();
+    ASSERT_TRUE(window.keyMap()->isActive());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    for (const auto &[key, title] : {std::pair{Qt::Key_P, "&Photos"}, std::pair{Qt::Key_V, "&View"}}) {
+        SCOPED_TRACE(title);
+        QTest::keyClick(&window, key, Qt::AltModifier);
+        auto *open = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        ASSERT_NE(open, nullptr) << "no menu opened";
+        EXPECT_EQ(open->title(), QString::fromUtf8(title));
+        QSet<QChar> letters;
+        for (const QAction *action : open->actions()) {
+            if (action->isSeparator())
+                continue;
+            const qsizetype amp = action->text().indexOf(u'&');
+            ASSERT_GE(amp, 0) << action->text().toStdString();
+            const QChar letter = action->text().at(amp + 1).toLower();
+            EXPECT_FALSE(letters.contains(letter)) << action->text().toStdString();
+            letters.insert(letter);
+        }
+        open->close();
+    }
 }
 
 } // namespace
