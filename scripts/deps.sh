@@ -24,6 +24,8 @@ PACKAGES=(
   imagemagick libimage-exiftool-perl ffmpeg libvips-tools trash-cli
   # windows without a display, fonts for the Chinese interface and the symbols
   xvfb xauth xdotool x11-apps x11-xserver-utils fonts-noto-cjk fonts-material-design-icons-iconfont
+  # a desktop's dbus-launch, so that the end-to-end tests see whether the app leaves a bus daemon behind
+  dbus-x11 procps
   # peer tools the benchmarks measure against (djpeg: the half-size decode the burst groups are timed against)
   time bc libjpeg-turbo-progs
   # validating the desktop entry and the AppStream description; the .deb (CPack reads libraries with file),

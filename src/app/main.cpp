@@ -9,11 +9,13 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QPalette>
 #include <QSocketNotifier>
 
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -33,6 +35,22 @@ bool haveDisplay()
     const char *x = std::getenv("DISPLAY");
     const char *wayland = std::getenv("WAYLAND_DISPLAY");
     return (x && *x) || (wayland && *wayland);
+}
+
+// Without a session bus (a bare X server, ssh -X), GLib and Qt would each start one through dbus-launch, and
+// that daemon would outlive the app. The app needs none of its own: it is told there is none, and what would
+// have used it (showing a file in the file manager) says that nothing answered.
+void useNoBusUnlessThereIsOne()
+{
+    const char *address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if (address && *address)
+        return;
+    if (const char *runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime) {
+        struct stat st = {};
+        if (::stat((std::string(runtime) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
+            return; // the user's bus, at its standard place
+    }
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 }
 
 // SIGTERM reaches the event loop through a socket: the handler only writes a byte.
@@ -107,6 +125,10 @@ int main(int argc, char **argv)
                    stderr);
         return 1;
     }
+    useNoBusUnlessThereIsOne();
+    // Libraries' debug chatter (Qt 6.4's FFmpeg backend lists codecs and hardware contexts whenever a clip
+    // opens) stays off stderr; QT_LOGGING_RULES turns it back on.
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
     // The ffmpeg media backend plays every format the copies handle; it must be chosen before the app exists.
     setenv("QT_MEDIA_BACKEND", "ffmpeg", 0);
     vorlane::pinLocalTimeZone();

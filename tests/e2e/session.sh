@@ -30,7 +30,7 @@ export XDG_DATA_HOME="$HOME/.local/share" XDG_CACHE_HOME="$HOME/.cache" XDG_CONF
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$shots"
 chmod 700 "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
+unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS # no session bus: the app must not leave one behind
 # A display of our own: the first free number whose server starts (another run may take one between the look
 # and the start, so a server that dies goes on to the next number).
 display=""

@@ -4,7 +4,7 @@
 # twelve marked. A second round answers Give Up and Quit and a third quits on two SIGTERMs, each naming what it lost.
 # Usage: window_quit_test.sh VORLANE_BINARY SCREENSHOT_DIR (the vorlane-cli beside it reads the marks back)
 set -euo pipefail
-app="$1"; shots="$2"; tools="ffmpeg"; display_range="$(seq 241 290)"
+app="$1"; shots="$2"; tools="ffmpeg dbus-launch pgrep"; display_range="$(seq 241 290)"
 source "$(dirname "$0")/session.sh"
 cli="$(dirname "$app")/../cli/vorlane-cli"
 [ -x "$cli" ] || fail "no vorlane-cli beside $app"
@@ -17,6 +17,7 @@ ffmpeg -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=30 -f lavfi -i si
 for i in $(seq 1 11); do cp "$card/MVI_0000.MP4" "$card/MVI_$(printf %04d "$i").MP4"; done
 marked() { "$cli" scan "$card" | python3 -c 'import json,sys; print(sum(c["hasCopy"] for c in json.load(sys.stdin)["cells"]))'; }
 quit_question="副本尚未完成|Copies not finished"
+buses_before="$(pgrep -c -x dbus-daemon || true)" # a bus the app started would live as long as the X server
 
 start_app "$card"
 xdotool key --delay 60 d d d d d d d d d d d d ctrl+q
@@ -50,9 +51,13 @@ waitfor 20 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "a second SIGTERM di
 app_pid=""
 grep -q "MVI_000" "$work/app.log" || fail "the lost marks were not named: $(tail -5 "$work/app.log")"
 
-# Nothing pending: Ctrl+Q quits at once.
+# Nothing pending: Ctrl+Q quits at once, from a clip playing in the preview. Started without a session bus,
+# where dbus-launch could start one, the app leaves no bus daemon behind.
 start_app "$card"
+xdotool key space
+sleep 2
 xdotool key ctrl+q
 waitfor 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "Ctrl+Q with nothing pending did not quit"
 app_pid=""
+[ "$(pgrep -c -x dbus-daemon || true)" -le "$buses_before" ] || fail "a dbus-daemon was left running: $(pgrep -a -x dbus-daemon)"
 echo "1 passed, 0 failed"

@@ -19,6 +19,8 @@ int main(int argc, char **argv)
 #if VORLANE_TEST_APP
     QTemporaryDir home;
     vorlane::test::useTemporaryHome(QFile::encodeName(home.path()).toStdString());
+    // No session bus: a test never reaches the desktop's file manager, nor starts a bus daemon that outlives it.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
 #endif
 #if VORLANE_TEST_APP == 2
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
