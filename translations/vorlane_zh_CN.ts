@@ -364,8 +364,8 @@
         <translation>保留此张，标记同组其余 (K)(&amp;K)</translation>
     </message>
     <message>
-        <source>&amp;Discard Originals</source>
-        <translation>丢弃原片(&amp;D)</translation>
+        <source>Discard Ori&amp;ginals</source>
+        <translation>丢弃原片(&amp;G)</translation>
     </message>
     <message>
         <source>&amp;Undo Discard</source>

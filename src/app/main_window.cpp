@@ -155,7 +155,7 @@ void MainWindow::buildMenu()
     QAction *keep = menu->addAction(tr("&Keep This One, Mark the Rest of Its Burst (K)"));
     connect(keep, &QAction::triggered, this, [this] { m_model.keepBest(m_model.cursor().previewIndex().has_value()); });
     menu->addSeparator();
-    m_discardAction = menu->addAction(tr("&Discard Originals"));
+    m_discardAction = menu->addAction(tr("Discard Ori&ginals"));
     m_discardAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Backspace));
     m_discardAction->setAutoRepeat(false); // a held key discards once
     connect(m_discardAction, &QAction::triggered, &m_model, &AppModel::discardOriginals);

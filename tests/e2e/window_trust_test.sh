@@ -18,16 +18,24 @@ xset r on
 xset r rate 200 30
 start_app "$card"
 
-# 1. Keys while the Photos menu is open belong to the menu; while the folder dialog is open, to the dialog.
+# 1. Keys while the Photos menu is open belong to the menu; while the folder dialog is open, to the dialog. The
+# keys are typed once the menu or the dialog is on screen (a loaded machine may take seconds to show it): a key
+# typed before lands in the window under it, as it should.
+windows() { xdotool search --onlyvisible --class vorlane 2>/dev/null | wc -l; }
+more_windows_than() { [ "$(windows)" -gt "$1" ]; }
+shown="$(windows)"
 xdotool mousemove 24 12 click 1
-sleep 0.7
+waitfor 20 more_windows_than "$shown" || fail "the Photos menu did not open"
+sleep 0.3
 import -window root "$shots/trust-menu-open.png"
 xdotool key --delay 150 d Right space BackSpace
 xdotool key Escape
 sleep 0.5
 xdotool windowfocus --sync "$wid"
+shown="$(windows)"
 xdotool key ctrl+o
-sleep 1.5
+waitfor 20 more_windows_than "$shown" || fail "the folder dialog did not open"
+sleep 1
 import -window root "$shots/trust-dialog-open.png"
 xdotool key --delay 150 Right Down space d
 xdotool key Escape
