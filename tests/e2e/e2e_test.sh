@@ -5,7 +5,7 @@
 # _bside folder and every other file is untouched. Screenshots are kept for a person to look at.
 # Usage: e2e_test.sh VORLANE_BINARY SCREENSHOT_DIR
 set -euo pipefail
-app="$1"; shots="$2"; tools="convert ffmpeg trash-list"; display_range="$(seq 91 140)"
+app="$1"; shots="$2"; tools="convert ffmpeg trash-list"
 source "$(dirname "$0")/session.sh"
 
 card="$work/card"; cleanup_paths+=("$card")

@@ -1,7 +1,7 @@
 # Sourced by the end-to-end scripts: a private HOME and XDG folders, an Xvfb display of its own, and
-# fail/waitfor/copies/busy helpers. Before sourcing, set `tools` (programs to require) and `display_range` (X display
-# numbers to try); after it, "$work" is a scratch folder removed on exit, like any path added to
-# cleanup_paths and any process id added to cleanup_pids.
+# fail/waitfor/copies/busy helpers. Before sourcing, set `tools` (programs to require); after it, "$work" is a
+# scratch folder removed on exit, like any path added to cleanup_paths and any process id added to cleanup_pids.
+# The server never resets (-noreset), so keyboard settings made with xset last until the app connects.
 for tool in Xvfb xdotool import $tools; do
   command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
 done
@@ -31,19 +31,16 @@ export XDG_RUNTIME_DIR="$work/run"
 mkdir -p "$XDG_DATA_HOME" "$XDG_CACHE_HOME" "$XDG_CONFIG_HOME" "$XDG_RUNTIME_DIR" "$shots"
 chmod 700 "$XDG_RUNTIME_DIR"
 unset QT_QPA_PLATFORM DBUS_SESSION_BUS_ADDRESS # no session bus: the app must not leave one behind
-# A display of our own: the first free number whose server starts (another run may take one between the look
-# and the start, so a server that dies goes on to the next number).
-display=""
-for n in $display_range; do
-  [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ] || continue
-  Xvfb ":$n" -screen 0 1280x860x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb=$!
-  if DISPLAY=":$n" waitfor 20 xdotool getdisplaygeometry >/dev/null 2>&1 && sleep 0.3 && kill -0 "$xvfb" 2>/dev/null; then
-    cleanup_pids+=("$xvfb"); display=":$n"; break
-  fi
-  kill "$xvfb" 2>/dev/null || true
-done
-[ -n "$display" ] || fail "no X display could be started"
+# A display of our own. Xvfb picks the number itself (-displayfd): it skips a number whose lock file, socket
+# file or abstract socket is taken. The abstract socket is shared by every mount namespace on the machine, so a
+# server in another container or chroot can hold a number whose files are not in this /tmp; a client would
+# then talk to that server and lose it when it quits. The geometry read back proves the server is ours.
+Xvfb -displayfd 3 -screen 0 1280x860x24 -nolisten tcp -noreset 3>"$work/display" >"$work/xvfb.log" 2>&1 &
+cleanup_pids+=($!)
+waitfor 20 grep -q '^[0-9]' "$work/display" || fail "no X display could be started: $(tail -3 "$work/xvfb.log")"
+display=":$(head -1 "$work/display")"
+[ "$(DISPLAY=$display xdotool getdisplaygeometry 2>&1)" = "1280 860" ] \
+  || fail "display $display answers, but not as the server started here"
 export DISPLAY="$display"
 # start_app ARGS...: the app on the display, its window found, sized and focused, given time to list.
 start_app() {

@@ -5,7 +5,7 @@
 # closes on the candidate. What happened is read from disk (which copies exist); screenshots are kept.
 # Usage: window_burst_test.sh VORLANE_BINARY SCREENSHOT_DIR
 set -euo pipefail
-app="$1"; shots="$2"; tools="convert exiftool"; display_range="$(seq 241 290)"
+app="$1"; shots="$2"; tools="convert exiftool"
 source "$(dirname "$0")/session.sh"
 
 card="$work/card"; copies_dir="$card/card_bside"

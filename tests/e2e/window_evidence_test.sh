@@ -6,7 +6,7 @@
 # steer the undo or move a photo nobody marked. What happened is read from disk; screenshots are kept.
 # Usage: window_evidence_test.sh VORLANE_BINARY SCREENSHOT_DIR
 set -euo pipefail
-app="$1"; shots="$2"; tools="convert gio trash-list md5sum python3"; display_range="$(seq 191 240)"
+app="$1"; shots="$2"; tools="convert gio trash-list md5sum python3"
 source "$(dirname "$0")/session.sh"
 
 card="$work/card"; copies="$card/card_bside"

@@ -4,7 +4,7 @@
 # twelve marked. A second round answers Give Up and Quit and a third quits on two SIGTERMs, each naming what it lost.
 # Usage: window_quit_test.sh VORLANE_BINARY SCREENSHOT_DIR (the vorlane-cli beside it reads the marks back)
 set -euo pipefail
-app="$1"; shots="$2"; tools="ffmpeg dbus-launch pgrep"; display_range="$(seq 241 290)"
+app="$1"; shots="$2"; tools="ffmpeg dbus-launch pgrep"
 source "$(dirname "$0")/session.sh"
 cli="$(dirname "$app")/../cli/vorlane-cli"
 [ -x "$cli" ] || fail "no vorlane-cli beside $app"

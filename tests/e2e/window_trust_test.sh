@@ -6,7 +6,7 @@
 # What happened is read from disk (which copies exist, which originals moved). Screenshots are kept.
 # Usage: window_trust_test.sh VORLANE_BINARY SCREENSHOT_DIR
 set -euo pipefail
-app="$1"; shots="$2"; tools="xset convert"; display_range="$(seq 141 190)"
+app="$1"; shots="$2"; tools="xset convert"
 # The card lives on a tmpfs: GIO keeps no Trash there, as on a volume without a .Trash folder.
 [ -d /dev/shm ] && [ -w /dev/shm ] || { echo "SKIP: no writable /dev/shm"; exit 77; }
 source "$(dirname "$0")/session.sh"

@@ -6,7 +6,7 @@
 # from the screen (the preview's counter); the screenshots are kept.
 # Usage: window_views_test.sh VORLANE_BINARY SCREENSHOT_DIR
 set -euo pipefail
-app="$1"; shots="$2"; tools="convert compare"; display_range="$(seq 291 340)"
+app="$1"; shots="$2"; tools="convert compare"
 source "$(dirname "$0")/session.sh"
 
 card="$work/card"; copies_dir="$card/card_bside"
