@@ -171,7 +171,7 @@ std::optional<QDateTime> recordedDate(const std::filesystem::path &path, DatedAs
     if (kind == DatedAs::Image)
         return exifDate(path);
     if (kind == DatedAs::Video)
-        return clipCreationTime(path);
+        return clipRecordingTime(path);
     return std::nullopt;
 }
 

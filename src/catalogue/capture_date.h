@@ -17,16 +17,16 @@ std::optional<QDateTime> parseExifDate(const QString &text);
 
 // The capture date of a file. A still image (kind Image): EXIF DateTimeOriginal, else DateTimeDigitized (only
 // when no original string exists). A clip (kind Video): the recording date of its QuickTime or MP4 movie
-// header (clipCreationTime), so that a card's clips and photos of one day interleave even after a copy gave
-// every file a new time. Then, for both and for anything else: the birth time, else the modification time,
-// else distantPast().
+// header, or of an AVI's IDIT chunk (clipRecordingTime), so that a card's clips and photos of one day
+// interleave even after a copy gave every file a new time. Then, for both and for anything else: the birth
+// time, else the modification time, else distantPast().
 //
 // Video containers are never handed to the EXIF library: its QuickTime and RIFF parsers crash or spin on
 // malformed clips. Thread-safe; costs one header read of the file.
 enum class DatedAs { Image, Video, FileOnly };
 QDateTime captureDate(const std::filesystem::path &path, DatedAs kind);
 
-// The camera's part of the rule alone: the EXIF date of a still, the movie header's date of a clip; nullopt
+// The camera's part of the rule alone: the EXIF date of a still, the container's date of a clip; nullopt
 // when the file carries none (a file's own times say when it was copied, not when it was shot).
 std::optional<QDateTime> recordedDate(const std::filesystem::path &path, DatedAs kind);
 

@@ -17,4 +17,14 @@ namespace vorlane {
 // never by reading the media). Thread-safe.
 std::optional<QDateTime> clipCreationTime(const std::filesystem::path &path);
 
+// The recording date a clip carries, its first bytes deciding the container: clipCreationTime for QuickTime
+// and MP4; for an AVI, the IDIT chunk of its header list ("MON SEP 10 20:52:00 2012", or "2012/09/10
+// 20:52:00") that still cameras write, which is the camera's wall-clock time, local like an EXIF date, to the
+// second. Nothing for an AVI without the chunk, or whose text is not one whole, valid date.
+//
+// An AVI is as untrusted as any file: every chunk must fit its list and the file, the walk looks at a bounded
+// number of chunk headers and skips the media by its size, and no more than a line of the date is read.
+// Thread-safe.
+std::optional<QDateTime> clipRecordingTime(const std::filesystem::path &path);
+
 } // namespace vorlane

@@ -12,14 +12,50 @@ extern "C" {
 
 #include <QTransform>
 #include <algorithm>
+#include <optional>
 
 namespace vorlane::VideoFrameGrabber {
 namespace {
 
 constexpr int kMaxPacketsToRead = 2000;
 
-ffi::FramePtr decodeFrameNear(AVFormatContext *format, int streamIndex, AVCodecContext *decoder, int64_t target,
-                              const std::stop_token &token)
+// A file opened for its video stream alone: the other streams are discarded unread.
+struct VideoInput
+{
+    ffi::InputFormatPtr format;
+    const AVStream *stream = nullptr;
+    ffi::CodecContextPtr decoder;
+};
+
+std::optional<VideoInput> openVideo(const std::filesystem::path &path)
+{
+    VideoInput input;
+    try {
+        input.format = LibavSupport::openInput(path);
+        input.stream = LibavSupport::videoStream(input.format.get());
+        if (!input.stream)
+            return std::nullopt;
+        input.decoder = LibavSupport::openDecoder(input.stream);
+    } catch (const DecodeError &) {
+        return std::nullopt;
+    }
+    for (unsigned i = 0; i < input.format->nb_streams; ++i) {
+        if (input.format->streams[i] != input.stream)
+            input.format->streams[i]->discard = AVDISCARD_ALL;
+    }
+    return input;
+}
+
+// seconds after the stream's start, in its time base.
+int64_t timestampAt(const AVStream *stream, double seconds)
+{
+    return av_rescale_q(int64_t(seconds * AV_TIME_BASE), AV_TIME_BASE_Q, stream->time_base)
+        + (stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0);
+}
+
+// The first frame at or after target (in the stream's time base), else the last one decoded before the
+// packets or the file ran out; null when none decoded at all.
+ffi::FramePtr decodeFrameNear(const VideoInput &input, int64_t target, const std::stop_token &token)
 {
     ffi::PacketPtr packet(av_packet_alloc());
     ffi::FramePtr frame(av_frame_alloc());
@@ -28,15 +64,15 @@ ffi::FramePtr decodeFrameNear(AVFormatContext *format, int streamIndex, AVCodecC
         return nullptr;
     for (int read = 0; read < kMaxPacketsToRead; ++read) {
         checkCancellation(token);
-        const int rc = av_read_frame(format, packet.get());
+        const int rc = av_read_frame(input.format.get(), packet.get());
         const bool eof = rc < 0;
-        if (!eof && packet->stream_index != streamIndex) {
+        if (!eof && packet->stream_index != input.stream->index) {
             av_packet_unref(packet.get());
             continue;
         }
-        avcodec_send_packet(decoder, eof ? nullptr : packet.get());
+        avcodec_send_packet(input.decoder.get(), eof ? nullptr : packet.get());
         av_packet_unref(packet.get());
-        while (avcodec_receive_frame(decoder, frame.get()) == 0) {
+        while (avcodec_receive_frame(input.decoder.get(), frame.get()) == 0) {
             best.reset(av_frame_clone(frame.get()));
             av_frame_unref(frame.get());
             if (best && (best->best_effort_timestamp == AV_NOPTS_VALUE || best->best_effort_timestamp >= target))
@@ -52,32 +88,29 @@ ffi::FramePtr decodeFrameNear(AVFormatContext *format, int streamIndex, AVCodecC
 
 QImage grab(const std::filesystem::path &path, int maxLongEdge, double atSeconds, std::stop_token token)
 {
-    ffi::InputFormatPtr format;
-    ffi::CodecContextPtr decoder;
-    const AVStream *stream = nullptr;
-    try {
-        format = LibavSupport::openInput(path);
-        stream = LibavSupport::videoStream(format.get());
-        if (!stream)
-            return {};
-        decoder = LibavSupport::openDecoder(stream);
-    } catch (const DecodeError &) {
+    std::optional<VideoInput> input = openVideo(path);
+    if (!input)
         return {};
-    }
-    for (unsigned i = 0; i < format->nb_streams; ++i) {
-        if (format->streams[i] != stream)
-            format->streams[i]->discard = AVDISCARD_ALL;
-    }
 
     double seconds = atSeconds;
-    if (format->duration > 0)
-        seconds = std::min(seconds, double(format->duration) / AV_TIME_BASE / 2);
-    const int64_t target = av_rescale_q(int64_t(seconds * AV_TIME_BASE), AV_TIME_BASE_Q, stream->time_base)
-        + (stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0);
+    if (input->format->duration > 0)
+        seconds = std::min(seconds, double(input->format->duration) / AV_TIME_BASE / 2);
+    const int64_t target = timestampAt(input->stream, seconds);
     if (seconds > 0)
-        av_seek_frame(format.get(), stream->index, target, AVSEEK_FLAG_BACKWARD);
-
-    ffi::FramePtr frame = decodeFrameNear(format.get(), stream->index, decoder.get(), target, token);
+        av_seek_frame(input->format.get(), input->stream->index, target, AVSEEK_FLAG_BACKWARD);
+    ffi::FramePtr frame = decodeFrameNear(*input, target, token);
+    if (!frame) {
+        // A transport stream has no index: FFmpeg seeks in one by a search that takes its timestamps to rise
+        // through the file and stops on any packet, not on a picture the decoder can start from. Timestamps
+        // that fall back part way lead the search past the last keyframe (to the last packet, even), and GOPs
+        // that open on an I picture without a recovery point, or a single keyframe, leave the decoder nothing
+        // to start from before the end. The clip still plays from its start: a fresh demuxer reads it from
+        // the first byte, where seeking back by timestamp would search the same timestamps again.
+        input = openVideo(path);
+        if (!input)
+            return {};
+        frame = decodeFrameNear(*input, target, token);
+    }
     if (!frame || frame->width <= 0 || frame->height <= 0)
         return {};
 
@@ -98,7 +131,7 @@ QImage grab(const std::filesystem::path &path, int maxLongEdge, double atSeconds
     int dstStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
     sws_scale(sws.get(), frame->data, frame->linesize, 0, h, dst, dstStride);
 
-    const DisplayOrientation orientation = DisplayOrientation::of(stream);
+    const DisplayOrientation orientation = DisplayOrientation::of(input->stream);
     if (orientation.mirrored)
         image = image.mirrored(true, false);
     // The matrix turns counter-clockwise; QTransform::rotate turns clockwise on screen.

@@ -7,6 +7,8 @@
 
 #include <QTimeZone>
 
+#include <functional>
+
 using namespace vorlane;
 using namespace vorlane::test;
 using namespace Qt::StringLiterals;
@@ -163,6 +165,77 @@ TEST(ClipDate, TheMovieHeaderDatesAClipAndLiesGiveNothing)
         }
     }
 }
+
+// An AVI is dated by the IDIT chunk of its header list, the camera's local wall-clock time like an EXIF date.
+// The rows are the corpus's Canon clip as the camera wrote it and altered, and a clip made by ffmpeg, which
+// writes no date: a chunk that does not fit, a cut inside the header or text that is not one whole valid date
+// gives no date (the file's own time dates the clip), never a wrong one.
+struct AviRow
+{
+    const char *name;
+    bool fromCamera; // else a clip made by ffmpeg
+    std::function<void(std::string &bytes)> change;
+    std::optional<QDateTime> expected;
+};
+using AviDate = testing::TestWithParam<AviRow>;
+using vorlane::test::PrintTo;
+
+// The little-endian size of the chunk named, or of the list of that type (its size comes before the type).
+void setSize(std::string &bytes, const char *name, quint32 size, bool list = false)
+{
+    const size_t at = list ? bytes.find(name) - 4 : bytes.find(name) + 4;
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = char(size >> (8 * i) & 0xff);
+}
+// The IDIT chunk's 26 bytes of text replaced, padded with NULs.
+std::function<void(std::string &)> dated(const std::string &text)
+{
+    return [text](std::string &bytes) {
+        bytes.replace(bytes.find("IDIT") + 8, 26, (text + std::string(26, '\0')).substr(0, 26));
+    };
+}
+
+TEST_P(AviDate, FromTheHeaderOrNone)
+{
+    const AviRow &row = GetParam();
+    TempTree tree;
+    std::string bytes;
+    if (row.fromCamera) {
+        VORLANE_REQUIRE_FIXTURES(fixtures);
+        bytes = readFile(fixtures / "videos/MVI_4823.AVI");
+        ASSERT_NE(bytes.find("IDIT"), std::string::npos);
+    } else {
+        if (!haveTool("ffmpeg"))
+            GTEST_SKIP() << "ffmpeg is needed";
+        ASSERT_TRUE(ffmpeg(testPattern("64x48"), tree.root() / "made.avi"));
+        bytes = readFile(tree.root() / "made.avi");
+    }
+    row.change(bytes);
+    const auto clip = tree.file("MVI_4823.AVI", bytes);
+    EXPECT_EQ(recordedDate(clip, DatedAs::Video), row.expected);
+    EXPECT_EQ(captureDate(clip, DatedAs::Video), row.expected.value_or(fileSystemDate(clip)));
+}
+const QDateTime kCanonDate = local(2012, 9, 10, 20, 52, 0);
+INSTANTIATE_TEST_SUITE_P(
+    Rows, AviDate,
+    testing::Values(
+        AviRow{"camera", true, [](std::string &) {}, kCanonDate},
+        AviRow{"cutInTheMedia", true, [](std::string &b) { b.resize(100000); }, kCanonDate},
+        AviRow{"cutInTheDate", true, [](std::string &b) { b.resize(b.find("IDIT") + 20); }, std::nullopt},
+        AviRow{"dateLargerThanItsList", true, [](std::string &b) { setSize(b, "IDIT", 0x7ffffff0); }, std::nullopt},
+        AviRow{"headerListLargerThanTheFile", true, [](std::string &b) { setSize(b, "hdrl", 0xfffffff0, true); },
+               std::nullopt},
+        AviRow{"fileEndingBeforeItsHeader", true, [](std::string &b) { setSize(b, "RIFF", 100); }, std::nullopt},
+        AviRow{"notAnAvi", true, [](std::string &b) { b.replace(8, 4, "WAVE"); }, std::nullopt},
+        AviRow{"lowerCase", true, dated("Mon Sep 10 20:52:00 2012\n"), kCanonDate},
+        AviRow{"numeric", true, dated("2012/09/10 20:52:00"), kCanonDate},
+        AviRow{"unknownMonth", true, dated("MON SPT 10 20:52:00 2012\n"), std::nullopt},
+        AviRow{"noSuchDay", true, dated("MON SEP 31 20:52:00 2012\n"), std::nullopt},
+        AviRow{"noSuchHour", true, dated("MON SEP 10 25:52:00 2012\n"), std::nullopt},
+        AviRow{"moreAfterTheYear", true, dated("MON SEP 10 20:52:00 2012x"), std::nullopt},
+        AviRow{"binary", true, dated(std::string("\xff\x00\x13MON SEP 10 20:52:00 2012", 27)), std::nullopt},
+        AviRow{"madeByFfmpeg", false, [](std::string &) {}, std::nullopt}),
+    RowName());
 
 // By capture time, a day's photos and clips interleave though the clips were copied later.
 TEST(ClipDate, PhotosAndClipsOfOneDayInterleave)

@@ -6,6 +6,7 @@
 
 #include "testsupport/support.h"
 
+#include <QColor>
 #include <QSize>
 #include <libheif/heif_version.h>
 
@@ -245,26 +246,70 @@ TEST(VideoFrameGrabber, FrameOfAPhoneClipStandsUpright)
     EXPECT_TRUE(VideoFrameGrabber::grab(t.file("notes.mp4", "not a video"), 160).isNull());
 }
 
-// An AVCHD clip as Sony bodies write it, with a PGS subtitle stream ahead of the video that holds one
-// composition of the picture's size (1920 x 1080): its picture is still taken from its video.
-TEST(VideoFrameGrabber, ASubtitleStreamIsNotThePicture)
+// Transport streams laid out as AVCHD cameras write them: 192-byte BDAV packets, interlaced H.264 in
+// half-second GOPs, AC-3 sound, a PGS subtitle stream ahead of the video holding one composition of the
+// picture's size, timestamps that start hours in. Each row has what leaves the seek a second in with nothing
+// the decoder can start from; ffmpeg shows their first picture all the same, and so must the grid. The clip's
+// first part is red and any later part blue: the frame comes from the clip's start, decoded, not grey.
+struct TransportSegment
 {
-    VORLANE_REQUIRE_FIXTURES(fixtures);
+    const char *colour;
+    double offset, seconds; // where its timestamps start, and its length
+};
+struct TransportRow
+{
+    const char *name;
+    std::vector<TransportSegment> segments; // one file of them, one after the other
+    const char *encoding;                   // libx264 options besides interlacing
+};
+using CameraTransportStream = testing::TestWithParam<TransportRow>;
+
+TEST_P(CameraTransportStream, FrameIsTheClipsOwn)
+{
+    if (!test::haveTool("ffmpeg"))
+        GTEST_SKIP();
     test::TempTree t;
     // A .sup file of two packets ("PG", PTS and DTS of 0): the presentation composition and its end.
     const std::string packet("PG\0\0\0\0\0\0\0\0", 10);
     const std::string composition("\x16\0\x0b\x07\x80\x04\x38\x10\0\0\x80\0\0\0", 14), end("\x80\0\0", 3);
     const fs::path subtitles = t.file("subtitles.sup", packet + composition + packet + end);
-    const fs::path plain = fixtures / "videos/fixture-raw.mts", clip = t.root() / "C0001.MTS";
-    ASSERT_TRUE(test::ffmpeg({u"-i"_s, test::qpath(subtitles), u"-i"_s, test::qpath(plain), u"-map"_s, u"0"_s,
-                              u"-map"_s, u"1:v"_s, u"-c"_s, u"copy"_s, u"-mpegts_m2ts_mode"_s, u"1"_s},
-                             clip));
-    const QImage plainFrame = VideoFrameGrabber::grab(plain, 160);
-    ASSERT_FALSE(plainFrame.isNull());
+    std::string clipBytes;
+    for (const TransportSegment &segment : GetParam().segments) {
+        const fs::path part = t.root() / "part.mts";
+        const QString seconds = QString::number(segment.seconds);
+        const QString picture = u"color=c=%1:size=1920x1080:rate=30000/1001:duration=%2"_s.arg(
+            QLatin1StringView(segment.colour), seconds);
+        const QStringList inputs{
+            u"-i"_s, test::qpath(subtitles),       u"-f"_s, u"lavfi"_s, u"-i"_s, picture, u"-f"_s, u"lavfi"_s,
+            u"-i"_s, u"sine=duration="_s + seconds};
+        const QStringList streams = u"-map 0 -map 1 -map 2 -c:s copy -c:a ac3 -c:v libx264 -pix_fmt yuv420p "
+                                    u"-flags +ildct+ilme -mpegts_m2ts_mode 1 -output_ts_offset"_s.split(u' ')
+            + QStringList{QString::number(segment.offset)} + QString::fromLatin1(GetParam().encoding).split(u' ');
+        ASSERT_TRUE(test::ffmpeg(inputs + streams, part));
+        clipBytes += test::readFile(part);
+    }
+    const fs::path clip = t.file("C0001.MTS", clipBytes);
     const QImage frame = VideoFrameGrabber::grab(clip, 160);
     ASSERT_FALSE(frame.isNull());
-    EXPECT_EQ(frame.size(), plainFrame.size());
+    EXPECT_EQ(frame.size(), QSize(160, 90));
+    const QColor centre = frame.pixelColor(80, 45);
+    EXPECT_GT(centre.red(), 200) << centre.name().toStdString();
+    EXPECT_LT(std::max(centre.green(), centre.blue()), 60) << centre.name().toStdString();
 }
+INSTANTIATE_TEST_SUITE_P(
+    Rows, CameraTransportStream,
+    testing::Values(
+        // Timestamps falling back ten seconds part way through the file.
+        TransportRow{"timestampsFallBackPartWay",
+                     {{"red", 5000, 3}, {"blue", 4990, 3}},
+                     "-preset ultrafast -x264opts tff=1:keyint=15:min-keyint=15"},
+        // Open GOPs whose I pictures carry no recovery point SEI: the first picture, an IDR, is the only start.
+        TransportRow{
+            "iPicturesWithoutRecoveryPoints",
+            {{"red", 5000, 3}},
+            "-preset medium -x264opts tff=1:keyint=15:min-keyint=15:open-gop=1 -bsf:v filter_units=remove_types=6"},
+        TransportRow{"oneKeyframe", {{"red", 5000, 4}}, "-preset ultrafast -x264opts tff=1:keyint=300"}),
+    test::RowName());
 
 } // namespace
 } // namespace vorlane
