@@ -1,7 +1,5 @@
 #include "catalogue/burst_grouping.h"
 
-#include <QHash>
-
 namespace vorlane::BurstGrouping {
 
 std::vector<bool> timeLinks(const QList<MediaPair> &cells)
@@ -36,26 +34,6 @@ std::vector<bool> confirmedLinks(const std::vector<bool> &timeLinked, const std:
     for (size_t i = 0; i < timeLinked.size(); ++i)
         links[i] = timeLinked[i] && alike(i);
     return links;
-}
-
-std::vector<bool> bestOfGroups(const std::vector<int> &groupOf, const std::vector<double> &sharpness)
-{
-    std::vector<bool> best(groupOf.size(), false);
-    QHash<int, size_t> bestIndex;
-    QHash<int, int> sizes;
-    for (size_t i = 0; i < groupOf.size(); ++i) {
-        ++sizes[groupOf[i]];
-        const auto it = bestIndex.find(groupOf[i]);
-        if (it == bestIndex.end())
-            bestIndex.insert(groupOf[i], i);
-        else if (i < sharpness.size() && sharpness[i] > sharpness[*it])
-            *it = i;
-    }
-    for (auto it = bestIndex.cbegin(); it != bestIndex.cend(); ++it) {
-        if (sizes.value(it.key()) >= 2)
-            best[*it] = true;
-    }
-    return best;
 }
 
 } // namespace vorlane::BurstGrouping

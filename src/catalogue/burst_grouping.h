@@ -12,8 +12,9 @@ namespace vorlane::BurstGrouping {
 // Two neighbouring frames of a burst were taken at most this far apart (the camera's sub-second time
 // counts where it has one).
 inline constexpr qint64 kMaxGapMs = 2000;
-// ... and look at least this alike (BurstFeatures::similarity, a correlation of their 32 x 32 luma).
-inline constexpr double kMinSimilarity = 0.75;
+// ... and look at least this alike (BurstFeatures::similarity: a correlation of their 32 x 32 luma, at the
+// best of a few shifts of the framing).
+inline constexpr double kMinSimilarity = 0.62;
 
 // Which neighbouring cells of a listing, in the order shown, may be frames of one burst by their capture
 // times alone: entry i is true when cells i and i + 1 are both stills, both carry the camera's date (a file's
@@ -26,9 +27,5 @@ std::vector<int> groups(const std::vector<bool> &linked, qsizetype cellCount);
 
 // The links of timeLinks() that also look alike: alike(i) answers for cells i and i + 1.
 std::vector<bool> confirmedLinks(const std::vector<bool> &timeLinked, const std::function<bool(size_t)> &alike);
-
-// Per cell, whether it is the best frame of its group of two or more: the sharpest (the first of equals).
-// A cell alone is no group's best.
-std::vector<bool> bestOfGroups(const std::vector<int> &groupOf, const std::vector<double> &sharpness);
 
 } // namespace vorlane::BurstGrouping

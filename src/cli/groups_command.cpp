@@ -3,12 +3,14 @@
 #include "catalogue/burst_grouping.h"
 #include "cli/folder_argument.h"
 #include "media/burst_features.h"
+#include "media/burst_pick.h"
 #include "media/decode_error.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QtConcurrent/QtConcurrentMap>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace vorlane::cli {
@@ -58,14 +60,28 @@ int runGroups(const std::vector<std::string> &args)
           });
     const std::vector<int> groupOf = BurstGrouping::groups(links, cells.size());
     std::vector<double> sharpness(features.size(), 0.0);
-    for (size_t i = 0; i < features.size(); ++i)
-        sharpness[i] = features[i].sharpness.value_or(0.0);
-    const std::vector<bool> best = BurstGrouping::bestOfGroups(groupOf, sharpness);
+    std::vector<bool> best(features.size(), false);
+    for (size_t start = 0; start < groupOf.size();) {
+        size_t end = start;
+        std::vector<const BurstFeatures::Features *> frames;
+        for (; end < groupOf.size() && groupOf[end] == groupOf[start]; ++end)
+            frames.push_back(&features[end]);
+        if (frames.size() >= 2 && std::all_of(frames.begin(), frames.end(), [](auto *f) { return f->focus.has_value(); })) {
+            const BurstPick::Verdict verdict = BurstPick::judge(frames);
+            std::copy(verdict.sharpness.begin(), verdict.sharpness.end(), sharpness.begin() + std::ptrdiff_t(start));
+            best[start + verdict.best] = true;
+        } else if (frames.size() == 1 && frames[0]->focus) {
+            sharpness[start] = BurstFeatures::sharpnessOf(*frames[0]->focus);
+        }
+        start = end;
+    }
 
     for (size_t i : stills) {
+        const double exposure = features[i].focus ? features[i].focus->exposure : 0.0;
         const QByteArray line = "{\"cell\": " + jsonString(cells[qsizetype(i)].displayName())
             + ", \"group\": " + QByteArray::number(groupOf[i]) + ", \"sharpness\": "
-            + QByteArray::number(sharpness[i], 'f', 4) + ", \"best\": " + (best[i] ? "true" : "false") + "}\n";
+            + QByteArray::number(sharpness[i], 'f', 4) + ", \"exposure\": " + QByteArray::number(exposure, 'f', 4)
+            + ", \"best\": " + (best[i] ? "true" : "false") + "}\n";
         std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     }
     return 0;

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace vorlane::BurstFeatures {
@@ -192,36 +193,99 @@ Looks looksOf(const GreyPixels &pixels)
             sums[size_t(row * n + c)] += sum;
         }
     }
-    double mean = 0;
+    double mean = 0, squares = 0;
     for (int r = 0; r < n; ++r) {
         for (int c = 0; c < n; ++c) {
-            double &v = sums[size_t(r * n + c)];
-            v /= double(std::max(1, rowsIn[size_t(r)] * (edges[size_t(c + 1)] - edges[size_t(c)])));
+            const double v = sums[size_t(r * n + c)]
+                / double(std::max(1, rowsIn[size_t(r)] * (edges[size_t(c + 1)] - edges[size_t(c)])));
+            looks.cells[size_t(r * n + c)] = float(v);
             mean += v;
+            squares += v * v;
         }
     }
     mean /= double(sums.size());
-    double variance = 0;
-    for (double v : sums)
-        variance += (v - mean) * (v - mean);
-    variance /= double(sums.size());
-    if (variance < 1e-6)
-        return looks;
-    const double spread = std::sqrt(variance);
-    for (size_t i = 0; i < sums.size(); ++i)
-        looks.cells[i] = float((sums[i] - mean) / spread);
-    looks.flat = false;
+    looks.flat = squares / double(sums.size()) - mean * mean < 1e-6;
     return looks;
+}
+
+namespace {
+
+// The middle of a look, enlarged by 1 / share: what a frame zoomed in that much would look like.
+Looks magnified(const Looks &looks, double share)
+{
+    constexpr int n = Looks::kGrid;
+    Looks out;
+    out.flat = looks.flat;
+    const auto at = [&](int x, int y) { return double(looks.cells[size_t(y * n + x)]); };
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            const double sx = (x + 0.5 - n / 2.0) * share + n / 2.0 - 0.5;
+            const double sy = (y + 0.5 - n / 2.0) * share + n / 2.0 - 0.5;
+            const int x0 = std::clamp(int(std::floor(sx)), 0, n - 2), y0 = std::clamp(int(std::floor(sy)), 0, n - 2);
+            const double fx = std::clamp(sx - x0, 0.0, 1.0), fy = std::clamp(sy - y0, 0.0, 1.0);
+            out.cells[size_t(y * n + x)] = float((at(x0, y0) * (1 - fx) + at(x0 + 1, y0) * fx) * (1 - fy)
+                                                 + (at(x0, y0 + 1) * (1 - fx) + at(x0 + 1, y0 + 1) * fx) * fy);
+        }
+    }
+    return out;
+}
+
+// The best shift of b against a at one scale.
+Alignment alignShifted(const Looks &a, const Looks &b)
+{
+    Alignment best;
+    constexpr int n = Looks::kGrid;
+    best.similarity = -2;
+    for (int dy = -kMaxShift; dy <= kMaxShift; ++dy) {
+        for (int dx = -kMaxShift; dx <= kMaxShift; ++dx) {
+            // The cells of a whose shifted place lies inside b.
+            const int x0 = std::max(0, -dx), x1 = std::min(n, n - dx);
+            const int y0 = std::max(0, -dy), y1 = std::min(n, n - dy);
+            double sa = 0, sb = 0, saa = 0, sbb = 0, sab = 0;
+            for (int y = y0; y < y1; ++y) {
+                const float *ra = a.cells.data() + size_t(y * n);
+                const float *rb = b.cells.data() + size_t((y + dy) * n + dx);
+                for (int x = x0; x < x1; ++x) {
+                    const double va = ra[x], vb = rb[x];
+                    sa += va;
+                    sb += vb;
+                    saa += va * va;
+                    sbb += vb * vb;
+                    sab += va * vb;
+                }
+            }
+            const double count = double((x1 - x0) * (y1 - y0));
+            const double va = saa - sa * sa / count, vb = sbb - sb * sb / count;
+            const double r = va > 1e-9 && vb > 1e-9 ? (sab - sa * sb / count) / std::sqrt(va * vb) : 0.0;
+            const auto reach = [](int x, int y) { return x * x + y * y; };
+            if (r > best.similarity + 1e-9
+                || (r > best.similarity - 1e-9 && reach(dx, dy) < reach(best.dx, best.dy))) {
+                best = {r, dx, dy};
+            }
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+Alignment align(const Looks &a, const Looks &b)
+{
+    if (a.flat || b.flat)
+        return {};
+    // As they are, and either one zoomed in by about 9 %.
+    constexpr double kZoomShare = 0.92;
+    Alignment best = alignShifted(a, b);
+    for (const Alignment zoomed : {alignShifted(a, magnified(b, kZoomShare)), alignShifted(magnified(a, kZoomShare), b)}) {
+        if (zoomed.similarity > best.similarity + 1e-9)
+            best = zoomed;
+    }
+    return best;
 }
 
 double similarity(const Looks &a, const Looks &b)
 {
-    if (a.flat || b.flat)
-        return 0;
-    double dot = 0;
-    for (size_t i = 0; i < a.cells.size(); ++i)
-        dot += double(a.cells[i]) * double(b.cells[i]);
-    return dot / double(a.cells.size());
+    return align(a, b).similarity;
 }
 
 namespace {
@@ -271,12 +335,37 @@ double medianResidual(const GreyPixels &pixels, const Kernel &fineKernel, const 
 
 } // namespace
 
-double sharpnessOf(const GreyPixels &pixels)
+namespace {
+
+// A tile's sharpness is the median over its strongest few edges; with fewer than kMinEdges it cannot tell.
+constexpr size_t kEdgesPerTile = 6;
+constexpr size_t kMinEdges = 3;
+constexpr float kMinEdgeStrength = 0.5f; // grey levels per pixel: below, no edge worth the name
+
+// How the exposure of a picture reads: its mean and the share of its pixels at either end of the range.
+void measureExposure(const GreyPixels &pixels, Focus &focus)
 {
+    uint64_t sum = 0, clipped = 0;
+    for (const uint8_t v : pixels.luma) {
+        sum += v;
+        clipped += v >= 253 || v <= 2;
+    }
+    const double count = double(std::max<size_t>(1, pixels.luma.size()));
+    focus.exposure = double(sum) / count / 255.0;
+    focus.clipped = double(clipped) / count;
+}
+
+} // namespace
+
+Focus focusOf(const GreyPixels &pixels)
+{
+    Focus focus;
+    focus.tiles.fill(-1.0f);
+    measureExposure(pixels, focus);
     const int cw = pixels.width / kBlock;
     const int ch = pixels.height / kBlock;
-    if (cw < 8 || ch < 8)
-        return 0;
+    if (cw < 2 * Focus::kTiles || ch < 2 * Focus::kTiles)
+        return focus;
     static const Kernel fineKernel = gaussian(kFineSigma);
     static const Kernel coarseKernel = gaussian(1.0f);
 
@@ -289,46 +378,76 @@ double sharpnessOf(const GreyPixels &pixels)
     for (int by = 2; by < ch - 2; ++by)
         for (int bx = 2; bx < cw - 2; ++bx)
             blocks.push_back({bx, by, gradientAt(coarseSmooth, bx, by) / float(kBlock)});
-    if (blocks.size() < 64)
-        return 0;
 
     // The fine picture is smoothed only where it is looked at: around the flattest and the strongest blocks.
     Patch patch;
 
     // Sensor noise, from the flattest tenth of the picture: what the fine smoothing leaves of it, as the
     // spread of the fine picture around its smoothed self (a robust spread: the median of the deviations).
-    const auto byStrength = [](const Block &a, const Block &b) { return a.strength < b.strength; };
+    const auto byStrength = [](const Block &a, const Block &b) { return a.strength > b.strength; };
     const size_t tenth = blocks.size() / 10;
-    std::nth_element(blocks.begin(), blocks.begin() + std::ptrdiff_t(tenth), blocks.end(), byStrength);
+    std::nth_element(blocks.begin(), blocks.end() - std::ptrdiff_t(tenth), blocks.end(), byStrength);
+    const std::vector<Block> flattest(blocks.end() - std::ptrdiff_t(tenth), blocks.end());
     // The steepest of the few samples along an edge's ridge is lifted by about 1.4 spreads of the noise's
     // own gradient.
-    const double noise = 1.4826 * medianResidual(pixels, fineKernel, blocks, tenth, patch) / fineKernel.residualSpread;
+    const double noise = 1.4826 * medianResidual(pixels, fineKernel, flattest, flattest.size(), patch)
+        / fineKernel.residualSpread;
     const double noiseLift = 1.4 * fineKernel.gradientSpread * noise;
 
-    // The strongest edges: the top 3 % of the blocks, each judged by its steepest fine gradient nearby.
-    const size_t strong = std::max<size_t>(16, blocks.size() * 3 / 100);
-    std::nth_element(blocks.begin(), blocks.end() - std::ptrdiff_t(strong), blocks.end(), byStrength);
-    std::vector<float> ratios;
-    ratios.reserve(strong);
+    // Each tile's strongest edges, each judged by its steepest fine gradient nearby.
+    std::array<std::vector<Block>, size_t(Focus::kTiles * Focus::kTiles)> tiles;
+    for (const Block &block : blocks) {
+        if (block.strength >= kMinEdgeStrength)
+            tiles[size_t(block.y * Focus::kTiles / ch * Focus::kTiles + block.x * Focus::kTiles / cw)].push_back(block);
+    }
     constexpr int kMargin = 2;                   // the window reaches this far beyond the block
     constexpr int kSide = kBlock + 2 * kMargin + 2; // and one more pixel each way for the central difference
-    for (auto it = blocks.end() - std::ptrdiff_t(strong); it != blocks.end(); ++it) {
-        if (it->strength < 0.5f)
-            continue; // no edge worth the name
-        patch.smooth(pixels, fineKernel, it->x * kBlock - kMargin - 1, it->y * kBlock - kMargin - 1, kSide, kSide);
-        float steepest = 0;
-        for (int y = 1; y < kSide - 1; ++y) {
-            for (int x = 1; x < kSide - 1; ++x) {
-                const float gx = (patch.at(x + 1, y) - patch.at(x - 1, y)) * 0.5f;
-                const float gy = (patch.at(x, y + 1) - patch.at(x, y - 1)) * 0.5f;
-                steepest = std::max(steepest, gx * gx + gy * gy);
+    std::vector<float> ratios;
+    for (size_t t = 0; t < tiles.size(); ++t) {
+        std::vector<Block> &edges = tiles[t];
+        if (edges.size() < kMinEdges)
+            continue;
+        const size_t count = std::min(kEdgesPerTile, edges.size());
+        std::partial_sort(edges.begin(), edges.begin() + std::ptrdiff_t(count), edges.end(), byStrength);
+        ratios.clear();
+        for (size_t e = 0; e < count; ++e) {
+            const Block &edge = edges[e];
+            patch.smooth(pixels, fineKernel, edge.x * kBlock - kMargin - 1, edge.y * kBlock - kMargin - 1, kSide, kSide);
+            float steepest = 0;
+            for (int y = 1; y < kSide - 1; ++y) {
+                for (int x = 1; x < kSide - 1; ++x) {
+                    const float gx = (patch.at(x + 1, y) - patch.at(x - 1, y)) * 0.5f;
+                    const float gy = (patch.at(x, y + 1) - patch.at(x, y - 1)) * 0.5f;
+                    steepest = std::max(steepest, gx * gx + gy * gy);
+                }
             }
+            ratios.push_back(float(std::max(0.0, std::sqrt(double(steepest)) - noiseLift) / edge.strength));
         }
-        ratios.push_back(float(std::max(0.0, std::sqrt(double(steepest)) - noiseLift) / it->strength));
+        focus.tiles[t] = float(medianOf(ratios));
     }
-    if (ratios.size() < 8)
+    return focus;
+}
+
+double sharpnessOf(const Focus &focus)
+{
+    std::vector<float> scores;
+    for (const float tile : focus.tiles) {
+        if (tile >= 0)
+            scores.push_back(tile);
+    }
+    if (scores.empty())
         return 0;
-    return medianOf(std::move(ratios));
+    const size_t top = std::min(scores.size(), std::max<size_t>(3, scores.size() / 4));
+    std::partial_sort(scores.begin(), scores.begin() + std::ptrdiff_t(top), scores.end(), std::greater<>());
+    double sum = 0;
+    for (size_t i = 0; i < top; ++i)
+        sum += scores[i];
+    return sum / double(top);
+}
+
+double sharpnessOf(const GreyPixels &pixels)
+{
+    return sharpnessOf(focusOf(pixels));
 }
 
 GreyPixels decodeLuma(const std::filesystem::path &file, int minLongEdge, const std::stop_token &token)
@@ -350,7 +469,7 @@ Features read(const std::filesystem::path &file, bool withSharpness, const std::
         const GreyPixels half = decodeLuma(file, kSharpnessLongEdge, token);
         checkCancellation(token);
         features.looks = looksOf(half);
-        features.sharpness = sharpnessOf(half);
+        features.focus = focusOf(half);
     } else {
         features.looks = looksOf(decodeLuma(file, kLooksLongEdge, token));
     }

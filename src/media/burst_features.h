@@ -9,9 +9,8 @@
 
 namespace vorlane::BurstFeatures {
 
-// What a photo looks like, for telling the frames of one burst from another scene: its luma averaged over a
-// 32 x 32 grid, less its mean and divided by its spread. Blur, a few pixels of shake, sensor noise and an
-// exposure change each move it only a little; another scene moves it a lot.
+// What a photo looks like, for telling the frames of one burst from another scene: its mean luma over a
+// 32 x 32 grid of cells.
 struct Looks
 {
     static constexpr int kGrid = 32;
@@ -21,25 +20,56 @@ struct Looks
 
 Looks looksOf(const GreyPixels &pixels);
 
-// How alike two looks are: their correlation, -1 … 1 (0 when either is flat).
+// How far a hand may move the framing between two frames of one burst, in cells of the looks: 5 of 32 is
+// about 15 % of the frame.
+inline constexpr int kMaxShift = 5;
+
+// Two looks laid over each other: b's cell (x + dx, y + dy) shows what a's cell (x, y) shows, and how alike
+// they are there. The likeness is the correlation of the cells the two frames share, each side less its own
+// mean and divided by its own spread there, so an exposure step, blur, noise and a slight zoom each move it
+// only a little while another scene moves it a lot. The best of every shift up to kMaxShift cells each way
+// (the smaller shift of equals); -1 … 1, 0 when either is flat.
+struct Alignment
+{
+    double similarity = 0;
+    int dx = 0;
+    int dy = 0;
+};
+Alignment align(const Looks &a, const Looks &b);
+
+// align(a, b).similarity.
 double similarity(const Looks &a, const Looks &b);
 
-// How sharp a photo is, from its luma at about half its size: at the strongest edges of the picture, how
-// steep each edge is in the fine picture against the same edge in a picture four times coarser. A blurred
-// edge is as strong as ever in the coarse picture and flatter in the fine one, so the score falls with blur;
-// it is a ratio of two steepnesses of one edge, so a darker frame scores as its brighter twin; the fine
-// picture is smoothed a little first and the expected lift of sensor noise taken off, so noise does not pass
-// for detail. Higher is sharper; comparable between frames of one scene. 0 for a picture with no edge.
+// Where a photo is sharp: a map of sharpness over a kTiles x kTiles grid of tiles, and its exposure.
+// A tile's sharpness is measured at its strongest edges: how steep each edge is in the fine picture against
+// the same edge in a picture four times coarser. A blurred edge is as strong as ever in the coarse picture
+// and flatter in the fine one, so the score falls with blur; it is a ratio of two steepnesses of one edge,
+// so a darker frame scores about as its brighter twin; the fine picture is smoothed a little first and the
+// expected lift of sensor noise taken off, so noise does not pass for detail. Higher is sharper; comparable
+// between frames of one scene at the same place in it. Negative where a tile has too few edges to tell.
+struct Focus
+{
+    static constexpr int kTiles = 16;
+    std::array<float, kTiles * kTiles> tiles{};
+    double exposure = 0; // mean luma, 0 … 1
+    double clipped = 0;  // the share of pixels blown to white or blocked to black
+};
+
+Focus focusOf(const GreyPixels &pixels);
+
+// A photo's sharpness alone: that of its best-focused region, the mean of its sharpest quarter of tiles
+// (at least three). 0 for a picture with no edge.
+double sharpnessOf(const Focus &focus);
 double sharpnessOf(const GreyPixels &pixels);
 
 // A photo's features, read from its pixels. The luma is decoded at 1/8 of its size for the looks (at least
-// 256 px on the long edge), and at 1/2 for the sharpness when asked for (at least 1,000 px): a JPEG through
+// 256 px on the long edge), and at 1/2 for the focus map when asked for (at least 1,000 px): a JPEG through
 // libjpeg's scaled decode of the luma alone; a camera RAW from its largest embedded preview; any other still
 // through the general decoder. Any thread. Throws DecodeError, or CancelledError once the token is stopped.
 struct Features
 {
     Looks looks;
-    std::optional<double> sharpness;
+    std::optional<Focus> focus; // when asked for
 };
 Features read(const std::filesystem::path &file, bool withSharpness, const std::stop_token &token);
 

@@ -2,6 +2,7 @@
 
 #include "catalogue/burst_grouping.h"
 #include "core/cancellation.h"
+#include "media/burst_pick.h"
 #include "media/decode_error.h"
 #include "model/folder_listing.h"
 
@@ -51,15 +52,6 @@ QList<QUuid> BurstGroups::membersOf(const QUuid &cellId) const
     return group == m_groupOf.constEnd() ? QList<QUuid>() : m_groups[*group];
 }
 
-std::optional<double> BurstGroups::sharpnessOf(const QUuid &cellId) const
-{
-    const auto cell = m_keyOf.constFind(cellId);
-    if (cell == m_keyOf.constEnd())
-        return std::nullopt;
-    const auto known = m_known.constFind(*cell);
-    return known == m_known.constEnd() ? std::nullopt : known->sharpness;
-}
-
 void BurstGroups::relist()
 {
     m_cells.clear();
@@ -93,7 +85,7 @@ void BurstGroups::relist()
 bool BurstGroups::isKnown(const Request &request) const
 {
     const auto it = m_known.constFind(request.key);
-    return it != m_known.constEnd() && (!request.withSharpness || it->sharpness.has_value());
+    return it != m_known.constEnd() && (!request.withSharpness || it->focus.has_value());
 }
 
 void BurstGroups::regroup()
@@ -110,7 +102,6 @@ void BurstGroups::regroup()
     QHash<QUuid, Place> places;
     QList<QList<QUuid>> groups;
     QHash<QUuid, int> groupOfCell;
-    std::vector<double> sharpness(m_cells.size(), 0.0);
     size_t start = 0;
     while (start < groupOf.size()) {
         size_t end = start;
@@ -118,33 +109,26 @@ void BurstGroups::regroup()
             ++end;
         if (end - start >= 2) {
             QList<QUuid> ids;
-            bool scored = true;
+            std::vector<const BurstFeatures::Features *> frames;
             for (size_t i = start; i < end; ++i) {
                 const Cell &cell = m_cells[qsizetype(i)];
                 ids.append(cell.id);
                 const auto known = m_known.constFind(cell.key);
-                if (known != m_known.constEnd() && known->sharpness) {
-                    sharpness[i] = *known->sharpness;
-                } else {
-                    scored = false;
-                    if (!m_scoreAsked.contains(cell.key)) {
-                        m_scoreAsked.insert(cell.key);
-                        m_waiting.push_back(Request{cell.key, cell.file, true});
-                    }
+                if (known != m_known.constEnd() && known->focus) {
+                    frames.push_back(&*known);
+                } else if (!m_scoreAsked.contains(cell.key)) {
+                    m_scoreAsked.insert(cell.key);
+                    m_waiting.push_back(Request{cell.key, cell.file, true});
                 }
             }
+            const int group = int(groups.size());
             for (size_t i = start; i < end; ++i) {
-                places.insert(ids[qsizetype(i - start)], Place{int(i - start) + 1, int(end - start), false, int(groups.size())});
-                groupOfCell.insert(ids[qsizetype(i - start)], int(groups.size()));
+                places.insert(ids[qsizetype(i - start)], Place{int(i - start) + 1, int(end - start), false, group});
+                groupOfCell.insert(ids[qsizetype(i - start)], group);
             }
             groups.append(ids);
-            if (scored) {
-                const std::vector<bool> best = BurstGrouping::bestOfGroups(
-                    std::vector<int>(end - start, 0), std::vector<double>(sharpness.begin() + std::ptrdiff_t(start),
-                                                                          sharpness.begin() + std::ptrdiff_t(end)));
-                for (size_t i = start; i < end; ++i)
-                    places[ids[qsizetype(i - start)]].best = best[i - start];
-            }
+            if (frames.size() == end - start)
+                places[ids[qsizetype(BurstPick::judge(frames).best)]].best = true;
         }
         start = end;
     }
@@ -176,10 +160,13 @@ void BurstGroups::startJobs()
                     // A frame that cannot be read looks like nothing and stays alone.
                     BurstFeatures::Features none;
                     if (request.withSharpness)
-                        none.sharpness = 0.0;
+                        none.focus = BurstFeatures::Focus{};
                     return none;
                 } catch (const std::bad_alloc &) {
-                    return BurstFeatures::Features{{}, request.withSharpness ? std::optional(0.0) : std::nullopt};
+                    BurstFeatures::Features none;
+                    if (request.withSharpness)
+                        none.focus = BurstFeatures::Focus{};
+                    return none;
                 }
             },
             [key = request.key, withSharpness = request.withSharpness](
@@ -197,7 +184,7 @@ void BurstGroups::arrived(const QString &key, std::optional<BurstFeatures::Featu
         Known &known = m_known[key];
         known.looks = features->looks;
         if (withSharpness)
-            known.sharpness = features->sharpness.value_or(0.0);
+            known.focus = features->focus.value_or(BurstFeatures::Focus{});
         // Arrivals close together make one regrouping (a big folder's frames land many a second).
         if (!m_regroup.isActive())
             m_regroup.start();

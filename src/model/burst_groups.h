@@ -50,7 +50,6 @@ public:
     std::optional<Place> placeOf(const QUuid &cellId) const;
     // The cells of a cell's group in the grid's order; empty for a cell alone.
     QList<QUuid> membersOf(const QUuid &cellId) const;
-    std::optional<double> sharpnessOf(const QUuid &cellId) const;
     // Nothing waiting and nothing running.
     bool isSettled() const
     {
@@ -69,11 +68,7 @@ private:
         QString key; // the file as listed: path, size, time
         std::filesystem::path file;
     };
-    struct Known
-    {
-        BurstFeatures::Looks looks;
-        std::optional<double> sharpness;
-    };
+    using Known = BurstFeatures::Features;
     struct Request
     {
         QString key;

@@ -44,7 +44,7 @@ TEST(BurstGrouping, NeighboursWithinTwoSecondsMayJoinButNeverAClipOrAFrameWithou
         EXPECT_EQ(BurstGrouping::timeLinks(row.cells), row.links) << row.name;
 }
 
-TEST(BurstGrouping, GroupsAreRunsOfLinksAndTheBestIsTheFirstSharpest)
+TEST(BurstGrouping, GroupsAreRunsOfLinks)
 {
     const std::vector<bool> links{true, true, false, false, true};
     const std::vector<int> groups = BurstGrouping::groups(links, 6);
@@ -52,9 +52,6 @@ TEST(BurstGrouping, GroupsAreRunsOfLinksAndTheBestIsTheFirstSharpest)
     EXPECT_EQ(BurstGrouping::groups({}, 0), std::vector<int>{});
     EXPECT_EQ(BurstGrouping::confirmedLinks(links, [](size_t i) { return i != 1; }),
               (std::vector<bool>{true, false, false, false, true}));
-    EXPECT_EQ(BurstGrouping::bestOfGroups(groups, {1.0, 3.0, 3.0, 9.0, 2.0, 1.0}),
-              (std::vector<bool>{false, true, false, false, true, false}))
-        << "the first of two equally sharp frames; a cell alone is nobody's best";
 }
 
 } // namespace

@@ -237,50 +237,58 @@ TEST_F(CliCopy, UsageErrorsAndMissingPaths)
         EXPECT_EQ(scan(args), status) << "scan " << args.join(u' ').toStdString();
 }
 
-// A labelled set made from the corpus's photos (tests/testsupport/make_bursts.sh): seven bursts of shaken,
-// blurred, noisy and darker frames with sub-second times, each followed by another scene a second later or
-// the same scene ten minutes later. Every burst is one group, every trap a group of its own, and the sharp
-// frame of each burst (the darker one in one burst, a noisy one in another) is its best.
+// Labelled sets made from the corpus's photos, NAME GROUP SHARPEST a line:
+// - make_bursts.sh: seven bursts of shaken, blurred, noisy and darker frames with sub-second times, each
+//   followed by another scene a second later or the same scene ten minutes later;
+// - make_handheld.sh: twelve scenes shot by hand one after the other with no pause, the framing moved by up
+//   to 15 % and zoomed between frames: sharp, defocused and motion-blurred triplets, pans with a twin a stop
+//   darker, exposure steps.
+// Every burst is one group, no two scenes share one, and the sharp frame of each burst (darker, noisy,
+// reframed, or beside its darker twin) is its best.
 TEST(CliGroups, LabelledBurstsAreGroupedAndTheirSharpestPicked)
 {
     VORLANE_REQUIRE_FIXTURES(fixtures);
     if (!haveTool("convert") || !haveTool("exiftool") || !haveTool("vips"))
         GTEST_SKIP();
-    TempTree t;
-    ASSERT_EQ(runTool(u"bash"_s,
-                      {QStringLiteral(VORLANE_SOURCE_DIR "/tests/testsupport/make_bursts.sh"), qpath(fixtures),
-                       qpath(t.root()), u"1200"_s}),
-              0);
-    const QList<QByteArray> labels = QByteArray::fromStdString(readFile(t.root() / "labels.txt")).trimmed().split('\n');
-    QByteArray out;
-    ASSERT_EQ(cli({u"groups"_s, qpath(t.root())}, &out), 0);
-    const QList<QByteArray> lines = out.trimmed().split('\n');
-    ASSERT_EQ(lines.size(), labels.size());
-    std::vector<QJsonObject> cells;
-    std::map<int, int> groupOfLabel, groupSize; // labelled group -> the group printed for it; printed -> its cells
-    std::set<int> printedGroups;
-    int sharpestPicked = 0, bursts = 0;
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QJsonObject cell = cells.emplace_back(QJsonDocument::fromJson(lines[i]).object());
-        const QList<QByteArray> label = labels[i].split(' ');
-        SCOPED_TRACE(lines[i].toStdString());
-        ASSERT_EQ(cell[u"cell"_s].toString(), QString::fromUtf8(label[0]));
-        const int labelled = label[1].toInt(), printed = cell[u"group"_s].toInt();
-        const auto [it, fresh] = groupOfLabel.emplace(labelled, printed);
-        EXPECT_EQ(it->second, printed) << "a burst split";
-        EXPECT_TRUE(!fresh || printedGroups.insert(printed).second) << "two scenes merged";
-        EXPECT_TRUE(cell[u"sharpness"_s].isDouble());
-        ++groupSize[printed];
-        if (label[2] == "1") {
-            ++bursts;
-            sharpestPicked += cell[u"best"_s].toBool();
+    for (const auto &[script, bursts] : {std::pair{"make_bursts.sh", 7}, {"make_handheld.sh", 12}}) {
+        SCOPED_TRACE(script);
+        TempTree t;
+        ASSERT_EQ(runTool(u"bash"_s, {QStringLiteral(VORLANE_SOURCE_DIR "/tests/testsupport/") + QLatin1String(script),
+                                      qpath(fixtures), qpath(t.root()), u"1200"_s}),
+                  0);
+        const QList<QByteArray> labels = QByteArray::fromStdString(readFile(t.root() / "labels.txt")).trimmed().split('\n');
+        QByteArray out;
+        ASSERT_EQ(cli({u"groups"_s, qpath(t.root())}, &out), 0);
+        const QList<QByteArray> lines = out.trimmed().split('\n');
+        ASSERT_EQ(lines.size(), labels.size());
+        std::vector<QJsonObject> cells;
+        std::map<int, int> groupOfLabel, groupSize; // labelled group -> the group printed for it; printed -> its cells
+        std::set<int> printedGroups;
+        int sharpestPicked = 0, sharpest = 0;
+        for (qsizetype i = 0; i < lines.size(); ++i) {
+            const QJsonObject cell = cells.emplace_back(QJsonDocument::fromJson(lines[i]).object());
+            const QList<QByteArray> label = labels[i].split(' ');
+            SCOPED_TRACE(lines[i].toStdString());
+            ASSERT_EQ(cell[u"cell"_s].toString(), QString::fromUtf8(label[0]));
+            const int labelled = label[1].toInt(), printed = cell[u"group"_s].toInt();
+            const auto [it, fresh] = groupOfLabel.emplace(labelled, printed);
+            EXPECT_EQ(it->second, printed) << "a burst split";
+            EXPECT_TRUE(!fresh || printedGroups.insert(printed).second) << "two scenes merged";
+            EXPECT_TRUE(cell[u"sharpness"_s].isDouble() && cell[u"exposure"_s].isDouble());
+            ++groupSize[printed];
+            if (label[2] == "1") {
+                ++sharpest;
+                sharpestPicked += cell[u"best"_s].toBool();
+            }
         }
+        EXPECT_EQ(sharpest, bursts);
+        EXPECT_EQ(sharpestPicked, bursts) << "the sharp frame of every burst is its best";
+        for (const QJsonObject &cell : cells)
+            EXPECT_FALSE(groupSize[cell[u"group"_s].toInt()] == 1 && cell[u"best"_s].toBool()) << "a cell alone is no best";
     }
-    EXPECT_EQ(bursts, 7);
-    EXPECT_EQ(sharpestPicked, 7) << "the sharp frame of every burst is its best";
-    for (const QJsonObject &cell : cells)
-        EXPECT_FALSE(groupSize[cell[u"group"_s].toInt()] == 1 && cell[u"best"_s].toBool()) << "a cell alone is no best";
 
+    TempTree t;
+    QByteArray out;
     EXPECT_EQ(cli({u"groups"_s, qpath(t.root() / "missing")}, &out), 1);
     EXPECT_EQ(cli({u"groups"_s, u"--sort"_s, u"size"_s, qpath(t.root())}, &out), 2);
 }

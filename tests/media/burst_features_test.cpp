@@ -1,11 +1,13 @@
 // The looks and the sharpness of a frame, on pictures whose blur, noise, shake and exposure are known.
 #include "media/burst_features.h"
+#include "media/burst_pick.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 
 namespace vorlane {
 namespace {
@@ -111,6 +113,80 @@ TEST(BurstFeatures, LooksSurviveWhatABurstDoesAndTellScenesApart)
         EXPECT_LT(BurstFeatures::similarity(looks, BurstFeatures::looksOf(scene(seed))), 0.5) << seed;
     const GreyPixels blank{64, 64, std::vector<uint8_t>(64 * 64, 9)};
     EXPECT_EQ(BurstFeatures::similarity(looks, BurstFeatures::looksOf(blank)), 0.0) << "a blank frame is like nothing";
+}
+
+
+// Looks a hand moved: a window of a larger smooth field, dx and dy cells across.
+BurstFeatures::Looks movedLooks(int dx, int dy)
+{
+    constexpr int n = BurstFeatures::Looks::kGrid, side = n + 2 * BurstFeatures::kMaxShift;
+    GreyPixels field{side * 8, side * 8, {}};
+    for (int y = 0; y < field.height; ++y)
+        for (int x = 0; x < field.width; ++x)
+            field.luma.push_back(uint8_t(128 + 60 * std::sin(x * 0.05) * std::cos(y * 0.037) + 50 * std::sin((x + 2 * y) * 0.021)));
+    GreyPixels window{n * 8, n * 8, {}};
+    const int x0 = (BurstFeatures::kMaxShift + dx) * 8, y0 = (BurstFeatures::kMaxShift + dy) * 8;
+    for (int y = 0; y < window.height; ++y)
+        for (int x = 0; x < window.width; ++x)
+            window.luma.push_back(field.luma[size_t(y0 + y) * size_t(field.width) + size_t(x0 + x)]);
+    return BurstFeatures::looksOf(window);
+}
+
+TEST(BurstFeatures, AHandMovingTheFramingIsFollowed)
+{
+    for (const auto &[dx, dy] : std::vector<std::pair<int, int>>{{0, 0}, {4, 0}, {-3, 2}, {5, -5}}) {
+        const BurstFeatures::Alignment a = BurstFeatures::align(movedLooks(0, 0), movedLooks(dx, dy));
+        EXPECT_GT(a.similarity, 0.99) << dx << "," << dy;
+        EXPECT_EQ(std::pair(a.dx, a.dy), std::pair(-dx, -dy));
+    }
+}
+
+// One frame of a burst for the pick: moved by dx cells, its tiles' sharpness by a rule of the tile's
+// column in its own frame, and its exposure.
+struct Frame
+{
+    int dx = 0;
+    std::function<float(int column)> sharpness;
+    double exposure = 0.5;
+    double clipped = 0;
+    BurstFeatures::Features features() const
+    {
+        BurstFeatures::Features f{movedLooks(dx, 0), BurstFeatures::Focus{}};
+        for (int t = 0; t < BurstFeatures::Focus::kTiles * BurstFeatures::Focus::kTiles; ++t)
+            f.focus->tiles[size_t(t)] = sharpness(t % BurstFeatures::Focus::kTiles);
+        f.focus->exposure = exposure;
+        f.focus->clipped = clipped;
+        return f;
+    }
+};
+
+TEST(BurstPick, TheSharpestOverWhatTheFramesShareThenTheBetterExposed)
+{
+    const auto flat = [](float v) { return [v](int) { return v; }; };
+    struct Row
+    {
+        const char *name;
+        std::vector<Frame> frames;
+        size_t best;
+    };
+    const std::vector<Row> rows{
+        {"a pan brings crisp detail into the soft frame only", {{0, flat(5)}, {4, [](int c) { return c >= 14 ? 12.0f : 4.0f; }}}, 0},
+        {"a twin a stop darker, as sharp", {{0, flat(4)}, {2, flat(5.1f), 0.37}, {2, flat(5)}}, 2},
+        {"the same twins the other way round", {{0, flat(5)}, {0, flat(5.1f), 0.37}, {2, flat(4)}}, 0},
+        {"a twin a stop brighter, blown", {{0, flat(4)}, {1, flat(5.1f), 0.62, 0.08}, {1, flat(5)}}, 2},
+        {"a darker frame clearly sharper", {{0, flat(4)}, {1, flat(6), 0.37}, {1, flat(5)}}, 1},
+        {"alike in exposure, the sharper", {{0, flat(5)}, {0, flat(5.2f)}}, 1},
+        {"nothing to tell", {{0, flat(-1)}, {1, flat(-1)}}, 0},
+    };
+    for (const Row &row : rows) {
+        std::vector<BurstFeatures::Features> features;
+        for (const Frame &frame : row.frames)
+            features.push_back(frame.features());
+        std::vector<const BurstFeatures::Features *> frames;
+        for (const auto &f : features)
+            frames.push_back(&f);
+        EXPECT_EQ(BurstPick::judge(frames).best, row.best) << row.name;
+    }
 }
 
 } // namespace

@@ -22,8 +22,11 @@ BurstFeatures::Features fakeFeatures(const std::filesystem::path &file, bool wit
     for (uint8_t &pixel : scene.luma)
         pixel = uint8_t(noise());
     BurstFeatures::Features features{BurstFeatures::looksOf(scene), std::nullopt};
-    if (withSharpness)
-        features.sharpness = stem.back() - '0';
+    if (withSharpness) {
+        features.focus.emplace();
+        features.focus->tiles.fill(float(stem.back() - '0'));
+        features.focus->exposure = 0.5;
+    }
     return features;
 }
 
