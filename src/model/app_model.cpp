@@ -11,6 +11,7 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
     , m_undo(std::make_unique<UndoStack>(*m_marks, *m_discard))
     , m_shown(std::make_unique<ViewFilter>(m_listing, *m_marks, m_settings, m_cursor))
 {
+    m_cursor.setBurstOf([this](const QUuid &id) { return m_bursts ? m_bursts->membersOf(id) : QList<QUuid>(); });
     connect(m_undo.get(), &UndoStack::changed, this, &AppModel::undoableChanged);
     connect(m_undo.get(), &UndoStack::notice, this, &AppModel::notice);
     connect(m_marks.get(), &CopyMarks::notice, this, &AppModel::notice);

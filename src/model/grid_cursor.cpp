@@ -260,9 +260,23 @@ QList<QUuid> GridCursor::pairIds() const
     return ids;
 }
 
-std::optional<QUuid> GridCursor::nextPair(const QUuid &from, int by, const std::optional<QUuid> &passOver) const
+QList<QUuid> GridCursor::compareRing(const QUuid &reference) const
 {
-    const QList<QUuid> ids = pairIds();
+    QList<QUuid> ids = pairIds();
+    if (!m_burstOf)
+        return ids;
+    const QList<QUuid> burst = m_burstOf(reference);
+    QList<QUuid> shown;
+    for (const QUuid &id : ids) {
+        if (burst.contains(id))
+            shown.append(id);
+    }
+    return shown.size() >= 2 && shown.contains(reference) ? shown : ids;
+}
+
+std::optional<QUuid> GridCursor::nextPair(const QList<QUuid> &ids, const QUuid &from, int by,
+                                          const std::optional<QUuid> &passOver)
+{
     const int n = int(ids.size());
     const int at = int(ids.indexOf(from));
     if (n < 2 || at < 0 || by == 0)
@@ -282,7 +296,7 @@ void GridCursor::openCompare()
     const auto reference = previewedPairId() ? previewedPairId() : selectedPairId();
     if (!reference)
         return;
-    const auto candidate = nextPair(*reference, 1, std::nullopt);
+    const auto candidate = nextPair(compareRing(*reference), *reference, 1, std::nullopt);
     if (!candidate)
         return;
     closePreview();
@@ -307,7 +321,10 @@ void GridCursor::compareMove(int by)
 {
     if (!isComparing() || !m_compareCandidate)
         return;
-    if (const auto next = nextPair(*m_compareCandidate, by, m_compareReference); next && next != m_compareCandidate) {
+    // A burst found since the view opened holds the candidate to it from the reference on.
+    const QList<QUuid> ring = compareRing(*m_compareReference);
+    const QUuid from = ring.contains(*m_compareCandidate) ? *m_compareCandidate : *m_compareReference;
+    if (const auto next = nextPair(ring, from, by, m_compareReference); next && next != m_compareCandidate) {
         m_compareCandidate = next;
         Q_EMIT compareChanged();
     }
@@ -318,7 +335,7 @@ void GridCursor::compareSwap()
     if (!isComparing() || !m_compareCandidate)
         return;
     m_compareReference = m_compareCandidate;
-    m_compareCandidate = nextPair(*m_compareReference, 1, std::nullopt);
+    m_compareCandidate = nextPair(compareRing(*m_compareReference), *m_compareReference, 1, std::nullopt);
     Q_EMIT compareChanged();
 }
 

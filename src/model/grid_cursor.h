@@ -60,18 +60,23 @@ public:
     // The neighbouring pair in the preview, wrapping around; the selection follows the pair shown.
     void previewMove(int by);
 
-    // The compare view: a reference pair that stays, and a candidate that moves (any two pairs, not only
-    // a burst's). Opening it takes the selected pair as the reference and the next one as the candidate and
-    // closes the preview; closing it selects the candidate. Nothing opens with fewer than two pairs.
+    // The compare view: a reference pair that stays, and a candidate that moves. Opening it takes the
+    // selected pair as the reference and the next one as the candidate and closes the preview; closing it
+    // selects the candidate. Nothing opens with fewer than two pairs. When the reference is a frame of a
+    // burst shown with at least one other, the candidate walks that burst's frames only; otherwise it walks
+    // every pair.
     const std::optional<QUuid> &compareReference() const { return m_compareReference; }
     const std::optional<QUuid> &compareCandidate() const { return m_compareCandidate; }
     bool isComparing() const { return m_compareReference.has_value(); }
     void openCompare();
     void closeCompare();
-    // The candidate steps along the pairs, wrapping around and passing over the reference.
+    // The candidate steps along the pairs (the burst's, in a burst), wrapping around and passing over the
+    // reference.
     void compareMove(int by);
-    // The candidate becomes the reference, and the pair after it the candidate.
+    // The candidate becomes the reference, and the pair after it (in its burst, in a burst) the candidate.
     void compareSwap();
+    // The frames of a pair's burst in the grid's order, empty for a pair alone: the compare view's bounds.
+    void setBurstOf(std::function<QList<QUuid>(const QUuid &)> burstOf) { m_burstOf = std::move(burstOf); }
     // The pairs of the items, in walking order.
     QList<QUuid> pairIds() const;
     void setGridColumns(int columns);
@@ -89,7 +94,10 @@ private:
     int mediaCount() const;
     int firstMedia() const;
     void keyboardSelect(const GridSelection &selection);
-    std::optional<QUuid> nextPair(const QUuid &from, int by, const std::optional<QUuid> &passOver) const;
+    // The pairs the compare view walks with this reference: its burst's that are shown, else all.
+    QList<QUuid> compareRing(const QUuid &reference) const;
+    static std::optional<QUuid> nextPair(const QList<QUuid> &ids, const QUuid &from, int by,
+                                         const std::optional<QUuid> &passOver);
 
     QList<GridSelection> m_items;
     std::optional<GridSelection> m_selection;
@@ -99,6 +107,7 @@ private:
     std::optional<QUuid> m_compareCandidate;
     int m_gridColumns = 1;
     int m_pageRows = 1;
+    std::function<QList<QUuid>(const QUuid &)> m_burstOf;
 };
 
 } // namespace vorlane

@@ -133,6 +133,37 @@ TEST_F(Bursts, UndoWorksFromAnotherFolder)
     EXPECT_TRUE(m.marks().marked().isEmpty()) << "no copy is left to mark them again";
 }
 
+// In a burst the compare view's candidate walks the burst's frames only, wrapping, and R keeps it there;
+// Esc selects it. A reference alone walks every cell, as D does there.
+TEST_F(Bursts, CompareStaysInTheBurst)
+{
+    GridCursor &c = m.cursor();
+    const auto candidate = [&] { return nameOf(m, *c.compareCandidate()); };
+    c.selectByClick(GridSelection::media(id("IMG_3_a5.jpg")));
+    c.openCompare();
+    EXPECT_EQ(candidate(), "IMG_1_a3.jpg") << "after the last frame, the burst's first";
+    c.compareMove(1);
+    EXPECT_EQ(candidate(), "IMG_2_a9.jpg");
+    c.compareMove(1);
+    EXPECT_EQ(candidate(), "IMG_1_a3.jpg") << "passing over the reference";
+    c.compareMove(-1);
+    c.compareSwap();
+    EXPECT_EQ(nameOf(m, *c.compareReference()), "IMG_2_a9.jpg");
+    EXPECT_EQ(candidate(), "IMG_3_a5.jpg");
+    c.compareSwap();
+    EXPECT_EQ(candidate(), "IMG_1_a3.jpg") << "R on the last frame keeps the candidate in the burst";
+    m.markCandidateAndAdvance();
+    EXPECT_EQ(candidate(), "IMG_2_a9.jpg") << "D steps on within the burst";
+    c.closeCompare();
+    EXPECT_EQ(c.selectedPairId(), id("IMG_2_a9.jpg")) << "Esc selects the candidate";
+
+    c.selectByClick(GridSelection::media(id("IMG_6_c1.jpg")));
+    c.openCompare();
+    EXPECT_EQ(candidate(), "IMG_1_a3.jpg") << "a cell alone compares with the next cell, wrapping";
+    c.compareMove(-1);
+    EXPECT_EQ(candidate(), "IMG_5_b4.jpg");
+}
+
 // A burst of hundreds (or thousands): the press returns with every mark set, and the jobs reach the scheduler a few hundred
 // at a time from the event loop, so the window is never held for all of them.
 TEST(BurstBatch, MarksAtOnceAndHandsTheJobsOverInBatches)
