@@ -93,6 +93,10 @@
         <source>Burst %1/%2</source>
         <translation>连拍 %1/%2</translation>
     </message>
+    <message>
+        <source>%1/%2 marked</source>
+        <translation>%1/%2 已标记</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::CompareView</name>
@@ -432,6 +436,10 @@
     <message>
         <source>Quitting when the last copy is made</source>
         <translation>最后一个副本完成后将退出</translation>
+    </message>
+    <message>
+        <source>Collapse &amp;Bursts (G)</source>
+        <translation>连拍折叠 (G)(&amp;B)</translation>
     </message>
 </context>
 <context>

@@ -189,6 +189,7 @@ const QList<KeyMap::Row> &KeyMap::rows()
         {"D (or Shift+D)", {Qt::Key_D}, M::NoCommand, grid | preview, H::Once, &KeyMap::mark},
         {"K", {Qt::Key_K}, M::NoCommand, grid | preview, H::Once, &KeyMap::keep},
         {"Return, keypad Enter", {Qt::Key_Return, Qt::Key_Enter}, M::Any, grid | preview, H::Once, &KeyMap::open},
+        {"G", {Qt::Key_G}, M::NoCommand, grid, H::Once, &KeyMap::collapseBursts},
         {"Backspace, Alt+↑", {Qt::Key_Backspace}, M::Plain, grid | preview, H::Once, &KeyMap::goUp},
     };
     return table;
@@ -380,8 +381,14 @@ bool KeyMap::open(const Press &press)
         return true; // nothing to open in the preview
     if (press.model.cursor().selectedFolderId())
         press.model.openSelectedFolder();
-    else
+    else if (!press.model.expandSelectedBurst())
         press.model.cursor().openPreview();
+    return true;
+}
+
+bool KeyMap::collapseBursts(const Press &press)
+{
+    press.model.toggleBurstsCollapsed();
     return true;
 }
 

@@ -117,6 +117,7 @@ private:
     bool mark(const Press &press);
     bool keep(const Press &press);
     bool open(const Press &press);
+    bool collapseBursts(const Press &press);
     bool compareZoomStep(const Press &press);
     bool closeCompare(const Press &press);
     bool comparePan(const Press &press);

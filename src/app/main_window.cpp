@@ -200,6 +200,11 @@ void MainWindow::buildMenu()
                 [this, action, which = which] { action->setChecked(m_model.settings().folderView() == which); });
     }
     view->addSeparator();
+    // Collapsed bursts: G and this item, for the session only.
+    QAction *collapse = view->addAction(tr("Collapse &Bursts (G)"));
+    collapse->setCheckable(true);
+    connect(collapse, &QAction::triggered, this, [this](bool on) { m_model.setBurstsCollapsed(on); });
+    connect(&m_model, &AppModel::shownChanged, collapse, [this, collapse] { collapse->setChecked(m_model.burstsCollapsed()); });
     connect(view->addAction(tr("&Next Unmarked (N)")), &QAction::triggered, this, [this] { m_model.moveToUnmarked(1); });
     connect(view->addAction(tr("&Previous Unmarked (Shift+N)")), &QAction::triggered, this,
             [this] { m_model.moveToUnmarked(-1); });

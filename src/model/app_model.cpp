@@ -9,7 +9,7 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
     , m_discard(std::make_unique<DiscardRun>(m_listing, *m_marks, m_cursor))
     , m_bursts(std::make_unique<BurstGroups>(m_listing, std::move(analyse)))
     , m_undo(std::make_unique<UndoStack>(*m_marks, *m_discard))
-    , m_shown(std::make_unique<ViewFilter>(m_listing, *m_marks, m_settings, m_cursor))
+    , m_shown(std::make_unique<ViewFilter>(m_listing, *m_marks, m_settings, *m_bursts, m_cursor))
 {
     m_cursor.setBurstOf([this](const QUuid &id) { return m_bursts ? m_bursts->membersOf(id) : QList<QUuid>(); });
     connect(m_undo.get(), &UndoStack::changed, this, &AppModel::undoableChanged);
@@ -160,6 +160,19 @@ void AppModel::keepBest(bool inPreview, const std::optional<QUuid> &cell)
     Q_EMIT notice(unmarkedKept
                       ? tr("Kept this one and unmarked it: marked the other %n of its burst (Ctrl+Z undoes)", nullptr, count)
                       : tr("Kept this one: marked the other %n of its burst (Ctrl+Z undoes)", nullptr, count));
+}
+
+void AppModel::toggleBurstsCollapsed()
+{
+    if (const auto selected = m_cursor.selectedPairId(); selected && m_shown->collapse(*selected))
+        return;
+    m_shown->setBurstsCollapsed(!m_shown->burstsCollapsed());
+}
+
+bool AppModel::expandSelectedBurst()
+{
+    const auto selected = m_cursor.selectedPairId();
+    return selected && m_shown->expand(*selected);
 }
 
 } // namespace vorlane

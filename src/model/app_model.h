@@ -57,6 +57,13 @@ public:
     // The listing's pairs that the folder view shows, in the listing's order; the grid, the preview and the
     // cursor walk these (the folders are shown in every view).
     const QList<MediaPair> &shownPairs() const { return m_shown->pairs(); }
+    // Collapsed bursts (ViewFilter): G turns them on and off, and on a frame of a burst expanded with
+    // Return, folds that burst again; Return on a collapsed cell shows its burst whole (false elsewhere).
+    bool burstsCollapsed() const { return m_shown->burstsCollapsed(); }
+    void setBurstsCollapsed(bool collapsed) { m_shown->setBurstsCollapsed(collapsed); }
+    void toggleBurstsCollapsed();
+    bool expandSelectedBurst();
+    QList<QUuid> framesShownAs(const QUuid &cell) const { return m_shown->framesOf(cell); }
 
     void openRoot(const Path &path, const std::optional<Path> &select = std::nullopt);
     void navigate(const Path &path, const std::optional<Path> &select = std::nullopt);

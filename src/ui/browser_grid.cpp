@@ -328,7 +328,12 @@ void BrowserGrid::describeCell(CellPainter::MediaCell &cell, int index, const Gr
     const qsizetype folders = m_model.listing().folders().size();
     const MediaPair &pair = *cell.pair;
     cell.isSelected = m_model.cursor().selection() == GridSelection::media(pair.id());
-    if (const auto place = m_model.bursts().placeOf(pair.id())) {
+    if (const QList<QUuid> frames = m_model.framesShownAs(pair.id()); !frames.isEmpty()) {
+        const auto place = m_model.bursts().placeOf(pair.id());
+        const QSet<QUuid> &marked = m_model.marks().marked();
+        const int markedFrames = int(std::count_if(frames.begin(), frames.end(), [&](const QUuid &id) { return marked.contains(id); }));
+        cell.burst = CellPainter::MediaCell::Burst{0, 0, place && place->best, false, false, int(frames.size()), markedFrames};
+    } else if (const auto place = m_model.bursts().placeOf(pair.id())) {
         // The tray reaches a neighbour on the same row that is in the same group (a filtered view may
         // leave out frames between).
         const int column = index % g.columns();

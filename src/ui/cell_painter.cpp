@@ -257,7 +257,15 @@ QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell)
     return rects;
 }
 
-QString burstCount(const MediaCell::Burst &burst) { return QStringLiteral("%1/%2").arg(burst.index).arg(burst.size); }
+QString burstCount(const MediaCell::Burst &burst)
+{
+    return burst.folded ? QString::number(burst.folded) : QStringLiteral("%1/%2").arg(burst.index).arg(burst.size);
+}
+
+QString foldedMarked(const MediaCell::Burst &burst)
+{
+    return QCoreApplication::translate("vorlane::CellPainter", "%1/%2 marked").arg(burst.marked).arg(burst.folded);
+}
 
 QString sharpestLabel() { return QCoreApplication::translate("vorlane::CellPainter", "Sharpest"); }
 
@@ -267,6 +275,18 @@ namespace {
 // into the neighbours of the same group in the row, so that a group reads as one at any column count.
 void paintBurstTray(QPainter &p, const QPointF &origin, const MediaCell &cell)
 {
+    if (cell.burst->folded) {
+        // A collapsed burst: the cards of its other frames peek out behind the tile, up and to the right.
+        const double step = std::min(3.0, cell.spacing / 3);
+        p.save();
+        for (int card = 2; card >= 1; --card) {
+            p.setPen(QPen(Theme::burst(0.9), 1));
+            p.setBrush(Theme::burst(card == 2 ? 0.35 : 0.55));
+            p.drawRoundedRect(QRectF(origin + QPointF(card * step, -card * step), QSizeF(cell.size, cell.size)), 4, 4);
+        }
+        p.restore();
+        return;
+    }
     const double pad = std::min(4.0, cell.spacing / 2);
     const double height = cell.cellHeight > 0 ? cell.cellHeight : cell.size;
     QRectF tray(origin.x() - pad, origin.y() - pad, cell.size + 2 * pad, height + 2 * pad);
@@ -339,12 +359,33 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
         const QString count = burstCount(*cell.burst);
         const QSizeF countSize = capsuleSize(count, countFont, 5, 1.5);
         const QPointF at(square.left() + 5, square.bottom() - 5 - countSize.height());
-        paintCapsuleText(p, at, count, countFont, Qt::white, Theme::burst(0.92), 5, 1.5);
+        if (cell.burst->folded) {
+            // The count with a stack of photos before it, and above it how many of the frames are marked.
+            const double icon = countSize.height();
+            const QRectF pill(at, QSizeF(countSize.width() + icon, countSize.height()));
+            p.setPen(Qt::NoPen);
+            p.setBrush(Theme::burst(0.92));
+            p.drawRoundedRect(pill, pill.height() / 2, pill.height() / 2);
+            Theme::drawIcon(p, QRectF(at + QPointF(3, 0), QSizeF(icon, icon)), QString::fromLatin1(Theme::Icon::photoLibrary),
+                            Qt::white, icon * 0.8);
+            paintCapsuleText(p, at + QPointF(icon, 0), count, countFont, Qt::white, Qt::transparent, 5, 1.5);
+            if (cell.burst->marked > 0) {
+                const QFont markedFont = Theme::uiFont(std::clamp(0.05 * t, 7.0, 9.0), QFont::Bold);
+                const QString marked = foldedMarked(*cell.burst);
+                const QSizeF markedSize = capsuleSize(marked, markedFont, 5, 1.5);
+                if (markedSize.width() + 10 <= t)
+                    paintCapsuleText(p, at - QPointF(0, markedSize.height() + 3), marked, markedFont, Qt::white,
+                                     Theme::accent(), 5, 1.5);
+            }
+        } else {
+            paintCapsuleText(p, at, count, countFont, Qt::white, Theme::burst(0.92), 5, 1.5);
+        }
         if (cell.burst->best) {
             const QFont bestFont = Theme::uiFont(std::clamp(0.05 * t, 7.0, 9.0), QFont::Bold);
             const QSizeF bestSize = capsuleSize(sharpestLabel(), bestFont, 5, 1.5);
-            if (countSize.width() + bestSize.width() + 14 <= t)
-                paintCapsuleText(p, at + QPointF(countSize.width() + 4, (countSize.height() - bestSize.height()) / 2),
+            const double countWidth = countSize.width() + (cell.burst->folded ? countSize.height() : 0);
+            if (countWidth + bestSize.width() + 14 <= t)
+                paintCapsuleText(p, at + QPointF(countWidth + 4, (countSize.height() - bestSize.height()) / 2),
                                  sharpestLabel(), bestFont, Qt::white, Theme::done(), 5, 1.5);
         }
     }

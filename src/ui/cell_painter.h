@@ -46,6 +46,8 @@ struct MediaCell
         bool best = false;
         bool joinsLeft = false;
         bool joinsRight = false;
+        int folded = 0; // a collapsed burst: the frames the tile stands for (its count), else 0
+        int marked = 0; // ... and how many of them are marked
     };
     std::optional<Burst> burst;
     double spacing = 8;     // between tiles
@@ -69,8 +71,10 @@ QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell);
 // The RAW label text, or empty when none is drawn.
 QString rawLabel(const MediaCell &cell);
 
-// A burst frame's count ("3/5") and, for the sharpest, its badge text ("Sharpest").
+// A burst frame's count ("3/5", a collapsed burst's "5") and, for the sharpest, its badge text ("Sharpest");
+// a collapsed burst's marked frames ("2/5 marked").
 QString burstCount(const MediaCell::Burst &burst);
+QString foldedMarked(const MediaCell::Burst &burst);
 QString sharpestLabel();
 
 } // namespace vorlane::CellPainter

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # A burst in the real window: four frames a quarter of a second apart, one of them sharp, then two other
 # scenes (a landscape and a portrait frame). C compares, → moves the candidate, D marks it and moves on, R makes
-# it the reference, K keeps the reference and marks the rest of its burst, Ctrl+Z takes that batch back, Escape
-# closes on the candidate. What happened is read from disk (which copies exist); screenshots are kept.
+# it the reference (the candidate stays in the burst), K keeps the reference and marks the rest of its burst,
+# Ctrl+Z takes that batch back, Escape closes on the candidate. G collapses the burst to its sharp frame,
+# Return opens it in place and G folds it again. What happened is read from disk (which copies exist);
+# screenshots are kept.
 # Usage: window_burst_test.sh VORLANE_BINARY SCREENSHOT_DIR
 set -euo pipefail
 app="$1"; shots="$2"; tools="convert exiftool"
@@ -47,11 +49,12 @@ xdotool key ctrl+z
 waitfor 30 copies_are "IMG_0003_bside.jpg" || fail "Ctrl+Z did not take back the batch K marked: $(copies)"
 xdotool key Escape
 sleep 0.5
-xdotool key d # the candidate, IMG_0005, is selected now
-waitfor 60 copies_are "IMG_0003_bside.jpg IMG_0005_bside.jpg" || fail "closing did not select the candidate: $(copies)"
+xdotool key d # the candidate, IMG_0001 (after R on the burst's last frame, its first), is selected now
+waitfor 60 copies_are "IMG_0001_bside.jpg IMG_0003_bside.jpg" \
+  || fail "the candidate left the burst, or closing did not select it: $(copies)"
 
 # A landscape and a portrait frame side by side, both fitted.
-xdotool key Left c
+xdotool key --delay 200 End Left c
 sleep 2
 import -window root "$shots/burst-compare-portrait.png"
 xdotool key Escape
@@ -59,7 +62,7 @@ sleep 0.5
 
 # K in the marked view keeps the frame chosen: every frame of the burst marked, only the marked cells shown,
 # K on IMG_0002 unmarks it and leaves the others marked; Ctrl+Z marks it again.
-xdotool key --delay 200 Home d d Right d
+xdotool key --delay 200 Home Right d Right d d
 waitfor 60 copies_are "IMG_0001_bside.jpg IMG_0002_bside.jpg IMG_0003_bside.jpg IMG_0004_bside.jpg IMG_0005_bside.jpg" \
   || fail "the burst was not marked whole: $(copies)"
 xdotool key --delay 200 v v Home Right k
@@ -71,6 +74,23 @@ xdotool key ctrl+z
 waitfor 60 copies_are "IMG_0001_bside.jpg IMG_0002_bside.jpg IMG_0003_bside.jpg IMG_0004_bside.jpg IMG_0005_bside.jpg" \
   || fail "Ctrl+Z did not mark the kept frame again: $(copies)"
 xdotool key v
+
+# Collapsed: the burst is one cell, its sharp frame (D unmarks it); Return shows its frames in place (→ reaches
+# IMG_0003); G folds it again onto the sharp frame (D marks it again).
+xdotool key --delay 300 Home g
+sleep 0.8
+import -window root "$shots/burst-collapsed.png"
+xdotool key d
+waitfor 30 copies_are "IMG_0001_bside.jpg IMG_0003_bside.jpg IMG_0004_bside.jpg IMG_0005_bside.jpg" \
+  || fail "G did not collapse the burst onto its sharp frame: $(copies)"
+sleep 0.5
+import -window root "$shots/burst-collapsed-marked.png"
+xdotool key --delay 300 Return Right d
+waitfor 30 copies_are "IMG_0001_bside.jpg IMG_0004_bside.jpg IMG_0005_bside.jpg" \
+  || fail "Return did not show the burst's frames: $(copies)"
+xdotool key --delay 300 g d
+waitfor 30 copies_are "IMG_0001_bside.jpg IMG_0002_bside.jpg IMG_0004_bside.jpg IMG_0005_bside.jpg" \
+  || fail "G did not fold the open burst again: $(copies)"
 sleep 0.5
 xdotool key ctrl+q
 waitfor 10 bash -c "! kill -0 $app_pid 2>/dev/null" || fail "Ctrl+Q did not quit"
