@@ -74,6 +74,10 @@
         <source>The original cannot be read right now, so whether the copy is its own cannot be told</source>
         <translation>原片暂时无法读取，无法判断副本是否属于它</translation>
     </message>
+    <message>
+        <source>This file cannot be decoded: it may be cut short or damaged</source>
+        <translation>无法解码此文件：它可能不完整或已损坏</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::CellPainter</name>
@@ -96,6 +100,10 @@
     <message>
         <source>%1/%2 marked</source>
         <translation>%1/%2 已标记</translation>
+    </message>
+    <message>
+        <source>Can&apos;t decode</source>
+        <translation>无法解码</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,7 @@
 #include "ui/compare_view.h"
 #include "ui/preview_overlay.h"
 #include "ui/theme.h"
+#include "ui/thumbnail_cache.h"
 #include "ui/top_bar.h"
 
 #include <QActionGroup>
@@ -64,6 +65,8 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     column->addWidget(m_grid, 1);
     m_overlay = new PreviewOverlay(model, cache, m_browser);
     m_compare = new CompareView(model, cache, m_overlay->loader(), m_browser);
+    // A photo the preview cannot decode says so in the grid too, whatever its embedded thumbnail showed.
+    connect(&m_overlay->loader(), &PreviewLoader::undecodable, &cache, &ThumbnailCache::markUndecodable);
     m_toast = new Toast(m_browser);
     connect(m_toast, &Toast::dismissed, &m_model.discard(), &DiscardRun::clearLastResult);
     m_browser->installEventFilter(this);

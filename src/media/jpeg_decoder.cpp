@@ -4,6 +4,7 @@
 #include "media/decode_error.h"
 
 #include <algorithm>
+#include <array>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,10 @@
 #include <string_view>
 #include <type_traits>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 extern "C" {
 #include <jerror.h>
@@ -397,6 +402,32 @@ void checkHeader(std::string_view bytes)
 {
     if (!bytes.empty())
         checkHeaderOf(nullptr, bytes);
+}
+
+bool mayBeCutShort(const std::filesystem::path &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    struct stat st
+    {
+    };
+    std::array<unsigned char, 4096> tail{};
+    unsigned char head[3] = {};
+    bool cut = false;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size >= 4 && ::pread(fd, head, 3, 0) == 3
+        && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) {
+        const off_t length = std::min<off_t>(st.st_size, off_t(tail.size()));
+        const ssize_t got = ::pread(fd, tail.data(), size_t(length), st.st_size - length);
+        if (got == length) {
+            ssize_t end = got;
+            while (end > 0 && tail[size_t(end - 1)] == 0)
+                --end;
+            cut = !(end >= 2 && tail[size_t(end - 2)] == 0xFF && tail[size_t(end - 1)] == 0xD9);
+        }
+    }
+    ::close(fd);
+    return cut;
 }
 
 } // namespace vorlane::JpegDecoder

@@ -53,6 +53,12 @@ std::optional<GreyPixels> decodeLuma(const std::filesystem::path &path, int minL
 // decoded at. Says nothing about a damaged header: the decoder that reads the file reports that. Costs a
 // read of the header. Any thread.
 void checkHeader(const std::filesystem::path &path);
+
+// Whether a file whose bytes are a JPEG does not end at its end-of-image marker (zero padding after it
+// allowed), read from its last bytes alone: a file cut short in the copy, or one carrying more after its
+// picture (a phone's motion photo appends its clip), which only a decode tells apart. False for any other
+// file and for one that cannot be read.
+bool mayBeCutShort(const std::filesystem::path &path);
 void checkHeader(std::string_view bytes);
 
 } // namespace vorlane::JpegDecoder

@@ -85,6 +85,7 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
     m_thumbnailRepaint.setSingleShot(true);
     m_thumbnailRepaint.setInterval(16);
     connect(&m_thumbnailRepaint, &QTimer::timeout, this, &BrowserGrid::repaintArrivedThumbnails);
+    connect(&m_cache, &ThumbnailCache::undecodableFound, viewport(), qOverload<>(&QWidget::update));
     connect(&m_cache, &ThumbnailCache::ready, this, [this](const QString &key) {
         m_arrivedThumbnails.insert(key);
         if (!m_thumbnailRepaint.isActive())
@@ -319,6 +320,8 @@ CellPainter::MediaCell BrowserGrid::markState(const MediaPair &pair) const
     cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
     cell.copyUnknown = m_model.marks().unknown().contains(pair.id());
     cell.size = m_model.settings().thumbnailSize();
+    cell.undecodable = m_model.marks().undecodable().contains(pair.id())
+        || m_cache.isUndecodable(picturedFile(pair, m_model.settings().viewMode()));
     return cell;
 }
 
@@ -449,6 +452,8 @@ bool BrowserGrid::viewportEvent(QEvent *event)
                     tip = tr("The copy belongs to another photo");
                 else if (badges.last() == CellPainter::Badge::CopyUnknown)
                     tip = tr("The original cannot be read right now, so whether the copy is its own cannot be told");
+                else if (badges.last() == CellPainter::Badge::Undecodable)
+                    tip = tr("This file cannot be decoded: it may be cut short or damaged");
             }
             if (!tip.isEmpty()) {
                 QToolTip::showText(help->globalPos(), Theme::plainToolTip(tip), viewport());

@@ -66,6 +66,9 @@ BadgeStyle styleOf(Badge b)
         return {Theme::Icon::linkOff, Theme::queued(), {}};
     case Badge::CopyUnknown:
         return {Theme::Icon::help, Theme::queued(), {}};
+    case Badge::Undecodable:
+        return {Theme::Icon::brokenImage, Theme::failed(),
+                QCoreApplication::translate("vorlane::CellPainter", "Can't decode")};
     }
     return {"", Qt::gray, {}};
 }
@@ -242,6 +245,8 @@ QList<Badge> badgesFor(const MediaCell &cell)
         badges.append(Badge::CopyOfAnother);
     if (badges.isEmpty() && cell.copyUnknown)
         badges.append(Badge::CopyUnknown);
+    if (cell.undecodable && !badges.contains(Badge::Failed))
+        badges.append(Badge::Undecodable);
     return badges;
 }
 

@@ -37,6 +37,7 @@ struct MediaCell
     bool showRawLabel = true;
     QPixmap image;
     bool loadFailed = false;
+    bool undecodable = false; // the file is known not to decode, whatever picture stands in for it
     // A frame of a burst: where it stands in its group, whether it is the group's sharpest, and whether its
     // neighbours in the same row belong to the group too (the group's tray then runs on into them).
     struct Burst
@@ -62,8 +63,9 @@ void paintMedia(QPainter &painter, const QPointF &origin, const MediaCell &cell)
 QString burstLabel(int index, int size, bool best);
 
 // Which badges a media tile shows, top to bottom (the mark badge, then at most one job badge; an unmarked
-// tile whose copy path holds another file's copy says so instead).
-enum class Badge { Marked, Queued, Running, Completed, Failed, CopyOfAnother, CopyUnknown };
+// tile whose copy path holds another file's copy says so instead; a file that does not decode says so last,
+// unless its failed copy says it already).
+enum class Badge { Marked, Queued, Running, Completed, Failed, CopyOfAnother, CopyUnknown, Undecodable };
 QList<Badge> badgesFor(const MediaCell &cell);
 // The badge rectangles of a tile at origin, in the order of badgesFor (for tooltips).
 QList<QRectF> badgeRects(const QPointF &origin, const MediaCell &cell);

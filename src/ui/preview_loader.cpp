@@ -48,7 +48,7 @@ PreviewLoader::Decoded PreviewLoader::decodeFile(const Path &file, int maxLongEd
         }
         return {vorlane::Picture::still(file, std::max(0, maxLongEdge), std::move(token)), {}};
     } catch (const DecodeError &error) {
-        return {{}, error.reason().text()};
+        return {{}, error.reason().text(), error.kind() == DecodeError::Kind::Undecodable};
     } catch (const CancelledError &) {
         return {};
     } catch (const std::bad_alloc &) {
@@ -175,7 +175,14 @@ void PreviewLoader::startJobs()
                 }
                 return picture;
             },
-            [key = job.key](PreviewLoader &loader, Decoded picture, bool) { loader.finished(key, std::move(picture)); });
+            [key = job.key, file = job.file](PreviewLoader &loader, Decoded picture, bool) {
+                if (picture.undecodable) {
+                    FileKey listed = FileKey::now(file);
+                    listed.inode = 0;
+                    Q_EMIT loader.undecodable(listed.text());
+                }
+                loader.finished(key, std::move(picture));
+            });
     }
 }
 

@@ -48,6 +48,7 @@ public:
     {
         QImage image;
         QString error;      // why there is no image; empty when the decode was only stopped
+        bool undecodable = false; // the file itself would not decode (not a stop, nor the memory it asks)
         QImage fitted = {}; // image at its drawn size for the FitBox of the request, when one was given
     };
     // Decodes a file to at most maxLongEdge pixels (0 = full size). Any thread.
@@ -80,6 +81,8 @@ public:
 Q_SIGNALS:
     // A request finished (with a picture, or with an error).
     void ready(const QString &key);
+    // A file would not decode: fileKey is its FileKey::text() as a listing keys it (no inode).
+    void undecodable(const QString &fileKey);
     // A camera RAW's embedded preview, shown until its full decode is ready.
     void interim(const QString &key, const QImage &image);
 

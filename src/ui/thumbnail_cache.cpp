@@ -78,7 +78,8 @@ void ThumbnailCache::request(const MediaItem &file, double size, double scale)
             return;
     }
     // A stand-in already shown needs only its sharp thumbnail (asked again after a scroll away and back).
-    enqueue({key, file.path, pixelDimension(size, scale), m_standIns.contains(key) ? Step::Sharp : Step::Quick});
+    enqueue({key, file.key().text(), file.path, pixelDimension(size, scale),
+             m_standIns.contains(key) ? Step::Sharp : Step::Quick});
     startJobs();
 }
 
@@ -112,6 +113,14 @@ void ThumbnailCache::setWanted(const QStringList &keysInOrder)
 }
 
 void ThumbnailCache::clearFailures() { m_failed.clear(); }
+
+void ThumbnailCache::markUndecodable(const QString &fileKey)
+{
+    if (!m_undecodable.contains(fileKey)) {
+        m_undecodable.insert(fileKey);
+        Q_EMIT undecodableFound();
+    }
+}
 
 void ThumbnailCache::startJobs()
 {
@@ -169,8 +178,10 @@ void ThumbnailCache::finished(Pending job, const QImage &image, bool sharp, bool
                 setWanted(m_wanted);
         }
     } else if (image.isNull()) {
-        if (!stopped)
+        if (!stopped) {
             m_failed.insert(key);
+            m_undecodable.insert(job.fileKey);
+        }
         Q_EMIT ready(key);
     } else {
         insert(m_cache, key, image);

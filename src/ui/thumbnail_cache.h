@@ -56,6 +56,11 @@ public:
     bool isSharp(const MediaItem &file, double size) const;
     // True when the last attempt for this key produced nothing.
     bool failed(const MediaItem &file, double size) const;
+    // True once the file as listed (its path, size and time) is known not to decode: its thumbnail's decode
+    // failed (even where its embedded thumbnail stands in), or markUndecodable() was told so.
+    bool isUndecodable(const MediaItem &file) const { return m_undecodable.contains(file.key().text()); }
+    // Another decode of the file (the preview's) failed; fileKey is FileKey::text() of the file as it is now.
+    void markUndecodable(const QString &fileKey);
 
     // Asks for a thumbnail; ready(key) follows when it is made or has failed. A request already pending or
     // running is merged. Requests are served in the order of the latest setWanted() call, then in arrival.
@@ -71,12 +76,14 @@ public:
 
 Q_SIGNALS:
     void ready(const QString &key);
+    void undecodableFound();
 
 private:
     enum class Step { Quick, Sharp };
     struct Pending
     {
         QString key;
+        QString fileKey;
         std::filesystem::path file;
         int pixels = 0;
         Step step = Step::Quick;
@@ -89,6 +96,7 @@ private:
     QCache<QString, QPixmap> m_cache;
     QCache<QString, QPixmap> m_standIns;
     QSet<QString> m_failed;
+    QSet<QString> m_undecodable; // file keys
     std::deque<Pending> m_pending;
     QStringList m_wanted;
     std::shared_ptr<const ThumbnailService> m_service;

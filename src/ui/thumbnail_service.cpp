@@ -4,6 +4,7 @@
 #include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/embedded_thumbnail.h"
+#include "media/jpeg_decoder.h"
 #include "media/picture.h"
 
 namespace vorlane {
@@ -29,8 +30,11 @@ QImage ThumbnailService::decode(const std::filesystem::path &file, int pixels, s
 ThumbnailService::Quick ThumbnailService::quick(const std::filesystem::path &file, int pixels,
                                                 std::stop_token token) const
 {
-    if (QImage image = m_store.lookup(file, pixels); !image.isNull())
-        return {std::move(image), true};
+    if (QImage image = m_store.lookup(file, pixels); !image.isNull()) {
+        // Another program's thumbnail of a JPEG that may be cut short shows until a decode says whether the
+        // photo is whole: a viewer that draws what a truncated file holds leaves a clean picture behind.
+        return {std::move(image), !JpegDecoder::mayBeCutShort(file)};
+    }
     try {
         return {EmbeddedThumbnail::read(file, pixels, pixels, std::move(token)), false};
     } catch (const CancelledError &) {

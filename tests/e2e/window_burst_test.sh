@@ -2,7 +2,7 @@
 # A burst in the real window: four frames a quarter of a second apart, one of them sharp, then two other
 # scenes (a landscape and a portrait frame). C compares, → moves the candidate, D marks it and moves on, R makes
 # it the reference (the candidate stays in the burst), K keeps the reference and marks the rest of its burst,
-# Ctrl+Z takes that batch back, Escape closes on the candidate. G collapses the burst to its sharp frame,
+# Ctrl+Z takes that batch back, Escape closes on the candidate. A photo cut short shows its badge. G collapses the burst to its sharp frame,
 # Return opens it in place and G folds it again. What happened is read from disk (which copies exist);
 # screenshots are kept.
 # Usage: window_burst_test.sh VORLANE_BINARY SCREENSHOT_DIR
@@ -23,6 +23,13 @@ convert -size 1800x1200 gradient:navy-gold -quality 90 "$card/IMG_0005.JPG"
 convert -size 800x1200 plasma:fractal -quality 90 "$card/IMG_0006.JPG"
 exiftool -q -q -overwrite_original "-DateTimeOriginal=2024:06:01 09:10:00" "$card/IMG_0005.JPG"
 exiftool -q -q -overwrite_original "-DateTimeOriginal=2024:06:01 09:20:00" "$card/IMG_0006.JPG"
+# A photo cut short in the copy, its camera thumbnail whole: the grid shows that thumbnail with the badge
+# saying it does not decode.
+convert -size 160x120 xc:lime "$work/thumb.jpg"
+convert -size 600x400 plasma:fractal -resize 1800x1200 -quality 90 "$card/IMG_0007.JPG"
+exiftool -q -q -overwrite_original "-DateTimeOriginal=2024:06:01 09:30:00" "-ThumbnailImage<=$work/thumb.jpg" \
+  "$card/IMG_0007.JPG"
+truncate -s $(( $(stat -c %s "$card/IMG_0007.JPG") * 3 / 5 )) "$card/IMG_0007.JPG"
 
 start_app "$card"
 sleep 3 # the burst's looks and scores, worked out after the first screen
@@ -54,7 +61,7 @@ waitfor 60 copies_are "IMG_0001_bside.jpg IMG_0003_bside.jpg" \
   || fail "the candidate left the burst, or closing did not select it: $(copies)"
 
 # A landscape and a portrait frame side by side, both fitted.
-xdotool key --delay 200 End Left c
+xdotool key --delay 200 End Left Left c
 sleep 2
 import -window root "$shots/burst-compare-portrait.png"
 xdotool key Escape

@@ -3,6 +3,7 @@
 #include "media/png_codec.h"
 #include "ui/browser_grid.h"
 #include "ui/cell_painter.h"
+#include "ui/preview_loader.h"
 #include "ui/shared_thumbnail_store.h"
 #include "ui/theme.h"
 #include "ui/thumbnail_cache.h"
@@ -15,6 +16,7 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextLayout>
+#include <QToolTip>
 #include <QThread>
 
 #include <sys/stat.h>
@@ -50,20 +52,24 @@ MediaItem item(const char *path)
 }
 
 // A tile's badges follow its mark and its copy's status: the finished copy of an unmarked cell shows nothing,
-// a failure shows even when unmarked. Its RAW label shows only without the file name.
+// a failure shows even when unmarked; a file that does not decode says so, once. Its RAW label shows only without the file name.
 TEST(MediaTile, BadgesAndRawLabel)
 {
     using B = CellPainter::Badge;
     const MediaPair rawPair(item("/d/IMG_1.JPG"), item("/d/IMG_1.cr3")), video(item("/d/clip.mov"));
-    const std::vector<std::tuple<bool, std::optional<BsideJobStatus>, QList<B>>> rows{
-        {true, BsideJobStatus::running(), {B::Marked, B::Running}},
-        {false, BsideJobStatus::completed(), {}},
-        {false, BsideJobStatus::failed(u"x"_s), {B::Failed}}};
-    for (const auto &[marked, status, badges] : rows) {
+    const std::vector<std::tuple<bool, std::optional<BsideJobStatus>, bool, QList<B>>> rows{
+        {true, BsideJobStatus::running(), false, {B::Marked, B::Running}},
+        {false, BsideJobStatus::completed(), false, {}},
+        {false, BsideJobStatus::failed(u"x"_s), false, {B::Failed}},
+        {false, std::nullopt, true, {B::Undecodable}},
+        {true, BsideJobStatus::queued(), true, {B::Marked, B::Queued, B::Undecodable}},
+        {true, BsideJobStatus::failed(u"x"_s), true, {B::Marked, B::Failed}}};
+    for (const auto &[marked, status, undecodable, badges] : rows) {
         CellPainter::MediaCell cell;
         cell.pair = &rawPair;
         cell.isMarked = marked;
         cell.jobStatus = status;
+        cell.undecodable = undecodable;
         EXPECT_EQ(CellPainter::badgesFor(cell), badges);
     }
     for (const auto &[pair, showFilename, label] :
@@ -108,6 +114,11 @@ TEST_F(Grid, ThumbnailsColumnsClicksAndScrolling)
     const auto first = [&] { return m.listing().pairs()[0].primary(); };
     const double size = m.settings().thumbnailSize();
     ASSERT_TRUE(waitUntil([&] { return cache.failed(first(), size); }));
+    // The file that does not decode carries its badge, and the badge says why.
+    const QRectF tile = grid.cellViewportRect(0);
+    QHelpEvent help(QEvent::ToolTip, QPoint(int(tile.left() + size - 8), int(tile.top() + 10)), QPoint());
+    QCoreApplication::sendEvent(grid.viewport(), &help);
+    EXPECT_TRUE(QToolTip::text().contains(u"cannot be decoded"_s)) << QToolTip::text().toStdString();
     if (haveTool("convert")) {
         ASSERT_TRUE(makeJpeg(t.root() / "IMG_0.jpg", 400, 300));
         ASSERT_TRUE(navigateAndWait(m, t.root()));
@@ -423,6 +434,78 @@ TEST_F(Thumbnails, AFileManagersThumbnailIsUsedAndLeftAsItIs)
     ASSERT_TRUE(makeJpeg(photo, 800, 600));
     EXPECT_FALSE(ThumbnailService(store).make(photo, 400).isNull());
     EXPECT_TRUE(std::filesystem::exists(store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(400))));
+}
+
+// A photo cut short in the copy decodes to nothing, and the grid says so even where a thumbnail stands in for
+// it: the camera's own (read from the file's start, which is whole) or a file manager's made from what the
+// file held. A whole photo's shared thumbnail is shown as it is, and so is that of a photo carrying more after
+// its picture (a motion photo's clip) once its decode says it is whole. The preview's failure says so too.
+TEST_F(Thumbnails, AFileThatDoesNotDecodeSaysSoWhateverStandsInForIt)
+{
+    if (!haveTool("exiftool"))
+        GTEST_SKIP();
+    const auto green = t.root() / "green.jpg";
+    ASSERT_TRUE(magick({u"-size"_s, u"160x160"_s, u"xc:lime"_s}, green));
+    const auto make = [&](const char *name, bool exifThumbnail) {
+        const Path photo = t.root() / name;
+        EXPECT_TRUE(magick({u"-size"_s, u"1200x900"_s, u"plasma:fractal"_s, u"-quality"_s, u"92"_s}, photo));
+        if (exifThumbnail) {
+            EXPECT_TRUE(setExif(photo, {u"-ThumbnailImage<="_s + qpath(green)}));
+        }
+        return photo;
+    };
+    const auto cutShort = [](const Path &photo) {
+        std::filesystem::resize_file(photo, std::filesystem::file_size(photo) * 3 / 5);
+    };
+    const SharedThumbnailStore store(cacheRoot.root());
+    const auto planted = [&](const Path &photo) {
+        plant(photo, store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(320)), 256, {});
+    };
+    struct Row
+    {
+        const char *name;
+        Path photo;
+        bool undecodable;
+    };
+    std::vector<Row> rows;
+    rows.push_back({"whole, a file manager's thumbnail", make("whole.jpg", false), false});
+    planted(rows.back().photo);
+    rows.push_back({"cut short, the camera's thumbnail", make("cut.jpg", true), true});
+    cutShort(rows.back().photo);
+    rows.push_back({"cut short, a file manager's thumbnail", make("cut-planted.jpg", false), true});
+    cutShort(rows.back().photo);
+    planted(rows.back().photo);
+    rows.push_back({"a clip after the picture", make("motion.jpg", false), false});
+    std::ofstream(rows.back().photo, std::ios::binary | std::ios::app) << "\0\0\0\x18" "ftypmp42 and a clip";
+    planted(rows.back().photo);
+
+    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
+    for (const Row &row : rows)
+        cache.request(itemAt(row.photo), 160, 2.0);
+    ASSERT_TRUE(waitUntil([&] {
+        return cache.jobsRunning() == 0 && std::all_of(rows.begin(), rows.end(), [&](const Row &row) {
+                   return cache.isSharp(itemAt(row.photo), 160) || cache.failed(itemAt(row.photo), 160);
+               });
+    }, 30000));
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(cache.isUndecodable(itemAt(row.photo)), row.undecodable);
+        EXPECT_FALSE(cache.cached(itemAt(row.photo), 160).isNull()) << "a picture still stands in";
+    }
+
+    const Path whole = make("previewed.jpg", false);
+    PreviewLoader loader;
+    QObject::connect(&loader, &PreviewLoader::undecodable, &cache, &ThumbnailCache::markUndecodable);
+    cutShort(whole);
+    QSignalSpy found(&cache, &ThumbnailCache::undecodableFound);
+    loader.want(whole, 0);
+    ASSERT_TRUE(waitUntil([&] { return !loader.error(whole, 0).isEmpty(); }));
+    EXPECT_EQ(found.size(), 1);
+    MediaItem listed = itemAt(whole); // as a listing finds it: its size and time
+    const FileKey now = FileKey::now(whole);
+    listed.bytes = now.bytes;
+    listed.modifiedNs = now.modifiedNs;
+    EXPECT_TRUE(cache.isUndecodable(listed)) << "the key the preview gives is the listing's";
 }
 
 // A file replaced since its thumbnail was made (a new modification time and size) gets its own picture once
