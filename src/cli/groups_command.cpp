@@ -53,11 +53,17 @@ int runGroups(const std::vector<std::string> &args)
         }
     });
 
-    const std::vector<bool> links
-        = BurstGrouping::confirmedLinks(BurstGrouping::timeLinks(cells), [&](size_t i) {
-              return BurstFeatures::similarity(features[i].looks, features[i + 1].looks)
-                  >= BurstGrouping::kMinSimilarity;
-          });
+    // How each pair of neighbours close in time lies over the other, on every core.
+    const std::vector<bool> timeLinked = BurstGrouping::timeLinks(cells);
+    std::vector<BurstFeatures::Alignment> alignments(timeLinked.size());
+    std::vector<size_t> linked;
+    for (size_t i = 0; i < timeLinked.size(); ++i) {
+        if (timeLinked[i])
+            linked.push_back(i);
+    }
+    QtConcurrent::blockingMap(linked, [&](size_t i) { alignments[i] = BurstFeatures::align(features[i].looks, features[i + 1].looks); });
+    const std::vector<bool> links = BurstGrouping::confirmedLinks(
+        timeLinked, [&](size_t i) { return alignments[i].similarity >= BurstGrouping::kMinSimilarity; });
     const std::vector<int> groupOf = BurstGrouping::groups(links, cells.size());
     std::vector<double> sharpness(features.size(), 0.0);
     std::vector<bool> best(features.size(), false);
@@ -67,7 +73,9 @@ int runGroups(const std::vector<std::string> &args)
         for (; end < groupOf.size() && groupOf[end] == groupOf[start]; ++end)
             frames.push_back(&features[end]);
         if (frames.size() >= 2 && std::all_of(frames.begin(), frames.end(), [](auto *f) { return f->focus.has_value(); })) {
-            const BurstPick::Verdict verdict = BurstPick::judge(frames);
+            const BurstPick::Verdict verdict = BurstPick::judge(
+                frames, std::vector<BurstFeatures::Alignment>(alignments.begin() + std::ptrdiff_t(start),
+                                                              alignments.begin() + std::ptrdiff_t(end - 1)));
             std::copy(verdict.sharpness.begin(), verdict.sharpness.end(), sharpness.begin() + std::ptrdiff_t(start));
             best[start + verdict.best] = true;
         } else if (frames.size() == 1 && frames[0]->focus) {

@@ -230,14 +230,14 @@ Looks magnified(const Looks &looks, double share)
     return out;
 }
 
-// The best shift of b against a at one scale.
-Alignment alignShifted(const Looks &a, const Looks &b)
+// The best shift of b against a at one scale, up to reach cells each way.
+Alignment alignShifted(const Looks &a, const Looks &b, int reach)
 {
     Alignment best;
     constexpr int n = Looks::kGrid;
     best.similarity = -2;
-    for (int dy = -kMaxShift; dy <= kMaxShift; ++dy) {
-        for (int dx = -kMaxShift; dx <= kMaxShift; ++dx) {
+    for (int dy = -reach; dy <= reach; ++dy) {
+        for (int dx = -reach; dx <= reach; ++dx) {
             // The cells of a whose shifted place lies inside b.
             const int x0 = std::max(0, -dx), x1 = std::min(n, n - dx);
             const int y0 = std::max(0, -dy), y1 = std::min(n, n - dy);
@@ -257,9 +257,9 @@ Alignment alignShifted(const Looks &a, const Looks &b)
             const double count = double((x1 - x0) * (y1 - y0));
             const double va = saa - sa * sa / count, vb = sbb - sb * sb / count;
             const double r = va > 1e-9 && vb > 1e-9 ? (sab - sa * sb / count) / std::sqrt(va * vb) : 0.0;
-            const auto reach = [](int x, int y) { return x * x + y * y; };
+            const auto distance = [](int x, int y) { return x * x + y * y; };
             if (r > best.similarity + 1e-9
-                || (r > best.similarity - 1e-9 && reach(dx, dy) < reach(best.dx, best.dy))) {
+                || (r > best.similarity - 1e-9 && distance(dx, dy) < distance(best.dx, best.dy))) {
                 best = {r, dx, dy};
             }
         }
@@ -273,10 +273,14 @@ Alignment align(const Looks &a, const Looks &b)
 {
     if (a.flat || b.flat)
         return {};
-    // As they are, and either one zoomed in by about 9 %.
+    // As they are, and either one zoomed in by about 9 %. Frames alike as they stand (a camera on a tripod,
+    // a fast burst) need no search.
     constexpr double kZoomShare = 0.92;
-    Alignment best = alignShifted(a, b);
-    for (const Alignment zoomed : {alignShifted(a, magnified(b, kZoomShare)), alignShifted(magnified(a, kZoomShare), b)}) {
+    constexpr double kAlikeAsTheyStand = 0.98;
+    if (const Alignment still = alignShifted(a, b, 0); still.similarity >= kAlikeAsTheyStand)
+        return still;
+    Alignment best = alignShifted(a, b, kMaxShift);
+    for (const Alignment zoomed : {alignShifted(a, magnified(b, kZoomShare), kMaxShift), alignShifted(magnified(a, kZoomShare), b, kMaxShift)}) {
         if (zoomed.similarity > best.similarity + 1e-9)
             best = zoomed;
     }

@@ -30,11 +30,13 @@ struct Offset
 
 // Where each frame sits against the first, in tiles: the shifts between neighbours, added up (a pan drifts
 // further than any one step).
-std::vector<Offset> offsetsOf(const std::vector<const BurstFeatures::Features *> &frames)
+std::vector<Offset> offsetsOf(const std::vector<const BurstFeatures::Features *> &frames,
+                              const std::vector<BurstFeatures::Alignment> &steps)
 {
     std::vector<Offset> cells(frames.size());
     for (size_t i = 1; i < frames.size(); ++i) {
-        const BurstFeatures::Alignment step = BurstFeatures::align(frames[i - 1]->looks, frames[i]->looks);
+        const BurstFeatures::Alignment step
+            = i - 1 < steps.size() ? steps[i - 1] : BurstFeatures::align(frames[i - 1]->looks, frames[i]->looks);
         cells[i] = {cells[i - 1].x + step.dx, cells[i - 1].y + step.dy};
     }
     std::vector<Offset> tiles(frames.size());
@@ -52,13 +54,14 @@ double median(std::vector<double> values)
 
 } // namespace
 
-Verdict judge(const std::vector<const BurstFeatures::Features *> &frames)
+Verdict judge(const std::vector<const BurstFeatures::Features *> &frames,
+              const std::vector<BurstFeatures::Alignment> &steps)
 {
     Verdict verdict;
     verdict.sharpness.assign(frames.size(), 0.0);
     if (frames.empty())
         return verdict;
-    const std::vector<Offset> offsets = offsetsOf(frames);
+    const std::vector<Offset> offsets = offsetsOf(frames, steps);
 
     // The places of the first frame's tile grid that every frame shows, with each frame's sharpness there
     // (0 where a frame has no edge to tell: a defocused subject loses its edges).

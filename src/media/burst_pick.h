@@ -19,9 +19,11 @@ struct Verdict
     size_t best = 0;
 };
 
-// frames: every frame of the burst in order, each with its focus map. The best is the sharpest; among
+// frames: every frame of the burst in order, each with its focus map; steps, when given, the alignment of
+// each frame with the next (align() of their looks), else worked out here. The best is the sharpest; among
 // frames within kTieShare of it, the best exposed: the nearest the burst's usual exposure (the median) with
 // the fewest clipped pixels; among frames exposed alike, the sharpest.
-Verdict judge(const std::vector<const BurstFeatures::Features *> &frames);
+Verdict judge(const std::vector<const BurstFeatures::Features *> &frames,
+              const std::vector<BurstFeatures::Alignment> &steps = {});
 
 } // namespace vorlane::BurstPick

@@ -56,6 +56,7 @@ void BurstGroups::relist()
 {
     m_cells.clear();
     m_keyOf.clear();
+    m_cellsOfKey.clear();
     const QList<MediaPair> &pairs = m_listing.pairs();
     for (const MediaPair &pair : pairs) {
         const MediaItem &file = pair.picturedItem();
@@ -63,9 +64,17 @@ void BurstGroups::relist()
         m_keyOf.insert(pair.id(), m_cells.last().key);
     }
     m_timeLinks = BurstGrouping::timeLinks(pairs);
+    m_linkAt.assign(m_timeLinks.size(), std::nullopt);
+    m_hasLooks.assign(size_t(m_cells.size()), false);
+    for (qsizetype i = 0; i < m_cells.size(); ++i) {
+        m_cellsOfKey[m_cells[i].key].append(i);
+        m_hasLooks[size_t(i)] = m_known.contains(m_cells[i].key);
+    }
     // Only a cell that a time link joins to a neighbour can be in a burst: only its looks are read.
     m_waiting.clear();
     m_scoreAsked.clear();
+    m_linksWaiting.clear();
+    m_linksAsked.clear();
     QSet<QString> wanted;
     for (qsizetype i = 0; i < m_cells.size(); ++i) {
         const bool linked = (i > 0 && m_timeLinks[size_t(i - 1)]) || (size_t(i) < m_timeLinks.size() && m_timeLinks[size_t(i)]);
@@ -88,13 +97,26 @@ bool BurstGroups::isKnown(const Request &request) const
     return it != m_known.constEnd() && (!request.withSharpness || it->focus.has_value());
 }
 
+std::optional<BurstFeatures::Alignment> BurstGroups::alignmentOf(size_t i)
+{
+    if (m_linkAt[i] || !m_hasLooks[i] || !m_hasLooks[i + 1])
+        return m_linkAt[i];
+    const QString &a = m_cells[qsizetype(i)].key, &b = m_cells[qsizetype(i + 1)].key;
+    const QString key = linkKey(a, b);
+    if (const auto known = m_links.constFind(key); known != m_links.constEnd())
+        return m_linkAt[i] = *known;
+    if (!m_linksAsked.contains(key)) {
+        m_linksAsked.insert(key);
+        m_linksWaiting.push_back({key, m_known.value(a).looks, m_known.value(b).looks});
+    }
+    return std::nullopt;
+}
+
 void BurstGroups::regroup()
 {
     const std::vector<bool> links = BurstGrouping::confirmedLinks(m_timeLinks, [&](size_t i) {
-        const auto a = m_known.constFind(m_cells[qsizetype(i)].key);
-        const auto b = m_known.constFind(m_cells[qsizetype(i + 1)].key);
-        return a != m_known.constEnd() && b != m_known.constEnd()
-            && BurstFeatures::similarity(a->looks, b->looks) >= BurstGrouping::kMinSimilarity;
+        const auto alignment = alignmentOf(i);
+        return alignment && alignment->similarity >= BurstGrouping::kMinSimilarity;
     });
     const std::vector<int> groupOf = BurstGrouping::groups(links, m_cells.size());
 
@@ -127,8 +149,12 @@ void BurstGroups::regroup()
                 groupOfCell.insert(ids[qsizetype(i - start)], group);
             }
             groups.append(ids);
-            if (frames.size() == end - start)
-                places[ids[qsizetype(BurstPick::judge(frames).best)]].best = true;
+            if (frames.size() == end - start) {
+                std::vector<BurstFeatures::Alignment> steps;
+                for (size_t i = start; i + 1 < end; ++i)
+                    steps.push_back(m_linkAt[i].value_or(BurstFeatures::Alignment{}));
+                places[ids[qsizetype(BurstPick::judge(frames, steps).best)]].best = true;
+            }
         }
         start = end;
     }
@@ -144,6 +170,19 @@ void BurstGroups::startJobs()
 {
     if (m_delay.isActive())
         return;
+    // Laying looks over each other takes a millisecond: it goes before the next decode.
+    while (m_jobs.hasRoom() && !m_linksWaiting.empty()) {
+        LinkRequest request = std::move(m_linksWaiting.front());
+        m_linksWaiting.pop_front();
+        if (m_jobs.isRunning(request.key))
+            continue;
+        m_jobs.start(
+            request.key, this,
+            [request](std::stop_token) { return BurstFeatures::align(request.a, request.b); },
+            [key = request.key](BurstGroups &groups, BurstFeatures::Alignment alignment, bool stopped) {
+                groups.linked(key, stopped ? std::nullopt : std::optional(alignment));
+            });
+    }
     while (m_jobs.hasRoom() && !m_waiting.empty()) {
         const Request request = m_waiting.front();
         m_waiting.pop_front();
@@ -183,9 +222,22 @@ void BurstGroups::arrived(const QString &key, std::optional<BurstFeatures::Featu
     if (features) {
         Known &known = m_known[key];
         known.looks = features->looks;
+        for (const qsizetype i : m_cellsOfKey.value(key))
+            m_hasLooks[size_t(i)] = true;
         if (withSharpness)
             known.focus = features->focus.value_or(BurstFeatures::Focus{});
         // Arrivals close together make one regrouping (a big folder's frames land many a second).
+        if (!m_regroup.isActive())
+            m_regroup.start();
+    }
+    startJobs();
+}
+
+void BurstGroups::linked(const QString &key, std::optional<BurstFeatures::Alignment> alignment)
+{
+    m_linksAsked.remove(key); // asked again if a regrouping still wants it
+    if (alignment) {
+        m_links.insert(key, *alignment);
         if (!m_regroup.isActive())
             m_regroup.start();
     }

@@ -20,11 +20,12 @@ namespace vorlane {
 class FolderListing;
 
 // The bursts of the listing shown: runs of neighbouring cells, in the grid's order, taken within two
-// seconds of each other that look alike (BurstGrouping), each frame's sharpness and the sharpest of each
-// group. Worked out in the background like thumbnails, at the lowest priority and only after the first
-// screen has had its moment: first the looks of the cells a time link joins (a decode at 1/8), then the
-// sharpness of the cells that turned out grouped (a decode at 1/2). Work for a folder left is stopped;
-// what was read is kept in memory by file (its path, size and time), never on disk. Main thread.
+// seconds of each other that look alike (BurstGrouping), and the best frame of each group (BurstPick).
+// Worked out in the background like thumbnails, at the lowest priority and only after the first screen has
+// had its moment: first the looks of the cells a time link joins (a decode at 1/8), then how each such pair
+// of looks lies over the other (a search of shifts and zooms, kept off the main thread), then the focus maps
+// of the cells that turned out grouped (a decode at 1/2). Work for a folder left is stopped; what was read is
+// kept in memory by file (its path, size and time), never on disk. Main thread.
 class BurstGroups final : public QObject
 {
     Q_OBJECT
@@ -53,7 +54,8 @@ public:
     // Nothing waiting and nothing running.
     bool isSettled() const
     {
-        return m_waiting.empty() && m_jobs.running() == 0 && !m_delay.isActive() && !m_regroup.isActive();
+        return m_waiting.empty() && m_linksWaiting.empty() && m_jobs.running() == 0 && !m_delay.isActive()
+            && !m_regroup.isActive();
     }
     // How long after a listing the work starts (the first screen's thumbnails go first).
     void setStartDelay(int ms) { m_delay.setInterval(ms); }
@@ -75,19 +77,37 @@ private:
         std::filesystem::path file;
         bool withSharpness = false;
     };
+    // Two neighbours' looks to lay over each other.
+    struct LinkRequest
+    {
+        QString key; // linkKey() of the two files
+        BurstFeatures::Looks a;
+        BurstFeatures::Looks b;
+    };
+    static QString linkKey(const QString &a, const QString &b) { return a + u'\n' + b; }
 
     void relist();
     void regroup();
     void startJobs();
     void arrived(const QString &key, std::optional<BurstFeatures::Features> features, bool withSharpness);
+    void linked(const QString &key, std::optional<BurstFeatures::Alignment> alignment);
+    // The alignment of cells i and i + 1 once worked out; asks for it when both looks are known.
+    std::optional<BurstFeatures::Alignment> alignmentOf(size_t i);
     bool isKnown(const Request &request) const;
 
     const FolderListing &m_listing;
     Analyse m_analyse;
     QList<Cell> m_cells;
     std::vector<bool> m_timeLinks;
+    // Per cell and per link of the listing, what a regrouping reads over and over, without building keys.
+    std::vector<bool> m_hasLooks;
+    std::vector<std::optional<BurstFeatures::Alignment>> m_linkAt;
+    QHash<QString, QList<qsizetype>> m_cellsOfKey;
     QHash<QString, Known> m_known; // by file key, across listings
     std::deque<Request> m_waiting;
+    std::deque<LinkRequest> m_linksWaiting;
+    QHash<QString, BurstFeatures::Alignment> m_links; // by linkKey(), across listings
+    QSet<QString> m_linksAsked;
     QSet<QString> m_scoreAsked; // keys whose sharpness is waiting or being read
     QHash<QUuid, QString> m_keyOf;
     QHash<QUuid, Place> m_places;
