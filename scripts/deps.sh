@@ -26,8 +26,9 @@ PACKAGES=(
   xvfb xauth xdotool x11-apps x11-xserver-utils fonts-noto-cjk fonts-material-design-icons-iconfont
   # a desktop's dbus-launch, so that the end-to-end tests see whether the app leaves a bus daemon behind
   dbus-x11 procps
-  # peer tools the benchmarks measure against (djpeg: the half-size decode the burst groups are timed against)
-  time bc libjpeg-turbo-progs
+  # peer tools the benchmarks measure against (djpeg: the half-size decode the burst groups are timed against);
+  # heif-enc makes a phone's HEIC, thumbnail and all, for the grid benchmark
+  time bc libjpeg-turbo-progs libheif-examples
   # validating the desktop entry and the AppStream description; the .deb (CPack reads libraries with file),
   # its manual pages (made from --help) and its check
   desktop-file-utils appstream dpkg-dev file help2man lintian

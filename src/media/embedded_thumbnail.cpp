@@ -5,6 +5,7 @@
 #include "catalogue/exiv2_runtime.h"
 #include "core/cancellation.h"
 #include "media/decode_error.h"
+#include "media/ffi/vips_errors.h"
 #include "media/image_conversion.h"
 
 #include <exiv2/exiv2.hpp>
@@ -39,12 +40,29 @@ QImage trimmedTo(const QImage &picture, double width, double height)
     return picture.copy(0, (picture.height() - h) / 2, picture.width(), h);
 }
 
+// The thumbnail a phone stores in a HEIF file as an image item of its own (libheif reads it upright), at its
+// own size (a few hundred pixels), when the file has one; libvips' loader gives the main picture when it has
+// none, which is left alone here: it is the decode this step exists to avoid.
+QImage heifThumbnail(const std::filesystem::path &path)
+{
+    constexpr int kLargestThumbnail = 1024;
+    return decodingWithVips(path.filename().string(), [&] {
+        vips::VImage image = vips::VImage::new_from_file(
+            path.c_str(), vips::VImage::option()->set("thumbnail", true)->set("access", VIPS_ACCESS_SEQUENTIAL));
+        if (std::max(image.width(), image.height()) > kLargestThumbnail)
+            return QImage();
+        return toQImage(image.colourspace(VIPS_INTERPRETATION_sRGB).cast(VIPS_FORMAT_UCHAR));
+    });
+}
+
 } // namespace
 
 QImage read(const std::filesystem::path &path, int minLongEdge, int maxLongEdge, std::stop_token token)
 {
     checkCancellation(token);
     try {
+        if (ImagePipeline::acceptedLoader(path, ImagePipeline::Loaders::StillPictures) == "heifload")
+            return heifThumbnail(path);
         auto image = Exiv2Runtime::openStill(path); // by content: a clip named ".jpg" is never parsed
         if (!image.get())
             return {};

@@ -28,4 +28,9 @@ QImage videoFrame(const std::filesystem::path &path, int maxLongEdge, double atS
     return VideoFrameGrabber::grab(path, maxLongEdge, atSeconds, std::move(token));
 }
 
+QImage videoKeyframe(const std::filesystem::path &path, int maxLongEdge, double atSeconds, std::stop_token token)
+{
+    return VideoFrameGrabber::grabNear(path, maxLongEdge, atSeconds, std::move(token));
+}
+
 } // namespace vorlane::Picture

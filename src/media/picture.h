@@ -22,5 +22,8 @@ QImage rawPreview(const std::filesystem::path &path, int maxLongEdge, std::stop_
 // file has no decodable video stream. Any thread. Throws only CancelledError.
 QImage videoFrame(const std::filesystem::path &path, int maxLongEdge, double atSeconds = 1.0,
                   std::stop_token token = {});
+// The same for a thumbnail: the keyframe at or before atSeconds, without decoding on to that time.
+QImage videoKeyframe(const std::filesystem::path &path, int maxLongEdge, double atSeconds = 1.0,
+                     std::stop_token token = {});
 
 } // namespace vorlane::Picture

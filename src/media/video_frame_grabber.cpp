@@ -12,6 +12,7 @@ extern "C" {
 
 #include <QTransform>
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 namespace vorlane::VideoFrameGrabber {
@@ -86,7 +87,10 @@ ffi::FramePtr decodeFrameNear(const VideoInput &input, int64_t target, const std
 
 } // namespace
 
-QImage grab(const std::filesystem::path &path, int maxLongEdge, double atSeconds, std::stop_token token)
+namespace {
+
+QImage grabFrame(const std::filesystem::path &path, int maxLongEdge, double atSeconds, bool exact,
+                 const std::stop_token &token)
 {
     std::optional<VideoInput> input = openVideo(path);
     if (!input)
@@ -95,9 +99,10 @@ QImage grab(const std::filesystem::path &path, int maxLongEdge, double atSeconds
     double seconds = atSeconds;
     if (input->format->duration > 0)
         seconds = std::min(seconds, double(input->format->duration) / AV_TIME_BASE / 2);
-    const int64_t target = timestampAt(input->stream, seconds);
+    const int64_t seekTo = timestampAt(input->stream, seconds);
     if (seconds > 0)
-        av_seek_frame(input->format.get(), input->stream->index, target, AVSEEK_FLAG_BACKWARD);
+        av_seek_frame(input->format.get(), input->stream->index, seekTo, AVSEEK_FLAG_BACKWARD);
+    const int64_t target = exact ? seekTo : std::numeric_limits<int64_t>::min();
     ffi::FramePtr frame = decodeFrameNear(*input, target, token);
     if (!frame) {
         // A transport stream has no index: FFmpeg seeks in one by a search that takes its timestamps to rise
@@ -138,6 +143,18 @@ QImage grab(const std::filesystem::path &path, int maxLongEdge, double atSeconds
     if (orientation.rotation != 0)
         image = image.transformed(QTransform().rotate(360 - orientation.rotation));
     return image;
+}
+
+} // namespace
+
+QImage grab(const std::filesystem::path &path, int maxLongEdge, double atSeconds, std::stop_token token)
+{
+    return grabFrame(path, maxLongEdge, atSeconds, true, token);
+}
+
+QImage grabNear(const std::filesystem::path &path, int maxLongEdge, double atSeconds, std::stop_token token)
+{
+    return grabFrame(path, maxLongEdge, atSeconds, false, token);
 }
 
 } // namespace vorlane::VideoFrameGrabber

@@ -12,4 +12,9 @@ namespace vorlane::VideoFrameGrabber {
 // stream. Any thread; costs one seek and the decode of a group of pictures. Throws only CancelledError.
 QImage grab(const std::filesystem::path &path, int maxLongEdge, double atSeconds = 1.0, std::stop_token token = {});
 
+// As grab(), but the first frame decoded once the seek has landed: the keyframe at or before atSeconds,
+// without decoding on to that time (a phone's keyframes are a second or two apart: decoding up to the time
+// costs tens of frames). For thumbnails, where a frame near the start is as good as any.
+QImage grabNear(const std::filesystem::path &path, int maxLongEdge, double atSeconds = 1.0, std::stop_token token = {});
+
 } // namespace vorlane::VideoFrameGrabber

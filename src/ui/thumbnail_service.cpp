@@ -4,6 +4,7 @@
 #include "core/cancellation.h"
 #include "media/decode_error.h"
 #include "media/embedded_thumbnail.h"
+#include "media/image_pipeline.h"
 #include "media/jpeg_decoder.h"
 #include "media/picture.h"
 
@@ -18,7 +19,7 @@ QImage ThumbnailService::decode(const std::filesystem::path &file, int pixels, s
 {
     try {
         if (MediaClassifier::classify(file) == MediaKind::Video)
-            return Picture::videoFrame(file, pixels, 1.0, token);
+            return Picture::videoKeyframe(file, pixels, 1.0, token);
         return Picture::still(file, pixels, token);
     } catch (const CancelledError &) {
         return {};
@@ -36,7 +37,12 @@ ThumbnailService::Quick ThumbnailService::quick(const std::filesystem::path &fil
         return {std::move(image), !JpegDecoder::mayBeCutShort(file)};
     }
     try {
-        return {EmbeddedThumbnail::read(file, pixels, pixels, std::move(token)), false};
+        QImage embedded = EmbeddedThumbnail::read(file, pixels, pixels, std::move(token));
+        // A phone's HEIF thumbnail is a picture of its own, as sharp as a decode would make it at this size
+        // (which would read that very thumbnail): it is final. A JPEG's EXIF thumbnail only stands in.
+        const bool final = !embedded.isNull() && std::min(embedded.width(), embedded.height()) >= pixels
+            && ImagePipeline::acceptedLoader(file, ImagePipeline::Loaders::StillPictures) == "heifload";
+        return {std::move(embedded), final};
     } catch (const CancelledError &) {
         return {};
     }

@@ -277,6 +277,18 @@ TEST(EmbeddedThumbnail, TrimmedUprightAndScaled)
     }
 }
 
+// A phone's HEIF: its thumbnail image, upright, at its own size; a HEIF without one gives nothing (the main
+// picture is the decode this path avoids), however large the thumbnail asked for.
+TEST(EmbeddedThumbnail, AHeifsOwnThumbnailOrNothing)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    const QImage car = EmbeddedThumbnail::read(fixtures / "formats/heic/classic-car.heic", 0, 4000);
+    ASSERT_FALSE(car.isNull());
+    EXPECT_EQ(car.size(), QSize(240, 320)) << "the portrait phone photo's thumbnail, as the phone stored it";
+    for (const char *bare : {"formats/heic/iphone_7.heic", "formats/heif/issue_9292_sony_1_top_left.HIF"})
+        EXPECT_TRUE(EmbeddedThumbnail::read(fixtures / bare, 0, 4000).isNull()) << bare;
+}
+
 // What the headers record, and nothing where they record nothing.
 TEST(ShootingInfo, ReadsWhatTheFileRecordsAndLeavesTheRestEmpty)
 {
