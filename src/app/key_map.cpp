@@ -293,7 +293,7 @@ bool KeyMap::nextUnmarked(const Press &press)
 
 bool KeyMap::openCompare(const Press &press)
 {
-    press.model.cursor().openCompare();
+    press.model.openCompare();
     return true;
 }
 

@@ -154,7 +154,7 @@ void MainWindow::buildMenu()
     connect(m_markAction, &QAction::triggered, this,
             [this] { m_model.markCurrentAndAdvance(m_model.cursor().previewIndex().has_value()); });
     QAction *compare = menu->addAction(tr("&Compare (C)"));
-    connect(compare, &QAction::triggered, this, [this] { m_model.cursor().openCompare(); });
+    connect(compare, &QAction::triggered, this, [this] { m_model.openCompare(); });
     QAction *keep = menu->addAction(tr("&Keep This One, Mark the Rest of Its Burst (K)"));
     connect(keep, &QAction::triggered, this, [this] { m_model.keepBest(m_model.cursor().previewIndex().has_value()); });
     menu->addSeparator();

@@ -169,6 +169,14 @@ void AppModel::toggleBurstsCollapsed()
     m_shown->setBurstsCollapsed(!m_shown->burstsCollapsed());
 }
 
+void AppModel::openCompare()
+{
+    const auto reference = m_cursor.previewedPairId() ? m_cursor.previewedPairId() : m_cursor.selectedPairId();
+    if (reference)
+        m_shown->expand(*reference);
+    m_cursor.openCompare();
+}
+
 bool AppModel::expandSelectedBurst()
 {
     const auto selected = m_cursor.selectedPairId();

@@ -63,6 +63,9 @@ public:
     void setBurstsCollapsed(bool collapsed) { m_shown->setBurstsCollapsed(collapsed); }
     void toggleBurstsCollapsed();
     bool expandSelectedBurst();
+    // C: the compare view on the selected (or previewed) cell; a collapsed burst opens in place first, so that
+    // the candidate walks its frames.
+    void openCompare();
     QList<QUuid> framesShownAs(const QUuid &cell) const { return m_shown->framesOf(cell); }
 
     void openRoot(const Path &path, const std::optional<Path> &select = std::nullopt);

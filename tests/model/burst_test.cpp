@@ -195,6 +195,11 @@ TEST_F(Bursts, CollapsedBurstsStandForTheFramesTheViewShows)
     m.toggleBurstsCollapsed();
     EXPECT_EQ(shown(), "IMG_2_a9.jpg IMG_5_b4.jpg IMG_6_c1.jpg") << "G folds the open burst again";
     EXPECT_TRUE(m.burstsCollapsed());
+    m.openCompare();
+    EXPECT_EQ(nameOf(m, c.compareCandidate()), "IMG_3_a5.jpg") << "C on a collapsed burst compares its frames";
+    c.closeCompare();
+    m.toggleBurstsCollapsed();
+    EXPECT_EQ(nameOf(m, c.selectedPairId()), "IMG_2_a9.jpg") << "G folds it again onto its cell";
 
     m.markCurrentAndAdvance(false);
     EXPECT_TRUE(m.marks().marked().contains(id("IMG_2_a9.jpg"))) << "D marks the best frame";
