@@ -314,6 +314,46 @@ void paintBurstTray(QPainter &p, const QPointF &origin, const MediaCell &cell)
     p.restore();
 }
 
+// Bottom left of a burst frame's tile: its place in its burst (a collapsed burst's count, and how many of its
+// frames are marked), and the burst's best says so.
+void paintBurstBadges(QPainter &p, const QRectF &square, const MediaCell &cell)
+{
+    const double t = cell.size;
+    const QFont countFont = Theme::monoFont(std::clamp(0.055 * t, 7.0, 9.0), QFont::Bold);
+    const QString count = burstCount(*cell.burst);
+    const QSizeF countSize = capsuleSize(count, countFont, 5, 1.5);
+    const QPointF at(square.left() + 5, square.bottom() - 5 - countSize.height());
+    if (cell.burst->folded) {
+        // The count with a stack of photos before it, and above it how many of the frames are marked.
+        const double icon = countSize.height();
+        const QRectF pill(at, QSizeF(countSize.width() + icon, countSize.height()));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Theme::burst(0.92));
+        p.drawRoundedRect(pill, pill.height() / 2, pill.height() / 2);
+        Theme::drawIcon(p, QRectF(at + QPointF(3, 0), QSizeF(icon, icon)), QString::fromLatin1(Theme::Icon::photoLibrary),
+                        Qt::white, icon * 0.8);
+        paintCapsuleText(p, at + QPointF(icon, 0), count, countFont, Qt::white, Qt::transparent, 5, 1.5);
+        if (cell.burst->marked > 0) {
+            const QFont markedFont = Theme::uiFont(std::clamp(0.05 * t, 7.0, 9.0), QFont::Bold);
+            const QString marked = foldedMarked(*cell.burst);
+            const QSizeF markedSize = capsuleSize(marked, markedFont, 5, 1.5);
+            if (markedSize.width() + 10 <= t)
+                paintCapsuleText(p, at - QPointF(0, markedSize.height() + 3), marked, markedFont, Qt::white,
+                                 Theme::accent(), 5, 1.5);
+        }
+    } else {
+        paintCapsuleText(p, at, count, countFont, Qt::white, Theme::burst(0.92), 5, 1.5);
+    }
+    if (cell.burst->best) {
+        const QFont bestFont = Theme::uiFont(std::clamp(0.05 * t, 7.0, 9.0), QFont::Bold);
+        const QSizeF bestSize = capsuleSize(sharpestLabel(), bestFont, 5, 1.5);
+        const double countWidth = countSize.width() + (cell.burst->folded ? countSize.height() : 0);
+        if (countWidth + bestSize.width() + 14 <= t)
+            paintCapsuleText(p, at + QPointF(countWidth + 4, (countSize.height() - bestSize.height()) / 2),
+                             sharpestLabel(), bestFont, Qt::white, Theme::done(), 5, 1.5);
+    }
+}
+
 } // namespace
 
 void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
@@ -358,42 +398,8 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
     const QList<QRectF> rects = badgeRects(origin, cell);
     for (qsizetype i = 0; i < badges.size(); ++i)
         paintBadge(p, rects[i], styleOf(badges[i]));
-    if (cell.burst) {
-        // Bottom left: the frame's place in its burst, and the burst's sharpest says so.
-        const QFont countFont = Theme::monoFont(std::clamp(0.055 * t, 7.0, 9.0), QFont::Bold);
-        const QString count = burstCount(*cell.burst);
-        const QSizeF countSize = capsuleSize(count, countFont, 5, 1.5);
-        const QPointF at(square.left() + 5, square.bottom() - 5 - countSize.height());
-        if (cell.burst->folded) {
-            // The count with a stack of photos before it, and above it how many of the frames are marked.
-            const double icon = countSize.height();
-            const QRectF pill(at, QSizeF(countSize.width() + icon, countSize.height()));
-            p.setPen(Qt::NoPen);
-            p.setBrush(Theme::burst(0.92));
-            p.drawRoundedRect(pill, pill.height() / 2, pill.height() / 2);
-            Theme::drawIcon(p, QRectF(at + QPointF(3, 0), QSizeF(icon, icon)), QString::fromLatin1(Theme::Icon::photoLibrary),
-                            Qt::white, icon * 0.8);
-            paintCapsuleText(p, at + QPointF(icon, 0), count, countFont, Qt::white, Qt::transparent, 5, 1.5);
-            if (cell.burst->marked > 0) {
-                const QFont markedFont = Theme::uiFont(std::clamp(0.05 * t, 7.0, 9.0), QFont::Bold);
-                const QString marked = foldedMarked(*cell.burst);
-                const QSizeF markedSize = capsuleSize(marked, markedFont, 5, 1.5);
-                if (markedSize.width() + 10 <= t)
-                    paintCapsuleText(p, at - QPointF(0, markedSize.height() + 3), marked, markedFont, Qt::white,
-                                     Theme::accent(), 5, 1.5);
-            }
-        } else {
-            paintCapsuleText(p, at, count, countFont, Qt::white, Theme::burst(0.92), 5, 1.5);
-        }
-        if (cell.burst->best) {
-            const QFont bestFont = Theme::uiFont(std::clamp(0.05 * t, 7.0, 9.0), QFont::Bold);
-            const QSizeF bestSize = capsuleSize(sharpestLabel(), bestFont, 5, 1.5);
-            const double countWidth = countSize.width() + (cell.burst->folded ? countSize.height() : 0);
-            if (countWidth + bestSize.width() + 14 <= t)
-                paintCapsuleText(p, at + QPointF(countWidth + 4, (countSize.height() - bestSize.height()) / 2),
-                                 sharpestLabel(), bestFont, Qt::white, Theme::done(), 5, 1.5);
-        }
-    }
+    if (cell.burst)
+        paintBurstBadges(p, square, cell);
     if (cell.showFilename) {
         p.setPen(palette.color(QPalette::PlaceholderText));
         paintLabel(p, QRectF(origin.x(), square.bottom() + 4, t, 16), cell.pair->displayName(), Theme::uiFont(8.5));
