@@ -230,14 +230,14 @@ Looks magnified(const Looks &looks, double share)
     return out;
 }
 
-// The best shift of b against a at one scale, up to reach cells each way.
-Alignment alignShifted(const Looks &a, const Looks &b, int reach)
+// The best shift of b against a at one scale, up to reach cells each way from (cx, cy).
+Alignment alignShifted(const Looks &a, const Looks &b, int reach, int cx = 0, int cy = 0)
 {
     Alignment best;
     constexpr int n = Looks::kGrid;
     best.similarity = -2;
-    for (int dy = -reach; dy <= reach; ++dy) {
-        for (int dx = -reach; dx <= reach; ++dx) {
+    for (int dy = cy - reach; dy <= cy + reach; ++dy) {
+        for (int dx = cx - reach; dx <= cx + reach; ++dx) {
             // The cells of a whose shifted place lies inside b.
             const int x0 = std::max(0, -dx), x1 = std::min(n, n - dx);
             const int y0 = std::max(0, -dy), y1 = std::min(n, n - dy);
@@ -267,23 +267,57 @@ Alignment alignShifted(const Looks &a, const Looks &b, int reach)
     return best;
 }
 
+// The cells less the mean of the cells around each (9 x 9, narrowed at the borders so that the cell stays in
+// the middle): what is left of the picture once its large areas and slopes (a sky above, a floor below, light
+// falling off across the frame, which many scenes share) are taken away.
+Looks detailOf(const Looks &looks)
+{
+    constexpr int n = Looks::kGrid, r = 4;
+    Looks detail = looks;
+    for (int y = 0; y < n; ++y) {
+        const int ry = std::min({r, y, n - 1 - y});
+        for (int x = 0; x < n; ++x) {
+            const int rx = std::min({r, x, n - 1 - x});
+            double sum = 0;
+            for (int j = y - ry; j <= y + ry; ++j) {
+                for (int i = x - rx; i <= x + rx; ++i)
+                    sum += looks.cells[size_t(j * n + i)];
+            }
+            detail.cells[size_t(y * n + x)]
+                = float(looks.cells[size_t(y * n + x)] - sum / double((2 * rx + 1) * (2 * ry + 1)));
+        }
+    }
+    return detail;
+}
+
 } // namespace
 
 Alignment align(const Looks &a, const Looks &b)
 {
     if (a.flat || b.flat)
         return {};
-    // As they are, and either one zoomed in by about 9 %. Frames alike as they stand (a camera on a tripod,
-    // a fast burst) need no search.
+    // Laid over each other as they are, or either one zoomed in by about 9 %, at the shift where the whole
+    // pictures agree best. Frames alike as they stand (a camera on a tripod, a fast burst) need no search.
     constexpr double kZoomShare = 0.92;
     constexpr double kAlikeAsTheyStand = 0.98;
-    if (const Alignment still = alignShifted(a, b, 0); still.similarity >= kAlikeAsTheyStand)
-        return still;
-    Alignment best = alignShifted(a, b, kMaxShift);
-    for (const Alignment zoomed : {alignShifted(a, magnified(b, kZoomShare), kMaxShift), alignShifted(magnified(a, kZoomShare), b, kMaxShift)}) {
-        if (zoomed.similarity > best.similarity + 1e-9)
-            best = zoomed;
+    const Looks zoomedA = magnified(a, kZoomShare), zoomedB = magnified(b, kZoomShare);
+    const Looks *first = &a, *second = &b;
+    Alignment best = alignShifted(a, b, 0);
+    if (best.similarity < kAlikeAsTheyStand) {
+        best = alignShifted(a, b, kMaxShift);
+        for (const auto &[x, y] : {std::pair(&a, &zoomedB), std::pair(&zoomedA, &b)}) {
+            if (const Alignment zoomed = alignShifted(*x, *y, kMaxShift); zoomed.similarity > best.similarity + 1e-9) {
+                best = zoomed;
+                first = x;
+                second = y;
+            }
+        }
     }
+    // There, the details must agree as well: two scenes whose large areas happen to match (a bright top, a
+    // dark bottom) differ in them, while one scene's frames keep them through blur and exposure. The likeness
+    // is the lesser of the two.
+    const Alignment detail = alignShifted(detailOf(*first), detailOf(*second), 0, best.dx, best.dy);
+    best.similarity = std::min(best.similarity, detail.similarity);
     return best;
 }
 

@@ -25,10 +25,13 @@ Looks looksOf(const GreyPixels &pixels);
 inline constexpr int kMaxShift = 5;
 
 // Two looks laid over each other: b's cell (x + dx, y + dy) shows what a's cell (x, y) shows, and how alike
-// they are there. The likeness is the correlation of the cells the two frames share, each side less its own
-// mean and divided by its own spread there, so an exposure step, blur, noise and a slight zoom each move it
-// only a little while another scene moves it a lot. The best of every shift up to kMaxShift cells each way
-// (the smaller shift of equals); -1 … 1, 0 when either is flat.
+// they are there. The shift is the best of every shift up to kMaxShift cells each way, with either look
+// zoomed in by about 9 % or neither, by the correlation of the cells the two frames share (each side less its
+// own mean and divided by its own spread there, so an exposure step moves it little); the smaller shift of
+// equals. The likeness is the lesser of that correlation and the same one of their details (each cell less
+// the cells around it): two scenes whose large areas happen to match, a sky above and a street below, differ
+// in their details, while blur, noise and exposure leave one scene's details alike. -1 … 1, 0 when either
+// is flat.
 struct Alignment
 {
     double similarity = 0;

@@ -1,6 +1,7 @@
 // The looks and the sharpness of a frame, on pictures whose blur, noise, shake and exposure are known.
 #include "media/burst_features.h"
 #include "media/burst_pick.h"
+#include "catalogue/burst_grouping.h"
 
 #include <gtest/gtest.h>
 
@@ -111,6 +112,18 @@ TEST(BurstFeatures, LooksSurviveWhatABurstDoesAndTellScenesApart)
         EXPECT_GT(BurstFeatures::similarity(looks, BurstFeatures::looksOf(other)), 0.9) << name;
     for (uint32_t seed : {2u, 3u, 4u})
         EXPECT_LT(BurstFeatures::similarity(looks, BurstFeatures::looksOf(scene(seed))), 0.5) << seed;
+    // Two scenes under one sky: bright above, dark below, their things apart.
+    const auto underSky = [](GreyPixels p) {
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) {
+                uint8_t &v = p.luma[size_t(y) * size_t(p.width) + size_t(x)];
+                v = uint8_t(std::clamp(0.35 * v + 230.0 - 200.0 * y / p.height, 0.0, 255.0));
+            }
+        return p;
+    };
+    EXPECT_LT(BurstFeatures::similarity(BurstFeatures::looksOf(underSky(scene(5))), BurstFeatures::looksOf(underSky(scene(6)))),
+              BurstGrouping::kMinSimilarity)
+        << "a shared sky is not a shared scene";
     const GreyPixels blank{64, 64, std::vector<uint8_t>(64 * 64, 9)};
     EXPECT_EQ(BurstFeatures::similarity(looks, BurstFeatures::looksOf(blank)), 0.0) << "a blank frame is like nothing";
 }
@@ -136,7 +149,7 @@ TEST(BurstFeatures, AHandMovingTheFramingIsFollowed)
 {
     for (const auto &[dx, dy] : std::vector<std::pair<int, int>>{{0, 0}, {4, 0}, {-3, 2}, {5, -5}}) {
         const BurstFeatures::Alignment a = BurstFeatures::align(movedLooks(0, 0), movedLooks(dx, dy));
-        EXPECT_GT(a.similarity, 0.99) << dx << "," << dy;
+        EXPECT_GT(a.similarity, 0.9) << dx << "," << dy;
         EXPECT_EQ(std::pair(a.dx, a.dy), std::pair(-dx, -dy));
     }
 }
