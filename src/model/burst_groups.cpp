@@ -75,6 +75,7 @@ void BurstGroups::relist()
     m_scoreAsked.clear();
     m_linksWaiting.clear();
     m_linksAsked.clear();
+    m_judged.clear();
     QSet<QString> wanted;
     for (qsizetype i = 0; i < m_cells.size(); ++i) {
         const bool linked = (i > 0 && m_timeLinks[size_t(i - 1)]) || (size_t(i) < m_timeLinks.size() && m_timeLinks[size_t(i)]);
@@ -150,10 +151,14 @@ void BurstGroups::regroup()
             }
             groups.append(ids);
             if (frames.size() == end - start) {
-                std::vector<BurstFeatures::Alignment> steps;
-                for (size_t i = start; i + 1 < end; ++i)
-                    steps.push_back(m_linkAt[i].value_or(BurstFeatures::Alignment{}));
-                places[ids[qsizetype(BurstPick::judge(frames, steps).best)]].best = true;
+                auto judged = m_judged.constFind(start);
+                if (judged == m_judged.constEnd() || judged->end != end) {
+                    std::vector<BurstFeatures::Alignment> steps;
+                    for (size_t i = start; i + 1 < end; ++i)
+                        steps.push_back(m_linkAt[i].value_or(BurstFeatures::Alignment{}));
+                    judged = m_judged.insert(start, Judged{end, BurstPick::judge(frames, steps).best});
+                }
+                places[ids[qsizetype(judged->best)]].best = true;
             }
         }
         start = end;
@@ -196,17 +201,13 @@ void BurstGroups::startJobs()
                 } catch (const CancelledError &) {
                     return std::nullopt;
                 } catch (const DecodeError &) {
-                    // A frame that cannot be read looks like nothing and stays alone.
-                    BurstFeatures::Features none;
-                    if (request.withSharpness)
-                        none.focus = BurstFeatures::Focus{};
-                    return none;
                 } catch (const std::bad_alloc &) {
-                    BurstFeatures::Features none;
-                    if (request.withSharpness)
-                        none.focus = BurstFeatures::Focus{};
-                    return none;
                 }
+                // A frame that cannot be read looks like nothing and stays alone.
+                BurstFeatures::Features none;
+                if (request.withSharpness)
+                    none.focus = BurstFeatures::Focus{};
+                return none;
             },
             [key = request.key, withSharpness = request.withSharpness](
                 BurstGroups &groups, std::optional<BurstFeatures::Features> features, bool stopped) {
@@ -224,8 +225,14 @@ void BurstGroups::arrived(const QString &key, std::optional<BurstFeatures::Featu
         known.looks = features->looks;
         for (const qsizetype i : m_cellsOfKey.value(key))
             m_hasLooks[size_t(i)] = true;
-        if (withSharpness)
+        if (withSharpness) {
             known.focus = features->focus.value_or(BurstFeatures::Focus{});
+            for (const qsizetype i : m_cellsOfKey.value(key)) {
+                for (auto it = m_judged.begin(); it != m_judged.end();) {
+                    it = it.key() <= size_t(i) && size_t(i) < it->end ? m_judged.erase(it) : std::next(it);
+                }
+            }
+        }
         // Arrivals close together make one regrouping (a big folder's frames land many a second).
         if (!m_regroup.isActive())
             m_regroup.start();

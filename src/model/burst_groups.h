@@ -109,6 +109,14 @@ private:
     QHash<QString, BurstFeatures::Alignment> m_links; // by linkKey(), across listings
     QSet<QString> m_linksAsked;
     QSet<QString> m_scoreAsked; // keys whose sharpness is waiting or being read
+    // The best frame of each group judged, by the group's first cell: kept while the group keeps its cells and
+    // no focus map of its frames changes, so a regrouping judges only the groups that changed.
+    struct Judged
+    {
+        size_t end = 0;
+        size_t best = 0;
+    };
+    QHash<size_t, Judged> m_judged;
     QHash<QUuid, QString> m_keyOf;
     QHash<QUuid, Place> m_places;
     QList<QList<QUuid>> m_groups;  // of two or more cells
