@@ -4,6 +4,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include <cstddef>
 #include <cstdint>
 #include <utility>
 
@@ -13,12 +14,12 @@ namespace vorlane::Exiv2Compat {
 using ImagePtr = Exiv2::Image::UniquePtr;
 using IoPtr = Exiv2::BasicIo::UniquePtr;
 using Error = Exiv2::Error;
-inline int64_t toInteger(const Exiv2::Metadatum &datum) { return datum.toInt64(); }
+inline int64_t toInteger(const Exiv2::Metadatum &datum, size_t n = 0) { return datum.toInt64(n); }
 #else
 using ImagePtr = Exiv2::Image::AutoPtr;
 using IoPtr = Exiv2::BasicIo::AutoPtr;
 using Error = Exiv2::AnyError;
-inline int64_t toInteger(const Exiv2::Metadatum &datum) { return datum.toLong(); }
+inline int64_t toInteger(const Exiv2::Metadatum &datum, size_t n = 0) { return datum.toLong(long(n)); }
 #endif
 
 // 0.28 reads BMFF (HEIF, CR3) always; 0.27 only when asked.

@@ -17,10 +17,12 @@ constexpr const char *kUsage
     = "Usage: vorlane-cli scan DIR [--sort name|date]\n"
       "       vorlane-cli groups DIR [--sort name|date]\n"
       "       vorlane-cli copy [--jobs N] [--force] PATH...\n"
+      "       vorlane-cli info FILE...\n"
       "\n"
       "  scan     list DIR's cells as JSON: their files, copy paths and whether each copy is made\n"
       "  groups   list DIR's bursts as JSON, with the sharpest frame of each\n"
       "  copy     make the small copies of PATHs (files or folders) as marking does\n"
+      "  info     print each FILE's size, focus points and histogram as JSON\n"
       "  -h, --help      show this help and exit\n"
       "  -V, --version   show the version and exit\n";
 
@@ -61,7 +63,7 @@ int main(int argc, char **argv)
         std::puts("vorlane-cli " VORLANE_VERSION);
         return 0;
     }
-    if (command == "copy" || command == "groups")
+    if (command == "copy" || command == "groups" || command == "info")
         return execCompanion(argv);
     vorlane::pinLocalTimeZone();
     QCoreApplication app(argc, argv);
