@@ -8,6 +8,7 @@
 #include "media/ffi/vips_runtime.h"
 #include "model/app_model.h"
 #include "ui/large_image_view.h"
+#include "ui/overlay_toggles.h"
 #include "ui/preview_overlay.h"
 #include "ui/thumbnail_cache.h"
 
@@ -25,6 +26,7 @@ namespace {
 struct Figures
 {
     std::vector<double> ms;
+    std::vector<double> overlayMs; // step to every aid drawn for the new picture, when they are on
     int wrongFrames = 0;
 };
 
@@ -36,7 +38,7 @@ double percentile(std::vector<double> v, double p)
     return v[size_t(std::min<double>(double(v.size() - 1), p * double(v.size() - 1) + 0.5))];
 }
 
-Figures run(const std::filesystem::path &folder, int steps, bool prefetch)
+Figures run(const std::filesystem::path &folder, int steps, bool prefetch, bool overlays)
 {
     AppModel model(nullptr, MachineInputs{2, [] { return 0.5; }, [] { return 0; }});
     ThumbnailCache thumbnails;
@@ -47,6 +49,11 @@ Figures run(const std::filesystem::path &folder, int steps, bool prefetch)
     bench::waitFor([&] { return !model.listing().isLoading() && !model.listing().pairs().isEmpty(); }, 60000);
     bench::waitFor([] { return false; }, 3000); // the first thumbnails of the grid
     window.overlay()->loader().setPrefetching(prefetch);
+    if (overlays) {
+        for (const auto o : {OverlayToggles::FocusPoints, OverlayToggles::Peaking, OverlayToggles::Histogram,
+                             OverlayToggles::Clipping})
+            window.overlay()->overlayToggles()->toggle(o);
+    }
     model.cursor().selectByClick(GridSelection::media(model.listing().pairs()[0].id()));
     model.cursor().openPreview();
     LargeImageView *view = window.overlay()->imageView();
@@ -66,6 +73,11 @@ Figures run(const std::filesystem::path &folder, int steps, bool prefetch)
         bench::waitFor([&] { return !view->image().isNull() && !view->showsPlaceholder(); }, 60000);
         view->repaint(); // on screen: the paint that shows the full picture is part of the time
         figures.ms.push_back(double(timer.nsecsElapsed()) / 1e6);
+        if (overlays) {
+            bench::waitFor([&] { return view->overlays().analysed(); }, 60000);
+            view->repaint();
+            figures.overlayMs.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
     }
     return figures;
 }
@@ -83,12 +95,21 @@ int main(int argc, char **argv)
     QApplication app(argc, argv);
     const std::filesystem::path folder = std::filesystem::absolute(argv[1]);
     const int steps = argc > 2 ? std::atoi(argv[2]) : 49;
-    for (const bool prefetch : {true, false}) {
-        const Figures f = run(folder, steps, prefetch);
-        std::printf("prefetch %-3s: key to full picture median %.1f ms, p90 %.1f ms, max %.1f ms over %zu steps; "
+    const struct
+    {
+        const char *name;
+        bool prefetch, overlays;
+    } modes[] = {{"prefetch on", true, false}, {"prefetch off", false, false}, {"prefetch on, every aid on", true, true}};
+    for (const auto &mode : modes) {
+        const Figures f = run(folder, steps, mode.prefetch, mode.overlays);
+        std::printf("%-26s: key to full picture median %.1f ms, p90 %.1f ms, max %.1f ms over %zu steps; "
                     "frames showing another photo: %d\n",
-                    prefetch ? "on" : "off", percentile(f.ms, 0.5), percentile(f.ms, 0.9), percentile(f.ms, 1.0),
-                    f.ms.size(), f.wrongFrames);
+                    mode.name, percentile(f.ms, 0.5), percentile(f.ms, 0.9), percentile(f.ms, 1.0), f.ms.size(),
+                    f.wrongFrames);
+        if (!f.overlayMs.empty())
+            std::printf("%-26s  key to focus points, peaking, clipping and histogram drawn: median %.1f ms, p90 %.1f ms, "
+                        "max %.1f ms\n",
+                        "", percentile(f.overlayMs, 0.5), percentile(f.overlayMs, 0.9), percentile(f.overlayMs, 1.0));
     }
     return 0;
 }

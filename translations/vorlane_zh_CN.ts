@@ -566,6 +566,13 @@
     </message>
 </context>
 <context>
+    <name>vorlane::PictureOverlays</name>
+    <message>
+        <source>From the camera&apos;s embedded preview</source>
+        <translation>来自相机内嵌预览</translation>
+    </message>
+</context>
+<context>
     <name>vorlane::PreviewLoader</name>
     <message>
         <source>No picture in this clip</source>

@@ -1,6 +1,7 @@
 #include "app/key_map.h"
 
 #include "ui/large_image_view.h"
+#include "ui/overlay_toggles.h"
 #include "ui/preview_overlay.h"
 
 #include <QAbstractSpinBox>
@@ -182,6 +183,10 @@ const QList<KeyMap::Row> &KeyMap::rows()
         {"Ctrl+= / Ctrl+- (or Ctrl+wheel)", zoomKeys, M::CtrlHeld, preview, H::Repeats, &KeyMap::zoomStep},
         {"Shift+← → ↑ ↓", arrows, M::ShiftHeld, preview, H::Repeats, &KeyMap::pan},
         {"I", {Qt::Key_I}, M::NoCommand, preview, H::Once, &KeyMap::toggleInfo},
+        {"F", {Qt::Key_F}, M::NoCommand, preview | compare, H::Once, &KeyMap::toggleOverlay},
+        {"P", {Qt::Key_P}, M::NoCommand, preview | compare, H::Once, &KeyMap::toggleOverlay},
+        {"H", {Qt::Key_H}, M::NoCommand, preview | compare, H::Once, &KeyMap::toggleOverlay},
+        {"O", {Qt::Key_O}, M::NoCommand, preview | compare, H::Once, &KeyMap::toggleOverlay},
         {"PageUp, PageDown", {Qt::Key_PageUp, Qt::Key_PageDown}, M::Any, grid, H::Once, &KeyMap::page},
         {"Home, End", {Qt::Key_Home, Qt::Key_End}, M::Any, grid, H::Repeats, &KeyMap::firstOrLast},
         // Shift (or Ctrl) with an arrow, outside a zoomed picture: one step per press, as the arrow alone.
@@ -434,6 +439,18 @@ bool KeyMap::compareZoom(const Press &)
 {
     if (m_compare)
         m_compare->toggleZoom();
+    return true;
+}
+
+bool KeyMap::toggleOverlay(const Press &press)
+{
+    if (!m_toggles)
+        return false;
+    using O = OverlayToggles;
+    m_toggles->toggle(press.key == Qt::Key_F   ? O::FocusPoints
+                      : press.key == Qt::Key_P ? O::Peaking
+                      : press.key == Qt::Key_H ? O::Histogram
+                                               : O::Clipping);
     return true;
 }
 

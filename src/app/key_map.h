@@ -2,6 +2,7 @@
 
 #include "model/app_model.h"
 #include "ui/compare_view.h"
+#include "ui/overlay_toggles.h"
 #include "ui/preview_overlay.h"
 
 #include <QHash>
@@ -49,6 +50,8 @@ public:
     void setPreview(PreviewOverlay *preview) { m_preview = preview; }
     // The compare view, for its keys while the cursor compares.
     void setCompare(CompareView *compare) { m_compare = compare; }
+    // The aids over the preview's and compare's pictures, which F, P, H and O turn on and off.
+    void setOverlayToggles(OverlayToggles *toggles) { m_toggles = toggles; }
 
     // Applies one key press; true when it was used (swallowed), false when it passes on.
     bool handle(const QKeyEvent &event);
@@ -126,6 +129,7 @@ private:
     bool keepReference(const Press &press);
     bool compareZoom(const Press &press);
     bool compareInfo(const Press &press);
+    bool toggleOverlay(const Press &press);
     // One arrow's move in the grid, the preview or the compare view.
     void arrowStep(int key);
     void skimStep();
@@ -135,6 +139,7 @@ private:
     QPointer<QWidget> m_window;
     QPointer<PreviewOverlay> m_preview;
     QPointer<CompareView> m_compare;
+    QPointer<OverlayToggles> m_toggles;
     bool m_active = false;
     QHash<int, quint64> m_down;       // key -> server time of its first press
     QHash<int, quint64> m_releasedAt; // key -> server time of its last release

@@ -6,6 +6,7 @@
 #include "app/toast.h"
 #include "ui/browser_grid.h"
 #include "ui/compare_view.h"
+#include "ui/overlay_toggles.h"
 #include "ui/preview_overlay.h"
 #include "ui/theme.h"
 #include "ui/thumbnail_cache.h"
@@ -79,6 +80,10 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
     m_keyMap->setWindow(this);
     m_keyMap->setPreview(m_overlay);
     m_keyMap->setCompare(m_compare);
+    auto *toggles = new OverlayToggles(this);
+    m_overlay->setOverlayToggles(toggles);
+    m_compare->setOverlayToggles(toggles);
+    m_keyMap->setOverlayToggles(toggles);
     qApp->installEventFilter(m_keyMap);
 
     // Broken originals go only when the user says so, in the window's own dialog.

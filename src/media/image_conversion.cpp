@@ -27,6 +27,8 @@ QImage toQImage(const vips::VImage &source)
         const size_t row = size_t(w) * 3;
         for (int y = 0; y < h; ++y)
             std::memcpy(result.scanLine(y), pixels + size_t(y) * row, row);
+        if (source.get_typeof(kEmbeddedPreviewField) != 0)
+            result.setText(QString::fromLatin1(kEmbeddedPreviewField), QStringLiteral("1"));
         return result;
     });
 }

@@ -14,6 +14,8 @@ QImage still(const std::filesystem::path &path, int maxLongEdge, std::stop_token
     return toQImage(ImageDecoder::decode(path, maxLongEdge, std::move(token)));
 }
 
+bool isEmbeddedPreview(const QImage &picture) { return !picture.text(QString::fromLatin1(kEmbeddedPreviewField)).isEmpty(); }
+
 QImage rawPreview(const std::filesystem::path &path, int maxLongEdge, std::stop_token token)
 {
     if (!MediaClassifier::isRaw(path))

@@ -14,6 +14,9 @@ namespace vorlane::Picture {
 // once the token is stopped.
 QImage still(const std::filesystem::path &path, int maxLongEdge, std::stop_token token = {});
 
+// True for a picture that is a camera RAW's embedded preview (still or rawPreview chose it).
+bool isEmbeddedPreview(const QImage &picture);
+
 // The largest picture embedded in a camera RAW, upright, at most maxLongEdge: shown while the RAW itself is
 // decoded. A null image for a file that is not a RAW or has none. Throws only CancelledError.
 QImage rawPreview(const std::filesystem::path &path, int maxLongEdge, std::stop_token token = {});

@@ -1,4 +1,5 @@
 #include "media/raw_decoder.h"
+#include "media/image_conversion.h"
 
 #include "catalogue/exiv2_runtime.h"
 #include "core/cancellation.h"
@@ -79,6 +80,7 @@ std::optional<DecodedPreview> largestDecodable(const EmbeddedPreviews &previews,
         try {
             const std::string_view bytes(reinterpret_cast<const char *>(preview.pData()), preview.size());
             VImage image = ImagePipeline::fromBuffer(bytes, maxDimension, previews.orientation, token);
+            image.set(kEmbeddedPreviewField, 1); // told apart from a render of the sensor data, for the histogram
             return DecodedPreview{std::move(image), int(std::max(preview.width(), preview.height()))};
         } catch (const DecodeError &) {
             // Listed but its bytes are missing (a stripped or cut file): try the next smaller one.

@@ -3,6 +3,7 @@
 #include "ui/cell_painter.h"
 
 #include "ui/info_panel.h"
+#include "ui/overlay_toggles.h"
 #include "ui/large_image_view.h"
 #include "ui/preview_loader.h"
 #include "ui/theme.h"
@@ -130,6 +131,12 @@ void CompareView::fill(Pane &pane, const MediaPair &pair, const QList<std::files
         pane.info->showFor(pair);
 }
 
+void CompareView::setOverlayToggles(OverlayToggles *toggles)
+{
+    for (Pane &pane : m_panes)
+        pane.view->overlays().setToggles(toggles);
+}
+
 void CompareView::toggleZoom()
 {
     // The candidate leads; the reference follows it to the same spot.
@@ -185,7 +192,7 @@ void CompareView::placeChildren()
 void CompareView::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.fillRect(rect(), Theme::shade(0.96));
+    p.fillRect(rect(), Theme::stage());
     // The seam between the panes.
     p.fillRect(QRect((width() - kGap) / 2, 0, kGap, height() - kHintHeight), Theme::onDark(Theme::Tone::Quaternary));
 }

@@ -11,6 +11,7 @@ namespace vorlane {
 
 class InfoPanel;
 class LargeImageView;
+class OverlayToggles;
 class PreviewLoader;
 class ThumbnailCache;
 
@@ -34,6 +35,8 @@ public:
     void zoomBy(int steps);
     void pan(QPointF by);
     void toggleInfo();
+    // The aids drawn over both pictures (focus points, peaking, clipping, histogram).
+    void setOverlayToggles(OverlayToggles *toggles);
     bool infoVisible() const;
 
 protected:

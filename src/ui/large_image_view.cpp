@@ -46,6 +46,7 @@ void LargeImageView::init()
     m_spinner.start();
     connect(m_loader.data(), &PreviewLoader::ready, this, &LargeImageView::loaded);
     connect(m_loader.data(), &PreviewLoader::interim, this, &LargeImageView::showInterim);
+    connect(&m_overlays, &PictureOverlays::pointsChanged, this, &LargeImageView::followFocus);
 }
 
 int LargeImageView::decodeCap() const
@@ -70,6 +71,7 @@ void LargeImageView::setSource(const Path &file, const std::optional<Path> &pref
     // Never one cell's picture under another's name: the thumbnail (or the spinner) until the decode lands.
     m_error.clear();
     m_zoomError.clear();
+    m_overlays.setSource(target, placeholder.isNull() ? 0.0 : double(placeholder.width()) / placeholder.height());
     showImage(placeholder, true);
     request();
 }
@@ -143,6 +145,7 @@ void LargeImageView::showImage(QImage image, bool placeholder, const QImage &fit
         m_spinner.start();
     else
         m_spinner.stop();
+    m_overlays.setPicture(m_image, m_placeholder);
     clampCentre();
     update();
     Q_EMIT imageChanged();
@@ -179,7 +182,25 @@ double LargeImageView::fitZoom() const
 
 void LargeImageView::toggleZoom(std::optional<QPointF> at)
 {
+    m_followFocus = !isZoomed() && !at;
+    if (m_followFocus) {
+        const auto spot = FocusPoints::zoomTarget(m_overlays.points());
+        m_centre = spot ? QPointF(spot->first, spot->second) : QPointF(0.5, 0.5);
+    }
     setZoom(isZoomed() ? 0.0 : 1.0, at);
+    Q_EMIT viewMoved();
+}
+
+void LargeImageView::followFocus()
+{
+    if (!m_followFocus || !isZoomed())
+        return;
+    const auto spot = FocusPoints::zoomTarget(m_overlays.points());
+    if (!spot)
+        return;
+    m_centre = QPointF(spot->first, spot->second);
+    clampCentre();
+    update();
     Q_EMIT viewMoved();
 }
 
@@ -259,6 +280,7 @@ void LargeImageView::pan(QPointF by)
     if (!isZoomed() || fullSize().isEmpty())
         return;
     const double scale = m_zoom / devicePixelRatioF();
+    m_followFocus = false; // the user's own spot from now on
     m_centre -= QPointF(by.x() / (fullSize().width() * scale), by.y() / (fullSize().height() * scale));
     clampCentre();
     update();
@@ -404,6 +426,9 @@ void LargeImageView::paintEvent(QPaintEvent *)
                             target.width() / scale, target.height() / scale);
         p.setRenderHint(QPainter::SmoothPixmapTransform, m_zoom < 1.0);
         p.drawImage(target, m_image, source);
+        // The aids over the part in view; the image here is the full picture, so its pixels are the source's.
+        m_overlays.setArea(source.toAlignedRect());
+        m_overlays.paint(p, QRectF(topLeft, shown), QRectF(rect()));
         // The zoom drawn: device pixels per pixel of the decoded picture, which at 100 % is the whole file.
         paintNotice(p, QString::number(m_zoom * 100, 'g', 4) + QStringLiteral(" %"), Qt::AlignLeft | Qt::AlignBottom);
         return;
@@ -418,6 +443,8 @@ void LargeImageView::paintEvent(QPaintEvent *)
         m_scaled.setDevicePixelRatio(dpr);
     }
     p.drawPixmap(target.topLeft(), m_scaled);
+    m_overlays.setArea(QRect());
+    m_overlays.paint(p, target, QRectF(rect()));
     if (isZoomed())
         drawSpinner(QRectF(rect()).center(), 1.0); // the full picture for 100 % is on its way
     if (!m_zoomError.isEmpty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/picture_overlays.h"
 #include "ui/preview_loader.h"
 
 #include <QImage>
@@ -65,7 +66,9 @@ public:
     // Zoom, in device pixels per image pixel of the full picture; 0 means fitted.
     double zoom() const { return m_zoom; }
     bool isZoomed() const { return m_zoom > 0; }
-    // Z and a double-click: fitted <-> 100 %, centred on the point given (view coordinates) or the middle.
+    // Z and a double-click: fitted <-> 100 %, centred on the point given (view coordinates), or else on where
+    // the camera focused (FocusPoints::zoomTarget), or else the middle. After Z the spot follows each new
+    // source's own focus point, until the user pans or picks a spot.
     void toggleZoom(std::optional<QPointF> at = std::nullopt);
     // Ctrl+= / Ctrl+- and Ctrl+wheel: one step in or out (x2 / x0.5), back to fitted below the fitted size.
     void zoomBy(int steps, std::optional<QPointF> at = std::nullopt);
@@ -73,6 +76,8 @@ public:
     void pan(QPointF by);
     // The point of the picture at the middle of the view, 0…1 on each axis.
     QPointF centre() const { return m_centre; }
+    // The aids drawn over the picture (focus points, peaking, clipping, histogram) and their toggles.
+    PictureOverlays &overlays() { return m_overlays; }
     // Another view's zoom and spot, taken as they are (the compare view keeps its two panes together).
     void followView(double zoom, QPointF centre);
 
@@ -107,6 +112,8 @@ private:
     double fitZoom() const;
     void setZoom(double zoom, std::optional<QPointF> at);
     void clampCentre();
+    // Z's spot, once the source's points are known.
+    void followFocus();
 
     QPointer<PreviewLoader> m_loader;
     int m_viewer = 0; // this view's number among the loader's viewers
@@ -122,6 +129,8 @@ private:
     double m_zoom = 0;
     QPointF m_centre{0.5, 0.5};
     std::optional<QPointF> m_dragFrom;
+    bool m_followFocus = false;
+    PictureOverlays m_overlays{*this};
     QTimer m_spinner;
     int m_spinnerAngle = 0;
 };

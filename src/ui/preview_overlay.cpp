@@ -4,6 +4,7 @@
 
 #include "ui/info_panel.h"
 #include "ui/large_image_view.h"
+#include "ui/overlay_toggles.h"
 #include "ui/theme.h"
 #include "ui/thumbnail_cache.h"
 #include "ui/video_player_view.h"
@@ -106,6 +107,7 @@ void PreviewOverlay::showPreview()
         delete std::exchange(m_video, nullptr);
         if (!m_image) {
             m_image = new LargeImageView(m_loader, this);
+            m_image->overlays().setToggles(m_toggles);
             m_image->show();
         }
         std::optional<std::filesystem::path> prefer;
@@ -215,10 +217,17 @@ void PreviewOverlay::placeChildren()
         m_image->setMessageClearOf(m_infoWanted ? m_info->geometry().translated(-m_image->pos()) : QRect());
 }
 
+void PreviewOverlay::setOverlayToggles(OverlayToggles *toggles)
+{
+    m_toggles = toggles;
+    if (m_image)
+        m_image->overlays().setToggles(toggles);
+}
+
 void PreviewOverlay::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
-    p.fillRect(rect(), Theme::shade(0.96));
+    p.fillRect(rect(), Theme::stage());
 }
 
 } // namespace vorlane

@@ -3,6 +3,7 @@
 #include "model/app_model.h"
 #include "ui/preview_loader.h"
 
+#include <QPointer>
 #include <QWidget>
 
 class QLabel;
@@ -11,6 +12,7 @@ namespace vorlane {
 
 class InfoPanel;
 class LargeImageView;
+class OverlayToggles;
 class ThumbnailCache;
 class VideoPlayerView;
 
@@ -31,6 +33,9 @@ public:
     // The media view now shown, or null.
     LargeImageView *imageView() const { return m_image; }
     PreviewLoader &loader() { return m_loader; }
+    // The aids drawn over the picture (focus points, peaking, clipping, histogram).
+    void setOverlayToggles(OverlayToggles *toggles);
+    OverlayToggles *overlayToggles() const { return m_toggles; }
     VideoPlayerView *videoView() const { return m_video; }
     QLabel *nameLabel() const { return m_name; }
     QWidget *markLabel() const { return m_mark; }
@@ -64,6 +69,7 @@ private:
     std::optional<int> m_lastIndex;
     int m_direction = 1; // of the last step: the neighbours ahead are decoded first
     LargeImageView *m_image = nullptr;
+    QPointer<OverlayToggles> m_toggles;
     VideoPlayerView *m_video = nullptr;
     QWidget *m_topLine = nullptr;
     QLabel *m_name = nullptr;

@@ -51,6 +51,7 @@ QColor text(Tone tone, const QPalette &palette)
 QColor onDark(Tone tone) { return withAlpha(Qt::white, tone == Tone::Primary ? 0.85 : strength(tone) + 0.1); }
 
 QColor shade(double opacity) { return withAlpha(Qt::black, opacity); }
+QColor stage() { return QColor(40, 40, 40); }
 
 QColor queued() { return QColor(142, 142, 147); }
 QColor running() { return QColor(10, 122, 255); }

@@ -24,8 +24,11 @@ enum class Tone { Primary, Secondary, Tertiary, Quaternary, Faint };
 QColor text(Tone tone, const QPalette &palette);
 // The same strengths of white, on the preview's dark backdrop.
 QColor onDark(Tone tone);
-// Black at an opacity: capsules over pictures, the preview's backdrop, shadows.
+// Black at an opacity: capsules over pictures, shadows.
 QColor shade(double opacity);
+// The preview's and compare's backdrop: an opaque neutral grey in every theme, so that nothing behind it
+// shows through and a picture's exposure is judged against the same ground.
+QColor stage();
 
 // The states a cell's copy shows: waiting, running, done, failed (the orange also marks the progress bar
 // when a copy failed).
