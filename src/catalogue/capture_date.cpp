@@ -2,6 +2,7 @@
 
 #include "catalogue/clip_date.h"
 #include "catalogue/exiv2_runtime.h"
+#include "catalogue/sidecar.h"
 
 #include <QTimeZone>
 
@@ -55,11 +56,32 @@ int subSecondMs(const Exiv2::ExifData &exif, const char *key)
 
 // Reads the date tags from an already opened image; NotRead when the metadata could not be parsed. The date
 // keeps the camera's sub-second time, so that the frames of a burst are told apart and kept in order.
-Found readDate(Exiv2Compat::ImagePtr image, std::optional<QDateTime> &date)
+// The rest of what a still's metadata says, from the same read.
+void readFacts(const Exiv2::Image &image, StillFacts &facts)
+{
+    const Exiv2::ExifData &exif = image.exifData();
+    const auto text = [&](const char *key) {
+        return QString::fromStdString(exifString(exif, key).value_or(std::string())).trimmed();
+    };
+    facts.camera = cameraName(text("Exif.Image.Make"), text("Exif.Image.Model"));
+    facts.lens = text("Exif.Photo.LensModel");
+    facts.decision = Sidecars::decisionIn(image.xmpData());
+    if (!facts.decision) {
+        if (const auto it = exif.findKey(Exiv2::ExifKey("Exif.Image.Rating")); it != exif.end() && it->count() > 0) {
+            const int64_t stars = Exiv2Compat::toInteger(*it);
+            if (stars >= 1 && stars <= 5)
+                facts.decision = Decision{int(stars), ColourLabel::None};
+        }
+    }
+}
+
+Found readDate(Exiv2Compat::ImagePtr image, std::optional<QDateTime> &date, StillFacts *facts)
 {
     if (!image.get())
         return Found::NotRead;
     image->readMetadata();
+    if (facts)
+        readFacts(*image, *facts);
     const Exiv2::ExifData &exif = image->exifData();
     const char *subSecond = "Exif.Photo.SubSecTimeOriginal";
     auto text = exifString(exif, "Exif.Photo.DateTimeOriginal");
@@ -99,7 +121,7 @@ std::string_view readHead(const std::filesystem::path &path, bool *whole)
     return std::string_view(buffer.data(), got);
 }
 
-std::optional<QDateTime> exifDate(const std::filesystem::path &path)
+std::optional<QDateTime> exifDate(const std::filesystem::path &path, StillFacts *facts)
 {
     // Parse the file's head from memory first: one read instead of the library's several opens and seeks.
     // Only when that finds no date tag (metadata further in, as in some RAW and HEIF files) is the whole
@@ -110,7 +132,7 @@ std::optional<QDateTime> exifDate(const std::filesystem::path &path)
         return std::nullopt;
     std::optional<QDateTime> date;
     try {
-        const auto found = readDate(Exiv2Runtime::openStill(head), date);
+        const auto found = readDate(Exiv2Runtime::openStill(head), date, facts);
         if (found == Found::NotRead)
             return std::nullopt; // not a still picture by its content: no EXIF, whatever the name says
         if (found == Found::Date || whole)
@@ -120,7 +142,7 @@ std::optional<QDateTime> exifDate(const std::filesystem::path &path)
             return std::nullopt; // truncated or garbage metadata: fall through to the file system
     }
     try {
-        readDate(Exiv2Runtime::openStill(path), date);
+        readDate(Exiv2Runtime::openStill(path), date, facts);
     } catch (...) {
         return std::nullopt;
     }
@@ -166,10 +188,18 @@ void pinLocalTimeZone()
     tzset();
 }
 
-std::optional<QDateTime> recordedDate(const std::filesystem::path &path, DatedAs kind)
+QString cameraName(const QString &make, const QString &model)
+{
+    const QString makeWord = make.section(u' ', 0, 0, QString::SectionSkipEmpty);
+    const bool repeated = !make.isEmpty()
+        && (model.startsWith(make, Qt::CaseInsensitive) || model.startsWith(makeWord, Qt::CaseInsensitive));
+    return repeated ? model : (make + u' ' + model).trimmed();
+}
+
+std::optional<QDateTime> recordedDate(const std::filesystem::path &path, DatedAs kind, StillFacts *facts)
 {
     if (kind == DatedAs::Image)
-        return exifDate(path);
+        return exifDate(path, facts);
     if (kind == DatedAs::Video)
         return clipRecordingTime(path);
     return std::nullopt;

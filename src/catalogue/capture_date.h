@@ -1,5 +1,7 @@
 #pragma once
 
+#include "catalogue/decision.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -26,9 +28,24 @@ std::optional<QDateTime> parseExifDate(const QString &text);
 enum class DatedAs { Image, Video, FileOnly };
 QDateTime captureDate(const std::filesystem::path &path, DatedAs kind);
 
+// What the same read of a still's metadata also gives: its camera (make said once), its lens, and the decision
+// the photo itself records (its XMP rating and label, else the EXIF Rating a camera writes).
+struct StillFacts
+{
+    QString camera;
+    QString lens;
+    std::optional<Decision> decision;
+    bool operator==(const StillFacts &) const = default;
+};
+
 // The camera's part of the rule alone: the EXIF date of a still, the container's date of a clip; nullopt
-// when the file carries none (a file's own times say when it was copied, not when it was shot).
-std::optional<QDateTime> recordedDate(const std::filesystem::path &path, DatedAs kind);
+// when the file carries none (a file's own times say when it was copied, not when it was shot). For a
+// still, facts (when given) receive the rest of what its metadata says.
+std::optional<QDateTime> recordedDate(const std::filesystem::path &path, DatedAs kind, StillFacts *facts = nullptr);
+
+// A camera's name from its make and model, the make said once: most cameras repeat it, or its first word, in
+// the model ("Canon" + "Canon EOS 7D", "NIKON CORPORATION" + "NIKON D7100").
+QString cameraName(const QString &make, const QString &model);
 
 // File-system part of the rule alone (birth time, modification time, distant past).
 QDateTime fileSystemDate(const std::filesystem::path &path);

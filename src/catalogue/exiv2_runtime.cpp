@@ -12,7 +12,16 @@ void ensureStarted()
     static std::once_flag once;
     std::call_once(once, [] {
         Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-        Exiv2::XmpParser::initialize();
+        // Parsing a packet registers the namespaces it names in the toolkit's one table: serialised.
+        static std::recursive_mutex namespaces;
+        Exiv2::XmpParser::initialize(
+            [](void *lock, bool on) {
+                auto *m = static_cast<std::recursive_mutex *>(lock);
+                on ? m->lock() : m->unlock();
+            },
+            &namespaces);
+        // darktable's colour labels are written beside the ones every other editor reads.
+        Exiv2::XmpProperties::registerNs("http://darktable.sf.net/", "darktable");
         Exiv2Compat::enableBmff();
     });
 }

@@ -26,7 +26,8 @@ MediaItem::MediaItem(std::filesystem::path path_, Kind kind_, bool isRaw_)
     , isRaw(isRaw_)
     , stemKey(stemOf(path))
 {
-    const std::optional<QDateTime> recorded = recordedDate(path, kind == Kind::Image ? DatedAs::Image : DatedAs::Video);
+    const std::optional<QDateTime> recorded
+        = recordedDate(path, kind == Kind::Image ? DatedAs::Image : DatedAs::Video, kind == Kind::Image ? &facts : nullptr);
     dateRecorded = recorded.has_value();
     dateTaken = recorded ? *recorded : fileSystemDate(path);
 }

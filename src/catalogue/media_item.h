@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/capture_date.h"
 #include "catalogue/media_classifier.h"
 #include "core/file_key.h"
 
@@ -33,6 +34,8 @@ struct MediaItem
     // is another picture, so caches of pictures key on them.
     int64_t bytes = 0;
     int64_t modifiedNs = 0;
+    // A still's camera and lens, and the rating and label it records itself (empty for a clip).
+    StillFacts facts;
 
     // The key caches of pictures know this file by, as it was listed.
     FileKey key() const { return FileKey{path, bytes, modifiedNs}; }

@@ -1,4 +1,5 @@
 #include "catalogue/capture_date.h"
+#include "cli/rate_command.h"
 #include "cli/scan_command.h"
 
 #include <QCoreApplication>
@@ -18,11 +19,13 @@ constexpr const char *kUsage
       "       vorlane-cli groups DIR [--sort name|date]\n"
       "       vorlane-cli copy [--jobs N] [--force] PATH...\n"
       "       vorlane-cli info FILE...\n"
+      "       vorlane-cli rate [--stars 0-5] [--label red|yellow|green|blue|purple|none] PATH...\n"
       "\n"
       "  scan     list DIR's cells as JSON: their files, copy paths and whether each copy is made\n"
       "  groups   list DIR's bursts as JSON, with the sharpest frame of each\n"
       "  copy     make the small copies of PATHs (files or folders) as marking does\n"
       "  info     print each FILE's size, focus points and histogram as JSON\n"
+      "  rate     set the star rating and colour label of each PATH's cell in XMP sidecars\n"
       "  -h, --help      show this help and exit\n"
       "  -V, --version   show the version and exit\n";
 
@@ -70,6 +73,8 @@ int main(int argc, char **argv)
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "scan")
         return vorlane::cli::runScan(args);
+    if (command == "rate")
+        return vorlane::cli::runRate(args);
     std::fprintf(stderr, "vorlane-cli: unknown command '%s'\n%s", command.c_str(), kUsage);
     return 2;
 }

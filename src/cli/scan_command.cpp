@@ -6,6 +6,7 @@
 #include "catalogue/capture_date.h"
 #include "catalogue/directory_scanner.h"
 #include "catalogue/pairing_service.h"
+#include "catalogue/sidecar.h"
 #include "cli/folder_argument.h"
 #include "cli/printable_path.h"
 
@@ -80,6 +81,14 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
         {u"copyOfAnotherFile"_s, copyOfAnother},
         {u"copyState"_s, copyState},
     };
+    std::vector<std::filesystem::path> files;
+    for (const MediaItem &item : pair.allOriginals())
+        files.push_back(item.path);
+    const Sidecars::Reading decision = Sidecars::readCell(files, pair.picturedItem().facts.decision);
+    cell.insert(u"rating"_s, decision.decision ? decision.decision->rating : 0);
+    cell.insert(u"label"_s, decision.decision ? labelName(decision.decision->label).toLower() : QString());
+    if (!decision.problem.isEmpty())
+        cell.insert(u"sidecarProblem"_s, decision.problem);
     return cell;
 }
 

@@ -42,12 +42,7 @@ void readPhoto(const std::filesystem::path &file, ShootingInfo &info)
             info.captured = parseExifDate(date);
         const QString make = textTag(exif, "Exif.Image.Make");
         const QString model = textTag(exif, "Exif.Image.Model");
-        // Most cameras repeat the make, or its first word, in the model ("Canon" + "Canon EOS 7D",
-        // "NIKON CORPORATION" + "NIKON D7100"): the make is then said once.
-        const QString makeWord = make.section(u' ', 0, 0, QString::SectionSkipEmpty);
-        const bool repeated = !make.isEmpty()
-            && (model.startsWith(make, Qt::CaseInsensitive) || model.startsWith(makeWord, Qt::CaseInsensitive));
-        info.camera = repeated ? model : (make + u' ' + model).trimmed();
+        info.camera = cameraName(make, model);
         info.lens = textTag(exif, "Exif.Photo.LensModel");
         info.exposureSeconds = rationalTag(exif, "Exif.Photo.ExposureTime");
         info.fNumber = rationalTag(exif, "Exif.Photo.FNumber");
