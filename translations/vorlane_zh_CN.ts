@@ -2,6 +2,29 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>vorlane</name>
+    <message>
+        <source>%1 is a link, not a sidecar</source>
+        <translation>%1 是链接，不是附属文件</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>无法读取 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 is not a regular file</source>
+        <translation>%1 不是普通文件</translation>
+    </message>
+    <message>
+        <source>%1 is too large for a sidecar</source>
+        <translation>%1 太大，不像附属文件</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+</context>
+<context>
     <name>vorlane::AppModel</name>
     <message>
         <source>This photo is not in a burst</source>
@@ -137,6 +160,13 @@
     </message>
 </context>
 <context>
+    <name>vorlane::Decisions</name>
+    <message>
+        <source>Rating and label not written: %1</source>
+        <translation>评分和标签未写入：%1</translation>
+    </message>
+</context>
+<context>
     <name>vorlane::DiscardConsent</name>
     <message>
         <source>Discard originals without a copy?</source>
@@ -258,6 +288,73 @@
     <message>
         <source>the discard was stopped</source>
         <translation>丢弃已停止</translation>
+    </message>
+    <message>
+        <source>%1 (a sidecar whose original went to the Trash): %2</source>
+        <translation>%1（原片已移入废纸篓的附属文件）：%2</translation>
+    </message>
+</context>
+<context>
+    <name>vorlane::FilterMenu</name>
+    <message>
+        <source>Any Rating</source>
+        <translation>任意星级</translation>
+    </message>
+    <message>
+        <source>At Least</source>
+        <translation>至少</translation>
+    </message>
+    <message>
+        <source>Any Label</source>
+        <translation>任意标签</translation>
+    </message>
+    <message>
+        <source>Red</source>
+        <translation>红色</translation>
+    </message>
+    <message>
+        <source>Yellow</source>
+        <translation>黄色</translation>
+    </message>
+    <message>
+        <source>Green</source>
+        <translation>绿色</translation>
+    </message>
+    <message>
+        <source>Blue</source>
+        <translation>蓝色</translation>
+    </message>
+    <message>
+        <source>Purple</source>
+        <translation>紫色</translation>
+    </message>
+    <message>
+        <source>No Label</source>
+        <translation>无标签</translation>
+    </message>
+    <message>
+        <source>Colour Label</source>
+        <translation>颜色标签</translation>
+    </message>
+    <message>
+        <source>Camera</source>
+        <translation>相机</translation>
+    </message>
+    <message>
+        <source>Any Camera</source>
+        <translation>任意相机</translation>
+    </message>
+    <message>
+        <source>Lens</source>
+        <translation>镜头</translation>
+    </message>
+    <message>
+        <source>Any Lens</source>
+        <translation>任意镜头</translation>
+    </message>
+    <message>
+        <source>Clear Filters</source>
+        <translation>清除筛选</translation>
     </message>
 </context>
 <context>
@@ -448,6 +545,14 @@
     <message>
         <source>Collapse &amp;Bursts (G)</source>
         <translation>连拍折叠 (G)(&amp;B)</translation>
+    </message>
+    <message>
+        <source>&amp;Undo Rating</source>
+        <translation>撤销评分(&amp;U)</translation>
+    </message>
+    <message>
+        <source>&amp;Filter</source>
+        <translation>筛选(&amp;F)</translation>
     </message>
 </context>
 <context>
@@ -685,6 +790,33 @@
     </message>
 </context>
 <context>
+    <name>vorlane::Sidecars</name>
+    <message>
+        <source>not valid XMP</source>
+        <translation>不是有效的 XMP</translation>
+    </message>
+    <message>
+        <source>%1 is %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>%1 is not valid XMP; it was left as it is</source>
+        <translation>%1 不是有效的 XMP，已保持原样</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: the XMP could not be made</source>
+        <translation>无法写入 %1：无法生成 XMP</translation>
+    </message>
+    <message>
+        <source>%1 cannot be written: %2</source>
+        <translation>无法写入 %1：%2</translation>
+    </message>
+    <message>
+        <source>%1 kept changing while it was written; try again</source>
+        <translation>%1 在写入时不断被修改，请重试</translation>
+    </message>
+</context>
+<context>
     <name>vorlane::StartScreen</name>
     <message>
         <source>Vorlane photo culling</source>
@@ -769,6 +901,10 @@
         <source>Every original is read and checked against its copy before it moves; click to stop</source>
         <translation>每张原片移走前都会完整读取并与副本核对；点击可停止</translation>
     </message>
+    <message>
+        <source>Filter by rating, label, camera or lens</source>
+        <translation>按星级、标签、相机或镜头筛选</translation>
+    </message>
 </context>
 <context>
     <name>vorlane::TrashService</name>
@@ -828,6 +964,10 @@
     <message>
         <source>%1 is marked again</source>
         <translation>%1 已重新标记</translation>
+    </message>
+    <message>
+        <source>Undid the rating and label of %1</source>
+        <translation>已撤销 %1 的评分和标签</translation>
     </message>
 </context>
 <context>

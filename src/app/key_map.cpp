@@ -195,6 +195,10 @@ const QList<KeyMap::Row> &KeyMap::rows()
         {"K", {Qt::Key_K}, M::NoCommand, grid | preview, H::Once, &KeyMap::keep},
         {"Return, keypad Enter", {Qt::Key_Return, Qt::Key_Enter}, M::Any, grid | preview, H::Once, &KeyMap::open},
         {"G", {Qt::Key_G}, M::NoCommand, grid, H::Once, &KeyMap::collapseBursts},
+        {"1 2 3 4 5, 0", {Qt::Key_1, Qt::Key_2, Qt::Key_3, Qt::Key_4, Qt::Key_5, Qt::Key_0}, M::NoCommand,
+         grid | preview | compare, H::Once, &KeyMap::rate},
+        {"6 7 8 9", {Qt::Key_6, Qt::Key_7, Qt::Key_8, Qt::Key_9}, M::NoCommand, grid | preview | compare, H::Once,
+         &KeyMap::label},
         {"Backspace, Alt+↑", {Qt::Key_Backspace}, M::Plain, grid | preview, H::Once, &KeyMap::goUp},
     };
     return table;
@@ -388,6 +392,29 @@ bool KeyMap::open(const Press &press)
         press.model.openSelectedFolder();
     else if (!press.model.expandSelectedBurst())
         press.model.cursor().openPreview();
+    return true;
+}
+
+// In compare the candidate is rated; in the preview the previewed cell; in the grid the selection.
+std::optional<QUuid> KeyMap::ratedCell(const Press &press)
+{
+    if (press.place == Place::Compare)
+        return press.model.cursor().compareCandidate();
+    return press.place == Place::Preview ? press.model.cursor().previewedPairId() : press.model.cursor().selectedPairId();
+}
+
+bool KeyMap::rate(const Press &press)
+{
+    if (const auto cell = ratedCell(press))
+        press.model.rateCurrent(press.key - Qt::Key_0, false, cell);
+    return true;
+}
+
+bool KeyMap::label(const Press &press)
+{
+    static constexpr ColourLabel kLabels[] = {ColourLabel::Red, ColourLabel::Yellow, ColourLabel::Green, ColourLabel::Blue};
+    if (const auto cell = ratedCell(press))
+        press.model.labelCurrent(kLabels[press.key - Qt::Key_6], false, cell);
     return true;
 }
 

@@ -129,6 +129,9 @@ private:
     bool keepReference(const Press &press);
     bool compareZoom(const Press &press);
     bool compareInfo(const Press &press);
+    bool rate(const Press &press);
+    bool label(const Press &press);
+    static std::optional<QUuid> ratedCell(const Press &press);
     bool toggleOverlay(const Press &press);
     // One arrow's move in the grid, the preview or the compare view.
     void arrowStep(int key);

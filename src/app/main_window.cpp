@@ -6,6 +6,7 @@
 #include "app/toast.h"
 #include "ui/browser_grid.h"
 #include "ui/compare_view.h"
+#include "ui/filter_menu.h"
 #include "ui/overlay_toggles.h"
 #include "ui/preview_overlay.h"
 #include "ui/theme.h"
@@ -183,6 +184,9 @@ void MainWindow::buildMenu()
         case AppModel::Undoable::KeepBest:
             m_undoAction->setText(tr("&Undo Keep This One"));
             break;
+        case AppModel::Undoable::Rating:
+            m_undoAction->setText(tr("&Undo Rating"));
+            break;
         }
         m_undoAction->setEnabled(!m_model.discard().isTrashing());
     });
@@ -213,6 +217,7 @@ void MainWindow::buildMenu()
     collapse->setCheckable(true);
     connect(collapse, &QAction::triggered, this, [this](bool on) { m_model.setBurstsCollapsed(on); });
     connect(&m_model, &AppModel::shownChanged, collapse, [this, collapse] { collapse->setChecked(m_model.burstsCollapsed()); });
+    FilterMenu::attach(view->addMenu(tr("&Filter")), m_model);
     connect(view->addAction(tr("&Next Unmarked (N)")), &QAction::triggered, this, [this] { m_model.moveToUnmarked(1); });
     connect(view->addAction(tr("&Previous Unmarked (Shift+N)")), &QAction::triggered, this,
             [this] { m_model.moveToUnmarked(-1); });

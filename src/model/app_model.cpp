@@ -8,13 +8,15 @@ AppModel::AppModel(QObject *parent, MachineInputs machine, CopyMarks::CopyFuncti
     , m_marks(std::make_unique<CopyMarks>(m_listing, std::move(machine), std::move(copy)))
     , m_discard(std::make_unique<DiscardRun>(m_listing, *m_marks, m_cursor))
     , m_bursts(std::make_unique<BurstGroups>(m_listing, std::move(analyse)))
-    , m_undo(std::make_unique<UndoStack>(*m_marks, *m_discard))
-    , m_shown(std::make_unique<ViewFilter>(m_listing, *m_marks, m_settings, *m_bursts, m_cursor))
+    , m_decisions(std::make_unique<Decisions>(m_listing))
+    , m_undo(std::make_unique<UndoStack>(*m_marks, *m_discard, *m_decisions))
+    , m_shown(std::make_unique<ViewFilter>(m_listing, *m_marks, m_settings, *m_bursts, *m_decisions, m_cursor))
 {
     m_cursor.setBurstOf([this](const QUuid &id) { return m_bursts ? m_bursts->membersOf(id) : QList<QUuid>(); });
     connect(m_undo.get(), &UndoStack::changed, this, &AppModel::undoableChanged);
     connect(m_undo.get(), &UndoStack::notice, this, &AppModel::notice);
     connect(m_marks.get(), &CopyMarks::notice, this, &AppModel::notice);
+    connect(m_decisions.get(), &Decisions::notice, this, &AppModel::notice);
     connect(m_shown.get(), &ViewFilter::changed, this, &AppModel::shownChanged);
     connect(&m_listing, &FolderListing::listed, this, &AppModel::applyListing);
     connect(&m_listing, &FolderListing::loadingChanged, this, [this] {
@@ -31,6 +33,7 @@ AppModel::~AppModel()
 {
     m_shown.reset();
     m_undo.reset();
+    m_decisions.reset();
     m_bursts.reset();
     m_discard.reset();
     m_marks.reset();
@@ -82,6 +85,22 @@ void AppModel::markCurrentAndAdvance(bool inPreview)
             m_cursor.step(1);
     }
     m_marks->toggle(*id);
+}
+
+void AppModel::rateCurrent(int stars, bool inPreview, const std::optional<QUuid> &cell)
+{
+    const std::optional<QUuid> id = cell ? cell : inPreview ? m_cursor.previewedPairId() : m_cursor.selectedPairId();
+    if (const auto pair = id ? m_listing.pair(*id) : std::nullopt)
+        m_decisions->change(*pair, {stars, std::nullopt});
+}
+
+void AppModel::labelCurrent(ColourLabel label, bool inPreview, const std::optional<QUuid> &cell)
+{
+    const std::optional<QUuid> id = cell ? cell : inPreview ? m_cursor.previewedPairId() : m_cursor.selectedPairId();
+    if (const auto pair = id ? m_listing.pair(*id) : std::nullopt) {
+        const bool same = m_decisions->of(*id).label == label;
+        m_decisions->change(*pair, {std::nullopt, same ? ColourLabel::None : label});
+    }
 }
 
 void AppModel::moveToUnmarked(int by)

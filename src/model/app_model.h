@@ -2,6 +2,7 @@
 
 #include "model/burst_groups.h"
 #include "model/copy_marks.h"
+#include "model/decisions.h"
 #include "model/discard_run.h"
 #include "model/folder_listing.h"
 #include "model/grid_cursor.h"
@@ -17,7 +18,7 @@
 
 namespace vorlane {
 
-// The application's state, as eight objects with their own signals, and the few operations that span
+// The application's state, as nine objects with their own signals, and the few operations that span
 // them, which the keys and the menu call:
 // - listing(): the folder shown, its cells and size figures (FolderListing);
 // - cursor(): the selection, the preview and the column count (GridCursor);
@@ -26,6 +27,7 @@ namespace vorlane {
 // - bursts(): the similar-shot groups of the listing, their scores and best frames (BurstGroups);
 // - settings(): how the grid shows its cells (ViewSettings);
 // - shownPairs(): the cells the chosen folder view shows, handed to the cursor (ViewFilter);
+// - decisions(): the cells' ratings and colour labels, in XMP sidecars (Decisions);
 // - undoStack(): what Ctrl+Z takes back (UndoStack).
 // Views observe the objects they show and call operations; everything lives on the main thread.
 class AppModel final : public QObject
@@ -50,6 +52,8 @@ public:
     const DiscardRun &discard() const { return *m_discard; }
     BurstGroups &bursts() { return *m_bursts; }
     const BurstGroups &bursts() const { return *m_bursts; }
+    Decisions &decisions() { return *m_decisions; }
+    const Decisions &decisions() const { return *m_decisions; }
     UndoStack &undoStack() { return *m_undo; }
     const UndoStack &undoStack() const { return *m_undo; }
     ViewSettings &settings() { return m_settings; }
@@ -67,6 +71,10 @@ public:
     // the candidate walks its frames.
     void openCompare();
     QList<QUuid> framesShownAs(const QUuid &cell) const { return m_shown->framesOf(cell); }
+    // The decision filters over the folder view: at least N stars, a colour label, a camera, a lens; for the
+    // session only.
+    const ViewFilter::Criteria &filter() const { return m_shown->criteria(); }
+    void setFilter(const ViewFilter::Criteria &criteria) { m_shown->setCriteria(criteria); }
 
     void openRoot(const Path &path, const std::optional<Path> &select = std::nullopt);
     void navigate(const Path &path, const std::optional<Path> &select = std::nullopt);
@@ -96,7 +104,12 @@ public:
     // in: the current cell is the grid's selection, the previewed cell, or the one given (the compare view).
     void keepBest(bool inPreview, const std::optional<QUuid> &cell = std::nullopt);
 
-    // Ctrl+Z: the newest discard or keep-the-best batch is taken back (UndoStack).
+    // 1-5 and 0: the current cell's star rating (0 clears it); 6-9: its colour label, red, yellow, green or
+    // blue, the label it has already clearing it. The current cell is the one given (the compare view's
+    // candidate), else the previewed cell, else the grid's selection; folders have none.
+    void rateCurrent(int stars, bool inPreview, const std::optional<QUuid> &cell = std::nullopt);
+    void labelCurrent(ColourLabel label, bool inPreview, const std::optional<QUuid> &cell = std::nullopt);
+    // Ctrl+Z: the newest discard, keep-the-best batch or rating is taken back (UndoStack).
     using Undoable = UndoStack::Kind;
     Undoable undoable() const { return m_undo->top(); }
     void undo() { m_undo->undo(); }
@@ -119,6 +132,7 @@ private:
     std::unique_ptr<CopyMarks> m_marks;
     std::unique_ptr<DiscardRun> m_discard;
     std::unique_ptr<BurstGroups> m_bursts;
+    std::unique_ptr<Decisions> m_decisions;
     std::unique_ptr<UndoStack> m_undo;
     std::unique_ptr<ViewFilter> m_shown;
     ConsentFunction m_consent;

@@ -1,7 +1,7 @@
 #include "model/discard_run.h"
 
 #include "catalogue/copy_provenance.h"
-
+#include "catalogue/sidecar.h"
 #include "model/copy_marks.h"
 #include "model/folder_listing.h"
 #include "model/grid_cursor.h"
@@ -139,7 +139,7 @@ QString DiscardRun::skippedText(int unfinished, int failedCopies)
 DiscardRun::Outcome DiscardRun::discardCell(const Target &target, const Refusals &why, const std::stop_token &token,
                                             const std::function<void(int64_t)> &onBytes)
 {
-    Outcome outcome{target.cellId, target.originals, {}, {}, 0};
+    Outcome outcome{target.cellId, target.originals, {}, {}, 0, {}, {}};
     const auto refuse = [&](const QString &reason) {
         for (const auto &original : target.originals)
             outcome.failed.append({original, reason});
@@ -175,7 +175,52 @@ DiscardRun::Outcome DiscardRun::discardCell(const Target &target, const Refusals
         outcome.movedBytes += moved.identity.size;
     outcome.moved = std::move(result.done);
     outcome.failed = std::move(result.failed);
+    // Each original moved takes its own NAME.EXT.xmp along; one that stayed keeps its own.
+    QList<std::filesystem::path> sidecars;
+    for (const TrashService::Trashed &moved : outcome.moved) {
+        if (const auto sidecar = Sidecars::ownSidecar(moved.original); isRegularFile(sidecar))
+            sidecars.append(sidecar);
+    }
+    moveSidecars(outcome, sidecars);
     return outcome;
+}
+
+bool DiscardRun::isRegularFile(const std::filesystem::path &path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ec));
+}
+
+void DiscardRun::moveSidecars(Outcome &outcome, const QList<std::filesystem::path> &sidecars)
+{
+    if (sidecars.isEmpty())
+        return;
+    TrashService::TrashResult result = TrashService::trash(sidecars);
+    outcome.sidecars += result.done;
+    outcome.sidecarsLeft += result.failed;
+}
+
+void DiscardRun::moveStemSidecars(QList<Outcome> &outcomes, const std::set<std::filesystem::path> &remainingStems)
+{
+    // A RAW's STEM.xmp goes only with the last cell of that stem: never while a cell that keeps it stays.
+    std::set<std::filesystem::path> kept = remainingStems;
+    for (const Outcome &outcome : outcomes) {
+        if (!outcome.failed.isEmpty())
+            for (const auto &original : outcome.originals)
+                kept.insert(Sidecars::stemSidecar(original));
+    }
+    for (Outcome &outcome : outcomes) {
+        if (!outcome.failed.isEmpty() || outcome.moved.isEmpty())
+            continue;
+        QList<std::filesystem::path> stems;
+        for (const auto &original : outcome.originals) {
+            const auto stem = Sidecars::stemSidecar(original);
+            if (!kept.contains(stem) && !stems.contains(stem) && isRegularFile(stem))
+                stems.append(stem);
+        }
+        moveSidecars(outcome, stems);
+        kept.insert(stems.begin(), stems.end()); // moved once
+    }
 }
 
 void DiscardRun::start(const QSet<QUuid> &consented)
@@ -192,6 +237,12 @@ void DiscardRun::start(const QSet<QUuid> &consented)
         return;
     }
     std::set<std::filesystem::path> originals;
+    std::set<std::filesystem::path> remainingStems;
+    for (const MediaPair &p : m_listing.pairs()) {
+        if (std::none_of(targets.cbegin(), targets.cend(), [&](const Target &t) { return t.cellId == p.id(); }))
+            for (const MediaItem &item : p.allOriginals())
+                remainingStems.insert(Sidecars::stemSidecar(item.path));
+    }
     m_toCheck = 0;
     for (const Target &target : targets) {
         originals.insert(target.originals.begin(), target.originals.end());
@@ -212,7 +263,7 @@ void DiscardRun::start(const QSet<QUuid> &consented)
     const Refusals why{tr("its copy no longer exists"),         tr("the copy belongs to another photo"),
                        tr("it changed since its copy failed"),  tr("it changed since its copy was made"),
                        tr("it cannot be read right now"),       tr("the discard was stopped")};
-    m_jobs.start(kRunKey, this, [self, targets = std::move(targets), why](const std::stop_token &token) {
+    m_jobs.start(kRunKey, this, [self, targets = std::move(targets), why, remainingStems](const std::stop_token &token) {
         // Progress goes to the window every few megabytes read.
         int64_t checked = 0;
         int64_t told = 0;
@@ -229,6 +280,7 @@ void DiscardRun::start(const QSet<QUuid> &consented)
         QList<Outcome> outcomes;
         for (const Target &target : targets)
             outcomes.append(discardCell(target, why, token, onBytes));
+        moveStemSidecars(outcomes, remainingStems);
         return outcomes;
     }, [skipped](DiscardRun &run, const QList<Outcome> &outcomes, bool) { run.apply(outcomes, skipped); });
 }
@@ -242,6 +294,9 @@ void DiscardRun::apply(const QList<Outcome> &outcomes, const QString &skipped)
     for (const Outcome &outcome : outcomes) {
         m_marks.unlock(outcome.originals);
         movedEntries += outcome.moved;
+        movedEntries += outcome.sidecars; // Ctrl+Z brings them back with their originals
+        for (const auto &[file, reason] : outcome.sidecarsLeft)
+            reasons << tr("%1 (a sidecar whose original went to the Trash): %2").arg(nameOf(file), reason);
         trashed += int(outcome.moved.size());
         failed += int(outcome.failed.size());
         for (const auto &[file, reason] : outcome.failed)

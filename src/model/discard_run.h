@@ -15,6 +15,7 @@
 #include <functional>
 #include <stop_token>
 #include <optional>
+#include <set>
 
 namespace vorlane {
 
@@ -104,11 +105,17 @@ private:
         QList<TrashService::Trashed> moved;
         QList<QPair<std::filesystem::path, QString>> failed; // with the reason each file stayed
         int64_t movedBytes = 0;
+        // The XMP sidecars that went with the originals moved, and those that could not follow them.
+        QList<TrashService::Trashed> sidecars;
+        QList<QPair<std::filesystem::path, QString>> sidecarsLeft;
     };
 
     QList<Target> targetsFor(const QSet<QUuid> &consented, int *unfinished, int *failedCopies) const;
     static QString skippedText(int unfinished, int failedCopies);
     // One cell on the run's thread: its copy checked against every byte of its originals, then the move.
+    static bool isRegularFile(const std::filesystem::path &path);
+    static void moveSidecars(Outcome &outcome, const QList<std::filesystem::path> &sidecars);
+    static void moveStemSidecars(QList<Outcome> &outcomes, const std::set<std::filesystem::path> &remainingStems);
     static Outcome discardCell(const Target &target, const Refusals &why, const std::stop_token &token,
                                const std::function<void(int64_t)> &onBytes);
     void apply(const QList<Outcome> &outcomes, const QString &skipped);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/decision.h"
 #include "catalogue/media_pair.h"
 #include "model/trash_service.h"
 
@@ -13,9 +14,11 @@ namespace vorlane {
 
 class CopyMarks;
 class DiscardRun;
+class Decisions;
 
-// What Ctrl+Z takes back, newest first: the discards (their originals come back from the Trash) and the
-// keep-this-one batches (their marks go, the kept frame's mark comes back), from whatever folder is shown.
+// What Ctrl+Z takes back, newest first: the discards (their originals come back from the Trash), the
+// keep-this-one batches (their marks go, the kept frame's mark comes back) and each rating or label set (the
+// sidecars get back the decision they had), from whatever folder is shown.
 // A single D is not on it: D is its own undo. The stack lives as long as the process; after a restart it is
 // empty, and an undo says where earlier discards are. Main thread.
 class UndoStack final : public QObject
@@ -34,11 +37,18 @@ public:
     {
         QList<TrashService::Trashed> moved;
     };
-    enum class Kind { Nothing, Discard, KeepBest };
+    // A rating or a label set: the decision it replaced goes back into the sidecars.
+    struct Rated
+    {
+        MediaPair cell;
+        Decision before;
+    };
+    using Entry = std::variant<Discard, KeepBatch, Rated>;
+    enum class Kind { Nothing, Discard, KeepBest, Rating };
 
-    UndoStack(CopyMarks &marks, DiscardRun &discard, QObject *parent = nullptr);
+    UndoStack(CopyMarks &marks, DiscardRun &discard, Decisions &decisions, QObject *parent = nullptr);
 
-    void push(std::variant<Discard, KeepBatch> entry);
+    void push(Entry entry);
     Kind top() const;
     int size() const { return int(m_entries.size()); }
     // Takes the newest entry back and says what it did; with none, says so.
@@ -51,7 +61,8 @@ Q_SIGNALS:
 private:
     CopyMarks &m_marks;
     DiscardRun &m_discard;
-    QList<std::variant<Discard, KeepBatch>> m_entries;
+    Decisions &m_decisions;
+    QList<Entry> m_entries;
     bool m_everUsed = false;
 };
 

@@ -2,6 +2,7 @@
 
 #include "model/burst_groups.h"
 #include "model/copy_marks.h"
+#include "model/decisions.h"
 #include "model/folder_listing.h"
 #include "model/grid_cursor.h"
 #include "model/view_settings.h"
@@ -11,14 +12,19 @@
 namespace vorlane {
 
 ViewFilter::ViewFilter(FolderListing &listing, const CopyMarks &marks, const ViewSettings &settings,
-                       const BurstGroups &bursts, GridCursor &cursor, QObject *parent)
+                       const BurstGroups &bursts, const Decisions &decisions, GridCursor &cursor, QObject *parent)
     : QObject(parent)
     , m_listing(listing)
     , m_marks(marks)
     , m_settings(settings)
     , m_bursts(bursts)
+    , m_decisions(decisions)
     , m_cursor(cursor)
 {
+    connect(&decisions, &Decisions::changed, this, [this] {
+        if (m_criteria.minStars > 0 || m_criteria.label)
+            update();
+    });
     connect(&bursts, &BurstGroups::changed, this, [this] {
         if (m_collapsed)
             update();
@@ -31,18 +37,38 @@ ViewFilter::ViewFilter(FolderListing &listing, const CopyMarks &marks, const Vie
     });
 }
 
-void ViewFilter::update()
+void ViewFilter::setCriteria(const Criteria &criteria)
+{
+    if (criteria == m_criteria)
+        return;
+    m_criteria = criteria;
+    update();
+}
+
+bool ViewFilter::passes(const MediaPair &pair) const
 {
     const ViewSettings::FolderView view = m_settings.folderView();
+    if (view != ViewSettings::FolderView::All
+        && m_marks.marked().contains(pair.id()) != (view == ViewSettings::FolderView::Marked))
+        return false;
+    if (m_criteria.isEmpty())
+        return true;
+    const Decision decision = m_decisions.of(pair.id());
+    if (m_criteria.minStars > 0 && decision.rating < m_criteria.minStars)
+        return false;
+    if (m_criteria.label && decision.label != *m_criteria.label)
+        return false;
+    const StillFacts &facts = pair.picturedItem().facts;
+    return (m_criteria.camera.isEmpty() || facts.camera == m_criteria.camera)
+        && (m_criteria.lens.isEmpty() || facts.lens == m_criteria.lens);
+}
+
+void ViewFilter::update()
+{
     QList<MediaPair> shown;
-    if (view == ViewSettings::FolderView::All) {
-        shown = m_listing.pairs();
-    } else {
-        const bool wantMarked = view == ViewSettings::FolderView::Marked;
-        for (const MediaPair &pair : m_listing.pairs()) {
-            if (m_marks.marked().contains(pair.id()) == wantMarked)
-                shown.append(pair);
-        }
+    for (const MediaPair &pair : m_listing.pairs()) {
+        if (passes(pair))
+            shown.append(pair);
     }
     const bool sameListing = m_generation == m_listing.generation();
     if (!sameListing)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/decision.h"
 #include "catalogue/media_pair.h"
 
 #include <QHash>
@@ -11,12 +12,13 @@ namespace vorlane {
 
 class BurstGroups;
 class CopyMarks;
+class Decisions;
 class FolderListing;
 class GridCursor;
 class ViewSettings;
 
-// The listing's pairs that the chosen folder view shows (all, the unmarked, the marked), in the listing's
-// order, kept in step with the listing, the marks, the settings and the bursts. Each change hands the cursor
+// The listing's pairs that the chosen folder view shows (all, the unmarked, the marked), narrowed by the
+// decision filters (at least so many stars, a colour label, a camera, a lens), in the listing's order, kept in step with the listing, the marks, the settings and the bursts. Each change hands the cursor
 // the items it walks: the folders, then the shown pairs. Main thread.
 //
 // With the bursts collapsed, the frames of a burst that the view shows are one cell: the burst's best frame
@@ -29,7 +31,21 @@ class ViewFilter final : public QObject
 
 public:
     ViewFilter(FolderListing &listing, const CopyMarks &marks, const ViewSettings &settings,
-               const BurstGroups &bursts, GridCursor &cursor, QObject *parent = nullptr);
+               const BurstGroups &bursts, const Decisions &decisions, GridCursor &cursor, QObject *parent = nullptr);
+
+    // What a shown cell must have besides the folder view's test; empty fields ask nothing.
+    struct Criteria
+    {
+        int minStars = 0;                 // 1-5: at least that many stars (a rejected photo has none)
+        std::optional<ColourLabel> label; // this label (None: cells without one)
+        QString camera;                   // this camera body, as the photos name it
+        QString lens;                     // this lens
+        bool isEmpty() const { return minStars == 0 && !label && camera.isEmpty() && lens.isEmpty(); }
+        bool operator==(const Criteria &) const = default;
+    };
+    const Criteria &criteria() const { return m_criteria; }
+    void setCriteria(const Criteria &criteria);
+    bool passes(const MediaPair &pair) const;
 
     const QList<MediaPair> &pairs() const { return m_shown; }
 
@@ -54,7 +70,9 @@ private:
     const CopyMarks &m_marks;
     const ViewSettings &m_settings;
     const BurstGroups &m_bursts;
+    const Decisions &m_decisions;
     GridCursor &m_cursor;
+    Criteria m_criteria;
     bool m_collapsed = false;
     QSet<QUuid> m_expanded;                // the frames of bursts shown whole
     QHash<QUuid, QList<QUuid>> m_framesOf; // a collapsed cell -> the frames it stands for

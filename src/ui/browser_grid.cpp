@@ -77,6 +77,7 @@ BrowserGrid::BrowserGrid(AppModel &model, ThumbnailCache &cache, QWidget *parent
             QTimer::singleShot(0, this, &BrowserGrid::updateColumns);
     });
     connect(&m_model.marks(), &CopyMarks::marksChanged, viewport(), qOverload<>(&QWidget::update));
+    connect(&m_model.decisions(), &Decisions::changed, viewport(), qOverload<>(&QWidget::update));
     // A listing, even of the same folder, retries the thumbnails that failed (a file still being written).
     connect(&m_model, &AppModel::listingApplied, this, [this] {
         m_cache.clearFailures();
@@ -319,6 +320,7 @@ CellPainter::MediaCell BrowserGrid::markState(const MediaPair &pair) const
         cell.jobStatus = *status;
     cell.copyOfAnother = m_model.marks().copyOfAnother().contains(pair.id());
     cell.copyUnknown = m_model.marks().unknown().contains(pair.id());
+    cell.decision = m_model.decisions().of(pair.id());
     cell.size = m_model.settings().thumbnailSize();
     cell.undecodable = m_model.marks().undecodable().contains(pair.id())
         || m_cache.isUndecodable(picturedFile(pair, m_model.settings().viewMode()));

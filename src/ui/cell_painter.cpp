@@ -356,6 +356,34 @@ void paintBurstBadges(QPainter &p, const QRectF &square, const MediaCell &cell)
 
 } // namespace
 
+// The stars and the label at the tile's bottom left, on a dark capsule so they read over any picture, their
+// size following the tile's within legible bounds.
+void paintDecision(QPainter &p, const QRectF &square, const Decision &decision)
+{
+    const double pt = std::clamp(square.width() / 16.0, 7.0, 11.0);
+    const QFont font = Theme::uiFont(pt, QFont::Bold);
+    const QFontMetricsF fm(font);
+    const QString stars = starsText(decision);
+    const QColor colour = labelColour(decision.label);
+    const double dot = colour.isValid() ? fm.height() * 0.7 : 0;
+    const double gap = colour.isValid() && !stars.isEmpty() ? 3 : 0;
+    const QSizeF size(dot + gap + fm.horizontalAdvance(stars) + 8, fm.height() + 2);
+    const QRectF capsule(square.left() + 4, square.bottom() - 4 - size.height(), size.width(), size.height());
+    p.save();
+    p.setPen(Qt::NoPen);
+    p.setBrush(Theme::shade(0.55));
+    p.drawRoundedRect(capsule, size.height() / 2, size.height() / 2);
+    if (colour.isValid()) {
+        p.setBrush(colour);
+        p.drawEllipse(QRectF(capsule.left() + 4, capsule.center().y() - dot / 2, dot, dot));
+    }
+    p.setFont(font);
+    p.setPen(decision.rating < 0 ? Theme::onDark(Theme::Tone::Primary) : QColor(255, 214, 10));
+    p.drawText(QRectF(capsule.left() + 4 + dot + gap, capsule.top(), fm.horizontalAdvance(stars) + 1, capsule.height()),
+               Qt::AlignLeft | Qt::AlignVCenter, stars);
+    p.restore();
+}
+
 void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
 {
     const double t = cell.size;
@@ -400,11 +428,43 @@ void paintMedia(QPainter &p, const QPointF &origin, const MediaCell &cell)
         paintBadge(p, rects[i], styleOf(badges[i]));
     if (cell.burst)
         paintBurstBadges(p, square, cell);
+    if (!cell.decision.isEmpty())
+        paintDecision(p, square, cell.decision);
     if (cell.showFilename) {
         p.setPen(palette.color(QPalette::PlaceholderText));
         paintLabel(p, QRectF(origin.x(), square.bottom() + 4, t, 16), cell.pair->displayName(), Theme::uiFont(8.5));
     }
     p.restore();
+}
+
+QString starsText(const Decision &decision)
+{
+    if (decision.rating < 0)
+        return QStringLiteral("✕");
+    return QString(decision.rating, QChar(0x2605));
+}
+
+QColor labelColour(ColourLabel label)
+{
+    switch (label) {
+    case ColourLabel::Red: return QColor(255, 69, 58);
+    case ColourLabel::Yellow: return QColor(255, 214, 10);
+    case ColourLabel::Green: return QColor(48, 209, 88);
+    case ColourLabel::Blue: return QColor(10, 132, 255);
+    case ColourLabel::Purple: return QColor(191, 90, 242);
+    case ColourLabel::None: break;
+    }
+    return {};
+}
+
+QString decisionHtml(const Decision &decision)
+{
+    QString html;
+    if (const QColor colour = labelColour(decision.label); colour.isValid())
+        html += QStringLiteral("<span style=\"color:%1\">●</span> ").arg(colour.name());
+    if (decision.rating != 0)
+        html += QStringLiteral("<span style=\"color:#ffd60a\">%1</span>").arg(starsText(decision));
+    return html;
 }
 
 QString burstLabel(int index, int size, bool best)

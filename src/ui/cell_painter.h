@@ -1,5 +1,6 @@
 #pragma once
 
+#include "catalogue/decision.h"
 #include "catalogue/folder_entry.h"
 #include "catalogue/media_pair.h"
 #include "model/job_status.h"
@@ -51,6 +52,7 @@ struct MediaCell
         int marked = 0; // ... and how many of them are marked
     };
     std::optional<Burst> burst;
+    Decision decision; // its star rating and colour label
     double spacing = 8;     // between tiles
     double cellHeight = 0;  // the tile and its name line (0: the tile alone)
 };
@@ -78,5 +80,11 @@ QString rawLabel(const MediaCell &cell);
 QString burstCount(const MediaCell::Burst &burst);
 QString foldedMarked(const MediaCell::Burst &burst);
 QString sharpestLabel();
+// A decision as the grid, the preview and compare show it: the stars given ("★★★"), or "✕" for a rejected
+// photo, empty for none; and a label's colour (invalid for none).
+QString starsText(const Decision &decision);
+QColor labelColour(ColourLabel label);
+// The stars and the label as rich text for a header: the label's dot, then the stars.
+QString decisionHtml(const Decision &decision);
 
 } // namespace vorlane::CellPainter

@@ -40,6 +40,9 @@ CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoa
         row->addWidget(pane.name);
         pane.burst = Theme::plainLabel(QString(), 12, QFont::DemiBold, Theme::burst().lighter(150), pane.header);
         row->addWidget(pane.burst);
+        pane.decision = Theme::plainLabel(QString(), 13, QFont::Bold, Theme::onDark(Theme::Tone::Primary), pane.header);
+        pane.decision->setTextFormat(Qt::RichText);
+        row->addWidget(pane.decision);
         row->addStretch(1);
         pane.mark = new QWidget(pane.header);
         auto *markRow = new QHBoxLayout(pane.mark);
@@ -78,6 +81,7 @@ CompareView::CompareView(AppModel &model, ThumbnailCache &thumbnails, PreviewLoa
     connect(&m_model.listing(), &FolderListing::contentsChanged, this, &CompareView::showCells);
     connect(&m_model.marks(), &CopyMarks::marksChanged, this, &CompareView::showCells);
     connect(&m_model.bursts(), &BurstGroups::changed, this, &CompareView::showCells);
+    connect(&m_model.decisions(), &Decisions::changed, this, &CompareView::showCells);
     showCells();
 }
 
@@ -118,6 +122,9 @@ void CompareView::fill(Pane &pane, const MediaPair &pair, const QList<std::files
     pane.name->setText(pair.displayName());
     pane.mark->setVisible(m_model.marks().marked().contains(pair.id()));
     const auto place = m_model.bursts().placeOf(pair.id());
+    const QString decision = CellPainter::decisionHtml(m_model.decisions().of(pair.id()));
+    pane.decision->setText(decision);
+    pane.decision->setVisible(!decision.isEmpty());
     pane.burst->setVisible(place.has_value());
     if (place)
         pane.burst->setText(CellPainter::burstLabel(place->index, place->size, place->best));

@@ -51,6 +51,7 @@ private:
         QLabel *name = nullptr;
         QWidget *mark = nullptr;
         QLabel *burst = nullptr;
+        QLabel *decision = nullptr;
         LargeImageView *view = nullptr;
         InfoPanel *info = nullptr;
     };

@@ -37,6 +37,9 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     row->addWidget(m_name);
     m_burst = Theme::plainLabel(QString(), 12, QFont::DemiBold, Theme::burst().lighter(150), m_topLine);
     row->addWidget(m_burst);
+    m_decision = Theme::plainLabel(QString(), 13, QFont::Bold, Theme::onDark(Theme::Tone::Primary), m_topLine);
+    m_decision->setTextFormat(Qt::RichText);
+    row->addWidget(m_decision);
     row->addStretch(1);
 
     m_mark = new QWidget(m_topLine);
@@ -75,6 +78,7 @@ PreviewOverlay::PreviewOverlay(AppModel &model, ThumbnailCache &thumbnails, QWid
     connect(&m_model, &AppModel::shownChanged, this, &PreviewOverlay::showPreview);
     connect(&m_model.marks(), &CopyMarks::marksChanged, this, &PreviewOverlay::showPreview);
     connect(&m_model.bursts(), &BurstGroups::changed, this, &PreviewOverlay::showBurstPlace);
+    connect(&m_model.decisions(), &Decisions::changed, this, &PreviewOverlay::showDecision);
     showPreview();
 }
 
@@ -121,10 +125,19 @@ void PreviewOverlay::showPreview()
     m_name->setText(pair.displayName());
     m_mark->setVisible(m_model.marks().marked().contains(pair.id()));
     showBurstPlace();
+    showDecision();
     m_counter->setText(QStringLiteral("%1 / %2").arg(qint64(*index) + 1).arg(qint64(pairs.size())));
     setAttribute(Qt::WA_TransparentForMouseEvents, false);
     placeChildren();
     show(); // above the grid, below the toast: the window stacks its overlays once
+}
+
+void PreviewOverlay::showDecision()
+{
+    const auto id = m_model.cursor().previewedPairId();
+    const QString html = id ? CellPainter::decisionHtml(m_model.decisions().of(*id)) : QString();
+    m_decision->setText(html);
+    m_decision->setVisible(!html.isEmpty());
 }
 
 void PreviewOverlay::showBurstPlace()

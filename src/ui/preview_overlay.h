@@ -41,6 +41,8 @@ public:
     QWidget *markLabel() const { return m_mark; }
     // "Burst 3/5", and "· sharpest" for a burst's sharpest frame; hidden for a cell alone.
     QLabel *burstLabel() const { return m_burst; }
+    // The previewed cell's stars and colour label; hidden when it has none.
+    QLabel *decisionLabel() const { return m_decision; }
     QLabel *counterLabel() const { return m_counter; }
     // I: the shooting information of the cell shown, over the right side of the picture.
     void toggleInfo();
@@ -57,6 +59,7 @@ protected:
 
 private:
     void showPreview();
+    void showDecision();
     void showBurstPlace();
     void clearMedia();
     void placeChildren();
@@ -75,6 +78,7 @@ private:
     QLabel *m_name = nullptr;
     QWidget *m_mark = nullptr;
     QLabel *m_burst = nullptr;
+    QLabel *m_decision = nullptr;
     QLabel *m_hint = nullptr;
     QLabel *m_counter = nullptr;
     InfoPanel *m_info = nullptr;

@@ -77,6 +77,7 @@ inline const char *const photoLibrary = "photo_library";
 inline const char *const linkOff = "link_off";
 inline const char *const help = "help";
 inline const char *const createFolder = "create_new_folder";
+inline const char *const filter = "filter_list";
 } // namespace Icon
 
 } // namespace vorlane::Theme

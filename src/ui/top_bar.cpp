@@ -3,7 +3,10 @@
 #include "core/format_bytes.h"
 #include "catalogue/media_item.h"
 #include "copies/progress_text.h"
+#include "ui/filter_menu.h"
 #include "ui/pill_button.h"
+
+#include <QMenu>
 #include "ui/settings_panel.h"
 #include "ui/theme.h"
 
@@ -84,6 +87,24 @@ QWidget *TopBar::makeViewSwitch()
         viewRow->addWidget(button);
         m_views.append(button);
     }
+    // The decision filters over the view: filled while any is set.
+    m_filter = new PillButton(views);
+    m_filter->setObjectName(QStringLiteral("filter"));
+    m_filter->setSymbol(QString::fromLatin1(Theme::Icon::filter), 16);
+    m_filter->setFixedSize(28, 24);
+    m_filter->setRadius(6);
+    m_filter->setCheckable(true);
+    m_filter->setFocusPolicy(Qt::NoFocus);
+    m_filter->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()), Theme::accent(0.22));
+    m_filter->setToolTip(tr("Filter by rating, label, camera or lens"));
+    m_filterMenu = new QMenu(m_filter);
+    FilterMenu::attach(m_filterMenu, m_model);
+    connect(m_filter, &PillButton::clicked, this, [this] {
+        m_filter->setChecked(!m_model.filter().isEmpty());
+        m_filterMenu->popup(m_filter->mapToGlobal(QPoint(0, m_filter->height())));
+    });
+    connect(&m_model, &AppModel::shownChanged, m_filter, [this] { m_filter->setChecked(!m_model.filter().isEmpty()); });
+    viewRow->addWidget(m_filter);
     return views;
 }
 

@@ -8,6 +8,7 @@
 
 class QHBoxLayout;
 class QLabel;
+class QMenu;
 class QToolButton;
 
 namespace vorlane {
@@ -36,6 +37,9 @@ public:
     PillButton *discardButton() const { return m_discard; }
     // The views of the folder, in the order All, Unmarked, Marked; the one shown is checked.
     QList<PillButton *> viewButtons() const { return m_views; }
+    // The decision filters' button and its menu (FilterMenu).
+    PillButton *filterButton() const { return m_filter; }
+    QMenu *filterMenu() const { return m_filterMenu; }
     // The open settings popover, or null while it is closed.
     SettingsPanel *settingsPanel() const { return m_panel; }
 
@@ -65,6 +69,8 @@ private:
     QPointer<SettingsPanel> m_panel;
     PillButton *m_discard = nullptr;
     QList<PillButton *> m_views;
+    PillButton *m_filter = nullptr;
+    QMenu *m_filterMenu = nullptr;
 };
 
 } // namespace vorlane

@@ -1,0 +1,103 @@
+#include "model/decisions.h"
+
+#include "model/folder_listing.h"
+
+namespace vorlane {
+namespace {
+
+std::vector<std::filesystem::path> filesOf(const MediaPair &cell)
+{
+    std::vector<std::filesystem::path> files;
+    for (const MediaItem &item : cell.allOriginals())
+        files.push_back(item.path);
+    return files;
+}
+
+Sidecars::Reading readCell(const MediaPair &cell)
+{
+    return Sidecars::readCell(filesOf(cell), cell.isVideo() ? std::nullopt : cell.picturedItem().facts.decision);
+}
+
+struct Listed
+{
+    int generation = 0;
+    QHash<QUuid, Decision> decisions;
+    QHash<QUuid, QString> problems;
+};
+
+struct Written
+{
+    Decision before;
+    Sidecars::Reading after;
+    QString failure;
+};
+
+} // namespace
+
+Decisions::Decisions(const FolderListing &listing, QObject *parent)
+    : QObject(parent)
+    , m_listing(listing)
+{
+    connect(&listing, &FolderListing::contentsChanged, this, &Decisions::readAll);
+}
+
+Decisions::~Decisions() = default;
+
+void Decisions::readAll()
+{
+    const QList<MediaPair> cells = m_listing.pairs();
+    const int generation = m_listing.generation();
+    m_jobs.run(
+        this,
+        [cells, generation] {
+            Listed listed{generation, {}, {}};
+            for (const MediaPair &cell : cells) {
+                const Sidecars::Reading r = readCell(cell);
+                if (r.decision && !r.decision->isEmpty())
+                    listed.decisions.insert(cell.id(), *r.decision);
+                if (!r.problem.isEmpty())
+                    listed.problems.insert(cell.id(), r.problem);
+            }
+            return listed;
+        },
+        [](Decisions &self, Listed listed) {
+            if (listed.generation != self.m_listing.generation())
+                return; // another listing since: its own read is queued behind this one
+            self.m_decisions = std::move(listed.decisions);
+            self.m_problems = std::move(listed.problems);
+            Q_EMIT self.changed();
+        });
+}
+
+void Decisions::change(const MediaPair &cell, const Sidecars::Change &change, bool isUndo)
+{
+    if (const QString problem = problemOf(cell.id()); !problem.isEmpty()) {
+        Q_EMIT notice(tr("Rating and label not written: %1").arg(problem));
+        return;
+    }
+    m_jobs.run(
+        this,
+        [cell, change] {
+            Written w;
+            w.before = readCell(cell).decision.value_or(Decision{});
+            w.failure = Sidecars::writeCell(filesOf(cell), change);
+            w.after = readCell(cell);
+            return w;
+        },
+        [cell, isUndo](Decisions &self, Written w) {
+            const Decision after = w.after.decision.value_or(Decision{});
+            if (self.m_listing.pair(cell.id())) {
+                after.isEmpty() ? void(self.m_decisions.remove(cell.id())) : void(self.m_decisions.insert(cell.id(), after));
+                w.after.problem.isEmpty() ? void(self.m_problems.remove(cell.id()))
+                                          : void(self.m_problems.insert(cell.id(), w.after.problem));
+                Q_EMIT self.changed();
+            }
+            if (!w.failure.isEmpty())
+                Q_EMIT self.notice(tr("Rating and label not written: %1").arg(w.failure));
+            // What did change on disk is taken back by Ctrl+Z, even when another file of the cell failed.
+            if (!isUndo && after != w.before)
+                Q_EMIT self.written(cell, w.before, after);
+        });
+}
+
+} // namespace vorlane
