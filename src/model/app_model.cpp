@@ -98,7 +98,7 @@ void AppModel::labelCurrent(ColourLabel label, bool inPreview, const std::option
 {
     const std::optional<QUuid> id = cell ? cell : inPreview ? m_cursor.previewedPairId() : m_cursor.selectedPairId();
     if (const auto pair = id ? m_listing.pair(*id) : std::nullopt) {
-        const bool same = m_decisions->of(*id).label == label;
+        const bool same = m_decisions->expected(*id).label == label;
         m_decisions->change(*pair, {std::nullopt, same ? ColourLabel::None : label});
     }
 }

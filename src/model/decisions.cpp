@@ -75,6 +75,11 @@ void Decisions::change(const MediaPair &cell, const Sidecars::Change &change, bo
         Q_EMIT notice(tr("Rating and label not written: %1").arg(problem));
         return;
     }
+    Decision expected = this->expected(cell.id());
+    expected.rating = change.rating.value_or(expected.rating);
+    expected.label = change.label.value_or(expected.label);
+    m_expected.insert(cell.id(), expected);
+    ++m_pending[cell.id()];
     m_jobs.run(
         this,
         [cell, change] {
@@ -85,6 +90,10 @@ void Decisions::change(const MediaPair &cell, const Sidecars::Change &change, bo
             return w;
         },
         [cell, isUndo](Decisions &self, Written w) {
+            if (--self.m_pending[cell.id()] == 0) {
+                self.m_pending.remove(cell.id());
+                self.m_expected.remove(cell.id());
+            }
             const Decision after = w.after.decision.value_or(Decision{});
             if (self.m_listing.pair(cell.id())) {
                 after.isEmpty() ? void(self.m_decisions.remove(cell.id())) : void(self.m_decisions.insert(cell.id(), after));

@@ -27,8 +27,9 @@ public:
     Decision of(const QUuid &cell) const { return m_decisions.value(cell); }
     // Why a sidecar of the cell gave nothing (malformed, too large, not a file); empty when none did.
     QString problemOf(const QUuid &cell) const { return m_problems.value(cell); }
-    // Every decision read, by cell.
-    const QHash<QUuid, Decision> &all() const { return m_decisions; }
+    // What the cell will show once the changes asked for are written (the label keys toggle against it, so
+    // that a second press before the first is written still clears).
+    Decision expected(const QUuid &cell) const { return m_expected.contains(cell) ? m_expected.value(cell) : of(cell); }
 
     // Writes a change to every sidecar of the cell. A cell whose sidecar cannot be read is refused at once with
     // the reason; a write that fails says why. When done, the decision read back from disk is shown, and a
@@ -46,6 +47,8 @@ private:
     const FolderListing &m_listing;
     QHash<QUuid, Decision> m_decisions;
     QHash<QUuid, QString> m_problems;
+    QHash<QUuid, Decision> m_expected; // while writes of the cell are queued
+    QHash<QUuid, int> m_pending;
     BackgroundJobs m_jobs{QStringLiteral("sidecars"), 1, 0};
 };
 

@@ -43,9 +43,10 @@ TEST_F(Ratings, KeysWriteEveryFilesSidecarAndUndoTakesEachBack)
     EXPECT_EQ(onDisk("IMG_1.JPG.xmp"), (Decision{4, ColourLabel::None}));
     EXPECT_EQ(onDisk("IMG_1.CR2.xmp"), (Decision{4, ColourLabel::None}));
     EXPECT_FALSE(exists("IMG_1.xmp")) << "a STEM.xmp is updated, never made";
+    // Two presses of one label key before the first is written: the second clears it all the same.
     m.labelCurrent(ColourLabel::Red, false, pair);
-    ASSERT_TRUE(shows("IMG_1.CR2+JPG", {4, ColourLabel::Red}));
     m.labelCurrent(ColourLabel::Red, false, pair);
+    ASSERT_TRUE(waitUntil([&] { return m.undoStack().size() == 3; }));
     ASSERT_TRUE(shows("IMG_1.CR2+JPG", {4, ColourLabel::None})) << "the label's own key clears it";
     EXPECT_EQ(m.undoable(), AppModel::Undoable::Rating);
     for (const Decision back : {Decision{4, ColourLabel::Red}, Decision{4, ColourLabel::None}, Decision{}}) {
@@ -73,6 +74,15 @@ TEST_F(Ratings, ASidecarItCannotReadRefusesTheKey)
     EXPECT_EQ(test::readFile(t.root() / "b.jpg.xmp"), "<x:xmpmeta broken");
     EXPECT_EQ(m.decisions().of(id("b.jpg")), Decision{});
     EXPECT_EQ(m.undoable(), AppModel::Undoable::Nothing);
+
+    // A sidecar that cannot be written (here its new file cannot be made) says so, and the cell keeps showing
+    // what is on disk.
+    t.dir(".c.jpg.xmp.vorlane-tmp");
+    m.rateCurrent(5, false, id("c.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return notices.size() == 2; }));
+    EXPECT_TRUE(notices[1][0].toString().contains(u"c.jpg.xmp"_s)) << notices[1][0].toString().toStdString();
+    EXPECT_EQ(m.decisions().of(id("c.jpg")), (Decision{2, ColourLabel::Green}));
+    EXPECT_EQ(onDisk("c.jpg.xmp"), (Decision{2, ColourLabel::Green}));
 }
 
 // A discarded original takes its own sidecar to the Trash; the stem's sidecar goes only with the last cell of
