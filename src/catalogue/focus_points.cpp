@@ -202,14 +202,21 @@ Frame nikonFrame(const Exiv2::ExifData &exif)
         }
         return frame;
     }
+    // The first AF record: area mode, the point chosen, and the points in focus as a big-endian word. exiv2
+    // decodes it for the newer maker notes (reading that word in the note's order) and keeps the older
+    // compacts' as four raw bytes.
+    std::optional<std::pair<int64_t, uint16_t>> record;
     if (const auto *point = named(exif, "Exif.NikonAf.AFPoint")) {
-        // exiv2 reads this record's in-focus word in the maker note's order; the camera wrote it big-endian.
         const auto raw = uint16_t(integer(named(exif, "Exif.NikonAf.AFPointsInFocus")));
-        const uint16_t mask = uint16_t(raw << 8 | raw >> 8);
-        const int64_t primary = integer(point);
+        record = {integer(point), uint16_t(raw << 8 | raw >> 8)};
+    } else if (const auto *bytes = datum(exif, 0x0088, "Nikon1"); bytes && bytes->size() >= 4) {
+        const auto b = bytesOf(*bytes);
+        record = {b[1], word(b, 2, true)};
+    }
+    if (record) {
         for (size_t n = 0; n < kNikon11.size(); ++n) {
             const auto [x, y] = kNikon11[n];
-            frame.points.push_back(centredPoint(x, y, 3, 2, mask >> n & 1, primary == int64_t(n)));
+            frame.points.push_back(centredPoint(x, y, 3, 2, record->second >> n & 1, record->first == int64_t(n)));
         }
     }
     return frame;

@@ -7,7 +7,7 @@ namespace vorlane {
 class AppModel;
 
 // The decision filters as a menu, filled each time it opens from what the folder holds: at least N stars, a
-// colour label, a camera, a lens, and clearing them all. The 视图 menu and the top bar's filter button show
+// colour label, a camera, a lens, and clearing them all. The View menu and the top bar's filter button show
 // the same one. Main thread.
 namespace FilterMenu {
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/app_model.h"
+#include "ui/overlay_toggles.h"
 #include "ui/preview_loader.h"
 
 #include <QPointer>
@@ -12,7 +13,7 @@ namespace vorlane {
 
 class InfoPanel;
 class LargeImageView;
-class OverlayToggles;
+
 class ThumbnailCache;
 class VideoPlayerView;
 

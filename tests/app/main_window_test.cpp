@@ -18,7 +18,7 @@ using namespace vorlane::test;
 namespace {
 
 // Three pairs after the folder "sub", the key map active.
-class Keys : public ::testing::Test
+class Keys : public ModelTest
 {
 protected:
     void SetUp() override
@@ -44,20 +44,15 @@ protected:
         event.setTimestamp(time);
         keys.released(event);
     }
-    // A press and its release, as a person taps a key.
+    // A press and its release, as a person taps a key; a listing it starts is waited for.
     bool tap(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString &text = {})
     {
         const bool used = press(key, 0, mods, text);
         release(key, 0);
+        waitUntil([&] { return !m.listing().isLoading(); });
         return used;
     }
-    bool loaded()
-    {
-        return waitUntil([&] { return !m.listing().isLoading(); });
-    }
 
-    TempTree t;
-    AppModel m{nullptr, quietMachine()};
     KeyMap keys{m};
 };
 
@@ -132,17 +127,13 @@ TEST_F(Keys, ReturnOpensFoldersBackspaceGoesUpAndTextFieldsKeepTheirKeys)
 {
     EXPECT_FALSE(tap(Qt::Key_Backspace, Qt::ShiftModifier));
     EXPECT_TRUE(tap(Qt::Key_Enter, Qt::KeypadModifier));
-    ASSERT_TRUE(loaded());
     EXPECT_EQ(*m.listing().currentPath(), t.root() / "sub");
     EXPECT_TRUE(tap(Qt::Key_Backspace));
-    ASSERT_TRUE(loaded());
     EXPECT_EQ(*m.listing().currentPath(), t.root());
     EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id));
 
     tap(Qt::Key_Return);
-    ASSERT_TRUE(loaded());
     EXPECT_TRUE(tap(Qt::Key_Up, Qt::AltModifier));
-    ASSERT_TRUE(loaded());
     EXPECT_EQ(*m.listing().currentPath(), t.root());
 
     QLineEdit field;
@@ -191,7 +182,7 @@ TEST_F(Keys, AKeyThatClosedADialogIsNotLeftHeld)
     dialog.close();
     ASSERT_TRUE(waitUntil([&] { return !QApplication::activeModalWidget(); }, 2000));
     EXPECT_TRUE(press(Qt::Key_Return, 300));
-    ASSERT_TRUE(loaded());
+    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
     EXPECT_EQ(*m.listing().currentPath(), t.root() / "sub") << "the first Return after the dialog opens the folder";
 }
 
@@ -260,17 +251,11 @@ TEST(KeyTable, TheReadmeDocumentsEveryBinding)
     QFile readme(QStringLiteral(VORLANE_SOURCE_DIR "/README.md"));
     ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(readme.readAll());
-    const qsizetype from = text.indexOf(QStringLiteral("## Keyboard"));
+    // The table: from the first line under the heading that starts with '|' to the blank line after it.
+    const qsizetype from = text.indexOf(QStringLiteral("\n|"), text.indexOf(QStringLiteral("## Keyboard")));
     ASSERT_GE(from, 0);
     QSet<QString> documented;
-    bool inTable = false;
-    for (const QString &line : text.mid(from).split(u'\n')) {
-        if (!line.startsWith(u'|')) {
-            if (inTable)
-                break;
-            continue;
-        }
-        inTable = true;
+    for (const QString &line : text.mid(from + 1).section(QStringLiteral("\n\n"), 0, 0).split(u'\n')) {
         const QString key = line.section(u'|', 1, 1).trimmed();
         if (key != QStringLiteral("Key") && !key.startsWith(QStringLiteral("---")))
             documented.insert(key);

@@ -1,4 +1,4 @@
-// Which neighbouring cells may be frames of one burst, and the groups and best frames that follow.
+// Which neighbouring cells may be frames of one burst; the groups that follow are read in the model's tests.
 #include "catalogue/burst_grouping.h"
 #include "catalogue/capture_date.h"
 
@@ -25,13 +25,8 @@ MediaPair copiedAt(int ms) { return cell(ms, false, Dated::ByFile); }
 
 TEST(BurstGrouping, NeighboursWithinTwoSecondsMayJoinButNeverAClipOrAFrameWithoutACameraDate)
 {
-    struct Row
-    {
-        const char *name;
-        QList<MediaPair> cells;
-        std::vector<bool> links;
-    };
-    const std::vector<Row> rows{
+    // name, cells, links
+    const std::vector<std::tuple<const char *, QList<MediaPair>, std::vector<bool>>> rows{
         {"a quarter of a second apart", {cell(0), cell(250), cell(500)}, {true, true}},
         {"exactly two seconds, then a millisecond more", {cell(0), cell(2000), cell(4001)}, {true, false}},
         {"out of order in the listing", {cell(1500), cell(0)}, {true}},
@@ -40,18 +35,8 @@ TEST(BurstGrouping, NeighboursWithinTwoSecondsMayJoinButNeverAClipOrAFrameWithou
         {"frames dated only by the copy that made their files", {copiedAt(0), copiedAt(1), cell(2)}, {false, false}},
         {"one cell", {cell(0)}, {}},
     };
-    for (const Row &row : rows)
-        EXPECT_EQ(BurstGrouping::timeLinks(row.cells), row.links) << row.name;
-}
-
-TEST(BurstGrouping, GroupsAreRunsOfLinks)
-{
-    const std::vector<bool> links{true, true, false, false, true};
-    const std::vector<int> groups = BurstGrouping::groups(links, 6);
-    EXPECT_EQ(groups, (std::vector<int>{0, 0, 0, 1, 2, 2}));
-    EXPECT_EQ(BurstGrouping::groups({}, 0), std::vector<int>{});
-    EXPECT_EQ(BurstGrouping::confirmedLinks(links, [](size_t i) { return i != 1; }),
-              (std::vector<bool>{true, false, false, false, true}));
+    for (const auto &[name, cells, links] : rows)
+        EXPECT_EQ(BurstGrouping::timeLinks(cells), links) << name;
 }
 
 } // namespace

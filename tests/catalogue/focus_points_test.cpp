@@ -67,6 +67,8 @@ INSTANTIATE_TEST_SUITE_P(
         // 11-point bodies: the centre point, in the older record (D70) and the newer one (D5000).
         CameraRow{"Nikon_D70", "formats/nef/Nikon.nef", 11, 0, 0.5, 0.5, true, true},
         CameraRow{"Nikon_D5000", "formats/jpeg/mongolia.jpeg", 11, 0, 0.5, 0.5, true, true},
+        // A compact's older notes keep the record as raw bytes: the centre chosen, nothing in focus.
+        CameraRow{"Nikon_E880", "formats/jpg/date_error.JPG", 11, 0, 0.5, 0.5, false, true},
         // FocusLocation 2587, 2450 of 6000 x 4000, Rotate 90 CW; then the focal-plane points.
         CameraRow{"Sony_ZV_E10_turned", "formats/arw/fixture-sony-zv-e10.arw", 11, 0, 0.3875, 0.431, true, true},
         CameraRow{"Sony_ZV_E10_plane_point", "formats/arw/fixture-sony-zv-e10.arw", 11, 1, 0.498, 0.431, true, false},

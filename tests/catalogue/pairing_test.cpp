@@ -14,13 +14,8 @@ using namespace vorlane;
 
 TEST(Classifier, KindAndRawFromTheNameAlone)
 {
-    struct Row
-    {
-        const char *name;
-        std::optional<MediaKind> kind;
-        bool raw;
-    };
-    const std::vector<Row> rows{
+    // name, kind, RAW
+    const std::vector<std::tuple<const char *, std::optional<MediaKind>, bool>> rows{
         {"/d/photo.JPG", MediaKind::Image, false},
         {"/d/photo.Jpg", MediaKind::Image, false},
         {"/d/IMG_1.CR2", MediaKind::Image, true},
@@ -37,9 +32,9 @@ TEST(Classifier, KindAndRawFromTheNameAlone)
         {"/d/clip.mkv", MediaKind::Video, false},
         {"/d/clip.MPG", MediaKind::Video, false},
         {"/d/old.crw", MediaKind::Image, false}};
-    for (const Row &row : rows) {
-        EXPECT_EQ(MediaClassifier::classify(row.name), row.kind) << row.name;
-        EXPECT_EQ(MediaClassifier::isRaw(row.name), row.raw) << row.name;
+    for (const auto &[name, kind, raw] : rows) {
+        EXPECT_EQ(MediaClassifier::classify(name), kind) << name;
+        EXPECT_EQ(MediaClassifier::isRaw(name), raw) << name;
     }
 }
 

@@ -130,7 +130,6 @@ TEST(SchedulerOrder, FifoWithinTheLimit)
         EXPECT_TRUE(all[i].running <= 1 && (i < early - 1 || all[i].total == 50)) << i;
     EXPECT_TRUE(all.back().isIdle());
     EXPECT_EQ(all.back().currentName, std::nullopt);
-    EXPECT_DOUBLE_EQ(all.back().fraction(), 1.0);
 }
 
 TEST(SchedulerCounters, LateObserverAndCancels)

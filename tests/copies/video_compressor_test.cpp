@@ -109,39 +109,54 @@ TEST(VideoOutputSize, ScalesTheShownLongEdgeAndKeepsSidesEven)
             << w << "x" << h << " " << rotation;
 }
 
+// A copy of each clip: H.264 High 4:2:0 in an MP4 with its index first, the shown long edge at most 1280 and
+// both sides even, the source's display matrix, its sound (if a demuxer can name its codec) as AAC stereo
+// 44.1 kHz, and its length. It replaces an earlier copy, leaves no temporary file and names its source.
 struct ClipRow
 {
-    const char *name;
-    const char *sourceName;
-    QStringList args;  // ffmpeg arguments that make the source
-    int rotation;      // of the source's display matrix
-    int width, height; // expected coded size of the copy
-    bool audio;
+    const char *name; // the clip ffmpeg makes from args; with no args, a file of the corpus
+    QStringList args; // ffmpeg arguments that make the source
+    int rotation;     // given to the made source's display matrix
+    QSize copy;       // the copy's coded size (any that fits, for the corpus's)
 };
-class Clip
-    : public VideoCompressorTest
-    , public ::testing::WithParamInterface<ClipRow>
-{
-};
+ClipRow fromCorpus(const char *file) { return {file, {}, 0, {}}; }
+using Clip = WithRows<VideoCompressorTest, ClipRow>;
 
-TEST_P(Clip, CopyHasTheExpectedStreamsAndReplacesAnEarlierCopy)
+TEST_P(Clip, CopyIsSmallH264WithTheSourcesTurnSoundAndLength)
 {
     const ClipRow &row = GetParam();
-    const auto source = tree.dir("clips") / row.sourceName;
-    ASSERT_TRUE(ffmpeg(row.args, source));
-    ASSERT_TRUE(!row.rotation || rotateClip(source, row.rotation));
+    auto source = tree.dir("clips") / row.name;
+    if (row.args.isEmpty()) {
+        VORLANE_REQUIRE_FIXTURES(fixtures);
+        source = fixtures / row.name;
+    } else {
+        ASSERT_TRUE(ffmpeg(row.args, source));
+        ASSERT_TRUE(!row.rotation || rotateClip(source, row.rotation));
+    }
     tree.file("clips/clips_bside/clip_bside.mp4", "an earlier copy");
 
-    const auto info = VideoCompressor::compress(source, destination, {}, 1);
+    const auto info = VideoCompressor::compress(source, destination, {}, 2);
 
+    const QSize size(info.width, info.height);
     EXPECT_EQ(probe(destination, "v:0", "stream=codec_name,profile,width,height,pix_fmt"),
-              "codec_name=h264 profile=High width=" + std::to_string(row.width)
-                  + " height=" + std::to_string(row.height) + " pix_fmt=yuv420p");
+              "codec_name=h264 profile=High width=" + std::to_string(size.width())
+                  + " height=" + std::to_string(size.height()) + " pix_fmt=yuv420p");
+    if (row.copy.isValid()) {
+        EXPECT_EQ(size, row.copy);
+    }
+    EXPECT_EQ(size.width() % 2 + size.height() % 2, 0);
+    EXPECT_LE(std::max(size.width(), size.height()), 1280);
     EXPECT_EQ(probe(destination, "v:0", "stream_side_data=rotation"),
               probe(source, "v:0", "stream_side_data=rotation"));
-    EXPECT_EQ(probe(destination, "a", "stream=codec_name,sample_rate,channels"), row.audio ? kCopyAudio : "");
+    // A track the demuxer cannot even name (no sample description) is not sound that could be copied.
+    const std::string codec = probe(source, "a:0", "stream=codec_name");
+    const bool sound = !codec.empty() && codec != "codec_name=unknown";
+    EXPECT_EQ(probe(destination, "a", "stream=codec_name,sample_rate,channels"), sound ? kCopyAudio : "");
+    const auto before = packetTimes(source, "v"), after = packetTimes(destination, "v");
+    ASSERT_FALSE(after.empty());
+    EXPECT_NEAR(after.back() - after.front(), before.back() - before.front(), 0.05) << "video length changed";
+
     EXPECT_NE(probe(destination, "v:0", "format=format_name").find("mp4"), std::string::npos);
-    EXPECT_EQ(QSize(info.width, info.height), QSize(row.width, row.height));
     EXPECT_EQ(info.bytes, int64_t(std::filesystem::file_size(destination)));
     const std::string bytes = readFile(destination);
     EXPECT_LT(bytes.find("moov"), bytes.find("mdat")) << "the index comes before the media data (+faststart)";
@@ -155,24 +170,33 @@ TEST_P(Clip, CopyHasTheExpectedStreamsAndReplacesAnEarlierCopy)
 INSTANTIATE_TEST_SUITE_P(
     Rows, Clip,
     ::testing::Values(
-        ClipRow{"Landscape1080pStereo48k", "a.mp4",
+        ClipRow{"landscape-1080p-stereo-48k.mp4",
                 testPattern("1920x1080") + tone(48000) + h264 + QStringList{u"-ac"_s, u"2"_s, u"-c:a"_s, u"aac"_s}, 0,
-                1280, 720, true},
-        ClipRow{"Hd720VideoOnlyNotScaled", "b.mp4", testPattern("1280x720") + h264, 0, 1280, 720, false},
+                {1280, 720}},
+        ClipRow{"hd720-video-only-not-scaled.mp4", testPattern("1280x720") + h264, 0, {1280, 720}},
         // 4:4:4 H.264 can carry the odd height (testsrc2 itself only makes even sizes, hence the scale).
-        ClipRow{"OddHeightMadeEven", "c.mp4",
+        ClipRow{"odd-height-made-even.mp4",
                 testPattern("1000x564", 0.5) + h264.mid(0, 4)
                     + QStringList{u"-vf"_s, u"scale=1000:563,setsar=1,format=yuv444p"_s},
-                0, 1000, 564, false},
-        ClipRow{"MonoEightBit22k", "d.mov",
-                testPattern("320x240") + tone(22050) + h264 + QStringList{u"-c:a"_s, u"pcm_u8"_s}, 0, 320, 240, true},
-        ClipRow{"FivePointOneFloat48k", "e.mkv",
+                0, {1000, 564}},
+        ClipRow{"mono-8-bit-22k.mov", testPattern("320x240") + tone(22050) + h264 + QStringList{u"-c:a"_s, u"pcm_u8"_s},
+                0, {320, 240}},
+        ClipRow{"5.1-float-48k.mkv",
                 testPattern("320x240") + tone(48000) + h264 + QStringList{u"-ac"_s, u"6"_s, u"-c:a"_s, u"pcm_f32le"_s},
-                0, 320, 240, true},
+                0, {320, 240}},
         // A phone held upright: stored landscape with a quarter-turn display matrix.
-        ClipRow{"PhonePortrait1080p", "f.mp4", testPattern("1920x1080") + tone() + h264, 270, 1280, 720, true},
-        ClipRow{"UpsideDown", "g.mp4", testPattern("640x360") + h264, 180, 640, 360, false},
-        ClipRow{"QuarterTurnOtherWay", "h.mp4", testPattern("640x360") + h264, 90, 640, 360, false}),
+        ClipRow{"phone-portrait-1080p.mp4", testPattern("1920x1080") + tone() + h264, 270, {1280, 720}},
+        ClipRow{"upside-down.mp4", testPattern("640x360") + h264, 180, {640, 360}},
+        ClipRow{"quarter-turn-the-other-way.mp4", testPattern("640x360") + h264, 90, {640, 360}},
+        // The corpus: rotated phone clips (both directions, upside down), HEVC, MJPEG and Indeo AVIs, PCM and AC-3
+        // sound, AVCHD, WebM, a clip whose audio track has no sample description, a coded-portrait clip and an
+        // MV-HEVC stereo clip.
+        fromCorpus("videos/with-gps.mov"), fromCorpus("videos/pixel7_videoOnly_cleaned.mp4"),
+        fromCorpus("videos/mv_with_2_top_shots.mp4"), fromCorpus("videos/quicktime-hvc1.mov"),
+        fromCorpus("videos/IMG_7943_HEVC.MOV"), fromCorpus("videos/train.mov"), fromCorpus("videos/100_0306.AVI"),
+        fromCorpus("videos/flame.avi"), fromCorpus("videos/fixture-raw.mts"), fromCorpus("videos/fixture-null.webm"),
+        fromCorpus("videos/sample_portrait.mp4"), fromCorpus("broken/sample_missing_stsd.mp4"),
+        fromCorpus("videos/water_180_mvhevc_5frames.mov")),
     RowName());
 
 // A copy is never encoded above its source's own video bit rate, which 2 Mbit/s caps; the rate of a WebM,
@@ -185,11 +209,7 @@ struct BitrateRow
     QStringList args;
     bool capped; // the source runs above 2 Mbit/s
 };
-class Bitrate
-    : public VideoCompressorTest
-    , public ::testing::WithParamInterface<BitrateRow>
-{
-};
+using Bitrate = WithRows<VideoCompressorTest, BitrateRow>;
 
 TEST_P(Bitrate, CopyStaysAtOrUnderTheSourceRateWithKeyFramesEverySixtyFrames)
 {
@@ -300,11 +320,7 @@ struct RefusalRow
     Reason reason;
     const char *messageStart;
 };
-class Refusal
-    : public VideoCompressorTest
-    , public ::testing::WithParamInterface<RefusalRow>
-{
-};
+using Refusal = WithRows<VideoCompressorTest, RefusalRow>;
 
 TEST_P(Refusal, FailsWithItsErrorAndLeavesNothingBehind)
 {
@@ -373,43 +389,5 @@ TEST_F(VideoCompressorTest, CancelledMidwayLeavesTheEarlierCopyAndNoTemporaryFil
     EXPECT_EQ(readFile(destination), "an earlier copy");
     EXPECT_EQ(namesIn(bside), std::vector<std::string>{"clip_bside.mp4"});
 }
-
-class CorpusClip
-    : public VideoCompressorTest
-    , public ::testing::WithParamInterface<const char *>
-{
-};
-
-TEST_P(CorpusClip, CopyKeepsRotationSoundAndLength)
-{
-    VORLANE_REQUIRE_FIXTURES(fixtures);
-    const auto source = fixtures / GetParam();
-    const auto info = VideoCompressor::compress(source, destination, {}, 2);
-    EXPECT_EQ(probe(destination, "v:0", "stream=codec_name,profile"), "codec_name=h264 profile=High");
-    EXPECT_EQ(probe(destination, "v:0", "stream=width,height"),
-              "width=" + std::to_string(info.width) + " height=" + std::to_string(info.height));
-    EXPECT_EQ(info.width % 2 + info.height % 2, 0);
-    EXPECT_LE(std::max(info.width, info.height), 1280);
-    EXPECT_EQ(probe(destination, "v:0", "stream_side_data=rotation"),
-              probe(source, "v:0", "stream_side_data=rotation"));
-    // A track the demuxer cannot even name (no sample description) is not sound we could copy.
-    const std::string codec = probe(source, "a:0", "stream=codec_name");
-    const bool sound = !codec.empty() && codec != "codec_name=unknown";
-    EXPECT_EQ(probe(destination, "a", "stream=codec_name,sample_rate,channels"), sound ? kCopyAudio : "");
-    const auto before = packetTimes(source, "v"), after = packetTimes(destination, "v");
-    ASSERT_FALSE(after.empty());
-    EXPECT_NEAR(after.back() - after.front(), before.back() - before.front(), 0.05) << "video length changed";
-}
-
-// Rotated phone clips (both directions, upside down), HEVC, MJPEG and Indeo AVIs, PCM and AC-3 sound, AVCHD,
-// WebM, a clip whose audio track has no sample description, a coded-portrait clip and an MV-HEVC stereo clip.
-INSTANTIATE_TEST_SUITE_P(Corpus, CorpusClip,
-                         ::testing::Values("videos/with-gps.mov", "videos/pixel7_videoOnly_cleaned.mp4",
-                                           "videos/mv_with_2_top_shots.mp4", "videos/quicktime-hvc1.mov",
-                                           "videos/IMG_7943_HEVC.MOV", "videos/train.mov", "videos/100_0306.AVI",
-                                           "videos/flame.avi", "videos/fixture-raw.mts", "videos/fixture-null.webm",
-                                           "videos/sample_portrait.mp4", "broken/sample_missing_stsd.mp4",
-                                           "videos/water_180_mvhevc_5frames.mov"),
-                         RowName());
 
 } // namespace

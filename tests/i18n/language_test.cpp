@@ -1,6 +1,5 @@
 // The interface's language: chosen from the locale, Chinese by default; the catalogue complete; the
 // sources in English.
-#include "copies/progress_text.h"
 #include "i18n/interface_language.h"
 #include "core/phrase.h"
 
@@ -19,49 +18,19 @@ namespace {
 
 TEST(InterfaceLanguage, FollowsTheLocaleWhereVorlaneShipsItElseChinese)
 {
-    struct Row
-    {
-        QStringList uiLanguages;
-        Language expected;
-    };
-    const std::vector<Row> rows{
+    const std::vector<std::pair<QStringList, Language>> rows{
         {{u"zh-CN"_s}, Language::Chinese},          {{u"zh-Hant-TW"_s}, Language::Chinese},
         {{u"en-US"_s, u"en"_s}, Language::English}, {{u"de-DE"_s, u"en-GB"_s}, Language::English},
         {{u"fr-FR"_s}, Language::Chinese},          {{u"C"_s}, Language::Chinese},
         {{}, Language::Chinese},
     };
-    for (const Row &row : rows)
-        EXPECT_EQ(InterfaceLanguage::choose(row.uiLanguages), row.expected) << row.uiLanguages.join(u',').toStdString();
-}
-
-TEST(InterfaceLanguage, KeyStringsInChineseAndInEnglishWithItsPlurals)
-{
-    BsideScheduler::Progress progress;
-    progress.total = 7;
-    progress.completed = 6;
-    progress.running = 1;
-    const auto discarded = [](int n) { return QCoreApplication::translate("vorlane::DiscardRun", "Discarded %n file(s)", nullptr, n); };
-    const Phrase reason(QT_TRANSLATE_NOOP("vorlane::Phrase", "cannot decode \"%1\": %2"),
-                        {Phrase::verbatim(u"IMG_1.JPG"_s), Phrase(QT_TRANSLATE_NOOP("vorlane::Phrase", "the file is not a picture"))});
-
-    InterfaceLanguage::install(Language::Chinese);
-    EXPECT_EQ(discarded(3), u"已丢弃 3 个文件"_s);
-    EXPECT_EQ(progressStatusLine(progress), u"压缩 6/7 · 进行中 1"_s);
-    EXPECT_EQ(reason.text(), u"无法解码“IMG_1.JPG”：文件不是图片"_s);
-    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"取消"_s) << "Qt's own buttons too";
-
-    InterfaceLanguage::install(Language::English);
-    EXPECT_EQ(discarded(3), u"Discarded 3 files"_s);
-    EXPECT_EQ(discarded(1), u"Discarded 1 file"_s);
-    EXPECT_EQ(progressStatusLine(progress), u"Copies 6/7 · running 1"_s);
-    EXPECT_EQ(reason.text(), u"cannot decode \"IMG_1.JPG\": the file is not a picture"_s);
-    EXPECT_EQ(reason.english(), reason.text());
-    InterfaceLanguage::install(Language::English);
+    for (const auto &[uiLanguages, expected] : rows)
+        EXPECT_EQ(InterfaceLanguage::choose(uiLanguages), expected) << uiLanguages.join(u',').toStdString();
 }
 
 // A phrase's places are filled in one pass, in English and in Chinese alike: what an argument brings (a file
 // named "bad%2name.jpg", a library's message holding "%1") is never read as a place, arguments nest, and a
-// place with no argument stays as it is.
+// place with no argument stays as it is. Qt's own texts (its dialogs' buttons) follow the language too.
 TEST(InterfaceLanguage, PhrasesFillEachPlaceOnceWhateverTheArgumentsHold)
 {
     const auto verbatim = [](const QString &text) { return Phrase::verbatim(text); };
@@ -69,13 +38,8 @@ TEST(InterfaceLanguage, PhrasesFillEachPlaceOnceWhateverTheArgumentsHold)
     const char *either = QT_TRANSLATE_NOOP("vorlane::Phrase", "%1; cannot decode \"%2\" either: %3");
     const char *tooLarge
         = QT_TRANSLATE_NOOP("vorlane::Phrase", "the picture \"%1\" is too large to copy (%2 x %3 pixels)");
-    struct Row
-    {
-        Phrase phrase;
-        QString english;
-        QString chinese;
-    };
-    const std::vector<Row> rows{
+    // the phrase, in English, in Chinese
+    const std::vector<std::tuple<Phrase, QString, QString>> rows{
         {Phrase(cannotDecode, {verbatim(u"bad%2name.jpg"_s), verbatim(u"Premature end of input file"_s)}),
          u"cannot decode \"bad%2name.jpg\": Premature end of input file"_s,
          u"无法解码“bad%2name.jpg”：Premature end of input file"_s},
@@ -92,14 +56,17 @@ TEST(InterfaceLanguage, PhrasesFillEachPlaceOnceWhateverTheArgumentsHold)
          u"the picture \"%2.jpg\" is too large to copy (21000 x 20100 pixels)"_s,
          u"图片“%2.jpg”太大，无法制作副本（21000 × 20100 像素）"_s},
     };
-    for (const Row &row : rows) {
+    for (const auto &[phrase, english, chinese] : rows) {
         InterfaceLanguage::install(Language::Chinese);
-        EXPECT_EQ(row.phrase.text().toStdString(), row.chinese.toStdString());
-        EXPECT_EQ(row.phrase.english().toStdString(), row.english.toStdString()) << "in Chinese too";
+        EXPECT_EQ(phrase.text().toStdString(), chinese.toStdString());
+        EXPECT_EQ(phrase.english().toStdString(), english.toStdString()) << "in Chinese too";
         InterfaceLanguage::install(Language::English);
-        EXPECT_EQ(row.phrase.text().toStdString(), row.english.toStdString());
+        EXPECT_EQ(phrase.text().toStdString(), english.toStdString());
     }
+    InterfaceLanguage::install(Language::Chinese);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"取消"_s);
     InterfaceLanguage::install(Language::English);
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), u"Cancel"_s);
 }
 
 // Every message of the catalogue is translated, the English catalogue has the plural forms of every message

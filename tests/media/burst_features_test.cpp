@@ -176,13 +176,8 @@ struct Frame
 TEST(BurstPick, TheSharpestOverWhatTheFramesShareThenTheBetterExposed)
 {
     const auto flat = [](float v) { return [v](int) { return v; }; };
-    struct Row
-    {
-        const char *name;
-        std::vector<Frame> frames;
-        size_t best;
-    };
-    const std::vector<Row> rows{
+    // name, frames, the best
+    const std::vector<std::tuple<const char *, std::vector<Frame>, size_t>> rows{
         {"a pan brings crisp detail into the soft frame only", {{0, flat(5)}, {4, [](int c) { return c >= 14 ? 12.0f : 4.0f; }}}, 0},
         {"a twin a stop darker, as sharp", {{0, flat(4)}, {2, flat(5.1f), 0.37}, {2, flat(5)}}, 2},
         {"the same twins the other way round", {{0, flat(5)}, {0, flat(5.1f), 0.37}, {2, flat(4)}}, 0},
@@ -191,14 +186,14 @@ TEST(BurstPick, TheSharpestOverWhatTheFramesShareThenTheBetterExposed)
         {"alike in exposure, the sharper", {{0, flat(5)}, {0, flat(5.2f)}}, 1},
         {"nothing to tell", {{0, flat(-1)}, {1, flat(-1)}}, 0},
     };
-    for (const Row &row : rows) {
+    for (const auto &[name, burst, best] : rows) {
         std::vector<BurstFeatures::Features> features;
-        for (const Frame &frame : row.frames)
+        for (const Frame &frame : burst)
             features.push_back(frame.features());
         std::vector<const BurstFeatures::Features *> frames;
         for (const auto &f : features)
             frames.push_back(&f);
-        EXPECT_EQ(BurstPick::judge(frames).best, row.best) << row.name;
+        EXPECT_EQ(BurstPick::judge(frames).best, best) << name;
     }
 }
 

@@ -182,8 +182,6 @@ TEST(JpegDecoder, HostileFilesFailBeforeTheyCostMinutes)
 
     const fs::path bomb = t.file("bomb.jpg", scanBomb(bytes, 3000));
     EXPECT_THROW(JpegDecoder::decodeScaled(bomb, 500, 500, {}), DecodeError);
-    EXPECT_THROW(vips::VImage::new_from_file(bomb.c_str()).avg(), vips::VError) << "libvips refuses it too";
-    vips_error_clear();
 
     // Frame headers over a few KiB of data. Refused on the header, as too large for a decode (the file may be
     // good): 25000 x 20000 progressive (500 MP of coefficients at 3 bytes a pixel), and 65535 x 64, past
@@ -194,24 +192,18 @@ TEST(JpegDecoder, HostileFilesFailBeforeTheyCostMinutes)
     ASSERT_TRUE(test::magick({u"-size"_s, u"64x64"_s, u"gradient:"_s}, baseline));
     const std::string small = test::readFile(baseline);
     using Kind = DecodeError::Kind;
-    struct Row
-    {
-        const char *name;
-        std::string jpeg;
-        QSize asked;
-        Kind kind;
-    };
-    const std::vector<Row> rows{
+    // name, bytes, size asked for, the failure
+    const std::vector<std::tuple<const char *, std::string, QSize, Kind>> rows{
         {"wide.jpg", test::withJpegSize(bytes, 25000, 20000), {500, 500}, Kind::TooLarge},
         {"beyondLibjpeg.jpg", test::withJpegSize(small, 65535, 64), {500, 500}, Kind::TooLarge},
         {"huge.jpg", test::withJpegSize(small, 30000, 20000), {500, 500}, Kind::Undecodable},
         {"hugeAtHalf.jpg", test::withJpegSize(small, 30000, 20000), {15000, 10000}, Kind::TooLarge}};
-    for (const Row &row : rows) {
+    for (const auto &[name, jpeg, asked, kind] : rows) {
         try {
-            JpegDecoder::decodeScaled(t.file(row.name, row.jpeg), row.asked.width(), row.asked.height(), {});
-            ADD_FAILURE() << row.name << " decoded";
+            JpegDecoder::decodeScaled(t.file(name, jpeg), asked.width(), asked.height(), {});
+            ADD_FAILURE() << name << " decoded";
         } catch (const DecodeError &error) {
-            EXPECT_EQ(error.kind(), row.kind) << row.name << ": " << error.what();
+            EXPECT_EQ(error.kind(), kind) << name << ": " << error.what();
         }
     }
 }
@@ -239,31 +231,23 @@ TEST(EmbeddedThumbnail, TrimmedUprightAndScaled)
     ASSERT_TRUE(test::magick(
         {test::qpath(thumb), u"-background"_s, u"black"_s, u"-gravity"_s, u"center"_s, u"-extent"_s, u"160x120"_s},
         thumb));
-    struct Row
-    {
-        const char *orientation;
-        int maxLongEdge;
-        QSize size;
-        bool redOnTop; // else red on the left
-    };
-    for (const Row &row :
-         {Row{"1", 0, {160, 107}, false}, Row{"6", 0, {107, 160}, true}, Row{"1", 96, {96, 64}, false}}) {
-        SCOPED_TRACE(row.orientation + std::to_string(row.maxLongEdge));
+    const QString thumbnail = u"-ThumbnailImage<="_s + test::qpath(thumb);
+    // the photo's Orientation, the long edge asked for (0: any), the size read, red on top (else on the left)
+    const std::vector<std::tuple<const char *, int, QSize, bool>> rows{
+        {"1", 0, {160, 107}, false}, {"6", 0, {107, 160}, true}, {"1", 96, {96, 64}, false}};
+    for (const auto &[orientation, maxLongEdge, size, redOnTop] : rows) {
+        SCOPED_TRACE(orientation + std::to_string(maxLongEdge));
         const fs::path photo = t.root() / "photo.jpg";
         ASSERT_TRUE(makeHalves(photo, 1500, 1000));
-        ASSERT_TRUE(test::setExif(
-            photo,
-            {u"-Orientation#="_s + QLatin1StringView(row.orientation), u"-ThumbnailImage<="_s + test::qpath(thumb)}));
-        const QImage picture = EmbeddedThumbnail::read(photo, 0, row.maxLongEdge);
+        ASSERT_TRUE(test::setExif(photo, {u"-Orientation#="_s + QLatin1StringView(orientation), thumbnail}));
+        const QImage picture = EmbeddedThumbnail::read(photo, 0, maxLongEdge);
         ASSERT_FALSE(picture.isNull());
-        EXPECT_NEAR(picture.width(), row.size.width(), 1);
-        EXPECT_NEAR(picture.height(), row.size.height(), 1);
+        EXPECT_NEAR(picture.width(), size.width(), 1);
+        EXPECT_NEAR(picture.height(), size.height(), 1);
         const QRgb first = picture.pixel(2, 2);
         const QRgb last = picture.pixel(picture.width() - 3, picture.height() - 3);
         EXPECT_TRUE(reddish(first) && bluish(last)) << "no black bar, and the halves where the photo has them";
-        const QRgb otherCorner
-            = row.redOnTop ? picture.pixel(picture.width() - 3, 2) : picture.pixel(2, picture.height() - 3);
-        EXPECT_TRUE(reddish(otherCorner));
+        EXPECT_TRUE(reddish(redOnTop ? picture.pixel(picture.width() - 3, 2) : picture.pixel(2, picture.height() - 3)));
     }
 
     // Nothing to show: a JPEG without a thumbnail, a file that is not a picture, a clip named as a photo.
@@ -289,43 +273,25 @@ TEST(EmbeddedThumbnail, AHeifsOwnThumbnailOrNothing)
         EXPECT_TRUE(EmbeddedThumbnail::read(fixtures / bare, 0, 4000).isNull()) << bare;
 }
 
-// What the headers record, and nothing where they record nothing.
-TEST(ShootingInfo, ReadsWhatTheFileRecordsAndLeavesTheRestEmpty)
+// What the headers record: the lens, the size as shown (upright), the camera with its make said once, and a
+// clip's figures. The exposure, the date and a file that records none of them are read through the preview's
+// information panel, in its test.
+TEST(ShootingInfo, ReadsTheLensTheUprightSizeTheCameraAndAClipsFigures)
 {
     if (!test::haveTool("convert") || !test::haveTool("exiftool"))
         GTEST_SKIP();
     test::TempTree t;
     const fs::path photo = t.root() / "IMG_1.JPG";
-    ASSERT_TRUE(
-        test::makeJpeg(photo, 600, 400,
-                       {u"-DateTimeOriginal=2024:05:01 10:20:30"_s, u"-Make=Canon"_s, u"-Model=Canon EOS R6"_s,
-                        u"-LensModel=RF24-105mm F4 L IS USM"_s, u"-ExposureTime=1/250"_s, u"-FNumber=2.8"_s,
-                        u"-ISO=400"_s, u"-FocalLength=50"_s, u"-ExposureCompensation=-0.7"_s, u"-Orientation#=6"_s}));
+    ASSERT_TRUE(test::makeJpeg(
+        photo, 600, 400,
+        {u"-Make=Canon"_s, u"-Model=Canon EOS R6"_s, u"-LensModel=RF24-105mm F4 L IS USM"_s, u"-Orientation#=6"_s}));
     const ShootingInfo info = ShootingInfo::read(photo, false);
-    EXPECT_EQ(info.captured, QDateTime(QDate(2024, 5, 1), QTime(10, 20, 30)));
     EXPECT_EQ(info.camera, u"Canon EOS R6"_s) << "the make said once";
     EXPECT_EQ(info.lens, u"RF24-105mm F4 L IS USM"_s);
-    EXPECT_NEAR(info.exposureSeconds.value_or(0), 1.0 / 250, 1e-6);
-    EXPECT_NEAR(info.fNumber.value_or(0), 2.8, 1e-6);
-    EXPECT_EQ(info.iso, 400);
-    EXPECT_NEAR(info.focalLengthMm.value_or(0), 50, 1e-6);
-    EXPECT_NEAR(info.exposureBiasEv.value_or(0), -0.7, 0.01);
     EXPECT_EQ(info.size, QSize(400, 600)) << "as shown, upright";
     EXPECT_EQ(info.fileBytes, int64_t(fs::file_size(photo)));
-
-    // A make that the model starts with in part ("NIKON CORPORATION" and "NIKON D7100") is said once too.
-    ASSERT_TRUE(test::setExif(photo, {u"-Make=NIKON CORPORATION"_s, u"-Model=NIKON D7100"_s}));
-    EXPECT_EQ(ShootingInfo::read(photo, false).camera, u"NIKON D7100"_s);
     ASSERT_TRUE(test::setExif(photo, {u"-Make=Apple"_s, u"-Model=iPhone 7"_s}));
     EXPECT_EQ(ShootingInfo::read(photo, false).camera, u"Apple iPhone 7"_s);
-
-    const fs::path bare = t.root() / "bare.jpg";
-    ASSERT_TRUE(test::makeJpeg(bare, 300, 200));
-    const ShootingInfo none = ShootingInfo::read(bare, false);
-    EXPECT_FALSE(none.captured || none.exposureSeconds || none.fNumber || none.iso || none.focalLengthMm
-                 || none.exposureBiasEv || none.durationSeconds);
-    EXPECT_TRUE(none.camera.isEmpty() && none.lens.isEmpty());
-    EXPECT_EQ(none.size, QSize(300, 200));
 
     if (!test::haveTool("ffmpeg"))
         return;

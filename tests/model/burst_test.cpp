@@ -49,7 +49,7 @@ protected:
         ASSERT_TRUE(waitUntil([&] { return m.bursts().isSettled(); }));
     }
     QUuid id(const char *name) { return pairIdNamed(m, QString::fromLatin1(name)); }
-    std::filesystem::path copies() const { return copiesOf(t.root()); }
+    std::filesystem::path copies() const { return t.root() / (t.root().filename().native() + "_bside"); }
 
     TempTree t;
     FakeEncoder encoder;
@@ -168,12 +168,6 @@ TEST_F(Bursts, CompareStaysInTheBurst)
 // one burst in place and G folds it again; the selection follows a frame folded away to its cell.
 TEST_F(Bursts, CollapsedBurstsStandForTheFramesTheViewShows)
 {
-    const auto shown = [&] {
-        std::string names;
-        for (const MediaPair &pair : m.shownPairs())
-            names += (names.empty() ? "" : " ") + pair.displayName().toStdString();
-        return names;
-    };
     const auto standsFor = [&](const char *name) {
         std::string names;
         for (const QUuid &frame : m.framesShownAs(id(name)))
@@ -183,17 +177,17 @@ TEST_F(Bursts, CollapsedBurstsStandForTheFramesTheViewShows)
     GridCursor &c = m.cursor();
     c.selectByClick(GridSelection::media(id("IMG_3_a5.jpg")));
     m.toggleBurstsCollapsed();
-    EXPECT_EQ(shown(), "IMG_2_a9.jpg IMG_5_b4.jpg IMG_6_c1.jpg");
+    EXPECT_EQ(shownNames(m), "IMG_2_a9.jpg IMG_5_b4.jpg IMG_6_c1.jpg");
     EXPECT_EQ(standsFor("IMG_2_a9.jpg"), "IMG_1_a3.jpg IMG_2_a9.jpg IMG_3_a5.jpg");
     EXPECT_EQ(standsFor("IMG_6_c1.jpg"), "") << "a cell alone stands for nothing more";
     EXPECT_EQ(nameOf(m, c.selectedPairId()), "IMG_2_a9.jpg") << "the selection goes to the burst's cell";
 
     EXPECT_TRUE(m.expandSelectedBurst());
-    EXPECT_EQ(shown(), "IMG_1_a3.jpg IMG_2_a9.jpg IMG_3_a5.jpg IMG_5_b4.jpg IMG_6_c1.jpg");
+    EXPECT_EQ(shownNames(m), "IMG_1_a3.jpg IMG_2_a9.jpg IMG_3_a5.jpg IMG_5_b4.jpg IMG_6_c1.jpg");
     c.step(1);
     EXPECT_FALSE(m.expandSelectedBurst()) << "an open burst's frame opens nothing";
     m.toggleBurstsCollapsed();
-    EXPECT_EQ(shown(), "IMG_2_a9.jpg IMG_5_b4.jpg IMG_6_c1.jpg") << "G folds the open burst again";
+    EXPECT_EQ(shownNames(m), "IMG_2_a9.jpg IMG_5_b4.jpg IMG_6_c1.jpg") << "G folds the open burst again";
     EXPECT_TRUE(m.burstsCollapsed());
     m.openCompare();
     EXPECT_EQ(nameOf(m, c.compareCandidate()), "IMG_3_a5.jpg") << "C on a collapsed burst compares its frames";
@@ -205,16 +199,16 @@ TEST_F(Bursts, CollapsedBurstsStandForTheFramesTheViewShows)
     EXPECT_TRUE(m.marks().marked().contains(id("IMG_2_a9.jpg"))) << "D marks the best frame";
     EXPECT_EQ(nameOf(m, c.selectedPairId()), "IMG_5_b4.jpg") << "and moves on to the next burst";
     m.settings().setFolderView(ViewSettings::FolderView::Unmarked);
-    EXPECT_EQ(shown(), "IMG_1_a3.jpg IMG_5_b4.jpg IMG_6_c1.jpg");
+    EXPECT_EQ(shownNames(m), "IMG_1_a3.jpg IMG_5_b4.jpg IMG_6_c1.jpg");
     EXPECT_EQ(standsFor("IMG_1_a3.jpg"), "IMG_1_a3.jpg IMG_3_a5.jpg") << "the frames this view shows";
     m.settings().setFolderView(ViewSettings::FolderView::Marked);
-    EXPECT_EQ(shown(), "IMG_2_a9.jpg");
+    EXPECT_EQ(shownNames(m), "IMG_2_a9.jpg");
     EXPECT_EQ(standsFor("IMG_2_a9.jpg"), "") << "one frame of a burst shown is just that frame";
 
     m.settings().setFolderView(ViewSettings::FolderView::All);
     m.toggleBurstsCollapsed();
     EXPECT_FALSE(m.burstsCollapsed());
-    EXPECT_EQ(shown(), "IMG_1_a3.jpg IMG_2_a9.jpg IMG_3_a5.jpg IMG_4_b2.jpg IMG_5_b4.jpg IMG_6_c1.jpg");
+    EXPECT_EQ(shownNames(m), "IMG_1_a3.jpg IMG_2_a9.jpg IMG_3_a5.jpg IMG_4_b2.jpg IMG_5_b4.jpg IMG_6_c1.jpg");
 }
 
 // A burst of hundreds (or thousands): the press returns with every mark set, and the jobs reach the scheduler a few hundred

@@ -34,32 +34,12 @@ protected:
     }
 };
 
-TEST_F(Discard, MovesOriginalsOfCompletedPairsToTheTrash)
-{
-    if (!haveTool("trash-list"))
-        GTEST_SKIP() << "trash-cli is needed";
-    mark({"IMG_1.CR2+JPG", "c%20 odd.jpg"});
-    m.cursor().selectByClick(GridSelection::media(id("IMG_1.CR2+JPG")));
-        EXPECT_EQ(discardAndWait(m), "Discarded 3 files");
-    EXPECT_FALSE(fs::exists(t.root() / "IMG_1.JPG") || fs::exists(t.root() / "IMG_1.CR2"));
-    EXPECT_TRUE(fs::exists(t.root() / "b.jpg") && fs::exists(copies() / "IMG_1_bside.jpg"));
-    EXPECT_EQ(pairNames(m), (std::vector<std::string>{"b.jpg", "IMG_2.CR2+JPG"}));
-    EXPECT_EQ(m.cursor().selection(), GridSelection::media(id("IMG_2.CR2+JPG")))
-        << "the cell after the one gone takes its place";
-    EXPECT_TRUE(m.marks().marked().isEmpty());
-    QByteArray listed;
-    runTool(u"trash-list"_s, {}, &listed);
-    EXPECT_TRUE(listed.contains((t.root() / "IMG_1.CR2").c_str()));
-    EXPECT_TRUE(listed.contains((t.root() / "c%20 odd.jpg").c_str()))
-        << "a name with % is listed as it is: " << listed.toStdString();
-}
-
 // Ctrl+Z puts the last run's originals back where they were, and their cells come back marked from their
 // copies; a file whose place is taken meanwhile, or that was emptied from the Trash, stays out with a reason.
 TEST_F(Discard, UndoPutsTheLastRunBackAndSaysWhatItCannot)
 {
     mark({"IMG_1.CR2+JPG", "b.jpg", "c%20 odd.jpg"});
-        EXPECT_EQ(discardAndWait(m), "Discarded 4 files");
+    EXPECT_EQ(discardAndWait(m), "Discarded 4 files");
     ASSERT_EQ(m.undoable(), AppModel::Undoable::Discard);
     t.file("b.jpg", "a new photo in its place");
     const fs::path trashed = fs::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Trash" / "files" / "c%20 odd.jpg";
@@ -240,10 +220,6 @@ TEST(MarksAcrossRestarts, RestoredFromTheirOwnCopiesOnly)
         m.marks().toggle(pairIdNamed(m, u"IMG_1.CR2+JPG"_s));
         m.cursor().selectByClick(GridSelection::media(pairIdNamed(m, u"photo.png"_s)));
         m.markCurrentAndAdvance(false);
-        EXPECT_EQ(m.cursor().selection(), GridSelection::media(m.listing().pairs()[0].id()))
-            << "advanced with wrap-around";
-        const auto status = statusOf(m, pairIdNamed(m, u"photo.png"_s));
-        EXPECT_TRUE(status == BsideJobStatus::Case::Queued || status == BsideJobStatus::Case::Running);
         ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 2 && m.marks().progress().isIdle(); }));
         EXPECT_EQ(m.marks().progress().completed, 2);
     }
@@ -335,9 +311,9 @@ TEST(DiscardRefused, CellsStayWithTheirMarkAndTheReasonIsShown)
         const QUuid id = m.listing().pairs()[0].id();
         m.marks().toggle(id);
         ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
+        const std::string prefix = "Discarded 0 files, 1 failed\nNot moved to the Trash: a.jpg: ";
         const std::string result = discardAndWait(m);
-        EXPECT_EQ(result.rfind("Discarded 0 files, 1 failed\nNot moved to the Trash: a.jpg: ", 0), 0u) << result;
-        EXPECT_GT(result.size(), 30) << "GIO's reason follows";
+        EXPECT_TRUE(result.starts_with(prefix) && result.size() > prefix.size()) << result << " (GIO's reason follows)";
         EXPECT_EQ(m.listing().pairs().size(), 1);
         EXPECT_TRUE(m.marks().marked().contains(id));
         EXPECT_TRUE(fs::exists(dir / "a.jpg"));
@@ -383,9 +359,7 @@ struct UnmarkRow
     bool copyStays; // after D, D with the job still waiting
 };
 
-class Unmarking : public MarkingStates, public ::testing::WithParamInterface<UnmarkRow>
-{
-};
+using Unmarking = WithRows<MarkingStates, UnmarkRow>;
 
 TEST_P(Unmarking, RemovesOnlyTheCellsOwnCopy)
 {
@@ -397,6 +371,7 @@ TEST_P(Unmarking, RemovesOnlyTheCellsOwnCopy)
     a = id("a.jpg");
     EXPECT_EQ(m.marks().marked().contains(a), row.listedMarked);
     m.marks().toggle(a);
+    EXPECT_FALSE(m.marks().copyOfAnother().contains(a)) << "marked, its own copy is on its way";
     m.marks().toggle(a);
     EXPECT_EQ(fs::exists(copy), row.copyStays);
     EXPECT_EQ(m.marks().copyOfAnother().contains(a), row.name == std::string_view("the copy of another photo under the same name"))

@@ -23,7 +23,7 @@ TEST(ModelRules, FormatBytesAndBreadcrumb)
     EXPECT_EQ(FolderListing::breadcrumbFor("/other/x", "/photos"), (QList<Path>{"/photos", "/other", "/other/x"}));
 }
 
-class Navigation : public ::testing::Test
+class Navigation : public ModelTest
 {
 protected:
     void SetUp() override
@@ -33,14 +33,7 @@ protected:
         t.file("photos/c.jpg", "c");
         t.dir("photos/2023");
     }
-    bool upAndWait()
-    {
-        m.goUp();
-        return waitUntil([&] { return !m.listing().isLoading(); });
-    }
-    TempTree t;
     Path root = t.root() / "photos";
-    AppModel m{nullptr, quietMachine()};
 };
 
 TEST_F(Navigation, OpenEnterGoUpAndFail)
@@ -58,21 +51,21 @@ TEST_F(Navigation, OpenEnterGoUpAndFail)
     EXPECT_EQ(m.listing().rootDirBytes(), 1) << "only the root's own listing sets it";
     EXPECT_EQ(m.cursor().selection(), GridSelection::media(m.listing().pairs()[0].id()));
 
-    ASSERT_TRUE(upAndWait());
+    m.goUp();
+    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
     EXPECT_EQ(*m.listing().currentPath(), root / "2024");
     ASSERT_EQ(m.listing().folders().size(), 1);
     EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id));
 
-    ASSERT_TRUE(upAndWait());
+    ASSERT_TRUE(navigateAndWait(m, root));
     const std::optional<GridSelection> atRoot = m.cursor().selection();
     m.goUp(); // at the root: nothing happens
     EXPECT_FALSE(m.listing().isLoading());
     EXPECT_EQ(m.cursor().selection(), atRoot);
 
     ASSERT_TRUE(navigateAndWait(m, root / "missing")); // an error empties the listing and keeps the selection
-    ASSERT_TRUE(m.listing().loadError().has_value());
-    EXPECT_TRUE(m.listing().loadError()->startsWith(u"Cannot read the folder: "_s));
-    EXPECT_GT(m.listing().loadError()->size(), 7) << "the system's reason follows";
+    const QString error = m.listing().loadError().value_or(QString()), prefix = u"Cannot read the folder: "_s;
+    EXPECT_TRUE(error.startsWith(prefix) && error.size() > prefix.size()) << "the system's reason follows";
     EXPECT_TRUE(m.listing().pairs().isEmpty() && m.listing().folders().isEmpty());
     EXPECT_EQ(m.cursor().selection(), atRoot);
 }

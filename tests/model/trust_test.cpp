@@ -1,6 +1,5 @@
 // What lies on disk and was not made by this process (Trash entries, copies under an original's name, a
 // listing made during a discard) never decides which file moves.
-#include "catalogue/copy_provenance.h"
 #include "model/trash_service.h"
 #include "testsupport/model_support.h"
 
@@ -59,9 +58,7 @@ struct Tampering
     bool photoComesBack; // the discarded bytes are at the photo's path afterwards
 };
 
-class Undo : public ::testing::TestWithParam<Tampering>
-{
-};
+using Undo = ::testing::TestWithParam<Tampering>;
 
 TEST_P(Undo, RestoresOnlyTheEntryItMade)
 {
@@ -73,21 +70,10 @@ TEST_P(Undo, RestoresOnlyTheEntryItMade)
     EXPECT_EQ(readFile(run.photo) == "the photo the user discarded", GetParam().photoComesBack);
 }
 
-const auto gioTrash = [](const fs::path &file) {
-    ASSERT_EQ(runTool(u"gio"_s, {u"trash"_s, qpath(file)}), 0);
-};
-
 INSTANTIATE_TEST_SUITE_P(
     Trash, Undo,
     ::testing::Values(
         Tampering{"nothing", [](const fs::path &, const fs::path &) {}, "Put back 1 file", true},
-        // Another file at the same path, trashed after: its entry is newer and names the same place.
-        Tampering{"another file trashed under the same name",
-                  [](const fs::path &, const fs::path &photo) {
-                      writeText(photo, "a later file under the same name");
-                      gioTrash(photo);
-                  },
-                  "Put back 1 file", true},
         Tampering{"crafted records for the same place, a FIFO and dot names in info",
                   [](const fs::path &card, const fs::path &photo) {
                       const std::string name = photo.filename().native();
@@ -141,7 +127,7 @@ TEST(UndoIdentity, AHardLinkInTheTrashUnderTheSameNameIsAnotherEntry)
     const fs::path trash = freshTrash();
     UndoRun run;
     fs::create_hard_link(run.photo, run.t.dir("elsewhere") / "IMG_0001.JPG");
-    gioTrash(run.t.root() / "elsewhere" / "IMG_0001.JPG");
+    ASSERT_EQ(runTool(u"gio"_s, {u"trash"_s, qpath(run.t.root() / "elsewhere" / "IMG_0001.JPG")}), 0);
     const std::string otherInfo = readFile(trash / "info" / "IMG_0001.JPG.trashinfo");
     run.discard();
     EXPECT_EQ(run.undo(), "Put back 1 file");
@@ -210,50 +196,6 @@ TEST(UndoIdentity, WithoutTheNoReplaceFlagALinkPutsBackAndNeverOverwrites)
         EXPECT_EQ(readFile(run.photo), taken ? "a new photo in its place" : "the photo the user discarded");
     }
     detail::renameat2Call = renameat2;
-}
-
-// Copies name the original they were made from; a new photo that takes an old one's name (a camera counting
-// past 9999) is not marked by the old photo's copy, cannot be discarded on its strength, and a mark makes
-// its own copy while the old one is kept aside.
-TEST(CopyOfAnotherPhoto, IsNotAMarkAndIsKeptAside)
-{
-    if (!haveTool("convert"))
-        GTEST_SKIP();
-    TempTree t;
-    const fs::path card = t.dir("card");
-    const fs::path photo = card / "IMG_0001.JPG";
-    const fs::path copy = card / "card_bside" / "IMG_0001_bside.jpg";
-    ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:red-blue"_s}, photo));
-    {
-        AppModel m(nullptr, quietMachine());
-        ASSERT_TRUE(openAndWait(m, card));
-        ASSERT_TRUE(markAndWait(m, m.listing().pairs()[0].id()));
-    }
-    const auto recorded = CopyProvenance::recordedIn(copy);
-    ASSERT_TRUE(recorded) << "the copy names its source";
-    EXPECT_EQ(recorded, CopyProvenance::Record{{*CopyProvenance::fully(photo)}});
-
-    // The same name, another photo: not marked, and says why.
-    ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:green-yellow"_s}, photo));
-    AppModel m(nullptr, quietMachine());
-    ASSERT_TRUE(openAndWait(m, card));
-    const QUuid id = m.listing().pairs()[0].id();
-    EXPECT_TRUE(m.marks().marked().isEmpty());
-    EXPECT_TRUE(m.marks().copyOfAnother().contains(id));
-    EXPECT_EQ(m.discard().discardableCount(), 0);
-    m.discardOriginals();
-    EXPECT_TRUE(fs::exists(photo));
-
-    // D makes the new photo's own copy; the old photo's copy moves aside, unchanged.
-    const std::string oldCopy = readFile(copy);
-    m.marks().toggle(id);
-    EXPECT_FALSE(m.marks().copyOfAnother().contains(id));
-    ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == 1; }));
-    EXPECT_EQ(CopyProvenance::recordedIn(copy), CopyProvenance::Record{{*CopyProvenance::fully(photo)}});
-    EXPECT_EQ(readFile(card / "card_bside" / "IMG_0001_bside-earlier.jpg"), oldCopy);
-    AppModel again(nullptr, quietMachine());
-    ASSERT_TRUE(openAndWait(again, card));
-    EXPECT_EQ(again.marks().marked().size(), 1) << "the kept copy is no cell's copy";
 }
 
 // Just before a discard moves an original, it is checked against what its copy records: one replaced between

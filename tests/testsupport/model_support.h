@@ -9,6 +9,7 @@
 
 #include <QTest>
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 
@@ -52,6 +53,15 @@ inline QUuid pairIdNamed(const AppModel &model, const QString &name)
     return {};
 }
 
+// The names of the cells the view shows, in their order, joined by spaces.
+inline std::string shownNames(const AppModel &model)
+{
+    std::string names;
+    for (const MediaPair &pair : model.shownPairs())
+        names += (names.empty() ? "" : " ") + pair.displayName().toStdString();
+    return names;
+}
+
 // The name of a cell (the cursor's selection, its preview), or "-" for none.
 inline std::string nameOf(const AppModel &model, const std::optional<QUuid> &cell)
 {
@@ -63,12 +73,6 @@ inline std::optional<BsideJobStatus::Case> statusOf(const AppModel &model, const
 {
     const auto status = model.marks().status(id);
     return status ? std::optional(status->kind()) : std::nullopt;
-}
-
-// The folder of copies beside a folder of originals.
-inline std::filesystem::path copiesOf(const std::filesystem::path &folder)
-{
-    return folder / (folder.filename().native() + "_bside");
 }
 
 // Marks the cell and waits until its copy is made.
@@ -112,12 +116,13 @@ public:
             std::unique_lock lock(m_mutex);
             ++m_started;
             m_changed.wait(lock, token, [this] { return m_open; });
+            const Mode mode = m_mode;
             CopyOutcome outcome;
-            if (m_mode == Mode::Obey && token.stop_requested()) {
+            if (mode == Mode::Obey && token.stop_requested()) {
                 outcome.result = CopyOutcome::Result::Cancelled;
-            } else if (m_mode == Mode::Fail || m_mode == Mode::Undecodable) {
+            } else if (mode == Mode::Fail || mode == Mode::Undecodable) {
                 outcome.message = QStringLiteral("boom");
-                outcome.undecodable = m_mode == Mode::Undecodable;
+                outcome.undecodable = mode == Mode::Undecodable;
             } else {
                 ensureParentDir(request.destination);
                 writeFileAtomically(request.destination, "copy");
@@ -126,29 +131,21 @@ public:
             return outcome;
         };
     }
-    void setMode(Mode mode)
-    {
-        std::lock_guard lock(m_mutex);
-        m_mode = mode;
-    }
+    void setMode(Mode mode) { m_mode = mode; }
     void open()
     {
         std::lock_guard lock(m_mutex);
         m_open = true;
         m_changed.notify_all();
     }
-    int started()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_started;
-    }
+    int started() const { return m_started; }
 
 private:
     std::mutex m_mutex;
     std::condition_variable_any m_changed;
     bool m_open = false;
-    int m_started = 0;
-    Mode m_mode = Mode::Obey;
+    std::atomic<int> m_started = 0;
+    std::atomic<Mode> m_mode = Mode::Obey;
 };
 
 // A temporary folder and a model whose copies the fake encoder makes (each job waits until encoder.open()).
@@ -156,7 +153,8 @@ class ModelTest : public ::testing::Test
 {
 protected:
     QUuid id(const char *name) const { return pairIdNamed(m, QString::fromUtf8(name)); }
-    std::filesystem::path copies() const { return copiesOf(t.root()); }
+    // The folder of copies beside the folder of originals.
+    std::filesystem::path copies() const { return t.root() / (t.root().filename().native() + "_bside"); }
 
     TempTree t;
     FakeEncoder encoder;

@@ -3,8 +3,12 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QtEndian>
 
 #include <glib.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -73,6 +77,31 @@ std::vector<std::string> namesIn(const std::filesystem::path &folder)
 }
 
 bool haveTool(const char *program) { return !QStandardPaths::findExecutable(QString::fromLatin1(program)).isEmpty(); }
+
+std::optional<std::string> inChild(const std::function<std::string()> &body, bool asNobody, unsigned seconds)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return std::nullopt;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        alarm(seconds);
+        if (asNobody && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(3);
+        const std::string text = body();
+        _exit(write(fds[1], text.data(), text.size()) == ssize_t(text.size()) ? 0 : 1);
+    }
+    close(fds[1]);
+    std::string text;
+    char buffer[4096];
+    for (ssize_t n; (n = read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, size_t(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? std::optional(text) : std::nullopt;
+}
 
 void useTemporaryHome(const std::filesystem::path &home)
 {
@@ -158,10 +187,8 @@ std::string withJpegSize(std::string jpeg, int width, int height)
     const auto byte = [&](size_t at) { return at < jpeg.size() ? uint8_t(jpeg[at]) : 0; };
     for (size_t at = 2; byte(at) == 0xFF && at + 9 < jpeg.size(); at += 2 + (byte(at + 2) << 8 | byte(at + 3))) {
         if (byte(at + 1) >= 0xC0 && byte(at + 1) <= 0xC2) {
-            jpeg[at + 5] = char(height >> 8);
-            jpeg[at + 6] = char(height & 0xFF);
-            jpeg[at + 7] = char(width >> 8);
-            jpeg[at + 8] = char(width & 0xFF);
+            qToBigEndian(quint16(height), jpeg.data() + at + 5);
+            qToBigEndian(quint16(width), jpeg.data() + at + 7);
             return jpeg;
         }
     }

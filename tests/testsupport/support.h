@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -52,6 +53,13 @@ std::vector<std::string> namesIn(const std::filesystem::path &folder);
 // True when the named program is on PATH.
 bool haveTool(const char *program);
 
+// Runs body in a child process, as the unprivileged user nobody when asNobody and the test runs as root (who
+// reads through any mode), that SIGALRM ends after `seconds`: a body that blocks or reads without end fails
+// the test in bounded time instead of taking the suite down. What body returned, or nothing when the child
+// did not exit cleanly.
+std::optional<std::string> inChild(const std::function<std::string()> &body, bool asNobody = false,
+                                   unsigned seconds = 20);
+
 // Points HOME, XDG_DATA_HOME and XDG_CACHE_HOME into home (the Trash and the shared thumbnail cache then live
 // there, on the same file system as the test trees). Call before the first GLib or Qt use of them.
 void useTemporaryHome(const std::filesystem::path &home);
@@ -75,6 +83,14 @@ struct RowName
         else
             return caseName(info.param.name);
     }
+};
+
+// A parameterised suite on a fixture of a test's own: using Rows = WithRows<Fixture, Row>.
+template<typename Fixture, typename Row>
+class WithRows
+    : public Fixture
+    , public ::testing::WithParamInterface<Row>
+{
 };
 
 // Prints a row by its name, in failure messages and in CTest's list of cases; a test file brings it into its

@@ -11,6 +11,7 @@
 
 #include "testsupport/model_support.h"
 
+#include <QFileInfo>
 #include <QMenu>
 #include <QPropertyAnimation>
 #include <QScrollBar>
@@ -88,7 +89,7 @@ TEST(MediaTile, NamesThatAreNotUtf8KeepTheirOwnThumbnails)
     EXPECT_NE(ThumbnailCache::cacheKey(item("/d/\xff.jpg"), 160), ThumbnailCache::cacheKey(item("/d/\xfe.jpg"), 160));
 }
 
-class Grid : public ::testing::Test
+class Grid : public ModelTest
 {
 protected:
     void SetUp() override
@@ -99,8 +100,6 @@ protected:
             t.file("IMG_" + std::to_string(i) + ".jpg", "x");
         ASSERT_TRUE(openAndWait(m, t.root()));
     }
-    TempTree t;
-    AppModel m{nullptr, quietMachine()};
     ThumbnailCache cache;
     BrowserGrid grid{m, cache};
 };
@@ -179,32 +178,34 @@ TEST_F(Grid, TheSelectionStaysInViewAndASilentFileManagerIsSaid)
 // The grid's thumbnails: the cache of decoded thumbnails and the desktop's shared thumbnail store.
 MediaItem itemAt(const Path &p) { return MediaItem(p, MediaKind::Image, false); }
 
+// A file's modification time in whole seconds, as the shared store's Thumb::MTime key holds it.
+QByteArray mtimeOf(const Path &file)
+{
+    return QByteArray::number(QFileInfo(qpath(file)).lastModified().toSecsSinceEpoch());
+}
+
 // Writes a red thumbnail of the given long edge at thumb as another program would: the standard's two
 // required keys for photo as it is now, then the keys given.
 void plant(const Path &photo, const Path &thumb, int edge, const QList<std::pair<QByteArray, QByteArray>> &more)
 {
     QImage red(edge, edge * 2 / 3, QImage::Format_RGB32);
     red.fill(Qt::red);
-    struct stat st
-    {
-    };
-    ::stat(photo.c_str(), &st);
     const QList<std::pair<QByteArray, QByteArray>> keys
         = QList<std::pair<QByteArray, QByteArray>>{{"Thumb::URI", SharedThumbnailStore::uriFor(photo)},
-                                                   {"Thumb::MTime", QByteArray::number(qint64(st.st_mtim.tv_sec))}}
+                                                   {"Thumb::MTime", mtimeOf(photo)}}
         + more;
     std::filesystem::create_directories(thumb.parent_path());
     const QByteArray png = PngCodec::encode(red, keys);
     std::ofstream(thumb, std::ios::binary).write(png.constData(), png.size());
 }
 
-// Photos and a thumbnail cache whose shared store lives in a folder of the test's own.
+// Photos, and a thumbnail cache whose shared store lives in a folder of the test's own.
 class Thumbnails : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        if (!haveTool("convert"))
+        if (!haveTool("convert") || !haveTool("exiftool"))
             GTEST_SKIP();
     }
     std::vector<Path> photos(int count, int side)
@@ -216,40 +217,50 @@ protected:
         }
         return files;
     }
-    bool cached(ThumbnailCache &cache, const Path &p, double size)
+    // Gives photo a camera's EXIF thumbnail, lime green all over.
+    bool giveExifThumbnail(const Path &photo)
     {
-        return !cache.cached(itemAt(p), size).isNull();
+        const Path green = t.root() / "green.jpg";
+        return (std::filesystem::exists(green) || magick({u"-size"_s, u"160x160"_s, u"xc:lime"_s}, green))
+            && setExif(photo, {u"-ThumbnailImage<="_s + qpath(green)});
+    }
+    Path sharedPath(const Path &photo, int size) const
+    {
+        return store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(size));
+    }
+    // Waits until the cache holds the file's sharp thumbnail of that size and runs no job.
+    bool sharpAndIdle(const MediaItem &file, double size = 160)
+    {
+        return waitUntil([&] { return cache.isSharp(file, size) && cache.jobsRunning() == 0; });
     }
     TempTree t, cacheRoot;
-    std::shared_ptr<ThumbnailService> service
-        = std::make_shared<ThumbnailService>(SharedThumbnailStore(cacheRoot.root()));
+    const SharedThumbnailStore store{cacheRoot.root()};
+    std::shared_ptr<ThumbnailService> service = std::make_shared<ThumbnailService>(store);
+    ThumbnailCache cache{nullptr, ThumbnailCache::kDefaultBudgetBytes, service};
 };
 
 // Requests for one key are merged; a failure stays failed until a new listing clears the failures.
 TEST_F(Thumbnails, RequestsForOneKeyMergeAndFailuresRetryAfterClearing)
 {
     const auto files = photos(2, 800);
-    const auto broken = t.file("broken.jpg", "not a jpeg");
-    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
-    const auto done
-        = [&](const Path &p) { return cache.isSharp(itemAt(p), 160) && cache.jobsRunning() == 0; };
+    const MediaItem broken = itemAt(t.file("broken.jpg", "not a jpeg"));
     cache.request(itemAt(files[0]), 160, 1.0);
-    ASSERT_TRUE(waitUntil([&] { return done(files[0]); }));
+    ASSERT_TRUE(sharpAndIdle(itemAt(files[0])));
     const int perKey = cache.jobsStarted();
     for (double size : {160.0, 160.0, 160.5})
         cache.request(itemAt(files[1]), size, 1.0);
-    ASSERT_TRUE(waitUntil([&] { return done(files[1]); }));
+    ASSERT_TRUE(sharpAndIdle(itemAt(files[1])));
     EXPECT_EQ(cache.jobsStarted(), 2 * perKey) << "one key's requests share its jobs";
     EXPECT_EQ(cache.cached(itemAt(files[1]), 160).height(), 160);
 
-    cache.request(itemAt(broken), 160, 1.0);
-    ASSERT_TRUE(waitUntil([&] { return cache.failed(itemAt(broken), 160) && cache.jobsRunning() == 0; }));
-    EXPECT_FALSE(cached(cache, broken, 160));
+    cache.request(broken, 160, 1.0);
+    ASSERT_TRUE(waitUntil([&] { return cache.failed(broken, 160) && cache.jobsRunning() == 0; }));
+    EXPECT_TRUE(cache.cached(broken, 160).isNull());
     const int afterFailure = cache.jobsStarted();
-    cache.request(itemAt(broken), 160, 1.0);
+    cache.request(broken, 160, 1.0);
     EXPECT_EQ(cache.jobsStarted(), afterFailure) << "a failure is not tried again by itself";
     cache.clearFailures();
-    cache.request(itemAt(broken), 160, 1.0);
+    cache.request(broken, 160, 1.0);
     EXPECT_GT(cache.jobsStarted(), afterFailure) << "a failure is tried again after a new listing";
     EXPECT_EQ(ThumbnailCache::pixelDimension(20, 2.0), 64) << "never less than 64 pixels";
     EXPECT_EQ(ThumbnailCache::pixelDimension(160, 0), 320) << "no screen scale counts as 2x";
@@ -259,17 +270,17 @@ TEST_F(Thumbnails, MemoryStaysWithinTheBudgetAndTheNewestStays)
 {
     const auto files = photos(6, 600);
     const qint64 budget = 600 * 1024; // room for about two 320 x 320 thumbnails
-    ThumbnailCache cache(nullptr, budget, service);
-    QSignalSpy ready(&cache, &ThumbnailCache::ready);
+    ThumbnailCache small(nullptr, budget, service);
+    QSignalSpy ready(&small, &ThumbnailCache::ready);
     for (const auto &p : files)
-        cache.request(itemAt(p), 320, 1.0);
+        small.request(itemAt(p), 320, 1.0);
     ASSERT_TRUE(QTest::qWaitFor([&] { return ready.count() == 6; }, 60000));
-    EXPECT_LE(cache.bytesHeld(), budget);
+    EXPECT_LE(small.bytesHeld(), budget);
     const QString newest = ready.last().first().toString();
     const auto newestPhoto = std::find_if(files.begin(), files.end(),
                                           [&](const auto &p) { return ThumbnailCache::cacheKey(itemAt(p), 320) == newest; });
     ASSERT_NE(newestPhoto, files.end());
-    EXPECT_TRUE(cached(cache, *newestPhoto, 320));
+    EXPECT_FALSE(small.cached(itemAt(*newestPhoto), 320).isNull());
 }
 
 // Once the grid says which cells it wants, waits for the others are dropped before they start: when the pool
@@ -278,12 +289,10 @@ TEST_F(Thumbnails, ScrolledAwayRequestsAreDropped)
 {
     const int threads = std::max(2, QThread::idealThreadCount()); // the cache's pool starts this many at once
     const auto files = photos(threads + 6, 64);
-    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
     for (const Path &p : files)
         cache.request(itemAt(p), 100, 1.0);
     cache.setWanted({ThumbnailCache::cacheKey(itemAt(files.back()), 100)});
-    ASSERT_TRUE(
-        waitUntil([&] { return cache.isSharp(itemAt(files.back()), 100) && cache.jobsRunning() == 0; }));
+    ASSERT_TRUE(sharpAndIdle(itemAt(files.back()), 100));
     EXPECT_LE(cache.jobsStarted(), threads + 2) << "waits for cells no longer wanted never start";
 }
 
@@ -293,19 +302,12 @@ TEST_F(Thumbnails, ScrolledAwayRequestsAreDropped)
 // cache announces them: several can land between two looks at the cache.
 TEST_F(Thumbnails, TheExifThumbnailStandsInUntilTheSharpOneIsMade)
 {
-    if (!haveTool("exiftool"))
-        GTEST_SKIP();
-    const auto green = t.root() / "green.jpg";
-    ASSERT_TRUE(magick({u"-size"_s, u"160x160"_s, u"xc:lime"_s}, green));
     std::vector<Path> files;
     for (int i = 0; i < 7; ++i) {
         files.push_back(t.root() / ("grey" + std::to_string(i) + ".jpg"));
         ASSERT_TRUE(magick({u"-size"_s, u"3000x3000"_s, u"xc:gray50"_s}, files.back()));
-        if (i != 4) {
-            ASSERT_TRUE(setExif(files.back(), {u"-ThumbnailImage<="_s + qpath(green)}));
-        }
+        ASSERT_TRUE(i == 4 || giveExifThumbnail(files.back()));
     }
-    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
     const auto isGreen = [&](const Path &p) {
         const QImage image = cache.cached(itemAt(p), 160).toImage();
         const QColor c = image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
@@ -349,25 +351,16 @@ TEST_F(Thumbnails, TheExifThumbnailStandsInUntilTheSharpOneIsMade)
 // reader checks; served while valid, not for a larger request, and no longer once the file changed.
 TEST_F(Thumbnails, SharedCacheEntryFollowsTheStandard)
 {
-    if (!haveTool("exiftool"))
-        GTEST_SKIP();
     const auto photo = t.root() / "shared 100%.jpg";
     ASSERT_TRUE(makeJpeg(photo, 1000, 500));
-    const SharedThumbnailStore store(cacheRoot.root());
-    const QImage made = ThumbnailService(store).make(photo, 200);
-    EXPECT_EQ(made.width(), 256) << "made at the flavour size";
-    const auto thumb = store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(200));
+    EXPECT_EQ(ThumbnailService(store).make(photo, 200).width(), 256) << "made at the flavour size";
+    const auto thumb = sharedPath(photo, 200);
     EXPECT_EQ(thumb.parent_path().filename(), "large");
-    struct stat st
-    {
-    }, src{};
-    ASSERT_EQ(::stat(thumb.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 0777, 0600u);
-    ::stat(photo.c_str(), &src);
+    EXPECT_EQ(std::filesystem::status(thumb).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     QByteArray out;
     ASSERT_EQ(runTool(u"exiftool"_s, {u"-s3"_s, u"-ThumbURI"_s, u"-ThumbMTime"_s, qpath(thumb)}, &out), 0);
-    EXPECT_EQ(out.trimmed().split('\n'),
-              (QList<QByteArray>{SharedThumbnailStore::uriFor(photo), QByteArray::number(qint64(src.st_mtim.tv_sec))}));
+    EXPECT_EQ(out.trimmed().split('\n'), (QList<QByteArray>{SharedThumbnailStore::uriFor(photo), mtimeOf(photo)}));
     EXPECT_TRUE(SharedThumbnailStore::uriFor(photo).endsWith("shared%20100%25.jpg"));
     EXPECT_FALSE(store.lookup(photo, 200).isNull());
     EXPECT_TRUE(store.lookup(photo, 300).isNull()) << "too small for a larger request";
@@ -382,8 +375,7 @@ TEST_F(Thumbnails, TheSharedCacheIsCheckedNotTrusted)
 {
     const auto photo = t.root() / "IMG_0001.JPG";
     ASSERT_TRUE(makeJpeg(photo, 600, 400));
-    const SharedThumbnailStore store(cacheRoot.root());
-    const auto thumb = store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(200));
+    const auto thumb = sharedPath(photo, 200);
     const std::vector<std::pair<const char *, std::function<void()>>> rows{
         {"the file rewritten with its time kept",
          [&] {
@@ -419,8 +411,7 @@ TEST_F(Thumbnails, TheSharedCacheIsCheckedNotTrusted)
 TEST_F(Thumbnails, AFileManagersThumbnailIsUsedAndLeftAsItIs)
 {
     const auto photo = t.file("IMG_0001.JPG", "no decoder reads this");
-    const SharedThumbnailStore store(cacheRoot.root());
-    const auto thumb = store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(200));
+    const auto thumb = sharedPath(photo, 200);
     plant(photo, thumb, 256, {{"Software", "GNOME::ThumbnailFactory"}});
     const std::string planted = readFile(thumb);
     const QImage shown = ThumbnailService(store).make(photo, 200);
@@ -433,7 +424,7 @@ TEST_F(Thumbnails, AFileManagersThumbnailIsUsedAndLeftAsItIs)
 
     ASSERT_TRUE(makeJpeg(photo, 800, 600));
     EXPECT_FALSE(ThumbnailService(store).make(photo, 400).isNull());
-    EXPECT_TRUE(std::filesystem::exists(store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(400))));
+    EXPECT_TRUE(std::filesystem::exists(sharedPath(photo, 400)));
 }
 
 // A photo cut short in the copy decodes to nothing, and the grid says so even where a thumbnail stands in for
@@ -442,67 +433,49 @@ TEST_F(Thumbnails, AFileManagersThumbnailIsUsedAndLeftAsItIs)
 // its picture (a motion photo's clip) once its decode says it is whole. The preview's failure says so too.
 TEST_F(Thumbnails, AFileThatDoesNotDecodeSaysSoWhateverStandsInForIt)
 {
-    if (!haveTool("exiftool"))
-        GTEST_SKIP();
-    const auto green = t.root() / "green.jpg";
-    ASSERT_TRUE(magick({u"-size"_s, u"160x160"_s, u"xc:lime"_s}, green));
-    const auto make = [&](const char *name, bool exifThumbnail) {
+    // A photo with the camera's thumbnail or none, cut short or with bytes after its picture, and a file
+    // manager's thumbnail or none.
+    const auto make = [&](const char *name, bool exifThumbnail, bool cutShort, const std::string &after, bool planted) {
         const Path photo = t.root() / name;
         EXPECT_TRUE(magick({u"-size"_s, u"1200x900"_s, u"plasma:fractal"_s, u"-quality"_s, u"92"_s}, photo));
-        if (exifThumbnail) {
-            EXPECT_TRUE(setExif(photo, {u"-ThumbnailImage<="_s + qpath(green)}));
-        }
+        EXPECT_TRUE(!exifThumbnail || giveExifThumbnail(photo));
+        if (cutShort)
+            std::filesystem::resize_file(photo, std::filesystem::file_size(photo) * 3 / 5);
+        std::ofstream(photo, std::ios::binary | std::ios::app) << after;
+        if (planted)
+            plant(photo, sharedPath(photo, 320), 256, {});
         return photo;
     };
-    const auto cutShort = [](const Path &photo) {
-        std::filesystem::resize_file(photo, std::filesystem::file_size(photo) * 3 / 5);
-    };
-    const SharedThumbnailStore store(cacheRoot.root());
-    const auto planted = [&](const Path &photo) {
-        plant(photo, store.thumbnailPath(photo, *SharedThumbnailStore::flavourFor(320)), 256, {});
-    };
-    struct Row
-    {
-        const char *name;
-        Path photo;
-        bool undecodable;
-    };
-    std::vector<Row> rows;
-    rows.push_back({"whole, a file manager's thumbnail", make("whole.jpg", false), false});
-    planted(rows.back().photo);
-    rows.push_back({"cut short, the camera's thumbnail", make("cut.jpg", true), true});
-    cutShort(rows.back().photo);
-    rows.push_back({"cut short, a file manager's thumbnail", make("cut-planted.jpg", false), true});
-    cutShort(rows.back().photo);
-    planted(rows.back().photo);
-    rows.push_back({"a clip after the picture", make("motion.jpg", false), false});
-    std::ofstream(rows.back().photo, std::ios::binary | std::ios::app) << "\0\0\0\x18" "ftypmp42 and a clip";
-    planted(rows.back().photo);
-
-    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
-    for (const Row &row : rows)
-        cache.request(itemAt(row.photo), 160, 2.0);
+    // name, photo, undecodable
+    const std::vector<std::tuple<const char *, Path, bool>> rows{
+        {"whole, a file manager's thumbnail", make("whole.jpg", false, false, {}, true), false},
+        {"cut short, the camera's thumbnail", make("cut.jpg", true, true, {}, false), true},
+        {"cut short, a file manager's thumbnail", make("cut-planted.jpg", false, true, {}, true), true},
+        {"a clip after the picture",
+         make("motion.jpg", false, false, std::string(3, '\0') + "\x18" + "ftypmp42 and a clip", true), false}};
+    for (const auto &[name, photo, undecodable] : rows)
+        cache.request(itemAt(photo), 160, 2.0);
     ASSERT_TRUE(waitUntil([&] {
-        return cache.jobsRunning() == 0 && std::all_of(rows.begin(), rows.end(), [&](const Row &row) {
-                   return cache.isSharp(itemAt(row.photo), 160) || cache.failed(itemAt(row.photo), 160);
+        return cache.jobsRunning() == 0 && std::all_of(rows.begin(), rows.end(), [&](const auto &row) {
+                   const MediaItem item = itemAt(std::get<Path>(row));
+                   return cache.isSharp(item, 160) || cache.failed(item, 160);
                });
     }, 30000));
-    for (const Row &row : rows) {
-        SCOPED_TRACE(row.name);
-        EXPECT_EQ(cache.isUndecodable(itemAt(row.photo)), row.undecodable);
-        EXPECT_FALSE(cache.cached(itemAt(row.photo), 160).isNull()) << "a picture still stands in";
+    for (const auto &[name, photo, undecodable] : rows) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(cache.isUndecodable(itemAt(photo)), undecodable);
+        EXPECT_FALSE(cache.cached(itemAt(photo), 160).isNull()) << "a picture still stands in";
     }
 
-    const Path whole = make("previewed.jpg", false);
+    const Path cut = make("previewed.jpg", false, true, {}, false);
     PreviewLoader loader;
     QObject::connect(&loader, &PreviewLoader::undecodable, &cache, &ThumbnailCache::markUndecodable);
-    cutShort(whole);
     QSignalSpy found(&cache, &ThumbnailCache::undecodableFound);
-    loader.want(whole, 0);
-    ASSERT_TRUE(waitUntil([&] { return !loader.error(whole, 0).isEmpty(); }));
+    loader.want(cut, 0);
+    ASSERT_TRUE(waitUntil([&] { return !loader.error(cut, 0).isEmpty(); }));
     EXPECT_EQ(found.size(), 1);
-    MediaItem listed = itemAt(whole); // as a listing finds it: its size and time
-    const FileKey now = FileKey::now(whole);
+    MediaItem listed = itemAt(cut); // as a listing finds it: its size and time
+    const FileKey now = FileKey::now(cut);
     listed.bytes = now.bytes;
     listed.modifiedNs = now.modifiedNs;
     EXPECT_TRUE(cache.isUndecodable(listed)) << "the key the preview gives is the listing's";
@@ -514,10 +487,9 @@ TEST_F(Thumbnails, AReplacedFileShowsItsOwnPicture)
 {
     const auto photo = t.root() / "IMG_0001.JPG";
     ASSERT_TRUE(magick({u"-size"_s, u"400x300"_s, u"xc:red"_s}, photo));
-    ThumbnailCache cache(nullptr, ThumbnailCache::kDefaultBudgetBytes, service);
     const auto pictureOf = [&](const MediaItem &item) {
         cache.request(item, 160, 1.0);
-        EXPECT_TRUE(waitUntil([&] { return cache.isSharp(item, 160) && cache.jobsRunning() == 0; }));
+        EXPECT_TRUE(sharpAndIdle(item));
         const QImage image = cache.cached(item, 160).toImage();
         return image.isNull() ? QColor() : image.pixelColor(image.rect().center());
     };

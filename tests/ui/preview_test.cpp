@@ -29,15 +29,15 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Grey pictures, scaled to the long edge asked for: small.png is 200 x 100, any other file 4000 x 3000. A long
-// edge of 0 asks for the full size, which fails with fullSizeError when one is given; fullDecodes counts them.
-PreviewLoader::Decode greyPictures(std::atomic<int> *fullDecodes = nullptr, const QString &fullSizeError = {})
+// edge of 0 asks for the full size, which fails for huge.jpg (past the decoder's budget); fullDecodes counts them.
+PreviewLoader::Decode greyPictures(std::atomic<int> *fullDecodes = nullptr)
 {
     return [=](const std::filesystem::path &path, int maxLongEdge, std::stop_token) {
         const QSize full = path.filename() == "small.png" ? QSize(200, 100) : QSize(4000, 3000);
         if (maxLongEdge == 0 && fullDecodes)
             ++*fullDecodes;
-        if (maxLongEdge == 0 && !fullSizeError.isEmpty())
-            return PreviewLoader::Decoded{{}, fullSizeError};
+        if (maxLongEdge == 0 && path.filename() == "huge.jpg")
+            return PreviewLoader::Decoded{{}, u"the picture is too large to decode (30000 x 20000 pixels)"_s};
         QImage image(maxLongEdge > 0 ? full.scaled(maxLongEdge, maxLongEdge, Qt::KeepAspectRatio).boundedTo(full) : full,
                      QImage::Format_RGB888);
         image.fill(Qt::gray);
@@ -45,7 +45,7 @@ PreviewLoader::Decode greyPictures(std::atomic<int> *fullDecodes = nullptr, cons
     };
 }
 
-class Preview : public ::testing::Test
+class Preview : public ModelTest
 {
 protected:
     void SetUp() override { overlay.resize(1000, 700); }
@@ -55,8 +55,6 @@ protected:
         m.cursor().openPreview();
         ASSERT_EQ(m.cursor().previewIndex(), index);
     }
-    TempTree t;
-    AppModel m{nullptr, quietMachine()};
     ThumbnailCache cache;
     PreviewOverlay overlay{m, cache};
 };
@@ -157,7 +155,8 @@ TEST(LargeImageViewTest, PicturesArriveScaledToTheirDrawnSize)
 
 // Z and a double-click: fitted <-> 100 % at the point under the mouse, from a full-size decode asked for only
 // then; panning stops at the picture's edges; a step keeps the zoom and the spot; a small picture is never
-// enlarged when fitted.
+// enlarged when fitted. A zoom whose full decode fails goes back to the fitted picture and says why, instead
+// of spinning over it.
 TEST(LargeImageViewTest, ZoomsToFullSizeAtThePointAndKeepsTheSpotAcrossSteps)
 {
     std::atomic<int> fullDecodes = 0;
@@ -201,6 +200,14 @@ TEST(LargeImageViewTest, ZoomsToFullSizeAtThePointAndKeepsTheSpotAcrossSteps)
     view.setSource("/burst/small.png");
     ASSERT_TRUE(decoded({200, 100}));
     EXPECT_EQ(view.pictureRect().size(), QSizeF(200, 100)) << "shown at 100 %, not blown up";
+
+    view.setSource("/huge.jpg");
+    ASSERT_TRUE(waitUntil([&] { return !view.image().isNull() && !view.showsPlaceholder(); }));
+    view.toggleZoom();
+    ASSERT_TRUE(waitUntil([&] { return !view.zoomError().isEmpty(); }));
+    EXPECT_EQ(view.zoomError(), u"Cannot show at 100%: the picture is too large to decode (30000 x 20000 pixels)"_s);
+    EXPECT_FALSE(view.isZoomed());
+    EXPECT_FALSE(view.image().isNull());
 }
 
 // The picture on screen is kept even when it alone passes the memory budget (100 % of a medium-format
@@ -238,22 +245,6 @@ TEST(PreviewLoaderTest, TheShownPictureIsKeptWhateverItsSizeAndAReplacedFileIsDe
     loader.want(b, 0);
     ASSERT_TRUE(decoded(b));
     EXPECT_EQ(loader.picture(b, 0).height(), 1000 + int(replaced.size()));
-}
-
-// A zoom to 100 % whose full decode fails (a picture past the decoder's budget) goes back to the fitted
-// picture and says why, instead of spinning over it.
-TEST(LargeImageViewTest, A100PercentThatCannotBeShownSaysSo)
-{
-    PreviewLoader loader(nullptr, greyPictures(nullptr, u"the picture is too large to decode (30000 x 20000 pixels)"_s));
-    LargeImageView view(loader);
-    view.resize(800, 600);
-    view.setSource("/huge.jpg");
-    ASSERT_TRUE(waitUntil([&] { return !view.image().isNull() && !view.showsPlaceholder(); }));
-    view.toggleZoom();
-    ASSERT_TRUE(waitUntil([&] { return !view.zoomError().isEmpty(); }));
-    EXPECT_EQ(view.zoomError(), u"Cannot show at 100%: the picture is too large to decode (30000 x 20000 pixels)"_s);
-    EXPECT_FALSE(view.isZoomed());
-    EXPECT_FALSE(view.image().isNull());
 }
 
 // A portrait photo stands upright, decoded no larger than the screen shows and fitted within the padding. A

@@ -6,13 +6,10 @@
 #include "testsupport/model_support.h"
 
 #include <QCheckBox>
-#include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QLayout>
 #include <QSignalSpy>
-#include <QSlider>
-#include <QStyleOptionSlider>
 
 using namespace vorlane;
 using namespace vorlane::test;
@@ -46,6 +43,7 @@ TEST_F(TopBarTest, ProgressAndDiscardFollowTheCopies)
 {
     EXPECT_FALSE(near(barPixel(bar), Theme::accent(), 60)) << "only the track shows: " << barPixel(bar).name().toStdString();
     bar.showProgress(BsideScheduler::Progress{4, 10, 2, 4, u"IMG_7"_s, 0});
+    EXPECT_EQ(bar.statusText().toStdString(), "Copies 4/10 · running 2 · queued 4 · IMG_7");
     EXPECT_TRUE(near(barPixel(bar), Theme::accent())) << barPixel(bar).name().toStdString();
 
     for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
@@ -84,31 +82,6 @@ TEST_F(TopBarTest, ProgressAndDiscardFollowTheCopies)
     ASSERT_TRUE(finished.wait(20000));
 }
 
-// The display settings of the top bar's popover.
-template<typename W>
-W *withText(QWidget &root, const char *text)
-{
-    for (W *w : root.findChildren<W *>()) {
-        if (w->text() == QString::fromUtf8(text))
-            return w;
-    }
-    ADD_FAILURE() << "no control reads " << text;
-    return nullptr;
-}
-
-QPoint handleCentre(QSlider *slider)
-{
-    QStyleOptionSlider option;
-    option.initFrom(slider);
-    option.orientation = slider->orientation();
-    option.minimum = slider->minimum();
-    option.maximum = slider->maximum();
-    option.sliderPosition = slider->sliderPosition();
-    option.sliderValue = slider->value();
-    option.subControls = QStyle::SC_SliderHandle;
-    return slider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, slider).center();
-}
-
 // On a screen too short for it (the button 300 pixels above the bottom edge), the settings popover ends
 // above the edge and its controls scroll, the last one included.
 TEST_F(TopBarTest, OnAShortScreenTheSettingsEndAboveTheBottomAndScroll)
@@ -122,35 +95,13 @@ TEST_F(TopBarTest, OnAShortScreenTheSettingsEndAboveTheBottomAndScroll)
     EXPECT_LT(panel->height(), 300);
     QScrollBar *scroll = panel->scrollArea()->verticalScrollBar();
     ASSERT_TRUE(waitUntil([&] { return scroll->maximum() > 0; }, 2000));
-    QCheckBox *last = withText<QCheckBox>(*panel, "Scroll to a clicked cell");
+    QCheckBox *last = nullptr; // the last control
+    for (QCheckBox *box : panel->findChildren<QCheckBox *>())
+        last = box->text() == u"Scroll to a clicked cell"_s ? box : last;
     ASSERT_NE(last, nullptr);
     panel->scrollArea()->ensureWidgetVisible(last);
     const QRect inViewport(last->mapTo(panel->scrollArea()->viewport(), QPoint(0, 0)), last->size());
     EXPECT_TRUE(panel->scrollArea()->viewport()->rect().contains(inViewport)) << "reachable, sideways too";
-}
-
-// The tile size: a size set elsewhere shows as whole points; a drag of the slider writes one column at both
-// of its ends (the grid puts its own count back), and sizes in steps of 8.
-TEST(SettingsPanelTest, TheSizeSliderShowsWholePointsAndDragsInSteps)
-{
-    AppModel m{nullptr, quietMachine()};
-    SettingsPanel panel{m};
-    panel.fitHeight(2000);
-    panel.show();
-    QSlider *slider = panel.sizeSlider();
-    m.settings().setThumbnailSize(203.7);
-    EXPECT_EQ(panel.sizeLabel()->text(), QStringLiteral("203 pt"))
-        << "a size set elsewhere shows here, as whole points";
-
-    m.cursor().setGridColumns(6);
-    const QPoint handle = handleCentre(slider);
-    QTest::mousePress(slider, Qt::LeftButton, Qt::NoModifier, handle);
-    EXPECT_EQ(m.cursor().gridColumns(), 1) << "drag start";
-    m.cursor().setGridColumns(6);
-    QTest::mouseMove(slider, handle + QPoint(40, 0));
-    QTest::mouseRelease(slider, Qt::LeftButton, Qt::NoModifier, handle + QPoint(40, 0));
-    EXPECT_EQ(m.cursor().gridColumns(), 1) << "drag end";
-    EXPECT_EQ(int(m.settings().thumbnailSize()) % 8, 0);
 }
 
 } // namespace
