@@ -394,7 +394,10 @@ void DiscardRun::applyUndo(const TrashService::RestoreResult &result)
 {
     m_isTrashing = false;
     Q_EMIT trashingChanged();
-    const int done = int(result.done.size());
+    // The originals are counted, as the discard counted them; a sidecar that came back with one is not.
+    const int done = int(std::count_if(result.done.begin(), result.done.end(), [](const std::filesystem::path &p) {
+        return QString::fromStdString(p.extension().string()).compare(u".xmp", Qt::CaseInsensitive) != 0;
+    }));
     const int failed = int(result.failed.size());
     QString message = tr("Put back %n file(s)", nullptr, done);
     if (failed > 0) {

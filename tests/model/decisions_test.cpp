@@ -106,7 +106,7 @@ TEST_F(Ratings, SidecarsGoWithTheirOriginalsAndComeBack)
     EXPECT_EQ(discardAndWait(m), "Discarded 2 files");
     EXPECT_FALSE(exists("IMG_1.JPG.xmp") || exists("IMG_1.MOV.xmp"));
     EXPECT_FALSE(exists("IMG_1.xmp")) << "the last cells of the stem took it";
-    undoAndWait(m);
+    EXPECT_EQ(undoAndWait(m), "Put back 2 files");
     EXPECT_TRUE(exists("IMG_1.MOV.xmp") && exists("IMG_1.JPG.xmp") && exists("IMG_1.xmp"));
     undoAndWait(m);
     for (const char *back : {"IMG_1.CR2", "IMG_1.CR2.xmp", "b.jpg", "b.jpg.xmp"})
