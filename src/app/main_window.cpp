@@ -195,7 +195,11 @@ void MainWindow::buildMenu()
     quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->setMenuRole(QAction::QuitRole);
     connect(quit, &QAction::triggered, this, &QWidget::close);
+    buildViewMenu();
+}
 
+void MainWindow::buildViewMenu()
+{
     // The views of the folder: V cycles them, as the top bar's control does.
     QMenu *view = menuBar()->addMenu(tr("&View"));
     auto *views = new QActionGroup(view);

@@ -61,6 +61,7 @@ protected:
 
 private:
     void buildMenu();
+    void buildViewMenu();
     void showScreen();
     void placeOverlays();
     void askBeforeQuit(int unfinished);
