@@ -99,8 +99,8 @@ ColourLabel labelOf(const Exiv2::XmpData &xmp)
     }
     // darktable's own list: 0 red ... 4 purple; the first one counts.
     if (const auto it = xmp.findKey(Exiv2::XmpKey("Xmp.darktable.colorlabels")); it != xmp.end() && it->count() > 0) {
-        const long n = it->toLong(0);
-        if (n >= 0 && n < long(kLabels.size()))
+        const int64_t n = Exiv2Compat::toInteger(*it, 0);
+        if (n >= 0 && n < int64_t(kLabels.size()))
             return kLabels[size_t(n)];
     }
     return ColourLabel::None;
