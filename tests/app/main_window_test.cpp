@@ -186,13 +186,17 @@ TEST_F(Keys, AKeyThatClosedADialogIsNotLeftHeld)
     EXPECT_EQ(*m.listing().currentPath(), t.root() / "sub") << "the first Return after the dialog opens the folder";
 }
 
-TEST(MainWindowTest, StartScreenUntilAFolderIsChosen)
+// A main window over a model of its own.
+class MainWindowTest : public ModelTest
 {
-    TempTree t;
-    std::optional<std::filesystem::path> picked;
-    AppModel m{nullptr, quietMachine()};
+protected:
     ThumbnailCache cache;
     MainWindow window{m, cache};
+};
+
+TEST_F(MainWindowTest, StartScreenUntilAFolderIsChosen)
+{
+    std::optional<std::filesystem::path> picked;
     window.setDirectoryPicker([&](const QString &) { return picked; });
     window.show();
     EXPECT_FALSE(window.showsBrowser());
@@ -208,12 +212,8 @@ TEST(MainWindowTest, StartScreenUntilAFolderIsChosen)
 
 // Alt with a menu's letter opens it, with the grid's keys active; every item of a menu has a letter of its own,
 // and none is D.
-TEST(MainWindowTest, AltOpensTheMenusByTheirLetters)
+TEST_F(MainWindowTest, AltOpensTheMenusByTheirLetters)
 {
-    TempTree t;
-    AppModel m{nullptr, quietMachine()};
-    ThumbnailCache cache;
-    MainWindow window{m, cache};
     window.setDirectoryPicker([&](const QString &) { return std::optional(t.root()); });
     window.show();
     window.pickDirectory();
@@ -240,13 +240,11 @@ TEST(MainWindowTest, AltOpensTheMenusByTheirLetters)
     }
 }
 
-} // namespace
-
-namespace {
 
 // The README's keyboard table says what the bindings are: its key column, row by row, is the key map's rows
 // and the menu's shortcuts, no more and no fewer.
-TEST(KeyTable, TheReadmeDocumentsEveryBinding)
+using KeyTable = MainWindowTest;
+TEST_F(KeyTable, TheReadmeDocumentsEveryBinding)
 {
     QFile readme(QStringLiteral(VORLANE_SOURCE_DIR "/README.md"));
     ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
@@ -265,9 +263,6 @@ TEST(KeyTable, TheReadmeDocumentsEveryBinding)
         if (row.readme)
             bound.insert(QString::fromUtf8(row.readme));
     }
-    AppModel m{nullptr, quietMachine()};
-    ThumbnailCache cache;
-    MainWindow window{m, cache};
     for (const QAction *action : window.findChildren<QAction *>()) {
         if (!action->shortcut().isEmpty())
             bound.insert(action->shortcut().toString(QKeySequence::PortableText));

@@ -29,8 +29,7 @@ TEST(CaptureDate, OriginalThenDigitizedThenTheFileSystem)
          {"0000:00:00 00:00:00", "2023-07-14 18:30:05", "2023:02:30 10:00:00", "2023:07:14", "    :  :     :  :  ", ""})
         EXPECT_FALSE(parseExifDate(QString::fromLatin1(text))) << text;
 
-    if (!haveTool("convert") || !haveTool("exiftool"))
-        GTEST_SKIP() << "ImageMagick and exiftool are needed";
+    VORLANE_REQUIRE_TOOLS("convert", "exiftool");
     TempTree tree;
     const QString original = u"-DateTimeOriginal=2023:07:14 18:30:05"_s,
                   digitized = u"-CreateDate=2021:03:04 05:06:07"_s;
@@ -185,8 +184,7 @@ TEST_P(AviDate, FromTheHeaderOrNone)
         bytes = readFile(fixtures / "videos/MVI_4823.AVI");
         ASSERT_NE(bytes.find("IDIT"), std::string::npos);
     } else {
-        if (!haveTool("ffmpeg"))
-            GTEST_SKIP() << "ffmpeg is needed";
+        VORLANE_REQUIRE_TOOLS("ffmpeg");
         ASSERT_TRUE(ffmpeg(testPattern("64x48"), tree.root() / "made.avi"));
         bytes = readFile(tree.root() / "made.avi");
     }
@@ -220,8 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
 // By capture time, a day's photos and clips interleave though the clips were copied later.
 TEST(ClipDate, PhotosAndClipsOfOneDayInterleave)
 {
-    if (!haveTool("ffmpeg") || !haveTool("convert") || !haveTool("exiftool"))
-        GTEST_SKIP() << "ffmpeg, ImageMagick and exiftool are needed";
+    VORLANE_REQUIRE_TOOLS("ffmpeg", "convert", "exiftool");
     TempTree tree;
     const QDateTime day(QDate(2019, 12, 20), QTime(9, 0));
     QStringList expected;

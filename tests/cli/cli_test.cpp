@@ -248,8 +248,7 @@ TEST_F(CliCopy, UsageErrorsAndMissingPaths)
 TEST(CliGroups, LabelledBurstsAreGroupedAndTheirSharpestPicked)
 {
     VORLANE_REQUIRE_FIXTURES(fixtures);
-    if (!haveTool("convert") || !haveTool("exiftool") || !haveTool("vips"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("convert", "exiftool", "vips");
     for (const auto &[script, bursts] : {std::pair{"make_bursts.sh", 7}, {"make_handheld.sh", 12}}) {
         SCOPED_TRACE(script);
         TempTree t;
@@ -297,8 +296,7 @@ TEST(CliGroups, LabelledBurstsAreGroupedAndTheirSharpestPicked)
 // however alike they look.
 TEST(CliGroups, IdenticalPhotosWithoutACameraDateStayApart)
 {
-    if (!haveTool("convert"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("convert");
     TempTree t;
     const auto first = t.root() / "IMG_0001.JPG";
     ASSERT_TRUE(magick({u"-size"_s, u"320x240"_s, u"gradient:red-blue"_s, u"-strip"_s}, first));
@@ -312,9 +310,6 @@ TEST(CliGroups, IdenticalPhotosWithoutACameraDateStayApart)
     EXPECT_EQ(groups.size(), 4u) << out.toStdString();
 }
 
-} // namespace
-
-namespace {
 
 // Both programs answer --help and --version on stdout and succeed with no display at all (over SSH), and turn
 // down what they do not know with status 2, before a window could open.

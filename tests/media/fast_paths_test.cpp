@@ -223,8 +223,7 @@ bool bluish(QRgb c) { return qBlue(c) > 160 && qRed(c) < 100; }
 // trimmed to the photo's proportions, upright by the photo's Orientation, no larger than asked.
 TEST(EmbeddedThumbnail, TrimmedUprightAndScaled)
 {
-    if (!test::haveTool("convert") || !test::haveTool("exiftool"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("convert", "exiftool");
     test::TempTree t;
     const fs::path thumb = t.root() / "thumb.jpg";
     ASSERT_TRUE(makeHalves(thumb, 160, 107));
@@ -278,8 +277,7 @@ TEST(EmbeddedThumbnail, AHeifsOwnThumbnailOrNothing)
 // information panel, in its test.
 TEST(ShootingInfo, ReadsTheLensTheUprightSizeTheCameraAndAClipsFigures)
 {
-    if (!test::haveTool("convert") || !test::haveTool("exiftool"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("convert", "exiftool");
     test::TempTree t;
     const fs::path photo = t.root() / "IMG_1.JPG";
     ASSERT_TRUE(test::makeJpeg(

@@ -30,9 +30,10 @@ BurstFeatures::Features fakeFeatures(const std::filesystem::path &file, bool wit
     return features;
 }
 
-class Bursts : public ::testing::Test
+class Bursts : public ModelTest
 {
 protected:
+    Bursts() : ModelTest(fakeFeatures) {}
     void SetUp() override
     {
         // One camera time for all, so the looks alone tell the bursts apart.
@@ -48,12 +49,6 @@ protected:
         ASSERT_TRUE(openAndWait(m, t.root()));
         ASSERT_TRUE(waitUntil([&] { return m.bursts().isSettled(); }));
     }
-    QUuid id(const char *name) { return pairIdNamed(m, QString::fromLatin1(name)); }
-    std::filesystem::path copies() const { return t.root() / (t.root().filename().native() + "_bside"); }
-
-    TempTree t;
-    FakeEncoder encoder;
-    AppModel m{nullptr, quietMachine(), encoder.function(), fakeFeatures};
 };
 
 TEST_F(Bursts, GroupsAndTheirSharpestFrame)

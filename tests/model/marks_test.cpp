@@ -204,8 +204,7 @@ TEST_F(Discard, ARunTakesCompletedCellsAndHoldsThemUntilItEnds)
 // from the copies on disk after a restart, and unmarking deletes the copy. The copies are real here.
 TEST(MarksAcrossRestarts, RestoredFromTheirOwnCopiesOnly)
 {
-    if (!haveTool("convert"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("convert");
     TempTree t;
     const auto card = t.dir("card");
     ASSERT_TRUE(makeJpeg(card / "IMG_1.JPG", 640, 480));
@@ -243,7 +242,8 @@ TEST(MarksAcrossRestarts, RestoredFromTheirOwnCopiesOnly)
 // that finishes for a folder the user has left keeps its mark for when the folder is listed again. The
 // discard count is what a press moves now: nothing of a folder left behind, and a folder's cells once however
 // often it is entered.
-TEST(CopyJobsAcrossListings, FollowTheirCellAndTheDiscardCountFollowsTheListing)
+using CopyJobsAcrossListings = ModelTest; // the fake encoder holds every job until opened
+TEST_F(CopyJobsAcrossListings, FollowTheirCellAndTheDiscardCountFollowsTheListing)
 {
     // Thumbnails and previews decode on the shared pool; a decode that never returns there must leave listing,
     // copying and discarding working, so every thread of that pool is kept busy meanwhile.
@@ -262,12 +262,9 @@ TEST(CopyJobsAcrossListings, FollowTheirCellAndTheDiscardCountFollowsTheListing)
             pool->waitForDone();
         }
     } busy;
-    TempTree t;
     t.file("a/1.jpg", "1");
     t.file("a/2.jpg", "2");
     t.file("b/3.jpg", "3");
-    FakeEncoder encoder; // holds every job until opened
-    AppModel m(nullptr, quietMachine(), encoder.function());
     ASSERT_TRUE(openAndWait(m, t.root() / "a"));
     for (const MediaPair &p : m.listing().pairs())
         m.marks().toggle(p.id());

@@ -120,14 +120,12 @@ TEST_F(Navigation, OnlyTheNewestNavigationIsApplied)
     }
 }
 
-TEST(ModelSort, DateAndNameOrdersAreStable)
+using ModelSort = ModelTest;
+TEST_F(ModelSort, DateAndNameOrdersAreStable)
 {
-    if (!haveTool("convert") || !haveTool("exiftool"))
-        GTEST_SKIP();
-    TempTree t;
+    VORLANE_REQUIRE_TOOLS("convert", "exiftool");
     for (const auto &[name, year] : {std::pair{"b.jpg", 2020}, {"a.jpg", 2021}, {"d.jpg", 2020}, {"c.jpg", 2020}})
         ASSERT_TRUE(makeJpeg(t.root() / name, 16, 16, {u"-DateTimeOriginal=%1:01:01 00:00:00"_s.arg(year)}));
-    AppModel m(nullptr, quietMachine());
     m.listing().setSortMode(FolderListing::SortMode::Date);
     ASSERT_TRUE(openAndWait(m, t.root()));
     const std::vector<std::string> byDate{"b.jpg", "c.jpg", "d.jpg", "a.jpg"},

@@ -27,7 +27,7 @@ void plantInfo(const std::string &name, const std::string &pathLine, const std::
     writeText(trashDir() / "info" / (name + ".trashinfo"), "[Trash Info]\nPath=" + pathLine + "\nDeletionDate=" + date + "\n");
 }
 
-// Discards the one photo of a fresh card and takes it back; the file system may refuse renameat2's
+// Discards the one photo of a fresh card (or of the folder given) and takes it back; the file system may refuse renameat2's
 // no-replace flag (some FUSE file systems answer EINVAL).
 struct UndoRun
 {
@@ -38,10 +38,10 @@ struct UndoRun
     std::optional<AppModel> m;
 
     UndoRun() { encoder.open(); }
-    void discard()
+    void discard(const fs::path &folder = {})
     {
         m.emplace(nullptr, quietMachine(), encoder.function());
-        ASSERT_TRUE(openAndWait(*m, card));
+        ASSERT_TRUE(openAndWait(*m, folder.empty() ? card : folder));
         ASSERT_TRUE(markAndWait(*m, m->listing().pairs()[0].id()));
         ASSERT_EQ(discardAndWait(*m), "Discarded 1 file");
     }
@@ -164,15 +164,11 @@ TEST(UndoIdentity, ACardsOwnTrash)
     fs::create_directory(dcim);
     writeText(dcim / "IMG_0001.JPG", "the photo on the card");
     {
-        FakeEncoder encoder;
-        encoder.open();
-        AppModel m(nullptr, quietMachine(), encoder.function());
-        ASSERT_TRUE(openAndWait(m, dcim));
-        ASSERT_TRUE(markAndWait(m, m.listing().pairs()[0].id()));
-        EXPECT_EQ(discardAndWait(m), "Discarded 1 file");
+        UndoRun run;
+        run.discard(dcim);
         EXPECT_EQ(readFile(top / trashName / "files" / "IMG_0001.JPG"), "the photo on the card");
         EXPECT_FALSE(fs::exists(homeTrash / "files" / "IMG_0001.JPG"));
-        EXPECT_EQ(undoAndWait(m), "Put back 1 file");
+        EXPECT_EQ(run.undo(), "Put back 1 file");
         EXPECT_EQ(readFile(dcim / "IMG_0001.JPG"), "the photo on the card");
         EXPECT_FALSE(fs::exists(top / trashName / "info" / "IMG_0001.JPG.trashinfo"));
     }
@@ -238,16 +234,14 @@ TEST(CopyOfAnotherPhoto, ADiscardLeavesAnOriginalThatIsNoLongerTheCopysSource)
 
 // A listing made while a discard moves files (a breadcrumb click) neither frees the cells being moved nor
 // shows files that have left: no cell's only copy can be unmarked away meanwhile.
-TEST(DiscardAndListing, LocksHoldAcrossAListingDuringTheRun)
+using DiscardAndListing = ModelTest;
+TEST_F(DiscardAndListing, LocksHoldAcrossAListingDuringTheRun)
 {
-    TempTree t;
     const fs::path card = t.dir("card");
     constexpr int kCells = 300;
     for (int i = 0; i < kCells; ++i)
         t.file("card/IMG_" + std::to_string(1000 + i) + ".JPG", "photo " + std::to_string(i));
-    FakeEncoder encoder;
     encoder.open();
-    AppModel m(nullptr, quietMachine(), encoder.function());
     ASSERT_TRUE(openAndWait(m, card));
     for (const MediaPair &p : m.listing().pairs())
         m.marks().toggle(p.id());

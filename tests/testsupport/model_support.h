@@ -148,17 +148,20 @@ private:
     std::atomic<Mode> m_mode = Mode::Obey;
 };
 
-// A temporary folder and a model whose copies the fake encoder makes (each job waits until encoder.open()).
+// A temporary folder and a model whose copies the fake encoder makes (each job waits until encoder.open()),
+// and whose bursts the analysis given finds.
 class ModelTest : public ::testing::Test
 {
 protected:
+    explicit ModelTest(BurstGroups::Analyse analyse = {})
+        : m{nullptr, quietMachine(), encoder.function(), std::move(analyse)} {}
     QUuid id(const char *name) const { return pairIdNamed(m, QString::fromUtf8(name)); }
     // The folder of copies beside the folder of originals.
     std::filesystem::path copies() const { return t.root() / (t.root().filename().native() + "_bside"); }
 
     TempTree t;
     FakeEncoder encoder;
-    AppModel m{nullptr, quietMachine(), encoder.function()};
+    AppModel m;
 };
 
 } // namespace vorlane::test

@@ -53,6 +53,12 @@ std::vector<std::string> namesIn(const std::filesystem::path &folder);
 // True when the named program is on PATH.
 bool haveTool(const char *program);
 
+// Skips the current test (or its SetUp) when any of the named programs is not on PATH.
+#define VORLANE_REQUIRE_TOOLS(...)                                                                                     \
+    for (const char *vorlane_tool : {__VA_ARGS__})                                                                     \
+        if (!::vorlane::test::haveTool(vorlane_tool))                                                                  \
+            GTEST_SKIP() << vorlane_tool << " is not installed"
+
 // Runs body in a child process, as the unprivileged user nobody when asNobody and the test runs as root (who
 // reads through any mode), that SIGALRM ends after `seconds`: a body that blocks or reads without end fails
 // the test in bounded time instead of taking the suite down. What body returned, or nothing when the child

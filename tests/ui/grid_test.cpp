@@ -205,8 +205,7 @@ class Thumbnails : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!haveTool("convert") || !haveTool("exiftool"))
-            GTEST_SKIP();
+        VORLANE_REQUIRE_TOOLS("convert", "exiftool");
     }
     std::vector<Path> photos(int count, int side)
     {

@@ -252,8 +252,7 @@ TEST(PreviewLoaderTest, TheShownPictureIsKeptWhateverItsSizeAndAReplacedFileIsDe
 // full picture in the same view.
 TEST_F(Preview, PhotosStandUprightAndAStepShowsTheNextThumbnailAtOnce)
 {
-    if (!haveTool("convert") || !haveTool("exiftool"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("convert", "exiftool");
     // Stored 3000 × 1500 on its side; the EXIF Orientation turns it a quarter clockwise to 1500 × 3000.
     ASSERT_TRUE(makeJpeg(t.root() / "IMG_1.JPG", 3000, 1500, {u"-Orientation#=6"_s}));
     ASSERT_TRUE(makeJpeg(t.root() / "IMG_2.JPG", 1200, 600));
@@ -288,8 +287,7 @@ TEST_F(Preview, PhotosStandUprightAndAStepShowsTheNextThumbnailAtOnce)
 // until the next I.
 TEST_F(Preview, InfoPanelShowsWhatTheFileRecordsAndFollowsTheCells)
 {
-    if (!haveTool("convert") || !haveTool("exiftool") || !haveTool("ffmpeg"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("convert", "exiftool", "ffmpeg");
     ASSERT_TRUE(makeJpeg(t.root() / "IMG_1.JPG", 600, 400,
                          {u"-DateTimeOriginal=2024:05:01 10:20:30"_s, u"-Make=NIKON CORPORATION"_s,
                           u"-Model=NIKON D7100"_s, u"-ExposureTime=1/250"_s, u"-FNumber=2.8"_s, u"-ISO=400"_s,
@@ -328,8 +326,7 @@ TEST_F(Preview, InfoPanelShowsWhatTheFileRecordsAndFollowsTheCells)
 // next, never the ones it showed last; a pane that cannot show its file keeps the reason clear of its panel.
 TEST_F(Preview, TheCompareInfoPanelsFollowTheCellsItOpensOn)
 {
-    if (!haveTool("convert"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("convert");
     for (const char *name : {"a.jpg", "b.jpg"})
         ASSERT_TRUE(makeJpeg(t.root() / name, 300, 200));
     t.file("c.jpg", "not a picture");
@@ -361,8 +358,7 @@ TEST_F(Preview, TheCompareInfoPanelsFollowTheCellsItOpensOn)
 // A WebM clip shows its length from the container even where the player does not know it (Qt 6.4).
 TEST(VideoPlayer, AWebmClipShowsItsLength)
 {
-    if (!haveTool("ffmpeg"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("ffmpeg");
     TempTree t;
     ASSERT_TRUE(ffmpeg(testPattern("160x90", 3) + QStringList{u"-c:v"_s, u"libvpx"_s, u"-b:v"_s, u"200k"_s},
                        t.root() / "clip.webm"));
@@ -376,8 +372,7 @@ TEST(VideoPlayer, AWebmClipShowsItsLength)
 
 TEST_F(Preview, VideoPlaysTurnedUprightAndStopsOnClose)
 {
-    if (!haveTool("ffmpeg"))
-        GTEST_SKIP();
+    VORLANE_REQUIRE_TOOLS("ffmpeg");
     // Frames stored 192 × 108; the display matrix turns clip_a upright to 108 × 192.
     const QStringList clip
         = testPattern("192x108", 3) + tone() + QStringList{u"-pix_fmt"_s, u"yuv420p"_s, u"-c:a"_s, u"aac"_s};
