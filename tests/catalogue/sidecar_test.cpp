@@ -30,7 +30,7 @@ constexpr const char *kDarktable = R"(<?xml version="1.0" encoding="UTF-8"?>
      <rdf:li darktable:num="0" darktable:operation="exposure" darktable:enabled="1"
       darktable:params="0000000000000000cdcc4c3e" darktable:multi_name=""/>
      <rdf:li darktable:num="1" darktable:operation="colorbalancergb" darktable:enabled="1"
-      darktable:params="gz14eJxjYGBgYAFiAQ==" darktable:multi_name="warm"/>
+      darktable:params="gz14eJxjYGBgYAFiAQ" darktable:multi_name="warm"/>
     </rdf:Seq>
    </darktable:history>
   </rdf:Description>
@@ -69,7 +69,8 @@ TEST(Sidecars, AWriteMergesAndKeepsAnEditorsHistory)
     EXPECT_EQ(Sidecars::read(xmp).decision, (Decision{1, ColourLabel::Blue})) << "darktable's own label list";
 
     ASSERT_EQ(Sidecars::write(xmp, {5, ColourLabel::Red}), QString());
-    EXPECT_EQ(everythingBut(xmp), before) << "only the rating and the label changed";
+    const auto json = [](const QJsonObject &o) { return QJsonDocument(o).toJson().toStdString(); };
+    EXPECT_EQ(json(everythingBut(xmp)), json(before)) << "only the rating and the label changed";
     EXPECT_EQ(Sidecars::read(xmp).decision, (Decision{5, ColourLabel::Red}));
     QByteArray tags;
     test::runTool(u"exiftool"_s, {u"-j"_s, u"-Rating"_s, u"-Label"_s, u"-XMP-darktable:ColorLabels"_s, test::qpath(xmp)}, &tags);
@@ -80,7 +81,7 @@ TEST(Sidecars, AWriteMergesAndKeepsAnEditorsHistory)
 
     ASSERT_EQ(Sidecars::write(xmp, {0, ColourLabel::None}), QString());
     EXPECT_EQ(Sidecars::read(xmp).decision, Decision{});
-    EXPECT_EQ(everythingBut(xmp), before) << "clearing removes the fields and nothing else";
+    EXPECT_EQ(json(everythingBut(xmp)), json(before)) << "clearing removes the fields and nothing else";
 }
 
 struct ReadRow
