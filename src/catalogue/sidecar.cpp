@@ -239,9 +239,11 @@ std::optional<Decision> decisionIn(const Exiv2::XmpData &xmp)
 Reading readCell(const std::vector<std::filesystem::path> &files, const std::optional<Decision> &embedded)
 {
     QStringList problems;
+    bool sidecarRead = false; // a sidecar that says nothing still outranks the photo: 0 clears a camera's rating
     const auto take = [&](const Reading &r) {
         if (!r.problem.isEmpty())
             problems << r.problem;
+        sidecarRead = sidecarRead || r.decision.has_value();
         return r.decision && !r.decision->isEmpty();
     };
     for (const auto &file : files) {
@@ -256,6 +258,8 @@ Reading readCell(const std::vector<std::filesystem::path> &files, const std::opt
         if (const Reading r = read(stems.back()); take(r))
             return {r.decision, problems.join(u'\n')};
     }
+    if (sidecarRead)
+        return {Decision{}, problems.join(u'\n')};
     if (embedded && !embedded->isEmpty())
         return {embedded, problems.join(u'\n')};
     return {std::nullopt, problems.join(u'\n')};

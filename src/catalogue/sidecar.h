@@ -45,7 +45,7 @@ std::optional<Decision> decisionIn(const Exiv2::XmpData &xmp);
 
 // A cell's decision: its files' NAME.EXT.xmp in order, then their STEM.xmp, then what the photo itself
 // records (embedded: its own XMP, read with its capture date; never a clip's). The first that holds a rating
-// or a label wins.
+// or a label wins; a sidecar that holds neither still outranks the photo (so that clearing sticks).
 Reading readCell(const std::vector<std::filesystem::path> &files, const std::optional<Decision> &embedded);
 
 // Sets the rating (or, with label set, the label) in one sidecar, creating it when absent; merges with what

@@ -58,6 +58,19 @@ TEST_F(Ratings, KeysWriteEveryFilesSidecarAndUndoTakesEachBack)
     EXPECT_EQ(test::readFile(t.root() / "IMG_1.JPG"), "IMG_1.JPG") << "originals are never written";
 }
 
+// A rating the camera wrote into the photo shows, and 0 clears it: the sidecar then says so.
+TEST_F(Ratings, ACamerasRatingShowsAndClears)
+{
+    ASSERT_TRUE(makeJpeg(t.root() / "e.jpg", 64, 48, {u"-XMP-xmp:Rating=2"_s}));
+    ASSERT_TRUE(list());
+    ASSERT_TRUE(shows("e.jpg", {2, ColourLabel::None}));
+    m.rateCurrent(0, false, id("e.jpg"));
+    ASSERT_TRUE(waitUntil([&] { return exists("e.jpg.xmp"); }));
+    EXPECT_TRUE(shows("e.jpg", Decision{}));
+    ASSERT_TRUE(list());
+    EXPECT_TRUE(shows("e.jpg", Decision{})) << "listed again, the sidecar outranks the photo";
+}
+
 // A sidecar that does not parse makes the key refuse, naming it; the file is left as it is and the cell
 // shows no rating. A sidecar written by someone else is read at the listing.
 TEST_F(Ratings, ASidecarItCannotReadRefusesTheKey)
