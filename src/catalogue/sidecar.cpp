@@ -2,6 +2,7 @@
 
 #include "catalogue/exiv2_runtime.h"
 #include "catalogue/media_classifier.h"
+#include "catalogue/media_pair.h"
 
 #include <QCoreApplication>
 
@@ -264,6 +265,21 @@ Reading readCell(const std::vector<std::filesystem::path> &files, const std::opt
         return {embedded, problems.join(u'\n')};
     return {std::nullopt, problems.join(u'\n')};
 }
+
+std::vector<std::filesystem::path> originalsOf(const MediaPair &cell)
+{
+    std::vector<std::filesystem::path> files;
+    for (const MediaItem &item : cell.allOriginals())
+        files.push_back(item.path);
+    return files;
+}
+
+Reading readCell(const MediaPair &cell)
+{
+    return readCell(originalsOf(cell), cell.isVideo() ? std::nullopt : cell.picturedItem().facts.decision);
+}
+
+QString writeCell(const MediaPair &cell, const Change &change) { return writeCell(originalsOf(cell), change); }
 
 QString write(const std::filesystem::path &path, const Change &change)
 {

@@ -15,6 +15,8 @@ class XmpData;
 
 namespace vorlane {
 
+class MediaPair;
+
 // Ratings and labels in XMP sidecars, read with exiv2's XMP support and written beside the originals, never
 // into them. A sidecar is evidence: one that is not a regular file, is too large or does not parse gives no
 // decision and a reason, and is never written over. Any thread; a write is atomic and merges with whatever
@@ -47,6 +49,8 @@ std::optional<Decision> decisionIn(const Exiv2::XmpData &xmp);
 // records (embedded: its own XMP, read with its capture date; never a clip's). The first that holds a rating
 // or a label wins; a sidecar that holds neither still outranks the photo (so that clearing sticks).
 Reading readCell(const std::vector<std::filesystem::path> &files, const std::optional<Decision> &embedded);
+// The same for a listed cell: its originals in order, and what its photo (never a clip) records itself.
+Reading readCell(const MediaPair &cell);
 
 // Sets the rating (or, with label set, the label) in one sidecar, creating it when absent; merges with what
 // is there and never loses another field. Empty on success, else why it was not written.
@@ -60,6 +64,7 @@ QString write(const std::filesystem::path &xmp, const Change &change);
 // Writes a change to every file of a cell: NAME.EXT.xmp for each, and the RAW's STEM.xmp when it exists
 // already. Empty on success, else the reasons, one line a file.
 QString writeCell(const std::vector<std::filesystem::path> &files, const Change &change);
+QString writeCell(const MediaPair &cell, const Change &change);
 
 } // namespace Sidecars
 } // namespace vorlane

@@ -5,6 +5,7 @@
 #include "catalogue/sidecar.h"
 #include "cli/printable_path.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -14,9 +15,8 @@ namespace {
 constexpr const char *kUsage
     = "usage: vorlane-cli rate [--stars 0-5] [--label red|yellow|green|blue|purple|none] PATH...\n";
 
-// The files of the cell a path belongs to, as its folder's listing pairs them; empty when it is none of them.
-std::vector<std::filesystem::path> cellOf(const std::filesystem::path &path,
-                                          std::map<std::filesystem::path, QList<MediaPair>> &folders)
+// The cell a path belongs to, as its folder's listing pairs them; nothing when it is none of them.
+std::optional<MediaPair> cellOf(const std::filesystem::path &path, std::map<std::filesystem::path, QList<MediaPair>> &folders)
 {
     const std::filesystem::path dir = path.parent_path();
     auto it = folders.find(dir);
@@ -29,16 +29,11 @@ std::vector<std::filesystem::path> cellOf(const std::filesystem::path &path,
         it = folders.emplace(dir, std::move(cells)).first;
     }
     for (const MediaPair &cell : it->second) {
-        std::vector<std::filesystem::path> files;
-        bool ours = false;
-        for (const MediaItem &item : cell.allOriginals()) {
-            files.push_back(item.path);
-            ours = ours || item.path == path;
-        }
-        if (ours)
-            return files;
+        const QList<MediaItem> files = cell.allOriginals();
+        if (std::any_of(files.begin(), files.end(), [&](const MediaItem &item) { return item.path == path; }))
+            return cell;
     }
-    return {};
+    return std::nullopt;
 }
 
 } // namespace
@@ -78,9 +73,8 @@ int runRate(const std::vector<std::string> &args)
     int status = 0;
     std::map<std::filesystem::path, QList<MediaPair>> folders;
     for (const std::filesystem::path &path : paths) {
-        const std::vector<std::filesystem::path> files = cellOf(path, folders);
-        QString why = files.empty() ? QStringLiteral("not a photo or video of its folder")
-                                          : Sidecars::writeCell(files, change);
+        const std::optional<MediaPair> cell = cellOf(path, folders);
+        QString why = cell ? Sidecars::writeCell(*cell, change) : QStringLiteral("not a photo or video of its folder");
         if (why.isEmpty()) {
             std::printf("ok %s\n", printablePath(path).c_str());
         } else {

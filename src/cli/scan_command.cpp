@@ -81,10 +81,7 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
         {u"copyOfAnotherFile"_s, copyOfAnother},
         {u"copyState"_s, copyState},
     };
-    std::vector<std::filesystem::path> files;
-    for (const MediaItem &item : pair.allOriginals())
-        files.push_back(item.path);
-    const Sidecars::Reading decision = Sidecars::readCell(files, pair.picturedItem().facts.decision);
+    const Sidecars::Reading decision = Sidecars::readCell(pair);
     cell.insert(u"rating"_s, decision.decision ? decision.decision->rating : 0);
     cell.insert(u"label"_s, decision.decision ? labelName(decision.decision->label).toLower() : QString());
     if (!decision.problem.isEmpty())

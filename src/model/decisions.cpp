@@ -5,19 +5,6 @@
 namespace vorlane {
 namespace {
 
-std::vector<std::filesystem::path> filesOf(const MediaPair &cell)
-{
-    std::vector<std::filesystem::path> files;
-    for (const MediaItem &item : cell.allOriginals())
-        files.push_back(item.path);
-    return files;
-}
-
-Sidecars::Reading readCell(const MediaPair &cell)
-{
-    return Sidecars::readCell(filesOf(cell), cell.isVideo() ? std::nullopt : cell.picturedItem().facts.decision);
-}
-
 struct Listed
 {
     int generation = 0;
@@ -52,7 +39,7 @@ void Decisions::readAll()
         [cells, generation] {
             Listed listed{generation, {}, {}};
             for (const MediaPair &cell : cells) {
-                const Sidecars::Reading r = readCell(cell);
+                const Sidecars::Reading r = Sidecars::readCell(cell);
                 if (r.decision && !r.decision->isEmpty())
                     listed.decisions.insert(cell.id(), *r.decision);
                 if (!r.problem.isEmpty())
@@ -84,9 +71,9 @@ void Decisions::change(const MediaPair &cell, const Sidecars::Change &change, bo
         this,
         [cell, change] {
             Written w;
-            w.before = readCell(cell).decision.value_or(Decision{});
-            w.failure = Sidecars::writeCell(filesOf(cell), change);
-            w.after = readCell(cell);
+            w.before = Sidecars::readCell(cell).decision.value_or(Decision{});
+            w.failure = Sidecars::writeCell(cell, change);
+            w.after = Sidecars::readCell(cell);
             return w;
         },
         [cell, isUndo](Decisions &self, Written w) {

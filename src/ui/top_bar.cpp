@@ -59,6 +59,19 @@ TopBar::TopBar(AppModel &model, QWidget *parent)
     showViews();
 }
 
+PillButton *TopBar::iconButton(QWidget *parent, const QString &name, const char *icon, const QString &tip) const
+{
+    auto *button = new PillButton(parent);
+    button->setObjectName(name);
+    button->setSymbol(QString::fromLatin1(icon), 16);
+    button->setFixedSize(28, 24);
+    button->setRadius(6);
+    button->setCheckable(true);
+    button->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()), Theme::accent(0.22));
+    button->setToolTip(tip);
+    return button;
+}
+
 QWidget *TopBar::makeViewSwitch()
 {
     // The views: one segment each, the shown one filled.
@@ -88,15 +101,8 @@ QWidget *TopBar::makeViewSwitch()
         m_views.append(button);
     }
     // The decision filters over the view: filled while any is set.
-    m_filter = new PillButton(views);
-    m_filter->setObjectName(QStringLiteral("filter"));
-    m_filter->setSymbol(QString::fromLatin1(Theme::Icon::filter), 16);
-    m_filter->setFixedSize(28, 24);
-    m_filter->setRadius(6);
-    m_filter->setCheckable(true);
+    m_filter = iconButton(views, QStringLiteral("filter"), Theme::Icon::filter, tr("Filter by rating, label, camera or lens"));
     m_filter->setFocusPolicy(Qt::NoFocus);
-    m_filter->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()), Theme::accent(0.22));
-    m_filter->setToolTip(tr("Filter by rating, label, camera or lens"));
     m_filterMenu = new QMenu(m_filter);
     FilterMenu::attach(m_filterMenu, m_model);
     connect(m_filter, &PillButton::clicked, this, [this] {
@@ -118,15 +124,8 @@ void TopBar::addFiguresAndButtons(QHBoxLayout *row)
     m_capacity->setToolTip(tr("This folder / the opened folder / free on the disk"));
     row->addWidget(m_capacity);
 
-    m_settingsButton = new PillButton(this);
-    m_settingsButton->setObjectName(QStringLiteral("settings"));
-    m_settingsButton->setSymbol(QString::fromLatin1(Theme::Icon::tune), 16);
-    m_settingsButton->setFixedSize(28, 24);
-    m_settingsButton->setRadius(6);
-    m_settingsButton->setCheckable(true);
+    m_settingsButton = iconButton(this, QStringLiteral("settings"), Theme::Icon::tune, tr("Display settings"));
     m_settingsButton->setCursor(Qt::ArrowCursor);
-    m_settingsButton->setColors(Qt::transparent, Theme::text(Theme::Tone::Primary, palette()), Theme::accent(0.2));
-    m_settingsButton->setToolTip(tr("Display settings"));
     connect(m_settingsButton, &PillButton::clicked, this, &TopBar::toggleSettings);
     row->addWidget(m_settingsButton);
 

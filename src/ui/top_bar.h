@@ -50,6 +50,8 @@ protected:
 private:
     // The constructor's parts: the segments of the views, the figures and buttons, the model's signals.
     QWidget *makeViewSwitch();
+    // A small checkable button showing one of the theme's symbols.
+    PillButton *iconButton(QWidget *parent, const QString &name, const char *icon, const QString &tip) const;
     void addFiguresAndButtons(QHBoxLayout *row);
     void followTheModel();
     void rebuildBreadcrumb();
