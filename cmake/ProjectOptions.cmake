@@ -21,3 +21,14 @@ if(VORLANE_SANITIZE)
     -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   target_link_options(vorlane_options INTERFACE -fsanitize=address,undefined)
 endif()
+
+# The Qt and standard headers nearly every file parses, compiled once per target rather than once per file.
+option(VORLANE_PCH "Precompile the common Qt and standard headers" ON)
+# vorlane_precompile(TARGET [HEADERS...]): those headers and any the target adds.
+function(vorlane_precompile target)
+  if(VORLANE_PCH)
+    target_precompile_headers(${target} PRIVATE
+      <algorithm> <filesystem> <functional> <memory> <optional> <string> <vector>
+      <QHash> <QList> <QObject> <QString> ${ARGN})
+  endif()
+endfunction()

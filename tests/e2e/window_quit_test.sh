@@ -12,7 +12,7 @@ cli="$(dirname "$app")/../cli/vorlane-cli"
 card="$work/card"; cleanup_paths+=("$card")
 mkdir -p "$card"
 # Clips whose copies take seconds each, so that quitting always finds some unmade.
-ffmpeg -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=30 -f lavfi -i sine=frequency=440 -t 10 \
+ffmpeg -loglevel error -f lavfi -i testsrc2=size=1280x720:rate=30 -f lavfi -i sine=frequency=440 -t 4 \
   -c:v libx264 -preset ultrafast -pix_fmt yuv420p -c:a aac -shortest "$card/MVI_0000.MP4"
 for i in $(seq 1 11); do cp "$card/MVI_0000.MP4" "$card/MVI_$(printf %04d "$i").MP4"; done
 marked() { "$cli" scan "$card" | python3 -c 'import json,sys; print(sum(c["hasCopy"] for c in json.load(sys.stdin)["cells"]))'; }

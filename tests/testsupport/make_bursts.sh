@@ -22,10 +22,11 @@ photos=(
 others=("formats/jpg/london.jpg" "formats/jpeg/mongolia.jpeg" "formats/jpg/IMG_1054.JPG")
 : > "$out/labels.txt"
 n=1000; group=0
-frame() { # NAME MILLISECONDS_AFTER_BASE BASE_EPOCH  (writes the camera time with its sub-seconds)
+tags="$out/tags.args"; : > "$tags"
+frame() { # NAME MILLISECONDS_AFTER_BASE BASE_EPOCH: the camera time with its sub-seconds, written at the end
   local t=$(( $3 + $2 / 1000 ))
-  exiftool -q -q -overwrite_original -all= "-DateTimeOriginal=$(date -u -d "@$t" '+%Y:%m:%d %H:%M:%S')" \
-    "-SubSecTimeOriginal=$(printf '%03d' $(( $2 % 1000 )))" "$out/$1"
+  printf '%s\n' -q -q -overwrite_original -all= "-DateTimeOriginal=$(date -u -d "@$t" '+%Y:%m:%d %H:%M:%S')" \
+    "-SubSecTimeOriginal=$(printf '%03d' $(( $2 % 1000 )))" "$out/$1" -execute >> "$tags"
 }
 base_epoch=$(date -u -d '2024-06-01 09:00:00' +%s)
 for k in "${!photos[@]}"; do
@@ -64,3 +65,5 @@ for k in "${!photos[@]}"; do
   group=$((group + 1))
   rm -f "$base"
 done
+# Every frame's time in one exiftool run.
+exiftool -@ "$tags"; rm -f "$tags"

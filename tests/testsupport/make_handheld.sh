@@ -21,6 +21,7 @@ photos=(
   "formats/jpeg/mongolia.jpeg" "formats/jpg/IMG_1054.JPG" "formats/jpg/london.jpg"
 )
 : > "$out/labels.txt"
+tags="$out/tags.args"; : > "$tags" # every frame's camera time, written at the end in one exiftool run
 n=2000; ms=0
 base_epoch=$(date -u -d '2024-06-01 09:00:00' +%s)
 # frame SCENE SHARP X Y SIZE OPS...: a window SIZE % of the photo at X % and Y % of its width and height.
@@ -30,8 +31,8 @@ frame() {
   convert -quiet "$base" -crop "${cw}x${ch}+$((w * x / 100))+$((h * y / 100))" +repage -resize "${edge}x${edge}>" \
     "$@" -quality 92 "$out/$name"
   local t=$((base_epoch + ms / 1000))
-  exiftool -q -q -overwrite_original -all= "-DateTimeOriginal=$(date -u -d "@$t" '+%Y:%m:%d %H:%M:%S')" \
-    "-SubSecTimeOriginal=$(printf '%03d' $((ms % 1000)))" "$out/$name"
+  printf '%s\n' -q -q -overwrite_original -all= "-DateTimeOriginal=$(date -u -d "@$t" '+%Y:%m:%d %H:%M:%S')" \
+    "-SubSecTimeOriginal=$(printf '%03d' $((ms % 1000)))" "$out/$name" -execute >> "$tags"
   echo "$name $scene $sharp" >> "$out/labels.txt"
   ms=$((ms + 300))
 }
@@ -71,3 +72,4 @@ for k in "${!photos[@]}"; do
   ms=$((ms + 300))
   rm -f "$base"
 done
+exiftool -@ "$tags"; rm -f "$tags"
