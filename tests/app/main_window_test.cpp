@@ -1,5 +1,6 @@
 #include "app/key_map.h"
 #include "app/main_window.h"
+#include "ui/overlay_toggles.h"
 #include "ui/thumbnail_cache.h"
 
 #include "testsupport/model_support.h"
@@ -184,6 +185,32 @@ TEST_F(Keys, AKeyThatClosedADialogIsNotLeftHeld)
     EXPECT_TRUE(press(Qt::Key_Return, 300));
     ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
     EXPECT_EQ(*m.listing().currentPath(), t.root() / "sub") << "the first Return after the dialog opens the folder";
+}
+
+// F, P, H and O turn the aids on and off in the preview (and compare), once a press; in the grid they are not
+// taken.
+TEST_F(Keys, TheAidsToggleInThePreviewOnly)
+{
+    OverlayToggles toggles;
+    keys.setOverlayToggles(&toggles);
+    EXPECT_FALSE(tap(Qt::Key_P)) << "the grid has no picture to peak";
+    EXPECT_FALSE(toggles.isOn(OverlayToggles::Peaking));
+    tap(Qt::Key_Right);
+    tap(Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+    ASSERT_TRUE(m.cursor().previewIndex());
+    const std::pair<int, OverlayToggles::Overlay> rows[] = {{Qt::Key_F, OverlayToggles::FocusPoints},
+                                                            {Qt::Key_P, OverlayToggles::Peaking},
+                                                            {Qt::Key_H, OverlayToggles::Histogram},
+                                                            {Qt::Key_O, OverlayToggles::Clipping}};
+    for (const auto &[key, overlay] : rows) {
+        EXPECT_TRUE(tap(key));
+        EXPECT_TRUE(toggles.isOn(overlay)) << key;
+        press(key, 0, Qt::NoModifier, {}, true);
+        release(key, 0);
+        EXPECT_TRUE(toggles.isOn(overlay)) << "a held key acts once";
+        tap(key);
+        EXPECT_FALSE(toggles.isOn(overlay)) << key;
+    }
 }
 
 // A main window over a model of its own.
