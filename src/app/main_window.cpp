@@ -52,26 +52,7 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
             m_model.openRoot(*chosen);
     });
 
-    m_browser = new QWidget(m_stack);
-    auto *column = new QVBoxLayout(m_browser);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    m_topBar = new TopBar(model, m_browser);
-    auto *divider = new QFrame(m_browser);
-    divider->setFrameShape(QFrame::HLine);
-    divider->setFrameShadow(QFrame::Plain);
-    Theme::setTextColor(divider, Theme::text(Theme::Tone::Quaternary, divider->palette()));
-    m_grid = new BrowserGrid(model, cache, m_browser);
-    column->addWidget(m_topBar);
-    column->addWidget(divider);
-    column->addWidget(m_grid, 1);
-    m_overlay = new PreviewOverlay(model, cache, m_browser);
-    m_compare = new CompareView(model, cache, m_overlay->loader(), m_browser);
-    // A photo the preview cannot decode says so in the grid too, whatever its embedded thumbnail showed.
-    connect(&m_overlay->loader(), &PreviewLoader::undecodable, &cache, &ThumbnailCache::markUndecodable);
-    m_toast = new Toast(m_browser);
-    connect(m_toast, &Toast::dismissed, &m_model.discard(), &DiscardRun::clearLastResult);
-    m_browser->installEventFilter(this);
+    buildBrowser(cache);
 
     m_stack->addWidget(m_start);
     m_stack->addWidget(m_browser);
@@ -92,6 +73,38 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
         return DiscardConsent::ask(broken, withCopies, this);
     });
     buildMenu();
+    followModel();
+    showScreen();
+}
+
+// The browser: the top bar over the grid, with the preview, the compare view and the toast above them.
+void MainWindow::buildBrowser(ThumbnailCache &cache)
+{
+    m_browser = new QWidget(m_stack);
+    auto *column = new QVBoxLayout(m_browser);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    m_topBar = new TopBar(m_model, m_browser);
+    auto *divider = new QFrame(m_browser);
+    divider->setFrameShape(QFrame::HLine);
+    divider->setFrameShadow(QFrame::Plain);
+    Theme::setTextColor(divider, Theme::text(Theme::Tone::Quaternary, divider->palette()));
+    m_grid = new BrowserGrid(m_model, cache, m_browser);
+    column->addWidget(m_topBar);
+    column->addWidget(divider);
+    column->addWidget(m_grid, 1);
+    m_overlay = new PreviewOverlay(m_model, cache, m_browser);
+    m_compare = new CompareView(m_model, cache, m_overlay->loader(), m_browser);
+    // A photo the preview cannot decode says so in the grid too, whatever its embedded thumbnail showed.
+    connect(&m_overlay->loader(), &PreviewLoader::undecodable, &cache, &ThumbnailCache::markUndecodable);
+    m_toast = new Toast(m_browser);
+    connect(m_toast, &Toast::dismissed, &m_model.discard(), &DiscardRun::clearLastResult);
+    m_browser->installEventFilter(this);
+}
+
+// The window follows the model: its screen and title, the mark action, the discard's result and notices.
+void MainWindow::followModel()
+{
     connect(&m_model.listing(), &FolderListing::locationChanged, this, &MainWindow::showScreen);
     connect(&m_model.listing(), &FolderListing::locationChanged, this, [this] {
         // The window names the folder shown, as file managers do.
@@ -114,7 +127,6 @@ MainWindow::MainWindow(AppModel &model, ThumbnailCache &cache, QWidget *parent)
         m_toast->showMessage(text);
         placeOverlays();
     });
-    showScreen();
 }
 
 MainWindow::~MainWindow()

@@ -60,6 +60,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void buildBrowser(ThumbnailCache &cache);
+    void followModel();
     void buildMenu();
     void buildViewMenu();
     void showScreen();

@@ -126,6 +126,30 @@ int exifOrientation(const std::filesystem::path &path)
     }
 }
 
+// The property indices an item association box (ipma) gives one item; nothing for a box that lies about
+// its contents.
+std::optional<std::vector<uint32_t>> associationsOf(std::string_view ipma, uint32_t wanted)
+{
+    std::vector<uint32_t> indices;
+    Reader r(ipma);
+    uint32_t version = 0, flags = 0, entries = 0;
+    if (!ipma.empty() && (!fullBoxHeader(r, version, flags) || !r.u32(entries)))
+        return std::nullopt;
+    for (uint32_t e = 0; e < entries; ++e) {
+        uint32_t item = 0, count = 0;
+        if (!(version < 1 ? r.u16(item) : r.u32(item)) || !r.u8(count))
+            return std::nullopt;
+        for (uint32_t a = 0; a < count; ++a) {
+            uint32_t value = 0;
+            if (!((flags & 1) ? r.u16(value) : r.u8(value)))
+                return std::nullopt;
+            if (item == wanted)
+                indices.push_back((flags & 1) ? (value & 0x7FFF) : (value & 0x7F));
+        }
+    }
+    return indices;
+}
+
 } // namespace
 
 std::optional<ContainerTransform> containerTransform(std::string_view fileHead)
@@ -151,7 +175,6 @@ std::optional<ContainerTransform> containerTransform(std::string_view fileHead)
         return std::nullopt;
     std::optional<uint32_t> primary;
     std::vector<std::string> properties; // types in ipco order; property index i is properties[i - 1]
-    std::vector<uint32_t> primaryAssociations;
     std::string_view ipma;
     while (metaReader.box(type, payload)) {
         Reader r(payload);
@@ -181,26 +204,11 @@ std::optional<ContainerTransform> containerTransform(std::string_view fileHead)
     }
     if (!primary)
         return std::nullopt;
-
-    Reader r(ipma);
-    uint32_t entries = 0;
-    if (!ipma.empty() && (!fullBoxHeader(r, version, flags) || !r.u32(entries)))
+    const auto primaryAssociations = associationsOf(ipma, *primary);
+    if (!primaryAssociations)
         return std::nullopt;
-    for (uint32_t e = 0; e < entries; ++e) {
-        uint32_t item = 0, count = 0;
-        if (!(version < 1 ? r.u16(item) : r.u32(item)) || !r.u8(count))
-            return std::nullopt;
-        for (uint32_t a = 0; a < count; ++a) {
-            uint32_t value = 0;
-            if (!((flags & 1) ? r.u16(value) : r.u8(value)))
-                return std::nullopt;
-            const uint32_t index = (flags & 1) ? (value & 0x7FFF) : (value & 0x7F);
-            if (item == *primary)
-                primaryAssociations.push_back(index);
-        }
-    }
     ContainerTransform transform;
-    for (const uint32_t index : primaryAssociations) {
+    for (const uint32_t index : *primaryAssociations) {
         if (index == 0 || index > properties.size())
             continue;
         const std::string &property = properties[index - 1];
