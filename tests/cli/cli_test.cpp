@@ -107,13 +107,12 @@ TEST_F(CliCopy, ClipsRenamedAsStillsFailCleanly)
     EXPECT_FALSE(std::filesystem::exists(dir / "card_bside") && !std::filesystem::is_empty(dir / "card_bside"));
 }
 
-int scan(const QStringList &args, QJsonObject *json = nullptr)
+// What `scan` prints for a folder, read as JSON.
+QJsonObject scan(const fs::path &dir)
 {
     QByteArray out;
-    const int status = cli(QStringList{u"scan"_s} + args, &out);
-    if (json)
-        *json = QJsonDocument::fromJson(out).object();
-    return status;
+    EXPECT_EQ(cli({u"scan"_s, qpath(dir)}, &out), 0) << out.toStdString();
+    return QJsonDocument::fromJson(out).object();
 }
 
 TEST(CliScan, ListsCellsWithCopyPaths)
@@ -125,8 +124,7 @@ TEST(CliScan, ListsCellsWithCopyPaths)
     t.file("card/clip.MOV", "v");
     t.file("card/2024/a.jpg", "12345");
     t.file("card/card_bside/IMG_1_bside.jpg", "c");
-    QJsonObject j;
-    ASSERT_EQ(scan({qpath(dir)}, &j), 0);
+    const QJsonObject j = scan(dir);
     EXPECT_EQ(j[u"directory"_s].toString(), qpath(dir));
     EXPECT_EQ(j[u"currentDirBytes"_s].toInteger(), 8);
     const QJsonArray folders = j[u"folders"_s].toArray();
@@ -150,50 +148,41 @@ TEST(CliScan, ListsCellsWithCopyPaths)
     EXPECT_EQ(clip[u"copyPath"_s].toString(), qpath(dir / "card_bside" / "clip_bside.mp4"));
 }
 
-// A photo that took the name of one whose copy is still there (a camera counting past 9999): the scan says
-// the copy is another file's, and copy makes the new photo's own while the other one's moves aside.
-TEST_F(CliCopy, ACopyOfAnotherFileIsNotThisCellsCopy)
-{
-    ASSERT_TRUE(makeJpeg(dir / "IMG_0001.JPG", 640, 480));
-    QByteArray out;
-    ASSERT_EQ(copyCommand({qpath(dir)}, &out), 0);
-    const std::string first = readFile(dir / "card_bside" / "IMG_0001_bside.jpg");
-    ASSERT_TRUE(magick({u"-size"_s, u"640x480"_s, u"gradient:green-yellow"_s}, dir / "IMG_0001.JPG"));
-    QJsonObject j;
-    ASSERT_EQ(scan({qpath(dir)}, &j), 0);
-    const QJsonObject cell = j[u"cells"_s].toArray()[0].toObject();
-    EXPECT_FALSE(cell[u"hasCopy"_s].toBool());
-    EXPECT_TRUE(cell[u"copyOfAnotherFile"_s].toBool());
-    ASSERT_EQ(copyCommand({qpath(dir)}, &out), 0);
-    EXPECT_TRUE(out.startsWith("ok ")) << out.toStdString();
-    EXPECT_EQ(readFile(dir / "card_bside" / "IMG_0001_bside-earlier.jpg"), first);
-    ASSERT_EQ(scan({qpath(dir)}, &j), 0);
-    EXPECT_TRUE(j[u"cells"_s].toArray()[0].toObject()[u"hasCopy"_s].toBool());
-}
 // A pair's copy records both its files: the scan counts the copy as the cell's only while every original is
-// still what the copy records, and finds the record behind a photo tool's XMP. (How a file under a reused name
-// is told from the one copied is CopyProvenance's, tested with it.)
-TEST_F(CliCopy, AReusedNameIsNoMark)
+// still what the copy records, and finds the record behind a photo tool's XMP. A photo that took the name of
+// one whose copy is still there (a camera counting past 9999): the scan says the copy is another file's, and
+// copy makes the new photo's own while the other one's moves aside. (How a file under a reused name is told
+// from the one copied is CopyProvenance's, tested with it.)
+TEST_F(CliCopy, ACopyIsTheCellsOnlyWhileItsOriginalsAreTheOnesCopied)
 {
     ASSERT_TRUE(makeJpeg(dir / "IMG_1.JPG", 640, 480));
     t.file("card/IMG_1.CR2", std::string(200'000, 'r'));
     QByteArray out;
     ASSERT_EQ(copyCommand({qpath(dir)}, &out), 0) << out.toStdString();
-    const auto hasCopy = [&] {
-        QJsonObject j;
-        EXPECT_EQ(scan({qpath(dir)}, &j), 0);
-        const QJsonObject cell = j[u"cells"_s].toArray()[0].toObject();
-        EXPECT_EQ(cell[u"displayName"_s].toString(), u"IMG_1.CR2+JPG"_s);
-        return cell[u"hasCopy"_s].toBool();
+    const auto cell = [&] {
+        const QJsonObject first = scan(dir)[u"cells"_s].toArray()[0].toObject();
+        EXPECT_EQ(first[u"displayName"_s].toString(), u"IMG_1.CR2+JPG"_s);
+        return first;
     };
-    ASSERT_TRUE(hasCopy());
-    ASSERT_EQ(runTool(u"exiftool"_s, {u"-overwrite_original"_s, u"-XMP-dc:Description="_s + QString(20000, u'x'),
-                                      qpath(dir / "card_bside" / "IMG_1_bside.jpg")}),
+    ASSERT_TRUE(cell()[u"hasCopy"_s].toBool());
+    const fs::path copy = dir / "card_bside" / "IMG_1_bside.jpg";
+    ASSERT_EQ(runTool(u"exiftool"_s,
+                      {u"-overwrite_original"_s, u"-XMP-dc:Description="_s + QString(20000, u'x'), qpath(copy)}),
               0);
-    EXPECT_TRUE(hasCopy()) << "the record is found behind 20 KB of XMP";
+    EXPECT_TRUE(cell()[u"hasCopy"_s].toBool()) << "the record is found behind 20 KB of XMP";
+
+    const std::string first = readFile(copy);
+    ASSERT_TRUE(magick({u"-size"_s, u"640x480"_s, u"gradient:green-yellow"_s}, dir / "IMG_1.JPG"));
+    const QJsonObject reused = cell();
+    EXPECT_FALSE(reused[u"hasCopy"_s].toBool());
+    EXPECT_TRUE(reused[u"copyOfAnotherFile"_s].toBool());
+    ASSERT_EQ(copyCommand({qpath(dir)}, &out), 0);
+    EXPECT_TRUE(out.startsWith("ok ")) << out.toStdString();
+    EXPECT_EQ(readFile(dir / "card_bside" / "IMG_1_bside-earlier.jpg"), first);
+    EXPECT_TRUE(cell()[u"hasCopy"_s].toBool());
 
     t.file("card/IMG_1.CR2", std::string(100'000, 'r') + std::string(100'000, 'R'));
-    EXPECT_FALSE(hasCopy()) << "the RAW of the pair was replaced";
+    EXPECT_FALSE(cell()[u"hasCopy"_s].toBool()) << "the RAW of the pair was replaced";
 }
 
 // An original that cannot be read right now leaves its copy's owner unknown: no copy of its own, and not
@@ -227,14 +216,17 @@ TEST_F(CliCopy, UsageErrorsAndMissingPaths)
     EXPECT_EQ(copyCommand({qpath(dir / "missing.jpg")}, &out), 1);
     EXPECT_TRUE(out.startsWith("failed "));
     EXPECT_EQ(copyCommand({qpath(t.file("card/notes.txt", "x"))}, &out), 1);
-    const std::vector<std::pair<QStringList, int>> scans{{{}, 2},
-                                                         {{root, u"--sort"_s}, 2},
-                                                         {{root, u"--sort"_s, u"size"_s}, 2},
-                                                         {{root, u"--bogus"_s}, 2},
-                                                         {{qpath(t.root() / "missing")}, 1},
-                                                         {{root}, 0}};
-    for (const auto &[args, status] : scans)
-        EXPECT_EQ(scan(args), status) << "scan " << args.join(u' ').toStdString();
+    const std::vector<std::pair<QStringList, int>> listings{{{}, 2},
+                                                            {{root, u"--sort"_s}, 2},
+                                                            {{root, u"--sort"_s, u"size"_s}, 2},
+                                                            {{root, u"--bogus"_s}, 2},
+                                                            {{qpath(t.root() / "missing")}, 1},
+                                                            {{root}, 0}};
+    for (const QString &command : {u"scan"_s, u"groups"_s}) {
+        for (const auto &[args, status] : listings)
+            EXPECT_EQ(cli(QStringList{command} + args, &out), status)
+                << (command + u' ' + args.join(u' ')).toStdString();
+    }
 }
 
 // Labelled sets made from the corpus's photos, NAME GROUP SHARPEST a line:
@@ -285,11 +277,6 @@ TEST(CliGroups, LabelledBurstsAreGroupedAndTheirSharpestPicked)
         for (const QJsonObject &cell : cells)
             EXPECT_FALSE(groupSize[cell[u"group"_s].toInt()] == 1 && cell[u"best"_s].toBool()) << "a cell alone is no best";
     }
-
-    TempTree t;
-    QByteArray out;
-    EXPECT_EQ(cli({u"groups"_s, qpath(t.root() / "missing")}, &out), 1);
-    EXPECT_EQ(cli({u"groups"_s, u"--sort"_s, u"size"_s, qpath(t.root())}, &out), 2);
 }
 
 // Photos copied together carry file times a millisecond apart; without a camera's date they are no burst,
@@ -317,26 +304,21 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay)
 {
     for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         unsetenv(variable);
-    struct Row
-    {
-        const char *program;
-        QStringList args;
-        int status;
-        const char *stdoutStart;
-    };
-    const std::vector<Row> rows{{VORLANE_APP_PATH, {u"--help"_s}, 0, "Usage: vorlane [FOLDER | FILE]"},
-                                {VORLANE_APP_PATH, {u"-V"_s}, 0, "vorlane 0."},
-                                {VORLANE_APP_PATH, {u"--bogus"_s}, 2, ""},
-                                {VORLANE_APP_PATH, {u"a"_s, u"b"_s}, 2, ""},
-                                {VORLANE_APP_PATH, {u"-platform"_s}, 2, ""},
-                                {VORLANE_CLI_PATH, {u"--help"_s}, 0, "Usage: vorlane-cli scan"},
-                                {VORLANE_CLI_PATH, {u"--version"_s}, 0, "vorlane-cli 0."},
-                                {VORLANE_CLI_PATH, {u"frob"_s}, 2, ""}};
-    for (const Row &row : rows) {
-        const std::string call = std::string(row.program) + " " + row.args.join(u' ').toStdString();
+    // the program, its arguments, its status, how its standard output starts
+    const std::vector<std::tuple<const char *, QStringList, int, const char *>> rows{
+        {VORLANE_APP_PATH, {u"--help"_s}, 0, "Usage: vorlane [FOLDER | FILE]"},
+        {VORLANE_APP_PATH, {u"-V"_s}, 0, "vorlane 0."},
+        {VORLANE_APP_PATH, {u"--bogus"_s}, 2, ""},
+        {VORLANE_APP_PATH, {u"a"_s, u"b"_s}, 2, ""},
+        {VORLANE_APP_PATH, {u"-platform"_s}, 2, ""},
+        {VORLANE_CLI_PATH, {u"--help"_s}, 0, "Usage: vorlane-cli scan"},
+        {VORLANE_CLI_PATH, {u"--version"_s}, 0, "vorlane-cli 0."},
+        {VORLANE_CLI_PATH, {u"frob"_s}, 2, ""}};
+    for (const auto &[program, args, status, stdoutStart] : rows) {
+        const std::string call = std::string(program) + " " + args.join(u' ').toStdString();
         QByteArray out;
-        EXPECT_EQ(runTool(QString::fromUtf8(row.program), row.args, &out, 30000), row.status) << call;
-        EXPECT_TRUE(out.startsWith(row.stdoutStart)) << call << ": " << out.toStdString();
+        EXPECT_EQ(runTool(QString::fromUtf8(program), args, &out, 30000), status) << call;
+        EXPECT_TRUE(out.startsWith(stdoutStart)) << call << ": " << out.toStdString();
     }
 }
 

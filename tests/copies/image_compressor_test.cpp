@@ -148,13 +148,10 @@ TEST_F(Compress, CancelKeepsTheEarlierCopyAndACopyReplacesItWithoutMetadata)
     EXPECT_EQ(tags.trimmed(), CopyProvenance::toText({{*CopyProvenance::fully(source("IMG_2.jpg"))}}));
 }
 
-// A RAW+JPEG pair is copied from its JPEG (the RAW is never opened then); when that cannot be decoded, from
-// the RAW's own full-size preview.
-TEST_F(Compress, PairIsCopiedFromItsImageElseFromItsRaw)
+// A RAW+JPEG pair is copied from its JPEG; when that cannot be decoded, from the RAW's own full-size preview.
+// (That the JPEG is what is decoded first shows in the too-large pair below and in the command line's copy.)
+TEST_F(Compress, PairIsCopiedFromItsRawWhenItsImageDoesNotDecode)
 {
-    ASSERT_TRUE(test::makeJpeg(source("IMG_3.JPG"), 640, 480));
-    EXPECT_EQ(ImageCompressor::compress(source("IMG_3.CR2"), copyPath("IMG_3"), source("IMG_3.JPG"), {}).width, 640);
-    EXPECT_EQ(sizeOf(copyPath("IMG_3")), QSize(640, 480));
     VORLANE_REQUIRE_FIXTURES(fixtures);
     fs::copy_file(fixtures / "formats/nef/NIKON_D7100_head.nef", source("DSC_1.NEF"));
     tree.file("album/DSC_1.JPG", "cut off before its first scan line");

@@ -84,7 +84,9 @@ GreyPixels shifted(const GreyPixels &p, int dx, int dy)
     return out;
 }
 
-TEST(BurstFeatures, SharpnessFallsWithBlurNotWithNoiseOrExposure)
+// A frame's sharpness falls with blur, not with noise or exposure. Its looks survive what a burst does to a
+// frame and tell scenes apart.
+TEST(BurstFeatures, SharpnessFallsWithBlurAndTheLooksSurviveWhatABurstDoes)
 {
     const GreyPixels sharp = blurred(scene(1), 0.5); // a lens is never perfect
     const double s = BurstFeatures::sharpnessOf(sharp);
@@ -98,17 +100,13 @@ TEST(BurstFeatures, SharpnessFallsWithBlurNotWithNoiseOrExposure)
     EXPECT_LT(blurredHighIso, s) << "noise is not detail";
     EXPECT_GT(BurstFeatures::sharpnessOf(noisy(sharp, 8)), blurredHighIso);
     EXPECT_EQ(BurstFeatures::sharpnessOf(GreyPixels{400, 300, std::vector<uint8_t>(400 * 300, 90)}), 0.0);
-}
 
-TEST(BurstFeatures, LooksSurviveWhatABurstDoesAndTellScenesApart)
-{
-    const GreyPixels frame = blurred(scene(1), 0.5);
-    const BurstFeatures::Looks looks = BurstFeatures::looksOf(frame);
-    for (const auto &[name, other] : std::vector<std::pair<const char *, GreyPixels>>{
-             {"blurred", blurred(frame, 2)},
-             {"noisy", noisy(frame, 12)},
-             {"a stop darker", darker(frame)},
-             {"shaken by a few pixels", shifted(frame, 5, 3)}})
+    const BurstFeatures::Looks looks = BurstFeatures::looksOf(sharp);
+    for (const auto &[name, other] :
+         std::vector<std::pair<const char *, GreyPixels>>{{"blurred", blurred(sharp, 2)},
+                                                          {"noisy", noisy(sharp, 12)},
+                                                          {"a stop darker", darker(sharp)},
+                                                          {"shaken by a few pixels", shifted(sharp, 5, 3)}})
         EXPECT_GT(BurstFeatures::similarity(looks, BurstFeatures::looksOf(other)), 0.9) << name;
     for (uint32_t seed : {2u, 3u, 4u})
         EXPECT_LT(BurstFeatures::similarity(looks, BurstFeatures::looksOf(scene(seed))), 0.5) << seed;
@@ -188,11 +186,9 @@ TEST(BurstPick, TheSharpestOverWhatTheFramesShareThenTheBetterExposed)
     };
     for (const auto &[name, burst, best] : rows) {
         std::vector<BurstFeatures::Features> features;
-        for (const Frame &frame : burst)
-            features.push_back(frame.features());
+        std::ranges::transform(burst, std::back_inserter(features), &Frame::features);
         std::vector<const BurstFeatures::Features *> frames;
-        for (const auto &f : features)
-            frames.push_back(&f);
+        std::ranges::transform(features, std::back_inserter(frames), [](const auto &f) { return &f; });
         EXPECT_EQ(BurstPick::judge(frames).best, best) << name;
     }
 }

@@ -1,7 +1,8 @@
-// Decoding: every still format, camera RAWs, HEIF orientation, a video's frame, and the damaged and hostile
-// files of the fixture corpus.
+// Decoding: every still format, camera RAWs, HEIF orientation, a video's frame (and the figures its headers
+// give), and the damaged and hostile files of the fixture corpus.
 #include "media/decode_error.h"
 #include "media/image_decoder.h"
+#include "media/shooting_info.h"
 #include "media/video_frame_grabber.h"
 
 #include "testsupport/support.h"
@@ -201,7 +202,8 @@ TEST(HostileFiles, EachFailureGivesItsOwnReason)
     EXPECT_EQ(foreign, 0);
 }
 
-TEST(VideoFrameGrabber, FrameOfAPhoneClipStandsUpright)
+// A phone's portrait clip: its frame, and the figures its headers give, are as played, upright.
+TEST(VideoFrameGrabber, FrameAndFiguresOfAPhoneClipStandUpright)
 {
     VORLANE_REQUIRE_TOOLS("ffmpeg");
     test::TempTree t;
@@ -212,6 +214,12 @@ TEST(VideoFrameGrabber, FrameOfAPhoneClipStandsUpright)
     ASSERT_FALSE(frame.isNull());
     EXPECT_EQ(frame.size(), QSize(90, 160));
     EXPECT_TRUE(VideoFrameGrabber::grab(t.file("notes.mp4", "not a video"), 160).isNull());
+    const ShootingInfo info = ShootingInfo::read(clip, true);
+    EXPECT_NEAR(info.durationSeconds.value_or(0), 2.0, 0.1);
+    EXPECT_NEAR(info.framesPerSecond.value_or(0), 30.0, 0.01);
+    EXPECT_EQ(info.codec, u"H.264"_s);
+    EXPECT_EQ(info.size, QSize(180, 320)) << "as played, upright";
+    EXPECT_FALSE(info.iso || info.fNumber);
 }
 
 // Transport streams laid out as AVCHD cameras write them: 192-byte BDAV packets, interlaced H.264 in
@@ -219,16 +227,12 @@ TEST(VideoFrameGrabber, FrameOfAPhoneClipStandsUpright)
 // picture's size, timestamps that start hours in. Each row has what leaves the seek a second in with nothing
 // the decoder can start from; ffmpeg shows their first picture all the same, and so must the grid. The clip's
 // first part is red and any later part blue: the frame comes from the clip's start, decoded, not grey.
-struct TransportSegment
-{
-    const char *colour;
-    double offset, seconds; // where its timestamps start, and its length
-};
 struct TransportRow
 {
     const char *name;
-    std::vector<TransportSegment> segments; // one file of them, one after the other
-    const char *encoding;                   // libx264 options besides interlacing
+    // One file of parts, one after the other: a part's colour, where its timestamps start, and its length.
+    std::vector<std::tuple<const char *, double, double>> segments;
+    const char *encoding; // libx264 options besides interlacing
 };
 using CameraTransportStream = testing::TestWithParam<TransportRow>;
 
@@ -241,17 +245,17 @@ TEST_P(CameraTransportStream, FrameIsTheClipsOwn)
     const std::string composition("\x16\0\x0b\x07\x80\x04\x38\x10\0\0\x80\0\0\0", 14), end("\x80\0\0", 3);
     const fs::path subtitles = t.file("subtitles.sup", packet + composition + packet + end);
     std::string clipBytes;
-    for (const TransportSegment &segment : GetParam().segments) {
+    for (const auto &[colour, offset, length] : GetParam().segments) {
         const fs::path part = t.root() / "part.mts";
-        const QString seconds = QString::number(segment.seconds);
-        const QString picture = u"color=c=%1:size=1920x1080:rate=30000/1001:duration=%2"_s.arg(
-            QLatin1StringView(segment.colour), seconds);
+        const QString seconds = QString::number(length);
+        const QString picture
+            = u"color=c=%1:size=1920x1080:rate=30000/1001:duration=%2"_s.arg(QLatin1StringView(colour), seconds);
         const QStringList inputs{
             u"-i"_s, test::qpath(subtitles),       u"-f"_s, u"lavfi"_s, u"-i"_s, picture, u"-f"_s, u"lavfi"_s,
             u"-i"_s, u"sine=duration="_s + seconds};
         const QStringList streams = u"-map 0 -map 1 -map 2 -c:s copy -c:a ac3 -c:v libx264 -pix_fmt yuv420p "
                                     u"-flags +ildct+ilme -mpegts_m2ts_mode 1 -output_ts_offset"_s.split(u' ')
-            + QStringList{QString::number(segment.offset)} + QString::fromLatin1(GetParam().encoding).split(u' ');
+            + QStringList{QString::number(offset)} + QString::fromLatin1(GetParam().encoding).split(u' ');
         ASSERT_TRUE(test::ffmpeg(inputs + streams, part));
         clipBytes += test::readFile(part);
     }

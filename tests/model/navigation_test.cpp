@@ -36,28 +36,32 @@ protected:
     Path root = t.root() / "photos";
 };
 
-TEST_F(Navigation, OpenEnterGoUpAndFail)
+// Opening a folder selects its first cell, entering one selects the first there, going up selects the folder
+// the user came from, and a breadcrumb click up several folders the one the user came through, not the first;
+// at the root going up does nothing, and a folder that cannot be read empties the listing and keeps the
+// selection. The capacity figures count everything below, so a card's root that holds only folders does not
+// read 0B.
+TEST_F(Navigation, OpenEnterGoUpFailAndCountTheTree)
 {
     ASSERT_TRUE(openAndWait(m, root));
     EXPECT_EQ(m.listing().breadcrumb(), QList<Path>{root});
     ASSERT_EQ(m.listing().folders().size(), 2);
     EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id)) << "first folder selected";
     EXPECT_EQ(m.listing().rootDirBytes(), 1);
+    EXPECT_EQ(m.listing().rootTreeBytes(), 6) << "2 + 3 + 1 bytes in the tree";
     EXPECT_TRUE(waitUntil([&] { return m.listing().freeSpaceBytes() > 0; })) << "measured in the background";
 
     ASSERT_TRUE(navigateAndWait(m, root / "2024" / "trip"));
     EXPECT_EQ(m.listing().breadcrumb().size(), 3);
     EXPECT_EQ(m.listing().currentDirBytes(), 2);
+    EXPECT_EQ(m.listing().currentTreeBytes(), 2);
     EXPECT_EQ(m.listing().rootDirBytes(), 1) << "only the root's own listing sets it";
     EXPECT_EQ(m.cursor().selection(), GridSelection::media(m.listing().pairs()[0].id()));
 
-    m.goUp();
-    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
-    EXPECT_EQ(*m.listing().currentPath(), root / "2024");
-    ASSERT_EQ(m.listing().folders().size(), 1);
-    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id));
-
     ASSERT_TRUE(navigateAndWait(m, root));
+    ASSERT_EQ(m.listing().folders().size(), 2);
+    EXPECT_EQ(m.listing().folders()[0].path, root / "2023");
+    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[1].id)) << "2024, the way back";
     const std::optional<GridSelection> atRoot = m.cursor().selection();
     m.goUp(); // at the root: nothing happens
     EXPECT_FALSE(m.listing().isLoading());
@@ -68,20 +72,13 @@ TEST_F(Navigation, OpenEnterGoUpAndFail)
     EXPECT_TRUE(error.startsWith(prefix) && error.size() > prefix.size()) << "the system's reason follows";
     EXPECT_TRUE(m.listing().pairs().isEmpty() && m.listing().folders().isEmpty());
     EXPECT_EQ(m.cursor().selection(), atRoot);
-}
 
-// A breadcrumb click up several folders selects the folder the user came through, not the first one; the
-// capacity figures count everything below, so a card's root that holds only folders does not read 0B.
-TEST_F(Navigation, UpTheBreadcrumbSelectsTheWayBackAndSizesCountTheTree)
-{
-    ASSERT_TRUE(openAndWait(m, root));
-    EXPECT_EQ(m.listing().rootTreeBytes(), 6) << "2 + 3 + 1 bytes in the tree";
     ASSERT_TRUE(navigateAndWait(m, root / "2024" / "trip"));
-    EXPECT_EQ(m.listing().currentTreeBytes(), 2);
-    ASSERT_TRUE(navigateAndWait(m, root));
-    ASSERT_EQ(m.listing().folders().size(), 2);
-    EXPECT_EQ(m.listing().folders()[0].path, root / "2023");
-    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[1].id)) << "2024, the way back";
+    m.goUp();
+    ASSERT_TRUE(waitUntil([&] { return !m.listing().isLoading(); }));
+    EXPECT_EQ(*m.listing().currentPath(), root / "2024");
+    ASSERT_EQ(m.listing().folders().size(), 1);
+    EXPECT_EQ(m.cursor().selection(), GridSelection::folder(m.listing().folders()[0].id));
 
     TempTree card;
     card.file("DCIM/100CANON/IMG_1.JPG", "12345");
@@ -151,58 +148,48 @@ protected:
         c.setGridColumns(4);
     }
     int index() const { return int(items.indexOf(*c.selection())); }
-    void selectIndex(int i) { c.selectByClick(items[i]); }
+    // -1: a cell that is not among the items.
+    void selectIndex(int i) { c.selectByClick(i < 0 ? GridSelection::media(QUuid::createUuid()) : items[i]); }
 
     QList<GridSelection> items;
     GridCursor c;
 };
 
-TEST_F(Cursor, ArrowMovesClampAndOnlyARealMoveCountsAsKeyboard)
+// Arrows move by a cell or a row and PageUp / PageDown by the rows on screen (two here), clamped to the ends;
+// Home and End go to the ends. Only a real move counts as the keyboard's. A selection that is not among the
+// items (-1) counts as index 0.
+TEST_F(Cursor, KeysMoveClampedAndOnlyARealMoveCountsAsKeyboard)
 {
     const std::vector<std::tuple<int, Dir, int, bool>> rows{
         {2, Dir::Down, 6, true},     {11, Dir::Down, 12, true}, {3, Dir::Up, 0, true},    {0, Dir::Left, 0, false},
-        {12, Dir::Right, 12, false}, {5, Dir::Left, 4, true},   {5, Dir::Right, 6, true}, {12, Dir::Down, 12, false}};
+        {12, Dir::Right, 12, false}, {5, Dir::Left, 4, true},   {5, Dir::Right, 6, true}, {12, Dir::Down, 12, false},
+        {-1, Dir::Right, 1, true},   {-1, Dir::Left, -1, false}};
     for (const auto &[from, dir, to, byKeyboard] : rows) {
         selectIndex(from);
         c.move(dir);
         EXPECT_EQ(index(), to) << from;
         EXPECT_EQ(c.lastSelectionByKeyboard(), byKeyboard) << from;
     }
-    for (int columns : {0, -3}) {
-        c.setGridColumns(columns);
-        selectIndex(5);
-        c.move(Dir::Down);
-        EXPECT_EQ(index(), 6) << "fewer than one column counts as one";
-    }
-}
-
-// PageUp / PageDown move by the rows on screen (two here), clamped to the ends; Home and End.
-TEST_F(Cursor, PagesAndEnds)
-{
     c.setPageRows(2);
-    const std::vector<std::tuple<int, int, int>> rows{{1, 1, 9}, {9, 1, 12}, {12, 1, 12}, {10, -1, 2}, {5, -1, 0}};
-    for (const auto &[from, pages, to] : rows) {
+    const std::vector<std::tuple<int, int, int, bool>> pages{
+        {1, 1, 9, true}, {9, 1, 12, true}, {12, 1, 12, false}, {10, -1, 2, true}, {5, -1, 0, true}};
+    for (const auto &[from, by, to, byKeyboard] : pages) {
         selectIndex(from);
-        c.movePage(pages);
-        EXPECT_EQ(index(), to) << from << " by " << pages;
+        c.movePage(by);
+        EXPECT_EQ(index(), to) << from << " by " << by;
+        EXPECT_EQ(c.lastSelectionByKeyboard(), byKeyboard) << from << " by " << by;
     }
     c.moveToFirst();
     EXPECT_EQ(index(), 0);
     c.moveToLast();
     EXPECT_EQ(index(), 12);
     EXPECT_TRUE(c.lastSelectionByKeyboard());
-}
-
-TEST_F(Cursor, StaleSelectionCountsAsIndexZero)
-{
-    c.selectByClick(GridSelection::media(QUuid::createUuid()));
-    c.move(Dir::Right);
-    EXPECT_EQ(index(), 1);
-    c.selectByClick(GridSelection::media(QUuid::createUuid()));
-    c.move(Dir::Left);
-    EXPECT_FALSE(items.contains(*c.selection())) << "left at index 0 changes nothing";
-    c.step(1);
-    EXPECT_EQ(index(), 1);
+    for (int columns : {0, -3}) {
+        c.setGridColumns(columns);
+        selectIndex(5);
+        c.move(Dir::Down);
+        EXPECT_EQ(index(), 6) << "fewer than one column counts as one";
+    }
 }
 
 // The same listing in another order, or with cells gone: the selection and the preview stay on their cells,
@@ -234,11 +221,15 @@ TEST_F(Cursor, ItemsOfTheSameListingKeepThePlace)
     EXPECT_FALSE(c.selection());
 }
 
+// A step walks on, wrapping around; from a selection that is not among the items it counts from index 0. The
+// preview wraps too, and the grid keeps the pair shown last.
 TEST_F(Cursor, WrappingStepsAndThePreview)
 {
-    selectIndex(12);
-    c.step(1);
-    EXPECT_EQ(index(), 0);
+    for (const auto &[from, to] : {std::pair{12, 0}, {-1, 1}}) {
+        selectIndex(from);
+        c.step(1);
+        EXPECT_EQ(index(), to) << from;
+    }
     c.openPreview(); // a folder is selected
     EXPECT_FALSE(c.previewIndex());
     selectIndex(3);
