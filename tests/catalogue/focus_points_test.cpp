@@ -1,13 +1,7 @@
 #include "catalogue/focus_points.h"
 #include "testsupport/support.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-
 #include <gtest/gtest.h>
-
-using namespace Qt::StringLiterals;
 
 namespace vorlane {
 namespace {
@@ -195,41 +189,6 @@ TEST(FocusPoints, ACr3WhoseBoxesLieIsReadAsNothing)
         EXPECT_TRUE(FocusPoints::read(path).empty());
         EXPECT_FALSE(FocusPoints::recordedSize(path));
     }
-}
-
-TEST(CliInfo, SizeHistogramAndPointsOfEachFile)
-{
-    VORLANE_REQUIRE_FIXTURES(fixtures);
-    test::TempTree tree;
-    const auto jpeg = tree.dir("t") / "grey.jpg";
-    // Half black, half white: the luma has two peaks, the rest empty.
-    ASSERT_TRUE(test::magick({u"-size"_s, u"64x48"_s, u"xc:black"_s, u"-size"_s, u"64x48"_s, u"xc:white"_s,
-                              u"+append"_s},
-                             jpeg));
-    const auto clip = tree.file("t/clip.jpg", test::readFile(fixtures / "videos" / "fixture-raw.mts"));
-    QByteArray out;
-    const int status = test::runTool(QStringLiteral(VORLANE_CLI_PATH),
-                                     {u"info"_s, test::qpath(jpeg),
-                                      test::qpath(fixtures / "formats/cr3/CanonRaw.cr3"), test::qpath(clip)},
-                                     &out);
-    EXPECT_EQ(status, 1); // the clip named .jpg is not read as a picture
-    const QList<QByteArray> lines = out.trimmed().split('\n');
-    ASSERT_EQ(lines.size(), 3);
-    const QJsonObject grey = QJsonDocument::fromJson(lines[0]).object();
-    EXPECT_EQ(grey[u"width"_s].toInt(), 128);
-    EXPECT_EQ(grey[u"height"_s].toInt(), 48);
-    const QJsonArray luma = grey[u"histogram"_s][u"luma"_s].toArray();
-    ASSERT_EQ(luma.size(), 256);
-    EXPECT_GT(luma[0].toInteger() + luma[1].toInteger() + luma[2].toInteger(), 2800);
-    EXPECT_GT(luma[255].toInteger() + luma[254].toInteger() + luma[253].toInteger(), 2800);
-    EXPECT_EQ(grey[u"afPoints"_s].toArray().size(), 0);
-    // A RAW with no picture of its own to decode still tells its points.
-    const QJsonObject raw = QJsonDocument::fromJson(lines[1]).object();
-    EXPECT_GT(raw[u"width"_s].toInt(), raw[u"height"_s].toInt());
-    const QJsonObject point = raw[u"afPoints"_s].toArray().at(0).toObject();
-    EXPECT_NEAR(point[u"x"_s].toDouble(), 0.565, 0.005);
-    EXPECT_TRUE(point[u"inFocus"_s].toBool());
-    EXPECT_TRUE(QJsonDocument::fromJson(lines[2]).object().contains(u"error"_s));
 }
 
 } // namespace

@@ -146,50 +146,5 @@ TEST(Sidecars, WhatIsNotASidecarIsNeverWrittenOver)
     EXPECT_EQ(test::readFile(notAFolder), "a file");
 }
 
-// vorlane-cli rate writes what the keys write, for every file of the cell, never into an original; scan reads
-// sidecars it did not write, in both naming styles, before what a photo records itself.
-TEST(CliRate, SidecarsForEveryFileOfTheCellAndReadBack)
-{
-    if (!test::haveTool("exiftool"))
-        GTEST_SKIP() << "exiftool not installed";
-    test::TempTree t;
-    const auto dir = t.dir("card");
-    ASSERT_TRUE(test::makeJpeg(dir / "IMG_1.JPG", 64, 48));
-    t.file("card/IMG_1.CR2", "raw bytes");
-    ASSERT_TRUE(test::makeJpeg(dir / "IMG_2.JPG", 64, 48, {u"-XMP-xmp:Rating=2"_s}));
-    ASSERT_TRUE(test::makeJpeg(dir / "IMG_3.JPG", 64, 48, {u"-XMP-xmp:Rating=2"_s}));
-    t.file("card/IMG_3.xmp", R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#"><rdf:Description rdf:about="" xmlns:xmp="http://ns.adobe.com/xap/1.0/" xmp:Label="blue"/></rdf:RDF></x:xmpmeta>)");
-    const std::string jpeg = test::readFile(dir / "IMG_1.JPG");
-
-    QByteArray out;
-    EXPECT_EQ(test::runTool(QStringLiteral(VORLANE_CLI_PATH),
-                            {u"rate"_s, u"--stars"_s, u"4"_s, u"--label"_s, u"red"_s, test::qpath(dir / "IMG_1.CR2")}, &out),
-              0)
-        << out.toStdString();
-    for (const char *sidecar : {"IMG_1.JPG.xmp", "IMG_1.CR2.xmp"}) {
-        QByteArray tags;
-        test::runTool(u"exiftool"_s, {u"-j"_s, u"-Rating"_s, u"-Label"_s, test::qpath(dir / sidecar)}, &tags);
-        const QJsonObject read = QJsonDocument::fromJson(tags).array().at(0).toObject();
-        EXPECT_EQ(read[u"Rating"_s].toInt(), 4) << sidecar;
-        EXPECT_EQ(read[u"Label"_s].toString(), u"Red"_s) << sidecar;
-    }
-    EXPECT_EQ(test::readFile(dir / "IMG_1.JPG"), jpeg) << "the original is never written";
-    EXPECT_EQ(test::readFile(dir / "IMG_1.CR2"), "raw bytes");
-    EXPECT_NE(test::runTool(QStringLiteral(VORLANE_CLI_PATH), {u"rate"_s, u"--stars"_s, u"9"_s, test::qpath(dir / "IMG_2.JPG")}), 0);
-
-    t.file("card/IMG_3.JPG.xmp", "not xmp at all");
-    QByteArray scan;
-    ASSERT_EQ(test::runTool(QStringLiteral(VORLANE_CLI_PATH), {u"scan"_s, test::qpath(dir)}, &scan), 0);
-    const QJsonArray cells = QJsonDocument::fromJson(scan).object()[u"cells"_s].toArray();
-    ASSERT_EQ(cells.size(), 3);
-    const auto cell = [&](int i, const char *key) { return cells.at(i).toObject().value(QLatin1String(key)); };
-    EXPECT_EQ(cell(0, "rating").toInt(), 4);
-    EXPECT_EQ(cell(0, "label").toString(), u"red"_s);
-    EXPECT_EQ(cell(1, "rating").toInt(), 2) << "the photo's own XMP when no sidecar says otherwise";
-    EXPECT_EQ(cell(2, "label").toString(), u"blue"_s) << "past a broken NAME.EXT.xmp, the STEM.xmp";
-    EXPECT_EQ(cell(2, "rating").toInt(), 0) << "a sidecar's decision wins whole over the photo's own";
-    EXPECT_TRUE(cell(2, "sidecarProblem").toString().contains(u"IMG_3.JPG.xmp"_s));
-}
-
 } // namespace
 } // namespace vorlane

@@ -322,4 +322,79 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay)
     }
 }
 
+// vorlane-cli rate writes what the keys write, for every file of the cell, never into an original; scan reads
+// sidecars it did not write, in both naming styles, before what a photo records itself.
+TEST(CliRate, SidecarsForEveryFileOfTheCellAndReadBack)
+{
+    VORLANE_REQUIRE_TOOLS("convert", "exiftool");
+    TempTree t;
+    const auto dir = t.dir("card");
+    ASSERT_TRUE(makeJpeg(dir / "IMG_1.JPG", 64, 48));
+    t.file("card/IMG_1.CR2", "raw bytes");
+    ASSERT_TRUE(makeJpeg(dir / "IMG_2.JPG", 64, 48, {u"-XMP-xmp:Rating=2"_s}));
+    ASSERT_TRUE(makeJpeg(dir / "IMG_3.JPG", 64, 48, {u"-XMP-xmp:Rating=2"_s}));
+    t.file("card/IMG_3.xmp", R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#"><rdf:Description rdf:about="" xmlns:xmp="http://ns.adobe.com/xap/1.0/" xmp:Label="blue"/></rdf:RDF></x:xmpmeta>)");
+    const std::string jpeg = readFile(dir / "IMG_1.JPG");
+
+    QByteArray out;
+    EXPECT_EQ(cli({u"rate"_s, u"--stars"_s, u"4"_s, u"--label"_s, u"red"_s, qpath(dir / "IMG_1.CR2")}, &out),
+              0)
+        << out.toStdString();
+    for (const char *sidecar : {"IMG_1.JPG.xmp", "IMG_1.CR2.xmp"}) {
+        QByteArray tags;
+        runTool(u"exiftool"_s, {u"-j"_s, u"-Rating"_s, u"-Label"_s, qpath(dir / sidecar)}, &tags);
+        const QJsonObject read = QJsonDocument::fromJson(tags).array().at(0).toObject();
+        EXPECT_EQ(read[u"Rating"_s].toInt(), 4) << sidecar;
+        EXPECT_EQ(read[u"Label"_s].toString(), u"Red"_s) << sidecar;
+    }
+    EXPECT_EQ(readFile(dir / "IMG_1.JPG"), jpeg) << "the original is never written";
+    EXPECT_EQ(readFile(dir / "IMG_1.CR2"), "raw bytes");
+    EXPECT_NE(cli({u"rate"_s, u"--stars"_s, u"9"_s, qpath(dir / "IMG_2.JPG")}), 0);
+
+    t.file("card/IMG_3.JPG.xmp", "not xmp at all");
+    const QJsonArray cells = scan(dir)[u"cells"_s].toArray();
+    ASSERT_EQ(cells.size(), 3);
+    const auto cell = [&](int i, const char *key) { return cells.at(i).toObject().value(QLatin1String(key)); };
+    EXPECT_EQ(cell(0, "rating").toInt(), 4);
+    EXPECT_EQ(cell(0, "label").toString(), u"red"_s);
+    EXPECT_EQ(cell(1, "rating").toInt(), 2) << "the photo's own XMP when no sidecar says otherwise";
+    EXPECT_EQ(cell(2, "label").toString(), u"blue"_s) << "past a broken NAME.EXT.xmp, the STEM.xmp";
+    EXPECT_EQ(cell(2, "rating").toInt(), 0) << "a sidecar's decision wins whole over the photo's own";
+    EXPECT_TRUE(cell(2, "sidecarProblem").toString().contains(u"IMG_3.JPG.xmp"_s));
+}
+
+TEST(CliInfo, SizeHistogramAndPointsOfEachFile)
+{
+    VORLANE_REQUIRE_FIXTURES(fixtures);
+    TempTree tree;
+    const auto jpeg = tree.dir("t") / "grey.jpg";
+    // Half black, half white: the luma has two peaks, the rest empty.
+    ASSERT_TRUE(magick({u"-size"_s, u"64x48"_s, u"xc:black"_s, u"-size"_s, u"64x48"_s, u"xc:white"_s,
+                              u"+append"_s},
+                             jpeg));
+    const auto clip = tree.file("t/clip.jpg", readFile(fixtures / "videos" / "fixture-raw.mts"));
+    QByteArray out;
+    const int status = cli({u"info"_s, qpath(jpeg),
+                                      qpath(fixtures / "formats/cr3/CanonRaw.cr3"), qpath(clip)},
+                                     &out);
+    EXPECT_EQ(status, 1); // the clip named .jpg is not read as a picture
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    ASSERT_EQ(lines.size(), 3);
+    const QJsonObject grey = QJsonDocument::fromJson(lines[0]).object();
+    EXPECT_EQ(grey[u"width"_s].toInt(), 128);
+    EXPECT_EQ(grey[u"height"_s].toInt(), 48);
+    const QJsonArray luma = grey[u"histogram"_s][u"luma"_s].toArray();
+    ASSERT_EQ(luma.size(), 256);
+    EXPECT_GT(luma[0].toInteger() + luma[1].toInteger() + luma[2].toInteger(), 2800);
+    EXPECT_GT(luma[255].toInteger() + luma[254].toInteger() + luma[253].toInteger(), 2800);
+    EXPECT_EQ(grey[u"afPoints"_s].toArray().size(), 0);
+    // A RAW with no picture of its own to decode still tells its points.
+    const QJsonObject raw = QJsonDocument::fromJson(lines[1]).object();
+    EXPECT_GT(raw[u"width"_s].toInt(), raw[u"height"_s].toInt());
+    const QJsonObject point = raw[u"afPoints"_s].toArray().at(0).toObject();
+    EXPECT_NEAR(point[u"x"_s].toDouble(), 0.565, 0.005);
+    EXPECT_TRUE(point[u"inFocus"_s].toBool());
+    EXPECT_TRUE(QJsonDocument::fromJson(lines[2]).object().contains(u"error"_s));
+}
+
 } // namespace
