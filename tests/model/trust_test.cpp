@@ -1,5 +1,6 @@
 // What lies on disk and was not made by this process (Trash entries, copies under an original's name, a
 // listing made during a discard) never decides which file moves.
+#include "catalogue/copy_provenance.h"
 #include "model/trash_service.h"
 #include "testsupport/model_support.h"
 
@@ -238,16 +239,23 @@ using DiscardAndListing = ModelTest;
 TEST_F(DiscardAndListing, LocksHoldAcrossAListingDuringTheRun)
 {
     const fs::path card = t.dir("card");
-    constexpr int kCells = 300;
-    for (int i = 0; i < kCells; ++i)
+    constexpr int kCells = 40;
+    // The run's first cell is a large original whose copy records every byte: the run reads all of it before
+    // it moves anything, which outlasts a listing of the folder even on a loaded machine (sparse: no disk).
+    const fs::path large = t.file("card/IMG_0999.JPG", "photo");
+    fs::resize_file(large, 256 << 20);
+    for (int i = 1; i < kCells; ++i)
         t.file("card/IMG_" + std::to_string(1000 + i) + ".JPG", "photo " + std::to_string(i));
     encoder.open();
     ASSERT_TRUE(openAndWait(m, card));
     for (const MediaPair &p : m.listing().pairs())
         m.marks().toggle(p.id());
     ASSERT_TRUE(waitUntil([&] { return m.discard().discardableCount() == kCells; }));
-    // The first listing is on its way as the run starts (on a loaded machine a listing of the folder can take
-    // as long as the whole run), the next ones are asked for while it goes on.
+    ASSERT_TRUE(fs::exists(card / "card_bside/IMG_0999_bside.jpg"));
+    const QByteArray record = CopyProvenance::toText({{*CopyProvenance::fully(large)}});
+    std::ofstream(card / "card_bside/IMG_0999_bside.jpg", std::ios::binary)
+        << CopyProvenance::withJpegComment("\xff\xd8\xff\xd9", record);
+    // The first listing is on its way as the run starts, the next ones are asked for while it goes on.
     m.navigate(card);
     m.discardOriginals();
     int listingsDuringTheRun = 0;
