@@ -49,6 +49,13 @@ QList<MediaItem> MediaPair::allOriginals() const
     return {*m_imageItem, *m_rawItem};
 }
 
+QList<std::filesystem::path> MediaPair::originalPaths() const
+{
+    if (m_soloItem)
+        return {m_soloItem->path};
+    return {m_imageItem->path, m_rawItem->path};
+}
+
 QString MediaPair::displayName() const
 {
     if (!isPair())

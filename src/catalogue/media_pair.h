@@ -28,6 +28,7 @@ public:
     const MediaItem &picturedItem() const { return m_imageItem ? *m_imageItem : primary(); }
     bool isVideo() const { return primary().kind == MediaItem::Kind::Video; }
     QList<MediaItem> allOriginals() const; // image first, then RAW
+    QList<std::filesystem::path> originalPaths() const; // their paths, in the same order
     const std::string &stemKey() const { return primary().stemKey; }
     QString displayName() const;
     QDateTime dateTaken() const { return primary().dateTaken; }

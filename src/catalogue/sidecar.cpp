@@ -266,12 +266,10 @@ Reading readCell(const std::vector<std::filesystem::path> &files, const std::opt
     return {std::nullopt, problems.join(u'\n')};
 }
 
-std::vector<std::filesystem::path> originalsOf(const MediaPair &cell)
+static std::vector<std::filesystem::path> originalsOf(const MediaPair &cell)
 {
-    std::vector<std::filesystem::path> files;
-    for (const MediaItem &item : cell.allOriginals())
-        files.push_back(item.path);
-    return files;
+    const QList<std::filesystem::path> paths = cell.originalPaths();
+    return {paths.begin(), paths.end()};
 }
 
 Reading readCell(const MediaPair &cell)

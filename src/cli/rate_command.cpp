@@ -16,7 +16,8 @@ constexpr const char *kUsage
     = "usage: vorlane-cli rate [--stars 0-5] [--label red|yellow|green|blue|purple|none] PATH...\n";
 
 // The cell a path belongs to, as its folder's listing pairs them; nothing when it is none of them.
-std::optional<MediaPair> cellOf(const std::filesystem::path &path, std::map<std::filesystem::path, QList<MediaPair>> &folders)
+std::optional<MediaPair> cellOf(const std::filesystem::path &path,
+                                std::map<std::filesystem::path, QList<MediaPair>> &folders)
 {
     const std::filesystem::path dir = path.parent_path();
     auto it = folders.find(dir);

@@ -57,10 +57,7 @@ QJsonObject cellJson(const MediaPair &pair, const std::set<std::string> &copies)
     // whose originals cannot be read right now is nobody's yet.
     CopyProvenance::Verdict verdict = CopyProvenance::Verdict::Absent;
     if (copy && copies.count(copy->filename().native()) > 0) {
-        QList<std::filesystem::path> paths;
-        for (const MediaItem &item : pair.allOriginals())
-            paths.append(item.path);
-        verdict = CopyProvenance::judge(*copy, paths);
+        verdict = CopyProvenance::judge(*copy, pair.originalPaths());
     }
     const bool copyOfAnother = verdict == CopyProvenance::Verdict::Another;
     const bool hasCopy = verdict == CopyProvenance::Verdict::Own || verdict == CopyProvenance::Verdict::Unrecorded;

@@ -10,14 +10,6 @@
 namespace vorlane {
 namespace {
 
-QList<std::filesystem::path> pathsOf(const MediaPair &cell)
-{
-    QList<std::filesystem::path> paths;
-    for (const MediaItem &item : cell.allOriginals())
-        paths.append(item.path);
-    return paths;
-}
-
 bool anyLeft(const QList<std::filesystem::path> &originals)
 {
     return std::any_of(originals.begin(), originals.end(), [](const std::filesystem::path &path) {
@@ -255,7 +247,7 @@ int CopyMarks::setMarked(const QList<MediaPair> &listedAs, bool marked)
         const std::filesystem::path &copy = *was.copyPath();
         if (const auto it = listed.find(copy); it != listed.end()) {
             const auto cell = m_listing.pair(it->second);
-            if (cell && pathsOf(*cell) == pathsOf(was)) {
+            if (cell && cell->originalPaths() == was.originalPaths()) {
                 if (m_marked.contains(cell->id()) != marked && !isLocked(cell->id()) && !m_unknown.contains(cell->id())) {
                     toggle(cell->id());
                     ++changed;
@@ -270,7 +262,7 @@ int CopyMarks::setMarked(const QList<MediaPair> &listedAs, bool marked)
                 jobs.append(job.key());
         }
         if (marked) {
-            const auto verdict = CopyProvenance::judge(copy, pathsOf(was));
+            const auto verdict = CopyProvenance::judge(copy, was.originalPaths());
             if (jobs.isEmpty() && verdict != CopyProvenance::Verdict::Own && verdict != CopyProvenance::Verdict::Unknown) {
                 if (const std::optional<CopyRequest> request = CopyRequest::forPair(was)) {
                     newJob(*request, QUuid(), true);
@@ -280,8 +272,8 @@ int CopyMarks::setMarked(const QList<MediaPair> &listedAs, bool marked)
         } else {
             for (const QUuid &jobId : jobs)
                 stopJob(jobId);
-            const bool hadCopy = CopyProvenance::judge(copy, pathsOf(was)) != CopyProvenance::Verdict::Absent;
-            removeOwnCopy(copy, pathsOf(was));
+            const bool hadCopy = CopyProvenance::judge(copy, was.originalPaths()) != CopyProvenance::Verdict::Absent;
+            removeOwnCopy(copy, was.originalPaths());
             changed += !jobs.isEmpty() || hadCopy ? 1 : 0;
         }
     }
@@ -324,7 +316,7 @@ void CopyMarks::unmark(const QUuid &cellId)
     m_undecodable.remove(cellId);
     // Another photo's copy stays, and its cell shows so again.
     if (const auto cell = m_listing.pair(cellId); cell && cell->copyPath()
-        && removeOwnCopy(*cell->copyPath(), pathsOf(*cell)) == CopyProvenance::Verdict::Another)
+        && removeOwnCopy(*cell->copyPath(), cell->originalPaths()) == CopyProvenance::Verdict::Another)
         m_copyOfAnother.insert(cellId);
     const QUuid jobId = m_latestJob.value(cellId);
     std::optional<BsideJobStatus> before = status(cellId);

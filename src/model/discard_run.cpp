@@ -82,10 +82,7 @@ QList<DiscardRun::Broken> DiscardRun::brokenOriginals() const
         const auto reason = m_marks.undecodable().constFind(p.id());
         if (reason == m_marks.undecodable().constEnd() || !m_marks.marked().contains(p.id()))
             continue;
-        Broken cell{p.id(), {}, *reason};
-        for (const MediaItem &item : p.allOriginals())
-            cell.originals.append(item.path);
-        broken.append(std::move(cell));
+        broken.append(Broken{p.id(), p.originalPaths(), *reason});
     }
     return broken;
 }
@@ -103,10 +100,7 @@ QList<DiscardRun::Target> DiscardRun::targetsFor(const QSet<QUuid> &consented, i
         if (!m_marks.marked().contains(p.id()))
             continue;
         if (consented.contains(p.id()) && m_marks.undecodable().contains(p.id())) {
-            Target target{p.id(), {}, {}, p.allOriginals()};
-            for (const MediaItem &item : target.listed)
-                target.originals.append(item.path);
-            targets.append(std::move(target));
+            targets.append(Target{p.id(), p.originalPaths(), {}, p.allOriginals()});
             continue;
         }
         if (!m_marks.isCompleted(p.id()) || !p.copyPath()) {
@@ -114,10 +108,8 @@ QList<DiscardRun::Target> DiscardRun::targetsFor(const QSet<QUuid> &consented, i
             ++*(status && status->kind() == BsideJobStatus::Case::Failed ? failedCopies : unfinished);
             continue;
         }
-        Target target{p.id(), {}, *p.copyPath(), {}}; // the cell's own copy, never one another could claim
-        for (const MediaItem &item : p.allOriginals())
-            target.originals.append(item.path);
-        targets.append(std::move(target));
+        // The cell's own copy, never one another could claim.
+        targets.append(Target{p.id(), p.originalPaths(), *p.copyPath(), {}});
     }
     return targets;
 }

@@ -121,10 +121,7 @@ FolderListing::Result FolderListing::read(const Path &path)
         if (!p.copyPath())
             continue;
         // A copy counts as the cell's only when it does not name other files as its source.
-        QList<Path> originals;
-        for (const MediaItem &item : p.allOriginals())
-            originals.append(item.path);
-        switch (CopyProvenance::judge(*p.copyPath(), originals)) {
+        switch (CopyProvenance::judge(*p.copyPath(), p.originalPaths())) {
         case CopyProvenance::Verdict::Absent:
             break;
         case CopyProvenance::Verdict::Own:

@@ -101,7 +101,8 @@ QWidget *TopBar::makeViewSwitch()
         m_views.append(button);
     }
     // The decision filters over the view: filled while any is set.
-    m_filter = iconButton(views, QStringLiteral("filter"), Theme::Icon::filter, tr("Filter by rating, label, camera or lens"));
+    m_filter = iconButton(views, QStringLiteral("filter"), Theme::Icon::filter,
+                          tr("Filter by rating, label, camera or lens"));
     m_filter->setFocusPolicy(Qt::NoFocus);
     m_filterMenu = new QMenu(m_filter);
     FilterMenu::attach(m_filterMenu, m_model);
